@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/modal_gate.h"
+#include "platform/scheduler.h"
+#include "support/scripted.h"
+#include "support/virtual_time.h"
+
+namespace cue {
+namespace {
+
+using testing::ScriptedDialogs;
+using testing::VirtualTime;
+
+TEST(ClockTest, MillisecondCounterWrapsAtTwoToTheThirtyTwo) {
+  VirtualTime time((0x1'0000'0000ULL + 5) * 1000 + 999);
+  EXPECT_EQ(timeGetTime(time), 5U);
+  VirtualTime beforeWrap(0xFFFF'FFFFULL * 1000);
+  EXPECT_EQ(timeGetTime(beforeWrap), 0xFFFF'FFFFU);
+}
+
+TEST(ClockTest, TickCountIsSignedThirtyTwoBit) {
+  VirtualTime time(0x8000'0000ULL * 1000);
+  EXPECT_EQ(GetTickCount(time), INT32_MIN);
+}
+
+TEST(ClockTest, SteadyClockNeverGoesBack) {
+  SteadyClock clock;
+  std::uint64_t previous = clock.Micros();
+  for (int i = 0; i < 1000; ++i) {
+    const std::uint64_t now = clock.Micros();
+    ASSERT_GE(now, previous);
+    previous = now;
+  }
+}
+
+TEST(TimerTest, RearmingRestartsTheCountWithTheNewCallback) {
+  VirtualTime time;
+  Timer timer(time);
+  std::vector<std::string> fired;
+  timer.Start(1000, [&] { fired.push_back("first"); });
+  time.Advance(600);
+  timer.Start(1000, [&] { fired.push_back("second"); });
+  time.Advance(999);
+  EXPECT_TRUE(fired.empty());
+  EXPECT_TRUE(timer.Active());
+  time.Advance(1);
+  EXPECT_EQ(fired, (std::vector<std::string>{"second"}));
+  EXPECT_FALSE(timer.Active());
+  time.Advance(5000);
+  EXPECT_EQ(fired.size(), 1U);  // one tick per arming
+}
+
+TEST(TimerTest, StopAndDestructionCancel) {
+  VirtualTime time;
+  int fired = 0;
+  {
+    Timer timer(time);
+    timer.Start(10, [&] { ++fired; });
+    timer.Stop();
+    timer.Start(10, [&] { ++fired; });
+  }
+  time.Advance(100);
+  EXPECT_EQ(fired, 0);
+  EXPECT_EQ(time.PendingCount(), 0U);
+}
+
+TEST(TimerTest, CallbackMayRearmItsOwnTimer) {
+  VirtualTime time;
+  Timer timer(time);
+  int ticks = 0;
+  std::function<void()> tick = [&] {
+    if (++ticks < 3) timer.Start(200, tick);
+  };
+  timer.Start(200, tick);
+  time.Advance(1000);
+  EXPECT_EQ(ticks, 3);
+}
+
+TEST(ModalGateTest, StepsWaitForTheMessageBoxAndKeepTheirOrder) {
+  ModalGate gate;
+  ScriptedDialogs inner;
+  GatedDialogs dialogs(inner, gate);
+  std::vector<std::string> ran;
+  inner.onShow = [&](const Message&) {
+    gate.RunWhenFree([&] { ran.push_back("a"); });
+    gate.RunWhenFree([&] { ran.push_back("b"); });
+    EXPECT_TRUE(ran.empty());
+  };
+  dialogs.Show(Message{"?"});
+  EXPECT_EQ(ran, (std::vector<std::string>{"a", "b"}));
+  gate.RunWhenFree([&] { ran.push_back("c"); });  // no box open: at once
+  EXPECT_EQ(ran.back(), "c");
+}
+
+TEST(ModalGateTest, ADeferredStepThatOpensABoxHoldsTheRestBack) {
+  ModalGate gate;
+  ScriptedDialogs inner;
+  GatedDialogs dialogs(inner, gate);
+  std::vector<std::string> ran;
+  int shows = 0;
+  inner.onShow = [&](const Message&) {
+    if (++shows == 1) {
+      gate.RunWhenFree([&] {
+        ran.push_back("opens");
+        dialogs.Show(Message{"second"});
+      });
+      gate.RunWhenFree([&] { ran.push_back("after"); });
+    } else {
+      EXPECT_EQ(ran, (std::vector<std::string>{"opens"}));
+    }
+  };
+  dialogs.Show(Message{"first"});
+  EXPECT_EQ(ran, (std::vector<std::string>{"opens", "after"}));
+}
+
+class DiskFileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("cue-files-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  std::filesystem::path dir_;
+  DiskFileSystem fs_;
+};
+
+std::string Contents(const std::variant<std::string, FileError>& read) {
+  return std::holds_alternative<std::string>(read) ? std::get<std::string>(read) : "<error>";
+}
+
+TEST_F(DiskFileSystemTest, AppendCreatesThenAppendsByteForByte) {
+  for (const char* text : {"one\t\r\n", "two\t\r\n"}) {
+    auto opened = fs_.OpenForAppend(Path("r.txt"));
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<AppendFile>>(opened));
+    auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
+    file->Write(text);
+    EXPECT_FALSE(file->Close().has_value());
+  }
+  EXPECT_EQ(Contents(fs_.ReadAll(Path("r.txt"))), "one\t\r\ntwo\t\r\n");
+}
+
+TEST_F(DiskFileSystemTest, ErrorsCarryThePlatformNumberAndTheSystemsReason) {
+  auto missingFolder = fs_.OpenForAppend(Path("gone/r.txt"));
+  ASSERT_TRUE(std::holds_alternative<FileError>(missingFolder));
+  EXPECT_EQ(std::get<FileError>(missingFolder).number, err::kPathNotFound);
+  EXPECT_FALSE(std::get<FileError>(missingFolder).description.empty());
+
+  auto missingFile = fs_.ReadAll(Path("nothing.txt"));
+  ASSERT_TRUE(std::holds_alternative<FileError>(missingFile));
+  EXPECT_EQ(std::get<FileError>(missingFile).number, err::kFileNotFound);
+
+  auto folderAsFile = fs_.OpenForAppend(dir_.string());
+  ASSERT_TRUE(std::holds_alternative<FileError>(folderAsFile));
+  EXPECT_EQ(std::get<FileError>(folderAsFile).number, err::kPathFileAccess);
+
+  ASSERT_FALSE(fs_.MakeDirectory(Path("Res_Data")).has_value());
+  auto again = fs_.MakeDirectory(Path("Res_Data"));
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(again->number, err::kPathFileAccess);
+}
+
+TEST_F(DiskFileSystemTest, FullDiskIsReportedAtClose) {
+  auto opened = fs_.OpenForAppend("/dev/full");
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<AppendFile>>(opened));
+  auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
+  file->Write("row\t\r\n");
+  auto error = file->Close();
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->number, err::kDiskFull);
+  EXPECT_EQ(error->path, "/dev/full");
+}
+
+}  // namespace
+}  // namespace cue

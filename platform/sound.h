@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace cue {
+
+struct SoundError {
+  std::string path;
+  std::string reason;  // why the file cannot be played, for the experimenter
+};
+
+// Plays WAV files from memory through one output stream that stays open for the whole run.
+// Open() decodes a file once; Play() places it into the running stream from its beginning and
+// returns at once (never waiting for the output), restarting it if it is still playing. Other
+// sounds go on: a cue and a feedback sound may overlap.
+class SoundPlayer {
+ public:
+  using SoundId = int;  // >= 0
+  using PlayId = std::uint64_t;  // > 0; 0 means "nothing was played"
+
+  virtual ~SoundPlayer() = default;
+
+  // Decodes the file at path into memory. Opening the same path again returns the same id
+  // without reading the file again.
+  virtual std::variant<SoundId, SoundError> Open(const std::string& path) = 0;
+  // Starts the sound; returns the play's number, or 0 when nothing can be played.
+  virtual PlayId Play(SoundId id) = 0;
+  // When the play's first sample is due at the output, in microseconds of the monotonic
+  // clock (Clock::Micros of SteadyClock). Known shortly after Play(); nullopt before that or
+  // when the output cannot tell.
+  virtual std::optional<std::uint64_t> OnsetMicros(PlayId play) const = 0;
+  // False when no output stream could be opened (no sound server, no device); plays are then
+  // silent and OutputError() says why.
+  virtual bool OutputAvailable() const = 0;
+  virtual std::string OutputError() const = 0;
+
+  // Plays the file at path, opening it first if needed. A missing or unreadable file plays
+  // nothing and returns 0.
+  PlayId PlayFile(const std::string& path) {
+    auto opened = Open(path);
+    if (const auto* id = std::get_if<SoundId>(&opened)) return Play(*id);
+    return 0;
+  }
+};
+
+}  // namespace cue

@@ -1,0 +1,117 @@
+#include "screens/qt/experiment_screen.h"
+
+#include <QChildEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <cmath>
+
+#include "platform/qt/qt_window_system.h"
+
+namespace cue {
+
+ExperimentScreen::ExperimentScreen(const char* caption, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), twips_(ScreenTwips()) {
+  setWindowTitle(QString::fromLatin1(caption));
+  setObjectName(QString::fromLatin1(caption));
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void ExperimentScreen::Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  OnLoad();
+}
+
+void ExperimentScreen::Show() {
+  Load();
+  CoverScreen();
+  show();
+  raise();
+  activateWindow();
+}
+
+void ExperimentScreen::SetVisible(bool visible) {
+  if (visible) {
+    CoverScreen();
+    show();
+    raise();
+    activateWindow();
+  } else {
+    hide();
+  }
+}
+
+bool ExperimentScreen::Visible() const { return isVisible(); }
+
+void ExperimentScreen::CoverScreen() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  if (geometry() != screen->geometry()) setGeometry(screen->geometry());
+  setWindowState(windowState() | Qt::WindowFullScreen);
+}
+
+FormSize ExperimentScreen::SizeTwips() const {
+  return FormSize{twips_.FromPixels(width()), twips_.FromPixels(height())};
+}
+
+void ExperimentScreen::Place(QWidget* widget, const Control& control) const {
+  const auto px = [this](float t) { return static_cast<int>(std::lround(twips_.ToPixels(t))); };
+  widget->setGeometry(px(control.left), px(control.top), px(control.width), px(control.height));
+  widget->setVisible(control.visible);
+}
+
+int ExperimentScreen::KeyAscii(const QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Escape:
+      return 27;
+    case Qt::Key_Tab:
+      return 9;
+    case Qt::Key_Backspace:
+      return 8;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return 13;
+    case Qt::Key_Delete:
+      return -1;
+    default:
+      break;
+  }
+  const QString text = event->text();
+  if (text.isEmpty()) return -1;
+  const char16_t c = text.at(0).unicode();
+  return c == 127 ? -1 : static_cast<int>(c);
+}
+
+bool ExperimentScreen::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+  // Message boxes are children of the form they open over, but their keys are their own.
+  if (static_cast<QWidget*>(watched)->window() != this) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  // Tab moves the focus between controls and types nothing into them.
+  if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
+  int ascii = KeyAscii(key);
+  if (ascii < 0) return false;
+  FormKeyPress(ascii);
+  if (ascii == 0) return true;
+  ControlKeyPress(static_cast<QWidget*>(watched), ascii);
+  return ascii == 0;
+}
+
+void ExperimentScreen::keyPressEvent(QKeyEvent* event) {
+  int ascii = KeyAscii(event);
+  if (ascii >= 0) FormKeyPress(ascii);
+}
+
+void ExperimentScreen::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  OnResize();
+}
+
+// Key preview: every child control reports its keys to the form first.
+void ExperimentScreen::childEvent(QChildEvent* event) {
+  QWidget::childEvent(event);
+  if (event->added() && event->child()->isWidgetType()) event->child()->installEventFilter(this);
+}
+
+}  // namespace cue

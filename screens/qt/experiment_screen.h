@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QWidget>
+
+#include "platform/twips.h"
+#include "screens/form.h"
+#include "screens/layout.h"
+
+namespace cue {
+
+// The common frame of the four experiment screens (start-up, trials, blank, rest): no border
+// or title bar, covering the whole screen, the toolkit's default window colour, and key
+// preview: FormKeyPress() sees every typed character before the focused control does.
+//
+// Positions and sizes of controls are kept in twips (Control) and the widgets are placed from
+// them, so layout arithmetic never loses precision to whole pixels.
+class ExperimentScreen : public QWidget, public Form {
+ public:
+  explicit ExperimentScreen(const char* caption, QWidget* parent = nullptr);
+
+  // Form. Load() runs OnLoad() once; Show() brings the form to the front, full screen, and
+  // gives it the keyboard.
+  void Load() final;
+  void Show() override;
+  void SetVisible(bool visible) override;
+  bool Visible() const override;
+  bool Loaded() const { return loaded_; }
+
+  // The form's outer size in twips.
+  FormSize SizeTwips() const;
+  const Twips& twips() const { return twips_; }
+
+ protected:
+  // The load handler, run by the first Load().
+  virtual void OnLoad() {}
+  // Form_KeyPress with key preview. keyAscii is the typed character's code (8 backspace,
+  // 9 tab, 13 enter, 27 escape, ...); set it to 0 to keep the key from the focused control.
+  virtual void FormKeyPress(int& keyAscii) { (void)keyAscii; }
+  // A control's own key handler, after FormKeyPress left the key alone.
+  virtual void ControlKeyPress(QWidget* control, int& keyAscii) {
+    (void)control;
+    (void)keyAscii;
+  }
+  // Form_Resize: the form's size in twips has changed (also on its first showing).
+  virtual void OnResize() {}
+
+  // Places a child widget at a control's twip geometry (rounded to whole pixels).
+  void Place(QWidget* widget, const Control& control) const;
+  // Covers the whole screen with the window (window managers, and bare X servers that ignore
+  // the full-screen request alike).
+  void CoverScreen();
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void childEvent(QChildEvent* event) override;
+
+ private:
+  // The character code of a key event, or -1 for keys that type nothing (arrows, Delete,
+  // function keys), which never reach the key handlers.
+  static int KeyAscii(const QKeyEvent* event);
+
+  Twips twips_;
+  bool loaded_ = false;
+};
+
+}  // namespace cue

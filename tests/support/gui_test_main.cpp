@@ -1,10 +1,19 @@
 // main() of the GUI test binaries: a QApplication around GoogleTest. The platform comes from
-// QT_QPA_PLATFORM (offscreen unless the test is labelled xvfb and runs on a real X server).
+// QT_QPA_PLATFORM: offscreen unless the test asks for xcb and runs on the X server that
+// scripts/test-env starts.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstring>
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--gtest_list_tests") == 0) {  // test discovery at build time
+      ::testing::InitGoogleTest(&argc, argv);
+      return RUN_ALL_TESTS();
+    }
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

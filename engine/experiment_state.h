@@ -17,10 +17,6 @@ inline constexpr int PAUSE_CROSS = 1000;                   // ms of fixation cro
 inline constexpr int PAUSE_BLANK_2 = 500;                  // ms of blank screen before the field
 inline constexpr int REST_BLANK = 2000;                    // ms of blank screen around a rest
 
-// Label colours: red + 256 * green + 65536 * blue.
-inline constexpr std::int32_t RED = 255;
-inline constexpr std::int32_t GREEN = 32000;  // red 0, green 125, blue 0
-
 // The experiment's shared variables, one copy per run (held by the experiment context).
 // Whole numbers are 16-bit as in the protocol; positions and sizes are twips.
 struct ExperimentState {

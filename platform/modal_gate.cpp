@@ -5,6 +5,7 @@
 namespace cue {
 
 void ModalGate::RunWhenFree(std::function<void()> step) {
+  if (closed_) return;
   if (depth_ > 0) {
     deferred_.push_back(std::move(step));
     return;

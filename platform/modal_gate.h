@@ -22,9 +22,15 @@ class ModalGate {
 
   void Enter() { ++depth_; }
   void Leave();
+  // The program is ending: nothing deferred runs, and nothing is run from now on.
+  void Shutdown() {
+    closed_ = true;
+    deferred_.clear();
+  }
 
  private:
   int depth_ = 0;
+  bool closed_ = false;
   std::vector<std::function<void()>> deferred_;
 };
 

@@ -64,6 +64,8 @@ class VirtualTime final : public Clock, public Scheduler {
   }
 
   std::size_t PendingCount() const { return queue_.size(); }
+  // Forgets everything pending: the program has ended.
+  void CancelAll() { queue_.clear(); }
 
  private:
   struct Key {

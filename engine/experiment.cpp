@@ -1,0 +1,20 @@
+#include "engine/experiment.h"
+
+namespace cue {
+
+Experiment::Experiment(Platform p, const LabelMetrics& metrics, std::string rescueFolder)
+    : platform(p),
+      dialogs(p.dialogs, gate),
+      blanke(p.scheduler, gate, dialogs, p.windows, [this] { EndProgram(); }),
+      rest(blanke, display.BeginBlock, display),
+      display(state,
+              TrialServices{p.clock, p.scheduler, dialogs, p.files, p.sound, p.generator, p.windows},
+              blanke, rest, metrics, std::move(rescueFolder), [this] { EndProgram(); }) {}
+
+void Experiment::EndProgram() {
+  display.results().FinalFlush();
+  gate.Shutdown();
+  platform.lifecycle.EndProgram();
+}
+
+}  // namespace cue

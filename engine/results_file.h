@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace cue {
+
+// The results file's format: 8-bit ASCII, one TAB after every field (the last one of a line
+// included), CR LF after that TAB. Line 1 is "#" and the 13 column names; every other line is
+// one answered trial. The file is never held open between writes.
+
+// A value of a row: a whole number, a single-precision number (twips) or a text.
+using FieldValue = std::variant<std::int32_t, float, std::string>;
+
+// CR LF.
+const std::string& LineEnd();
+
+// A float as its shortest decimal text that reads back as the same single-precision value,
+// with at most 7 significant digits, no decimal point when whole, and E notation outside
+// 1E-5 .. 1E+7 ("1.5E+07").
+std::string FormatSingle(float value);
+
+// Decimal text of a value, as written into the file.
+std::string FieldText(const FieldValue& value);
+
+// The current folder, "Res_Data", "R-", the ID in decimal, ".txt".
+std::string ResultsFileName(const FileSystem& files, std::int16_t subjectId);
+
+// The 13 column names, in column order.
+const std::vector<std::string>& ResultsColumns();
+
+// The header line: "#", each name followed by TAB, CR LF.
+std::string HeaderLine(const std::vector<std::string>& names);
+
+// Opens the file for appending (created if missing). A missing folder, a read-only file or a
+// locked one is reported here, with the platform's error number and the system's reason.
+std::variant<std::unique_ptr<AppendFile>, FileError> OpenForAppend(FileSystem& files,
+                                                                   const std::string& fileName);
+
+// Writes the values in order, each followed by a TAB, except LineEnd(), written as it is.
+void WriteFields(AppendFile& file, const std::vector<FieldValue>& values);
+
+// Opens, writes the header line, closes.
+std::optional<FileError> WriteHeader(FileSystem& files, const std::string& fileName,
+                                     const std::vector<std::string>& names);
+
+}  // namespace cue

@@ -1,0 +1,190 @@
+#include "engine/trial_cycle.h"
+
+#include <variant>
+#include <vector>
+
+#include "screens/layout.h"
+#include "stimulus/stimulus_field.h"
+
+namespace cue {
+
+namespace {
+
+class NoView final : public DisplayView {
+ public:
+  void ShowDisplay() override {}
+  void HideDisplay() override {}
+  void FieldChanged() override {}
+};
+NoView noView;
+
+std::string SoundPath(const FileSystem& files, const std::string& name) {
+  return JoinPath(JoinPath(files.CurrentDirectory(), "wave"), name);
+}
+
+}  // namespace
+
+TrialCycle::TrialCycle(ExperimentState& state, TrialServices services, Blanke& blanke,
+                       Startable& rest, const LabelMetrics& metrics, std::string rescueFolder,
+                       std::function<void()> endProgram)
+    : state_(state),
+      services_(services),
+      blanke_(blanke),
+      rest_(rest),
+      endProgram_(std::move(endProgram)),
+      view_(&noView),
+      schedule_(state, services.dialogs, services.generator, services.clock),
+      clock_(services.clock),
+      results_(services.files, services.dialogs, std::move(rescueFolder)),
+      field_(metrics),
+      flicker_(field_, blanke, services.generator, services.clock, [this] { Redraw(); }),
+      cue_(services.scheduler, services.sound, services.files, state.targetNumber) {}
+
+void TrialCycle::Redraw() { view_->FieldChanged(); }
+
+void TrialCycle::Form_Resize(float formWidth, float formHeight) {
+  const FieldSize size = FieldSizeOf(formWidth, formHeight);
+  state_.fieldWidth = size.width;
+  state_.fieldHeight = size.height;
+}
+
+void TrialCycle::Form_Load() {
+  schedule_.BuildTrialTypes();
+  BeginBlock = true;
+  field_.AutoSizeAll();
+  for (int i = 1; i <= LABEL_COUNT; ++i) field_.Label1(i).foreColor = RED;
+  results_.WriteHeader(ResultsFileName(services_.files, state_.subjectId));
+  GridVisible(field_, false);
+  state_.trialNumber = 0;
+  // The feedback sounds are opened once, here; so are the nine cues, so that every sound is
+  // decoded before the first trial and a missing one is known now.
+  auto correct = services_.sound.Open(SoundPath(services_.files, CORRECT_SOUND));
+  auto error = services_.sound.Open(SoundPath(services_.files, ERROR_SOUND));
+  if (const auto* id = std::get_if<SoundPlayer::SoundId>(&correct)) correctSound_ = *id;
+  if (const auto* id = std::get_if<SoundPlayer::SoundId>(&error)) errorSound_ = *id;
+  ReportMissingSounds();
+  colourRandom_ = std::make_unique<MyRandom>(services_.generator, services_.clock);
+  colourRandom_->SetInterval(1, 2);
+  flickerRandom_ = std::make_unique<MyRandom>(services_.generator, services_.clock);
+  flickerRandom_->SetInterval(MIN_FLICKER_DELAY, MAX_FLICKER_DELAY);
+  Redraw();
+}
+
+// A missing sound does not disturb a trial (it is silent), but the experimenter must learn of
+// it before the first trial, not from the data.
+void TrialCycle::ReportMissingSounds() {
+  std::string problems;
+  if (!services_.sound.OutputAvailable()) {
+    problems += "No sound output: " + services_.sound.OutputError() + "\r";
+  }
+  std::vector<std::string> paths = {SoundPath(services_.files, CORRECT_SOUND),
+                                    SoundPath(services_.files, ERROR_SOUND)};
+  for (std::int16_t digit = 1; digit <= 9; ++digit) paths.push_back(CuePath(services_.files, digit));
+  for (const auto& path : paths) {
+    auto opened = services_.sound.Open(path);
+    if (const auto* failure = std::get_if<SoundError>(&opened)) {
+      problems += failure->path + ": " + failure->reason + "\r";
+    }
+  }
+  if (problems.empty()) return;
+  services_.dialogs.Show(Message{"These sounds cannot be played:\r" + problems +
+                                     "\rThe experiment can go on; these sounds will be silent.",
+                                 "SOUND PROBLEM", Buttons::kOk, Icon::kExclamation});
+}
+
+void TrialCycle::Start() {
+  state_.trialNumber = static_cast<std::int16_t>(state_.trialNumber + 1);
+  ParkCursor(services_.windows);
+  responseGiven = false;
+  awaitingResponse = false;
+  targetNumberCounter = 0;
+  schedule_.SelectTrialType("Special");
+  schedule_.SetBlockType();
+
+  const TargetFacts facts = SetDisplay(
+      field_, FieldRequest{state_.fieldWidth, state_.fieldHeight, state_.trialType1},
+      services_.generator, services_.clock);
+  state_.targetNumber = facts.targetNumber;
+  state_.targetPosition = facts.targetPosition;
+  state_.targetPositionX = facts.targetPositionX;
+  state_.targetPositionY = facts.targetPositionY;
+  targetNumberCounter = static_cast<std::int16_t>(targetNumberCounter + facts.counted);
+
+  cue_.Arm(CUE_DELAY);
+  PlaceGridLines(field_, state_.fieldWidth, state_.fieldHeight);
+  awaitingResponse = true;
+  clock_.StartClock();
+  if (BeginBlock) {
+    const std::int16_t d = colourRandom_->GetNextRanWR();
+    blockColour = d == 1 ? RED : GREEN;
+    BeginBlock = false;
+  }
+  ColourLabels(field_, blockColour);
+  Redraw();
+  view_->ShowDisplay();
+
+  if (state_.blockType == 2) {
+    state_.flickerDelay = FIXED_FLICKER_DELAY;
+    flicker_.FlickerLabels(state_.flickerDelay, responseGiven);
+  } else if (state_.blockType == 3) {
+    state_.flickerDelay = flickerRandom_->GetNextRanWR();
+    flicker_.FlickerLabels(state_.flickerDelay, responseGiven);
+  }
+}
+
+void TrialCycle::Form_KeyPress(int keyAscii) {
+  switch (keyAscii) {
+    case 27:
+      blanke_.RequestUnload();
+      return;
+    case 9:
+      return;
+    case 96:
+      if (toggleDebug_) toggleDebug_();
+      return;
+    case 'm':
+    case 'n':
+      if (awaitingResponse) Answer(static_cast<char>(keyAscii));
+      return;
+    default:
+      return;
+  }
+}
+
+void TrialCycle::Answer(char key) {
+  const std::int32_t rt = clock_.ReadClock();  // before anything else
+  responseGiven = true;
+  results_.Open();
+  results_.WriteFields({std::int32_t{state_.trialNumber}, std::int32_t{schedule_.BlockNumber()},
+                        std::int32_t{state_.blockType}, std::int32_t{state_.orderCondition},
+                        std::int32_t{state_.trialType1}});
+  results_.WriteFields({std::int32_t{state_.targetNumber}, std::int32_t{state_.targetPosition},
+                        state_.targetPositionX, state_.targetPositionY,
+                        std::int32_t{targetNumberCounter}, std::int32_t{state_.flickerDelay}});
+  results_.WriteFields({std::string(key == 'm' ? "1" : "2"), rt, LineEnd()});
+  const bool correct = (key == 'm') == (state_.trialType1 == 1);
+  const SoundPlayer::SoundId feedback = correct ? correctSound_ : errorSound_;
+  if (feedback >= 0) services_.sound.Play(feedback);
+  view_->HideDisplay();
+  SetGreenLabelsVisible(field_, true);
+  awaitingResponse = false;
+  results_.Close();
+
+  if (state_.trialNumber == TOTAL_TRIALS) {
+    EndExperiment();
+  } else if (schedule_.BlockFinished()) {
+    blanke_.ShowBlanke(REST_BLANK, rest_);
+  } else {
+    blanke_.ShowBlankeCross(PAUSE_BLANK_1, PAUSE_CROSS, PAUSE_BLANK_2, *this);
+  }
+}
+
+bool TrialCycle::EndExperiment() {
+  if (state_.trialNumber != TOTAL_TRIALS) return false;
+  services_.dialogs.Show(Message{"Well done experiment complete. Please call the experimenter.",
+                                 "EXPERIMENT COMPLETE", Buttons::kOk, Icon::kNone});
+  endProgram_();
+  return true;
+}
+
+}  // namespace cue

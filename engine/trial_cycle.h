@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/experiment_state.h"
+#include "engine/reaction_clock.h"
+#include "engine/results_log.h"
+#include "engine/trial_schedule.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/generator.h"
+#include "platform/scheduler.h"
+#include "platform/sound.h"
+#include "platform/window_system.h"
+#include "random/my_random.h"
+#include "screens/blanke.h"
+#include "screens/form.h"
+#include "stimulus/auditory_cue.h"
+#include "stimulus/field.h"
+#include "stimulus/flicker.h"
+
+namespace cue {
+
+// What the experiment screen's form does for the trial cycle.
+class DisplayView {
+ public:
+  virtual ~DisplayView() = default;
+  // Shows the form modeless and brings it to the front.
+  virtual void ShowDisplay() = 0;
+  virtual void HideDisplay() = 0;
+  // The field's labels or lines changed: draw them anew.
+  virtual void FieldChanged() = 0;
+};
+
+// Everything the trial cycle uses from outside.
+struct TrialServices {
+  const Clock& clock;
+  Scheduler& scheduler;
+  Dialogs& dialogs;
+  FileSystem& files;
+  SoundPlayer& sound;
+  Generator& generator;
+  WindowSystem& windows;
+};
+
+// The feedback sounds, below the current folder.
+inline constexpr const char* CORRECT_SOUND = "Utopia Default.wav";
+inline constexpr const char* ERROR_SOUND = "Utopia Error.wav";
+
+// The experiment screen's procedures: Form_Load prepares the run, Start begins one trial,
+// Form_KeyPress takes the answer, and the pauses of the blank screen lead from one trial to
+// the next, with the rest screen between blocks, until trial 360 ends the run.
+//
+// A trial is a sequence of short steps on the event loop: Start (setting up, then waiting
+// for the answer), the answer procedure, a pause on the blank screen, the next Start. Two
+// flags keep exactly one answer per trial: awaitingResponse (the trial takes its key) and
+// responseGiven (the flicker ends).
+class TrialCycle final : public Startable {
+ public:
+  // endProgram closes what is open and ends the program (no quit question).
+  TrialCycle(ExperimentState& state, TrialServices services, Blanke& blanke, Startable& rest,
+             const LabelMetrics& metrics, std::string rescueFolder,
+             std::function<void()> endProgram);
+
+  void SetView(DisplayView* view) { view_ = view; }
+  void SetDebugToggle(std::function<void()> toggle) { toggleDebug_ = std::move(toggle); }
+
+  // Form_Resize: the field follows the form's outer size (twips).
+  void Form_Resize(float formWidth, float formHeight);
+  void Form_Load();
+  void Start() override;
+  void Form_KeyPress(int keyAscii);
+  // Ends the run after trial 360: the completion message, then the end of the program.
+  bool EndExperiment();
+
+  // Display's own state.
+  bool BeginBlock = false;
+  bool responseGiven = false;
+  bool awaitingResponse = false;
+  std::int16_t targetNumberCounter = 0;
+  float blockColour = 0;
+
+  const StimulusField& field() const { return field_; }
+  StimulusField& field() { return field_; }
+  ResultsLog& results() { return results_; }
+  TrialSchedule& schedule() { return schedule_; }
+  const ReactionClock& reactionClock() const { return clock_; }
+
+ private:
+  void Answer(char key);
+  void ReportMissingSounds();
+  void Redraw();
+
+  ExperimentState& state_;
+  TrialServices services_;
+  Blanke& blanke_;
+  Startable& rest_;
+  std::function<void()> endProgram_;
+  std::function<void()> toggleDebug_;
+  DisplayView* view_ = nullptr;
+
+  TrialSchedule schedule_;
+  ReactionClock clock_;
+  ResultsLog results_;
+  StimulusField field_;
+  Flicker flicker_;
+  AuditoryCue cue_;
+  std::unique_ptr<MyRandom> colourRandom_;
+  std::unique_ptr<MyRandom> flickerRandom_;
+  SoundPlayer::SoundId correctSound_ = -1;  // MMControl2
+  SoundPlayer::SoundId errorSound_ = -1;    // MMControl3
+};
+
+}  // namespace cue

@@ -1,0 +1,73 @@
+#include "stimulus/flicker.h"
+
+#include <cmath>
+
+namespace cue {
+
+void ColourLabels(StimulusField& field, float colour) {
+  const auto value = static_cast<std::int32_t>(std::lrint(colour));
+  for (int i = 1; i <= LABEL_COUNT; ++i) field.Label1(i).foreColor = value;
+}
+
+void SetGreenLabelsVisible(StimulusField& field, bool vis) {
+  for (int i = 1; i <= LABEL_COUNT; ++i) {
+    if (field.Label1(i).foreColor == GREEN) field.Label1(i).visible = vis;
+  }
+}
+
+void PlaceGridLines(StimulusField& field, float fieldWidth, float fieldHeight) {
+  const float w = fieldWidth / FIELD_COLUMNS;
+  const float h = fieldHeight / FIELD_ROWS;
+  for (int j = 1; j <= 5; ++j) {
+    GridLine& line = field.Line1(j);
+    line.x1 = line.x2 = FIELD_LEFT + static_cast<float>(j) * w;
+    line.y1 = FIELD_TOP;
+    line.y2 = FIELD_TOP + fieldHeight;
+  }
+  for (int j = 6; j <= 9; ++j) {
+    GridLine& line = field.Line1(j);
+    line.y1 = line.y2 = FIELD_TOP + static_cast<float>(j - 5) * h;
+    line.x1 = FIELD_LEFT;
+    line.x2 = FIELD_LEFT + fieldWidth;
+  }
+}
+
+void GridVisible(StimulusField& field, bool vis) {
+  for (int j = 1; j <= LINE_COUNT; ++j) field.Line1(j).visible = vis;
+}
+
+void SwapColour(NumberLabel& label) { label.foreColor = label.foreColor == RED ? GREEN : RED; }
+
+Flicker::Flicker(StimulusField& field, Waiter& waiter, Generator& generator, const Clock& clock,
+                 std::function<void()> redraw)
+    : field_(field), waiter_(waiter), generator_(generator), clock_(clock), redraw_(std::move(redraw)) {}
+
+void Flicker::FlickerLabels(std::int16_t delay, const bool& answered) {
+  pick_ = std::make_unique<MyRandom>(generator_, clock_);
+  pick_->SetInterval(1, LABEL_COUNT);
+  delay_ = delay;
+  answered_ = &answered;
+  running_ = true;
+  ++generation_;
+  Step();
+}
+
+void Flicker::Step() {
+  if (*answered_) {
+    running_ = false;
+    pick_.reset();
+    return;
+  }
+  const int k = pick_->GetNextRanWR();
+  SwapColour(field_.Label1(k));
+  redraw_();
+  waiter_.Wait(delay_, [this, k, generation = generation_] {
+    // A newer trial has recoloured every label: swapping this one back would spoil it.
+    if (generation != generation_) return;
+    SwapColour(field_.Label1(k));
+    redraw_();
+    Step();
+  });
+}
+
+}  // namespace cue

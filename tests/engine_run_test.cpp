@@ -1,0 +1,212 @@
+// Whole runs of the experiment on virtual time, with a scripted subject.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/run_harness.h"
+
+namespace cue {
+namespace {
+
+using testing::RunHarness;
+
+std::vector<std::vector<std::string>> Rows(const std::string& file) {
+  std::vector<std::vector<std::string>> rows;
+  std::size_t start = 0;
+  while (start < file.size()) {
+    const std::size_t end = file.find("\r\n", start);
+    if (end == std::string::npos) break;
+    const std::string line = file.substr(start, end - start);
+    start = end + 2;
+    if (line.rfind('#', 0) == 0) continue;
+    std::vector<std::string> fields;
+    std::size_t f = 0;
+    while (f < line.size()) {
+      const std::size_t tab = line.find('\t', f);
+      fields.push_back(line.substr(f, tab - f));
+      f = tab + 1;
+    }
+    rows.push_back(fields);
+  }
+  return rows;
+}
+
+// The scripted subject of a trial: when it answers, and with which key.
+struct Response {
+  int rtMs;
+  bool correct;
+};
+Response ScriptFor(int trial) {
+  // Some answers within the first second (the cue then plays during the pause), some wrong.
+  return Response{250 + (trial * 137) % 1400, trial % 7 != 3};
+}
+
+class WholeRunTest : public ::testing::TestWithParam<int> {
+ protected:
+  // Answers every trial by the script, with stray keys around the answer, and ends every
+  // rest period with space 4 s after it begins.
+  void ScriptSubject(RunHarness& h) {
+    h.onShowDisplay = [&h] {
+      const int trial = h.x.state.trialNumber;
+      const Response r = ScriptFor(trial);
+      const bool present = h.x.state.trialType1 == 1;
+      const int key = (present == r.correct) ? 'm' : 'n';
+      if (trial % 5 == 1) {
+        h.PressLater(r.rtMs / 2, 'M');  // upper case never counts
+        h.PressLater(r.rtMs / 2 + 1, 9);  // Tab: nothing
+        h.PressLater(r.rtMs / 2 + 2, 96);  // the debug window, twice
+        h.PressLater(r.rtMs / 2 + 3, 96);
+      }
+      h.PressLater(r.rtMs, key);
+      if (trial % 4 == 0) h.PressLater(r.rtMs + 1, 'm');  // a second answer
+      if (trial % 6 == 0) h.PressLater(r.rtMs + 1700, 'n');  // a key during the pause
+    };
+    h.x.display.SetDebugToggle([this] { ++debugToggles_; });
+    h.onShowRest = [&h] { h.PressLater(4000, ' '); };
+  }
+
+  int debugToggles_ = 0;
+};
+
+TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
+  const int condition = GetParam();
+  RunHarness h(static_cast<std::uint64_t>(condition) * 1000 + 7);
+  ScriptSubject(h);
+
+  // Flicker: watch every redraw while a trial waits for its answer.
+  int maxOdd = 0;
+  std::map<int, std::uint64_t> swappedAt;  // label -> time it took the other colour
+  std::vector<std::uint64_t> swapLengths;
+  std::vector<std::int16_t> delays;
+  h.onFieldChanged = [&] {
+    if (!h.x.display.awaitingResponse && h.x.display.responseGiven == false) return;
+    int odd = 0;
+    for (int i = 1; i <= LABEL_COUNT; ++i) {
+      const bool differs = h.x.display.field().Label1(i).foreColor != static_cast<int>(h.x.display.blockColour);
+      odd += differs;
+      if (differs && !swappedAt.count(i)) swappedAt[i] = h.NowMs();
+      if (!differs && swappedAt.count(i)) {
+        swapLengths.push_back(h.NowMs() - swappedAt[i]);
+        delays.push_back(h.x.state.flickerDelay);
+        swappedAt.erase(i);
+      }
+    }
+    maxOdd = std::max(maxOdd, odd);
+  };
+
+  std::vector<int> linesAtStart;
+  std::vector<float> colours;
+  auto subject = h.onShowDisplay;
+  h.onShowDisplay = [&] {
+    const std::string file = h.Results();
+    linesAtStart.push_back(static_cast<int>(std::count(file.begin(), file.end(), '\n')));
+    colours.push_back(h.x.display.blockColour);
+    subject();
+  };
+  h.Launch(17, static_cast<std::int16_t>(condition));
+  h.time.RunUntilIdle();
+
+  ASSERT_EQ(h.lifecycle.ended, 1);
+  const auto rows = Rows(h.Results());
+  ASSERT_EQ(rows.size(), 360U);
+  ASSERT_EQ(h.displayShownAt.size(), 360U);
+
+  const int typeTable[3][9] = {{1, 2, 3, 1, 2, 3, 1, 2, 3}, {2, 3, 1, 2, 3, 1, 2, 3, 1},
+                               {3, 1, 2, 3, 1, 2, 3, 1, 2}};
+  int lastDelay = 0;
+  std::map<int, int> presentPerBlock;
+  for (int t = 1; t <= 360; ++t) {
+    const auto& row = rows[static_cast<std::size_t>(t - 1)];
+    SCOPED_TRACE("trial " + std::to_string(t));
+    ASSERT_EQ(row.size(), 13U);
+    const int block = (t - 1) / 40 + 1;
+    EXPECT_EQ(row[0], std::to_string(t));
+    EXPECT_EQ(row[1], std::to_string(block));
+    const int type = typeTable[condition - 1][block - 1];
+    EXPECT_EQ(row[2], std::to_string(type));
+    EXPECT_EQ(row[3], std::to_string(condition));
+    presentPerBlock[block] += row[4] == "1";
+    // FLICKER_DELAY: 200 in type 2, drawn in type 3, the last value (0 at first) in type 1.
+    const int delay = std::stoi(row[10]);
+    if (type == 2) EXPECT_EQ(delay, 200);
+    if (type == 3) EXPECT_TRUE(delay >= 100 && delay <= 300) << delay;
+    if (type == 1) EXPECT_EQ(delay, lastDelay);
+    lastDelay = delay;
+    // The answer and its time.
+    const Response r = ScriptFor(t);
+    const bool present = row[4] == "1";
+    EXPECT_EQ(row[11], (present == r.correct) ? "1" : "2");
+    EXPECT_EQ(row[12], std::to_string(r.rtMs));
+    // Target facts: absent trials have no position.
+    if (!present) EXPECT_EQ(row[6] + row[7] + row[8], "000");
+    // Every earlier row was on disk when this trial started (header + t - 1 rows).
+    EXPECT_EQ(linesAtStart[static_cast<std::size_t>(t - 1)], t);
+    // A new colour only at the first trial of a block.
+    if ((t - 1) % 40 != 0) EXPECT_EQ(colours[static_cast<std::size_t>(t - 1)], colours[static_cast<std::size_t>(t - 2)]);
+  }
+  for (int b = 1; b <= 9; ++b) EXPECT_EQ(presentPerBlock[b], 20) << "block " << b;
+
+  // Pauses: blank 1000, cross 1000, blank 500; 2000 of blank before and after a rest.
+  std::size_t cross = 2;  // the first cross is the launch's
+  for (int t = 1; t < 360; ++t) {
+    SCOPED_TRACE("after trial " + std::to_string(t));
+    const std::uint64_t answer = h.displayShownAt[static_cast<std::size_t>(t - 1)] +
+                                 static_cast<std::uint64_t>(ScriptFor(t).rtMs);
+    const std::uint64_t next = h.displayShownAt[static_cast<std::size_t>(t)];
+    if (t % 40 == 0) {
+      const std::uint64_t rest = h.restShownAt[static_cast<std::size_t>(t / 40 - 1)];
+      EXPECT_EQ(rest, answer + 2000);
+      EXPECT_EQ(next, rest + 4000 + 2000);
+    } else {
+      ASSERT_LT(cross + 1, h.crossChanges.size());
+      EXPECT_EQ(h.crossChanges[cross], std::make_pair(answer + 1000, true));
+      EXPECT_EQ(h.crossChanges[cross + 1], std::make_pair(answer + 2000, false));
+      EXPECT_EQ(next, answer + 2500);
+      cross += 2;
+    }
+  }
+  EXPECT_EQ(h.restShownAt.size(), 8U);  // after 40, 80, ..., 320 and never after 360
+
+  // One cue per trial, 1000 ms after its start, with that trial's digit; feedback at the
+  // answer, matching its correctness.
+  std::vector<testing::RecordingSound::Played> cues, feedback;
+  for (const auto& p : h.sound.plays) (p.path.find("Utopia") != std::string::npos ? feedback : cues).push_back(p);
+  // The run ends at the last answer: a last answer within the first second has no cue.
+  const std::size_t lastCue = ScriptFor(360).rtMs < 1000 ? 359 : 360;
+  ASSERT_EQ(cues.size(), lastCue);
+  ASSERT_EQ(feedback.size(), 360U);
+  for (int t = 1; t <= 360; ++t) {
+    const auto i = static_cast<std::size_t>(t - 1);
+    if (i < lastCue) {
+      EXPECT_EQ(cues[i].atMs, h.displayShownAt[i] + 1000) << "trial " << t;
+      EXPECT_EQ(cues[i].path, "/lab/wave/" + rows[i][5] + ".wav") << "trial " << t;
+    }
+    EXPECT_EQ(feedback[i].atMs, h.displayShownAt[i] + static_cast<std::uint64_t>(ScriptFor(t).rtMs));
+    const bool correct = ScriptFor(t).correct;
+    EXPECT_EQ(feedback[i].path, correct ? "/lab/wave/Utopia Default.wav" : "/lab/wave/Utopia Error.wav");
+  }
+
+  // Flicker: never more than one odd label; every swap lasted its delay.
+  EXPECT_LE(maxOdd, 1);
+  ASSERT_FALSE(swapLengths.empty());
+  for (std::size_t i = 0; i < swapLengths.size(); ++i) {
+    EXPECT_EQ(swapLengths[i], static_cast<std::uint64_t>(delays[i])) << "swap " << i;
+  }
+  EXPECT_GT(debugToggles_, 0);
+  EXPECT_EQ(debugToggles_ % 2, 0);
+
+  // The end: the completion message, and the program ended without the quit question.
+  ASSERT_FALSE(h.dialogs.shown.empty());
+  EXPECT_EQ(h.dialogs.shown.back().text, "Well done experiment complete. Please call the experimenter.");
+  EXPECT_EQ(h.dialogs.shown.back().title, "EXPERIMENT COMPLETE");
+  EXPECT_EQ(h.dialogs.shown.size(), 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(OrderConditions, WholeRunTest, ::testing::Values(1, 2, 3));
+
+}  // namespace
+}  // namespace cue

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/lifecycle.h"
+#include "platform/sound.h"
+#include "platform/window_system.h"
+#include "screens/form.h"
+#include "stimulus/field.h"
+#include "support/virtual_time.h"
+
+namespace cue::testing {
+
+// A 1024 x 768 screen at 15 twips per pixel; records where the pointer was sent.
+class FakeWindows final : public WindowSystem {
+ public:
+  float ScreenWidthTwips() const override { return 15360; }
+  float ScreenHeightTwips() const override { return 11520; }
+  void SetCursorPos(int x, int y) override { cursor.emplace_back(x, y); }
+  std::vector<std::pair<int, int>> cursor;
+};
+
+// Ends the program by stopping virtual time: nothing scheduled runs afterwards.
+class FakeLifecycle final : public Lifecycle {
+ public:
+  explicit FakeLifecycle(VirtualTime& time) : time_(time) {}
+  void EndProgram() override {
+    ++ended;
+    time_.CancelAll();
+  }
+  int ended = 0;
+
+ private:
+  VirtualTime& time_;
+};
+
+// Labels 255 twips wide per character and 435 twips high, about an 18 pt bold digit.
+class FakeLabelMetrics final : public LabelMetrics {
+ public:
+  std::pair<float, float> SizeOf(const std::string& caption) const override {
+    return {255.0F * static_cast<float>(caption.size()), 435.0F};
+  }
+};
+
+// Records every open and play with the virtual time; files listed in `missing` fail to open.
+class RecordingSound final : public SoundPlayer {
+ public:
+  explicit RecordingSound(const Clock& clock) : clock_(clock) {}
+
+  std::variant<SoundId, SoundError> Open(const std::string& path) override {
+    if (missing.count(path)) return SoundError{path, "No such file or directory"};
+    const auto it = ids_.find(path);
+    if (it != ids_.end()) return it->second;
+    const SoundId id = static_cast<SoundId>(paths_.size());
+    ids_[path] = id;
+    paths_.push_back(path);
+    return id;
+  }
+  PlayId Play(SoundId id) override {
+    if (id < 0 || static_cast<std::size_t>(id) >= paths_.size()) return 0;
+    plays.push_back({paths_[static_cast<std::size_t>(id)], clock_.Micros() / 1000});
+    return plays.size();
+  }
+  std::optional<std::uint64_t> OnsetMicros(PlayId) const override { return std::nullopt; }
+  bool OutputAvailable() const override { return outputAvailable; }
+  std::string OutputError() const override { return outputAvailable ? "" : "no server"; }
+
+  struct Played {
+    std::string path;
+    std::uint64_t atMs;
+  };
+  std::vector<Played> plays;
+  std::set<std::string> missing;
+  bool outputAvailable = true;
+
+ private:
+  const Clock& clock_;
+  std::map<std::string, SoundId> ids_;
+  std::vector<std::string> paths_;
+};
+
+// A form that records what is done to it.
+class RecordingForm final : public Form {
+ public:
+  RecordingForm(std::string name, const Clock& clock) : name_(std::move(name)), clock_(clock) {}
+  void Load() override { ++loads; }
+  void Show() override {
+    visible_ = true;
+    shownAtMs.push_back(clock_.Micros() / 1000);
+  }
+  void SetVisible(bool visible) override { visible_ = visible; }
+  bool Visible() const override { return visible_; }
+  std::vector<std::uint64_t> shownAtMs;
+  int loads = 0;
+
+ private:
+  std::string name_;
+  const Clock& clock_;
+  bool visible_ = false;
+};
+
+}  // namespace cue::testing

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/experiment.h"
+#include "support/doubles.h"
+#include "support/memory_files.h"
+#include "support/scripted.h"
+#include "support/virtual_time.h"
+
+namespace cue::testing {
+
+// A whole experiment on virtual time: the real cores with recording doubles for the forms,
+// the sound, the files and the screen. Tests script the subject by reacting to OnShowDisplay.
+class RunHarness {
+ public:
+  explicit RunHarness(std::uint64_t seed = 1, std::uint64_t startMicros = 1'000'000)
+      : time(startMicros),
+        pcg(seed),
+        sound(time),
+        lifecycle(time),
+        x(Platform{time, time, dialogs, files, sound, pcg, windows, lifecycle}, metrics, "/prog"),
+        blankeView(*this),
+        displayView(*this) {
+    files.folders.insert("/lab/Res_Data");
+    files.folders.insert("/prog");
+    x.blanke.SetView(&blankeView);
+    x.display.SetView(&displayView);
+    x.rest.SetForm(&restForm);
+  }
+
+  // Loads the experiment screen for a subject and starts the first pause, as the launch does.
+  void Launch(std::int16_t subjectId, std::int16_t orderCondition) {
+    x.state.subjectId = subjectId;
+    x.state.orderCondition = orderCondition;
+    x.display.Form_Resize(15360, 11520);
+    x.display.Form_Load();
+    x.blanke.ShowBlankeCross(1000, 1000, 500, x.display);
+  }
+
+  // Presses a key on the screen in front after ms milliseconds.
+  void PressLater(int ms, int keyAscii) {
+    time.After(ms, [this, keyAscii] { Press(keyAscii); });
+  }
+  // A key goes to the screen in front: the experiment screen, the rest screen or the blank one.
+  void Press(int keyAscii) {
+    if (front == Front::kDisplay) {
+      x.display.Form_KeyPress(keyAscii);
+    } else if (front == Front::kRest) {
+      x.rest.Form_KeyPress(keyAscii);
+    } else {
+      x.blanke.Form_KeyPress(keyAscii);
+    }
+  }
+
+  std::string Results() const {
+    const auto it = files.files.find("/lab/Res_Data/R-" + std::to_string(x.state.subjectId) + ".txt");
+    return it == files.files.end() ? std::string() : it->second;
+  }
+
+  std::uint64_t NowMs() const { return time.Micros() / 1000; }
+
+  enum class Front { kNone, kBlanke, kDisplay, kRest };
+
+  VirtualTime time;
+  Pcg32 pcg;
+  ScriptedDialogs dialogs;
+  MemoryFileSystem files;
+  RecordingSound sound;
+  FakeWindows windows;
+  FakeLifecycle lifecycle;
+  FakeLabelMetrics metrics;
+  Experiment x;
+  Front front = Front::kNone;
+
+  // Events seen by the doubles, in virtual milliseconds.
+  std::vector<std::uint64_t> displayShownAt, displayHiddenAt, blankeShownAt, restShownAt;
+  std::vector<std::pair<std::uint64_t, bool>> crossChanges;
+  std::function<void()> onShowDisplay;  // the scripted subject
+  std::function<void()> onFieldChanged;
+  std::function<void()> onShowRest;
+
+ private:
+  class BlankeViewDouble final : public BlankeView {
+   public:
+    explicit BlankeViewDouble(RunHarness& h) : h_(h) {}
+    void ShowBlankeForm() override {
+      h_.front = Front::kBlanke;
+      h_.blankeShownAt.push_back(h_.NowMs());
+    }
+    void SetCrossVisible(bool visible) override { h_.crossChanges.emplace_back(h_.NowMs(), visible); }
+
+   private:
+    RunHarness& h_;
+  };
+  class DisplayViewDouble final : public DisplayView {
+   public:
+    explicit DisplayViewDouble(RunHarness& h) : h_(h) {}
+    void ShowDisplay() override {
+      h_.front = Front::kDisplay;
+      h_.displayShownAt.push_back(h_.NowMs());
+      if (h_.onShowDisplay) h_.onShowDisplay();
+    }
+    void HideDisplay() override {
+      h_.displayHiddenAt.push_back(h_.NowMs());
+      if (h_.front == Front::kDisplay) h_.front = Front::kNone;
+    }
+    void FieldChanged() override {
+      if (h_.onFieldChanged) h_.onFieldChanged();
+    }
+
+   private:
+    RunHarness& h_;
+  };
+  class RestFormDouble final : public Form {
+   public:
+    explicit RestFormDouble(RunHarness& h) : h_(h) {}
+    void Load() override {}
+    void Show() override {
+      h_.front = Front::kRest;
+      h_.restShownAt.push_back(h_.NowMs());
+      if (h_.onShowRest) h_.onShowRest();
+    }
+    void SetVisible(bool) override {}
+    bool Visible() const override { return h_.front == Front::kRest; }
+
+   private:
+    RunHarness& h_;
+  };
+
+ public:
+  BlankeViewDouble blankeView;
+  DisplayViewDouble displayView;
+  RestFormDouble restForm{*this};
+};
+
+}  // namespace cue::testing

@@ -4,6 +4,7 @@ namespace cue {
 
 Experiment::Experiment(Platform p, const LabelMetrics& metrics, std::string rescueFolder)
     : platform(p),
+      gate(p.scheduler),
       dialogs(p.dialogs, gate),
       blanke(p.scheduler, gate, dialogs, p.windows, [this] { EndProgram(); }),
       rest(blanke, display.BeginBlock, display),

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/scheduler.h"
 
 namespace cue {
 
@@ -14,9 +15,13 @@ namespace cue {
 // handler holding the message box has finished, just as a wait loop further up a call chain
 // could not test its flag before the message box returned. Steps that continue after a
 // wait therefore go through RunWhenFree(): at once when no message box is open, otherwise in
-// order as soon as the last one closes.
+// order once the last one has closed and the handler that opened it has returned (they are
+// posted to the event loop, so the handler acts on the answer first: a Yes to the quit
+// question ends the program before any of them runs).
 class ModalGate {
  public:
+  explicit ModalGate(Scheduler& scheduler) : scheduler_(scheduler) {}
+
   void RunWhenFree(std::function<void()> step);
   bool Busy() const { return depth_ > 0; }
 
@@ -29,6 +34,9 @@ class ModalGate {
   }
 
  private:
+  void RunDeferred();
+
+  Scheduler& scheduler_;
   int depth_ = 0;
   bool closed_ = false;
   std::vector<std::function<void()>> deferred_;

@@ -85,8 +85,9 @@ TEST(TimerTest, CallbackMayRearmItsOwnTimer) {
   EXPECT_EQ(ticks, 3);
 }
 
-TEST(ModalGateTest, StepsWaitForTheMessageBoxAndKeepTheirOrder) {
-  ModalGate gate;
+TEST(ModalGateTest, StepsWaitForTheMessageBoxAndItsHandlerAndKeepTheirOrder) {
+  VirtualTime time;
+  ModalGate gate(time);
   ScriptedDialogs inner;
   GatedDialogs dialogs(inner, gate);
   std::vector<std::string> ran;
@@ -96,13 +97,30 @@ TEST(ModalGateTest, StepsWaitForTheMessageBoxAndKeepTheirOrder) {
     EXPECT_TRUE(ran.empty());
   };
   dialogs.Show(Message{"?"});
+  EXPECT_TRUE(ran.empty());  // the handler that asked acts on the answer first
+  time.Advance(0);
   EXPECT_EQ(ran, (std::vector<std::string>{"a", "b"}));
   gate.RunWhenFree([&] { ran.push_back("c"); });  // no box open: at once
   EXPECT_EQ(ran.back(), "c");
 }
 
+TEST(ModalGateTest, ShutdownDropsWhatWasDeferred) {
+  VirtualTime time;
+  ModalGate gate(time);
+  ScriptedDialogs inner;
+  GatedDialogs dialogs(inner, gate);
+  bool ran = false;
+  inner.onShow = [&](const Message&) { gate.RunWhenFree([&] { ran = true; }); };
+  dialogs.Show(Message{"Do you really want to quit?"});
+  gate.Shutdown();  // the answer was Yes
+  time.RunUntilIdle();
+  gate.RunWhenFree([&] { ran = true; });
+  EXPECT_FALSE(ran);
+}
+
 TEST(ModalGateTest, ADeferredStepThatOpensABoxHoldsTheRestBack) {
-  ModalGate gate;
+  VirtualTime time;
+  ModalGate gate(time);
   ScriptedDialogs inner;
   GatedDialogs dialogs(inner, gate);
   std::vector<std::string> ran;
@@ -119,6 +137,7 @@ TEST(ModalGateTest, ADeferredStepThatOpensABoxHoldsTheRestBack) {
     }
   };
   dialogs.Show(Message{"first"});
+  time.RunUntilIdle();
   EXPECT_EQ(ran, (std::vector<std::string>{"opens", "after"}));
 }
 

@@ -1,0 +1,192 @@
+// The trial cycle at its edges: quitting, a wrapping clock, results that cannot be written,
+// missing sounds.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "engine/reaction_clock.h"
+#include "support/run_harness.h"
+
+namespace cue {
+namespace {
+
+using testing::RunHarness;
+using testing::VirtualTime;
+
+int RowCount(const std::string& file) {
+  return static_cast<int>(std::count(file.begin(), file.end(), '\n')) - 1;  // less the header
+}
+std::string LastRt(const std::string& file) {
+  const std::size_t end = file.rfind("\t\r\n");
+  const std::size_t start = file.rfind('\t', end - 1) + 1;
+  return file.substr(start, end - start);
+}
+
+// Answers every trial correctly after rtMs; space ends a rest period at once.
+void AnswerAll(RunHarness& h, int rtMs) {
+  h.onShowDisplay = [&h, rtMs] { h.PressLater(rtMs, h.x.state.trialType1 == 1 ? 'm' : 'n'); };
+  h.onShowRest = [&h] { h.PressLater(1, ' '); };
+}
+
+TEST(ReactionClockTest, ElapsedTimeRoundedToTheNearestMillisecond) {
+  VirtualTime time(5'000'400);  // 5000.4 ms
+  ReactionClock clock(time);
+  clock.StartClock();
+  EXPECT_EQ(clock.clockStart(), 5000U);
+  time.AdvanceMicros(734'100);
+  EXPECT_EQ(clock.ReadClock(), 734);
+  time.AdvanceMicros(400);  // 734.5 ms
+  EXPECT_EQ(clock.ReadClock(), 735);
+}
+
+TEST(ReactionClockTest, CounterWrappingBetweenStartAndAnswerStillGivesTheTrueTime) {
+  VirtualTime time((0x1'0000'0000ULL - 300) * 1000);
+  ReactionClock clock(time);
+  clock.StartClock();
+  time.Advance(800);
+  EXPECT_LT(timeGetTime(time), 1000U);  // the counter has wrapped
+  EXPECT_EQ(clock.ReadClock(), 800);
+}
+
+TEST(TrialCycleTest, WrappingCounterInARealTrial) {
+  // The first trial starts 2.5 s after the launch, 300 ms before the counter wraps.
+  RunHarness h(3, (0x1'0000'0000ULL - 2800) * 1000);
+  AnswerAll(h, 800);
+  h.Launch(5, 1);
+  h.time.Advance(2500 + 800);
+  EXPECT_EQ(LastRt(h.Results()), "800");
+}
+
+TEST(TrialCycleTest, QuitDeclinedLeavesTheTrialWaitingWithItsClockRunning) {
+  RunHarness h;
+  h.onShowDisplay = [&h] {
+    if (h.x.state.trialNumber != 2) return;
+    h.PressLater(300, 27);
+    h.PressLater(2500, 'm');
+    h.PressLater(2500, 'n');
+  };
+  h.dialogs.onShow = [&h](const Message& m) {
+    if (m.buttons == Buttons::kYesNo) h.time.Advance(1500);  // the question stays up 1.5 s
+  };
+  h.Launch(5, 1);
+  h.onShowDisplay();  // trial 1 is answered by the line below
+  h.time.Advance(2500 + 400);
+  h.x.display.Form_KeyPress('m');
+  h.time.Advance(2500 + 3000);
+  ASSERT_EQ(RowCount(h.Results()), 2);
+  EXPECT_EQ(LastRt(h.Results()), "2500");
+  EXPECT_EQ(h.lifecycle.ended, 0);
+}
+
+TEST(TrialCycleTest, QuitConfirmedKeepsTheRowsSoFarAndWritesNoMore) {
+  RunHarness h;
+  AnswerAll(h, 500);
+  h.Launch(5, 2);
+  h.time.Advance(3 * 3000 + 2500 + 200);  // three trials answered, the fourth under way
+  h.dialogs.script.push_back(Answer::kYes);
+  h.Press(27);
+  const std::string rows = h.Results();
+  h.time.RunUntilIdle();
+  EXPECT_EQ(h.lifecycle.ended, 1);
+  EXPECT_EQ(RowCount(rows), 3);
+  EXPECT_EQ(h.Results(), rows);
+  EXPECT_EQ(h.displayShownAt.size(), 4U);
+}
+
+TEST(TrialCycleTest, QuitDuringAPauseStopsTheNextTrialFromStarting) {
+  RunHarness h;
+  AnswerAll(h, 500);
+  h.Launch(5, 1);
+  h.time.Advance(2500 + 500 + 1200);  // trial 1 answered; its pause shows the cross
+  ASSERT_TRUE(h.x.blanke.CrossVisible());
+  h.dialogs.script.push_back(Answer::kYes);
+  h.dialogs.onShow = [&h](const Message&) { h.time.Advance(2000); };  // the pause ends meanwhile
+  h.Press(27);
+  h.time.RunUntilIdle();
+  EXPECT_EQ(h.displayShownAt.size(), 1U);
+  EXPECT_EQ(RowCount(h.Results()), 1);
+}
+
+TEST(TrialCycleTest, ResultsFolderReadOnlyForAWhileLosesNoAnswer) {
+  RunHarness h(11);
+  AnswerAll(h, 400);
+  auto subject = h.onShowDisplay;
+  h.onShowDisplay = [&] {
+    if (h.x.state.trialNumber == 5) h.files.readOnly.insert("/lab/Res_Data");
+    if (h.x.state.trialNumber == 9) h.files.readOnly.clear();
+    subject();
+  };
+  h.Launch(8, 3);
+  h.time.RunUntilIdle();
+  ASSERT_EQ(h.lifecycle.ended, 1);
+  const std::string file = h.Results();
+  ASSERT_EQ(RowCount(file), 360);
+  std::size_t at = file.find("\r\n") + 2;
+  for (int t = 1; t <= 360; ++t) {  // every row, in trial order
+    ASSERT_EQ(file.compare(at, std::to_string(t).size() + 1, std::to_string(t) + "\t"), 0) << t;
+    at = file.find("\r\n", at) + 2;
+  }
+  const auto texts = h.dialogs.Texts();
+  EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                          [](const std::string& t) { return t.find("cannot be written") != std::string::npos; }),
+            1);
+  EXPECT_EQ(texts.back(), "Well done experiment complete. Please call the experimenter.");
+}
+
+TEST(TrialCycleTest, ResultsFolderRemovedNearTheEndIsRescued) {
+  RunHarness h(12);
+  AnswerAll(h, 400);
+  auto subject = h.onShowDisplay;
+  h.onShowDisplay = [&] {
+    if (h.x.state.trialNumber == 355) h.files.folders.erase("/lab/Res_Data");
+    subject();
+  };
+  h.Launch(9, 1);
+  h.time.RunUntilIdle();
+  EXPECT_EQ(RowCount(h.Results()), 354);
+  const std::string rescued = h.files.files["/prog/R-9-RESCUED.txt"];
+  EXPECT_EQ(std::count(rescued.begin(), rescued.end(), '\n'), 6);
+  EXPECT_EQ(rescued.rfind("355\t", 0), 0U);
+  EXPECT_EQ(h.dialogs.shown.back().title, "RESULTS RESCUED");
+}
+
+TEST(TrialCycleTest, MissingSoundsAreReportedBeforeTheFirstTrial) {
+  RunHarness h;
+  h.sound.missing.insert("/lab/wave/7.wav");
+  h.sound.missing.insert("/lab/wave/Utopia Error.wav");
+  h.sound.outputAvailable = false;
+  std::size_t trialsBeforeMessage = 99;
+  h.dialogs.onShow = [&](const Message&) { trialsBeforeMessage = h.displayShownAt.size(); };
+  h.Launch(5, 1);
+  ASSERT_EQ(h.dialogs.shown.size(), 1U);
+  const std::string& text = h.dialogs.shown[0].text;
+  EXPECT_NE(text.find("/lab/wave/7.wav"), std::string::npos);
+  EXPECT_NE(text.find("/lab/wave/Utopia Error.wav"), std::string::npos);
+  EXPECT_NE(text.find("no server"), std::string::npos);
+  EXPECT_EQ(text.find("/lab/wave/8.wav"), std::string::npos);
+  EXPECT_EQ(trialsBeforeMessage, 0U);
+  h.time.Advance(2500);  // the experiment goes on
+  EXPECT_EQ(h.displayShownAt.size(), 1U);
+}
+
+TEST(TrialCycleTest, UpperCaseAndPauseKeysNeverAnswer) {
+  RunHarness h;
+  h.onShowDisplay = [&h] {
+    h.PressLater(100, 'M');
+    h.PressLater(150, 'N');
+  };
+  h.Launch(5, 1);
+  h.time.Advance(2500 + 1000);
+  EXPECT_EQ(RowCount(h.Results()), 0);
+  EXPECT_TRUE(h.x.display.awaitingResponse);
+  h.x.display.Form_KeyPress('n');
+  h.x.display.Form_KeyPress('m');  // the second answer of a trial
+  h.time.Advance(1000);
+  h.x.display.Form_KeyPress('m');  // during the pause
+  EXPECT_EQ(RowCount(h.Results()), 1);
+  EXPECT_EQ(h.sound.plays.size(), 2U);  // the cue and one feedback sound
+}
+
+}  // namespace
+}  // namespace cue

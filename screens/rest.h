@@ -24,6 +24,8 @@ class Rest final : public Startable {
   // Space counts once per rest period: a second one, which the blank screen in front would
   // take anyway, never starts the block twice.
   void Form_KeyPress(int keyAscii);
+  // Between Start and the space bar.
+  bool Resting() const { return resting_; }
 
  private:
   bool resting_ = false;

@@ -1,0 +1,78 @@
+#include "engine/qt/display_form.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include "platform/qt/fonts.h"
+#include "platform/qt/qt_window_system.h"
+
+namespace cue {
+
+namespace {
+QColor ToQColor(std::int32_t colour) {
+  return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+}  // namespace
+
+QtLabelMetrics::QtLabelMetrics() : font_(MsSansSerif(18, true)), twips_(ScreenTwips()) {}
+
+std::pair<float, float> QtLabelMetrics::SizeOf(const std::string& caption) const {
+  const QFontMetrics fm(font_);
+  return {twips_.FromPixels(fm.horizontalAdvance(QString::fromStdString(caption))),
+          twips_.FromPixels(fm.height())};
+}
+
+DisplayForm::DisplayForm(TrialCycle& core, const QtLabelMetrics& metrics)
+    : ExperimentScreen("Display"), core_(core), metrics_(metrics) {
+  core_.SetView(this);
+}
+
+void DisplayForm::OnLoad() {
+  const FormSize size = SizeTwips();
+  core_.Form_Resize(size.width, size.height);
+  core_.Form_Load();
+}
+
+void DisplayForm::OnResize() {
+  const FormSize size = SizeTwips();
+  core_.Form_Resize(size.width, size.height);
+}
+
+void DisplayForm::ShowDisplay() {
+  Form* const self[] = {this};
+  ShowForms(self);
+}
+
+void DisplayForm::HideDisplay() { hide(); }
+
+void DisplayForm::FieldChanged() { update(); }
+
+void DisplayForm::FormKeyPress(int& keyAscii) { core_.Form_KeyPress(keyAscii); }
+
+void DisplayForm::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  core_.Form_KeyPress(27);
+}
+
+void DisplayForm::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const auto px = [this](float t) { return twips().ToPixels(t); };
+  const StimulusField& field = core_.field();
+  for (int j = 1; j <= LINE_COUNT; ++j) {
+    const GridLine& line = field.Line1(j);
+    if (!line.visible) continue;
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawLine(QPointF(px(line.x1), px(line.y1)), QPointF(px(line.x2), px(line.y2)));
+  }
+  painter.setFont(metrics_.font());
+  for (int i = 1; i <= LABEL_COUNT; ++i) {
+    const NumberLabel& label = field.Label1(i);
+    if (!label.visible) continue;
+    painter.setPen(ToQColor(label.foreColor));
+    const QRectF rect(px(label.left), px(label.top), px(label.width), px(label.height));
+    painter.drawText(rect, Qt::AlignCenter, QString::fromStdString(label.caption));
+  }
+}
+
+}  // namespace cue

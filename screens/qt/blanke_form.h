@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QLabel>
+
+#include "screens/blanke.h"
+#include "screens/layout.h"
+#include "screens/qt/experiment_screen.h"
+
+namespace cue {
+
+// The blank screen: an empty full screen with the fixation cross "+" in its centre while the
+// core shows it. Esc asks the quit question; so does an attempt to close the window.
+class BlankeForm final : public ExperimentScreen, public BlankeView {
+ public:
+  explicit BlankeForm(Blanke& core);
+
+  void ShowBlankeForm() override { Show(); }
+  void SetCrossVisible(bool visible) override;
+
+ protected:
+  void OnLoad() override;
+  void OnResize() override;
+  void FormKeyPress(int& keyAscii) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  Blanke& core_;
+  Control label1_{"Label1", 0, 0, 1215, 495, false};
+  QLabel* cross_;
+};
+
+}  // namespace cue

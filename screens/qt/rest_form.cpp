@@ -1,0 +1,30 @@
+#include "screens/qt/rest_form.h"
+
+#include <QCloseEvent>
+
+#include "platform/qt/fonts.h"
+
+namespace cue {
+
+RestForm::RestForm(Rest& core)
+    : ExperimentScreen("Rest"), core_(core), text_(new QLabel(QString::fromLatin1(REST_TEXT), this)) {
+  text_->setObjectName(QStringLiteral("Label1"));
+  text_->setFont(MsSansSerif(18, false));
+  text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Place(text_, label1_);
+}
+
+void RestForm::OnResize() {
+  Control* const controls[] = {&label1_};
+  CenterControlGroup(SizeTwips(), controls);
+  Place(text_, label1_);
+}
+
+void RestForm::FormKeyPress(int& keyAscii) { core_.Form_KeyPress(keyAscii); }
+
+void RestForm::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  core_.Form_KeyPress(27);
+}
+
+}  // namespace cue

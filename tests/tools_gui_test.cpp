@@ -1,8 +1,11 @@
-// The debug window under Qt's offscreen platform: toggle, docking, scaling, file view.
+// The tools' forms under Qt's offscreen platform: the debug window's toggle, docking and
+// scaling, its file view, and the colour tester typed into.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
@@ -13,6 +16,7 @@
 
 #include "platform/qt/qt_window_system.h"
 #include "tools/qt/debug_window.h"
+#include "tools/qt/test_color_form.h"
 
 namespace cue {
 namespace {
@@ -206,6 +210,107 @@ TEST_F(DebugFileViewTest, UnreadableFileShowsOneClearLine) {
   debug_.OpenFile(dir_.string());  // a folder
   EXPECT_TRUE(Shown().startsWith(QStringLiteral("Cannot read the file: 75:")))
       << Shown().toStdString();
+}
+
+class TestColorFormTest : public ::testing::Test {
+ protected:
+  void Type(QLineEdit* box, const char* text) { QTest::keyClicks(box, QString::fromLatin1(text)); }
+  QString Number() const { return form_.Label5()->text(); }
+  QColor Swatch() const { return form_.Label1()->palette().color(QPalette::Window); }
+
+  TestColorForm form_;
+};
+
+TEST_F(TestColorFormTest, DesignAsLoaded) {
+  EXPECT_EQ(form_.windowTitle(), QStringLiteral("Form1"));
+  EXPECT_EQ(form_.findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("Red"));
+  EXPECT_EQ(form_.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("Green"));
+  EXPECT_EQ(form_.findChild<QLabel*>(QStringLiteral("Label4"))->text(), QStringLiteral("Blue"));
+  EXPECT_EQ(form_.Label6()->palette().color(QPalette::Window), QColor(255, 0, 0));
+  EXPECT_TRUE(form_.Label6()->autoFillBackground());
+  EXPECT_FALSE(form_.Label1()->autoFillBackground());  // default background until a change
+  EXPECT_TRUE(Number().isEmpty());
+  // Each caption stands level with its box, left of it; the swatches right of the boxes.
+  const auto* red = form_.findChild<QLabel*>(QStringLiteral("Label2"));
+  EXPECT_EQ(red->y(), form_.Text1()->y());
+  EXPECT_LT(red->geometry().right(), form_.Text1()->x());
+  EXPECT_LT(form_.Text1()->y(), form_.Text2()->y());
+  EXPECT_LT(form_.Text2()->y(), form_.Text3()->y());
+  EXPECT_GT(form_.Label1()->x(), form_.Text1()->geometry().right());
+  EXPECT_GT(form_.Label6()->y(), form_.Label1()->geometry().center().y());
+  EXPECT_EQ(form_.Label6()->x(), form_.Label1()->x());
+  EXPECT_GT(form_.Label5()->y(), form_.Text3()->geometry().bottom());
+  EXPECT_TRUE(QRect(QPoint(0, 0), form_.size()).contains(form_.Label1()->geometry()));
+}
+
+TEST_F(TestColorFormTest, TabGoesFromRedToGreenToBlue) {
+  form_.show();
+  form_.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form_));
+  EXPECT_EQ(QApplication::focusWidget(), form_.Text1());
+  QTest::keyClick(form_.Text1(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form_.Text2());
+  QTest::keyClick(form_.Text2(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form_.Text3());
+}
+
+TEST_F(TestColorFormTest, EachComponentAlone) {
+  Type(form_.Text1(), "255");
+  EXPECT_EQ(Number(), QStringLiteral("255"));
+  EXPECT_EQ(Swatch(), QColor(255, 0, 0));
+  form_.Text1()->clear();
+  EXPECT_EQ(Number(), QStringLiteral("0"));  // an empty box is 0
+  EXPECT_EQ(Swatch(), QColor(0, 0, 0));
+  Type(form_.Text2(), "255");
+  EXPECT_EQ(Number(), QStringLiteral("65280"));
+  EXPECT_EQ(Swatch(), QColor(0, 255, 0));
+  form_.Text2()->clear();
+  Type(form_.Text3(), "255");
+  EXPECT_EQ(Number(), QStringLiteral("16711680"));
+  EXPECT_EQ(Swatch(), QColor(0, 0, 255));
+}
+
+TEST_F(TestColorFormTest, ComponentsAbove255CountAs255) {
+  Type(form_.Text1(), "300");
+  Type(form_.Text2(), "300");
+  Type(form_.Text3(), "300");
+  EXPECT_EQ(Number(), QStringLiteral("16777215"));
+  EXPECT_EQ(Swatch(), QColor(255, 255, 255));
+}
+
+TEST_F(TestColorFormTest, ValuesAreRoundedHalfToEvenAndReadUpToTheFirstNonDigit) {
+  Type(form_.Text1(), "12.5");
+  EXPECT_EQ(Number(), QStringLiteral("12"));
+  form_.Text1()->clear();
+  Type(form_.Text1(), "13.5");
+  EXPECT_EQ(Number(), QStringLiteral("14"));
+  form_.Text1()->clear();
+  Type(form_.Text1(), "7abc");
+  EXPECT_EQ(Number(), QStringLiteral("7"));
+  QTest::keyClick(form_.Text1(), Qt::Key_Backspace);  // "7ab"
+  EXPECT_EQ(Number(), QStringLiteral("7"));
+}
+
+TEST_F(TestColorFormTest, OutOfRangeValueChangesNothingUntilItIsFixed) {
+  Type(form_.Text2(), "1");
+  Type(form_.Text1(), "100");
+  ASSERT_EQ(Number(), QStringLiteral("356"));
+  form_.Text1()->setText(QStringLiteral("40000"));  // pasted: one change
+  EXPECT_EQ(Number(), QStringLiteral("356"));
+  EXPECT_EQ(Swatch(), QColor(100, 1, 0));
+  Type(form_.Text3(), "5");  // still stopped by the red box
+  EXPECT_EQ(Number(), QStringLiteral("356"));
+  EXPECT_EQ(Swatch(), QColor(100, 1, 0));
+  QTest::keyClick(form_.Text1(), Qt::Key_Backspace);  // "4000": counts as 255
+  EXPECT_EQ(Number(), QString::number(255 + 256 + 5 * 65536));
+  EXPECT_EQ(Swatch(), QColor(255, 1, 5));
+}
+
+TEST_F(TestColorFormTest, NegativeComponentChangesNothing) {
+  Type(form_.Text3(), "9");
+  Type(form_.Text1(), "-3");
+  EXPECT_EQ(Number(), QString::number(9 * 65536));
+  EXPECT_EQ(Swatch(), QColor(0, 0, 9));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,56 +15,29 @@
 namespace cue {
 namespace {
 
-// --- Colour tester ----------------------------------------------------------------------
-
-TEST(LeadingNumberTest, ReadsTheNumberAtTheStart) {
-  EXPECT_EQ(LeadingNumber("255"), 255);
-  EXPECT_EQ(LeadingNumber("12.5"), 12.5);
-  EXPECT_EQ(LeadingNumber("7abc"), 7);
-  EXPECT_EQ(LeadingNumber("  42"), 42);
-  EXPECT_EQ(LeadingNumber("\t\n9"), 9);
-  EXPECT_EQ(LeadingNumber("1 2"), 12);  // blanks are skipped inside the number too
-  EXPECT_EQ(LeadingNumber(".5"), 0.5);
-  EXPECT_EQ(LeadingNumber("1.2.3"), 1.2);
-  EXPECT_EQ(LeadingNumber("3,5"), 3);  // the decimal point never depends on the locale
-}
-
-TEST(LeadingNumberTest, TextWithoutANumberReadsZero) {
-  for (const char* text : {"", " ", "abc", "-", "+", ".", "-.", "e5", "&", "&x1", "\xc3\xa9"}) {
-    EXPECT_EQ(LeadingNumber(text), 0) << '"' << text << '"';
-  }
-}
-
-TEST(LeadingNumberTest, SignAndExponent) {
-  EXPECT_EQ(LeadingNumber("-5"), -5);
-  EXPECT_EQ(LeadingNumber("+5"), 5);
-  EXPECT_EQ(LeadingNumber("- 5"), -5);
-  EXPECT_EQ(LeadingNumber("1.5e2"), 150);
-  EXPECT_EQ(LeadingNumber("1.5E+2"), 150);
-  EXPECT_EQ(LeadingNumber("25e-1"), 2.5);
-  EXPECT_EQ(LeadingNumber("3d2"), 300);  // D is an exponent letter as well
-  EXPECT_EQ(LeadingNumber("2e"), 2);     // an exponent without digits is not read
-  EXPECT_EQ(LeadingNumber("2e+x"), 2);
-  EXPECT_EQ(LeadingNumber("--5"), 0);
-  EXPECT_EQ(LeadingNumber("1e400"), std::numeric_limits<double>::infinity());
-  EXPECT_EQ(LeadingNumber("-1e400"), -std::numeric_limits<double>::infinity());
-  EXPECT_EQ(LeadingNumber("1e-400"), 0);
-}
-
-TEST(LeadingNumberTest, HexAndOctalWith16And32BitWidths) {
-  EXPECT_EQ(LeadingNumber("&HFF"), 255);
-  EXPECT_EQ(LeadingNumber("&hff"), 255);
-  EXPECT_EQ(LeadingNumber("&H7FFF"), 32767);
-  EXPECT_EQ(LeadingNumber("&H8000"), -32768);
-  EXPECT_EQ(LeadingNumber("&HFFFF"), -1);
-  EXPECT_EQ(LeadingNumber("&H10000"), 65536);
-  EXPECT_EQ(LeadingNumber("&HFFFFFFFF"), -1);
-  EXPECT_EQ(LeadingNumber("&H100000000"), 4294967296.0);
-  EXPECT_EQ(LeadingNumber("&H1G"), 1);
-  EXPECT_EQ(LeadingNumber("&H"), 0);
-  EXPECT_EQ(LeadingNumber("&O17"), 15);
-  EXPECT_EQ(LeadingNumber("&O8"), 0);
-  EXPECT_EQ(LeadingNumber("&O177777"), -1);
+TEST(LeadingNumberTest, Table) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {
+      // clang-format off
+      // The number at the start; blanks, tabs and line feeds skipped, also inside it. The
+      // decimal point never depends on the locale.
+      {"255", 255}, {"12.5", 12.5}, {"7abc", 7}, {"  42", 42}, {"\t\n9", 9}, {"1 2", 12},
+      {".5", 0.5}, {"1.2.3", 1.2}, {"3,5", 3},
+      // No number at the start.
+      {"", 0}, {"abc", 0}, {"-", 0}, {".", 0}, {"-.", 0}, {"e5", 0}, {"--5", 0}, {"\xc3\xa9", 0},
+      // Sign and exponent (E or D); an exponent without digits is not read.
+      {"-5", -5}, {"+5", 5}, {"- 5", -5}, {"1.5E+2", 150}, {"25e-1", 2.5}, {"3d2", 300},
+      {"2e", 2}, {"2e+x", 2}, {"1e400", kInf}, {"-1e400", -kInf}, {"1e-400", 0},
+      // &H and &O: 16-bit up to FFFF, 32-bit up to FFFFFFFF, the magnitude beyond.
+      {"&hff", 255}, {"&H7FFF", 32767}, {"&H8000", -32768}, {"&HFFFF", -1}, {"&H10000", 65536},
+      {"&HFFFFFFFF", -1}, {"&H100000000", 4294967296.0}, {"&H1G", 1}, {"&H", 0}, {"&x1", 0},
+      {"&O17", 15}, {"&O8", 0}, {"&O177777", -1},
+      // clang-format on
+  };
+  for (const auto& c : cases) EXPECT_EQ(LeadingNumber(c.text), c.value) << '"' << c.text << '"';
 }
 
 TEST(RoundToInt16Test, HalvesGoToTheEvenNeighbour) {
@@ -126,8 +98,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TextsCase{"32767.5", "", "", std::nullopt},
                       TextsCase{"1e9", "", "", std::nullopt}));
 
-// --- Debug window docking ---------------------------------------------------------------
-
 constexpr float kScreenWidth = 15360;  // 1024 pixels at 15 twips per pixel
 
 TEST(DebugFormResizeTest, FirstResizeOnlyRecordsAndDocksAtScreenWidth) {
@@ -185,8 +155,6 @@ TEST(DebugFormResizeTest, SizeMemoryIsSharedWithTheWholeProcess) {
   EXPECT_FLOAT_EQ(ole1.width, 4207.5F);
 }
 
-// --- File view --------------------------------------------------------------------------
-
 class FileFollowerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -242,18 +210,6 @@ TEST_F(FileFollowerTest, MissingFileShowsOneLineUntilItAppears) {
   u = follower.Poll();
   EXPECT_EQ(u.kind, Kind::kReplace);
   EXPECT_EQ(u.text, "x\n");
-}
-
-TEST_F(FileFollowerTest, FileThatGoesAwayAndComesBackIsReadAgain) {
-  Append("old\r\n");
-  FileFollower follower(path_);
-  follower.Poll();
-  std::filesystem::remove(path_);
-  EXPECT_NE(follower.Poll().text.find("Cannot read the file"), std::string::npos);
-  Append("old\r\n");
-  const FileFollower::Update u = follower.Poll();
-  EXPECT_EQ(u.kind, Kind::kReplace);
-  EXPECT_EQ(u.text, "old\n");
 }
 
 TEST_F(FileFollowerTest, ShorterOrReplacedFileIsReadAgain) {

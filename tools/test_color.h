@@ -11,7 +11,7 @@ namespace cue {
 // A colour number is red + 256 * green + 65536 * blue, each component 0..255, the single
 // integer by which the system names colours (255 is red, 32000 the dark green of the labels).
 
-// The number at the start of a text, read the way the lab's earlier tools read typed numbers:
+// The number at the start of a text, read leniently as BASIC's Val reads it:
 // - blanks, tabs and line feeds are skipped wherever they stand ("1 2" reads 12);
 // - an optional sign, digits with at most one decimal point, and an optional exponent of
 //   "E" or "D" with its own optional sign ("1.5e2" reads 150; "2e" reads 2);

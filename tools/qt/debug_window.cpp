@@ -52,10 +52,11 @@ void DebugWindow::Show() { SetVisible(true); }
 void DebugWindow::SetVisible(bool visible) {
   if (visible) {
     Load();
-    if (isVisible()) return;
-    QWidget* active = QApplication::activeWindow();
-    keyboardReturn_ = active != this ? active : nullptr;
-    show();
+    if (!isVisible()) {
+      QWidget* active = QApplication::activeWindow();
+      keyboardReturn_ = active != this ? active : nullptr;
+      show();
+    }
     raise();
     return;
   }
@@ -103,23 +104,25 @@ void DebugWindow::Form_Load() {
 void DebugWindow::Form_Resize() {
   const QRect outer = frameGeometry();
   const FormSize form{twips_.FromPixels(outer.width()), twips_.FromPixels(outer.height())};
-  DebugFormResize(form, ole1_, memory_, windows_.ScreenWidthTwips());
+  const WindowPlace place = DebugFormResize(form, ole1_, memory_, windows_.ScreenWidthTwips());
   PlaceOle1();
   // The first resize comes while the window is being shown, before it is on the screen,
   // where a new geometry would not raise the handler again; dock once it is shown.
   if (isVisible()) {
-    Dock();
+    Dock(place);
   } else {
-    QMetaObject::invokeMethod(this, &DebugWindow::Dock, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, place] { Dock(place); }, Qt::QueuedConnection);
   }
 }
 
-void DebugWindow::Dock() {
+void DebugWindow::Dock(const WindowPlace& place) {
   if (!isVisible()) return;
-  if (pos() != QPoint(0, 0)) move(0, 0);  // the outer top-left corner
-  const int frameWidth = frameGeometry().width() - width();
-  const int clientWidth = Px(windows_.ScreenWidthTwips()) - frameWidth;
-  if (clientWidth != width()) resize(clientWidth, height());  // raises Form_Resize again
+  const QPoint corner(Px(place.left), Px(place.top));  // outer edges, as move() takes them
+  if (pos() != corner) move(corner);
+  const int clientWidth = Px(place.width) - (frameGeometry().width() - width());
+  // The height stays the user's; a new width raises Form_Resize again.
+  if (clientWidth != width()) resize(clientWidth, height());
 }
 
 void DebugWindow::Form_KeyPress(int& keyAscii) {

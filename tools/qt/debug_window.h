@@ -66,8 +66,9 @@ class DebugWindow final : public QWidget, public Form {
   void Form_Load();
   void Form_Resize();
   void Form_KeyPress(int& keyAscii);
-  // Steps 2 and 3 of Form_Resize: top-left corner, screen width.
-  void Dock();
+  // Steps 2 and 3 of Form_Resize: moves the window to place's corner and gives it place's
+  // width (outer edges, twips).
+  void Dock(const WindowPlace& place);
   void PlaceOle1();
   int Px(float twips) const;
   // The character code of a key, or -1 for keys that type nothing.

@@ -3,9 +3,14 @@
 namespace cue {
 
 ExperimentScreens::ExperimentScreens(Experiment& x, const QtLabelMetrics& metrics)
-    : experiment(x), blanke(x.blanke), display(x.display, metrics), rest(x.rest) {
+    : experiment(x),
+      blanke(x.blanke),
+      display(x.display, metrics),
+      rest(x.rest),
+      myDebug(x.scale, x.platform.windows) {
   x.blanke.SetView(&blanke);
   x.rest.SetForm(&rest);
+  x.display.SetDebugToggle([this] { myDebug.Toggle(); });
 }
 
 void ExperimentScreens::LoadAndShow() {

@@ -4,6 +4,7 @@
 #include "engine/qt/display_form.h"
 #include "screens/qt/blanke_form.h"
 #include "screens/qt/rest_form.h"
+#include "tools/qt/debug_window.h"
 
 namespace cue {
 
@@ -23,6 +24,7 @@ class ExperimentScreens {
   BlankeForm blanke;
   DisplayForm display;
   RestForm rest;
+  MyDebug myDebug;  // created on the first grave accent
 };
 
 }  // namespace cue

@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <cmath>
 
+#include "platform/qt/key_ascii.h"
 #include "platform/qt/qt_window_system.h"
 
 namespace cue {
@@ -59,28 +60,6 @@ void ExperimentScreen::Place(QWidget* widget, const Control& control) const {
   const auto px = [this](float t) { return static_cast<int>(std::lround(twips_.ToPixels(t))); };
   widget->setGeometry(px(control.left), px(control.top), px(control.width), px(control.height));
   widget->setVisible(control.visible);
-}
-
-int ExperimentScreen::KeyAscii(const QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Escape:
-      return 27;
-    case Qt::Key_Tab:
-      return 9;
-    case Qt::Key_Backspace:
-      return 8;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return 13;
-    case Qt::Key_Delete:
-      return -1;
-    default:
-      break;
-  }
-  const QString text = event->text();
-  if (text.isEmpty()) return -1;
-  const char16_t c = text.at(0).unicode();
-  return c == 127 ? -1 : static_cast<int>(c);
 }
 
 bool ExperimentScreen::eventFilter(QObject* watched, QEvent* event) {

@@ -56,10 +56,6 @@ class ExperimentScreen : public QWidget, public Form {
   void childEvent(QChildEvent* event) override;
 
  private:
-  // The character code of a key event, or -1 for keys that type nothing (arrows, Delete,
-  // function keys), which never reach the key handlers.
-  static int KeyAscii(const QKeyEvent* event);
-
   Twips twips_;
   bool loaded_ = false;
 };

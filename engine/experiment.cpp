@@ -13,7 +13,7 @@ Experiment::Experiment(Platform p, const LabelMetrics& metrics, std::string resc
               blanke, rest, metrics, std::move(rescueFolder), [this] { EndProgram(); }) {}
 
 void Experiment::EndProgram() {
-  display.results().FinalFlush();
+  display.FinalFlush();
   gate.Shutdown();
   platform.lifecycle.EndProgram();
 }

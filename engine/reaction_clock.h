@@ -22,11 +22,15 @@ class ReactionClock {
   std::int32_t ReadClock() const;
 
   std::uint32_t clockStart() const { return clockStart_; }
+  // The clock's readings (Clock::Micros) at the last StartClock and ReadClock.
+  std::uint64_t startMicros() const { return startMicros_; }
+  std::uint64_t readMicros() const { return readMicros_; }
 
  private:
   const Clock& clock_;
   std::uint32_t clockStart_ = 0;
-  std::uint32_t startMicrosInMs_ = 0;  // 0..999
+  std::uint64_t startMicros_ = 0;
+  mutable std::uint64_t readMicros_ = 0;
 };
 
 }  // namespace cue

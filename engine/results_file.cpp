@@ -60,6 +60,11 @@ std::string ResultsFileName(const FileSystem& files, std::int16_t subjectId) {
                   "R-" + std::to_string(subjectId) + ".txt");
 }
 
+std::string TimingFileName(const FileSystem& files, std::int16_t subjectId) {
+  return JoinPath(JoinPath(files.CurrentDirectory(), "Res_Data"),
+                  "R-" + std::to_string(subjectId) + "-timing.txt");
+}
+
 const std::vector<std::string>& ResultsColumns() {
   static const std::vector<std::string> kColumns = {
       "trialNumber",  "BlockNumber",     "blockType",       "orderCondition",

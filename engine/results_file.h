@@ -32,6 +32,9 @@ std::string FieldText(const FieldValue& value);
 // The current folder, "Res_Data", "R-", the ID in decimal, ".txt".
 std::string ResultsFileName(const FileSystem& files, std::int16_t subjectId);
 
+// Beside it, the program's own record of each trial's timing: "R-", the ID, "-timing.txt".
+std::string TimingFileName(const FileSystem& files, std::int16_t subjectId);
+
 // The 13 column names, in column order.
 const std::vector<std::string>& ResultsColumns();
 

@@ -36,9 +36,12 @@ TrialCycle::TrialCycle(ExperimentState& state, TrialServices services, Blanke& b
       schedule_(state, services.dialogs, services.generator, services.clock),
       clock_(services.clock),
       results_(services.files, services.dialogs, std::move(rescueFolder)),
+      timing_(services.files, services.sound),
       field_(metrics),
       flicker_(field_, blanke, services.generator, services.clock, [this] { Redraw(); }),
-      cue_(services.scheduler, services.sound, services.files, state.targetNumber) {}
+      cue_(services.scheduler, services.sound, services.files, state.targetNumber) {
+  cue_.SetOnPlayed([this](SoundPlayer::PlayId play) { timing_.CueStarted(services_.clock.Micros(), play); });
+}
 
 void TrialCycle::Redraw() { view_->FieldChanged(); }
 
@@ -54,6 +57,7 @@ void TrialCycle::Form_Load() {
   field_.AutoSizeAll();
   for (int i = 1; i <= LABEL_COUNT; ++i) field_.Label1(i).foreColor = RED;
   results_.WriteHeader(ResultsFileName(services_.files, state_.subjectId));
+  timing_.Open(TimingFileName(services_.files, state_.subjectId));
   GridVisible(field_, false);
   state_.trialNumber = 0;
   // The feedback sounds are opened once, here; so are the nine cues, so that every sound is
@@ -114,6 +118,7 @@ void TrialCycle::Start() {
   PlaceGridLines(field_, state_.fieldWidth, state_.fieldHeight);
   awaitingResponse = true;
   clock_.StartClock();
+  timing_.TrialStarted(state_.trialNumber, clock_.startMicros());
   if (BeginBlock) {
     const std::int16_t d = colourRandom_->GetNextRanWR();
     blockColour = d == 1 ? RED : GREEN;
@@ -164,7 +169,7 @@ void TrialCycle::Answer(char key) {
   results_.WriteFields({std::string(key == 'm' ? "1" : "2"), rt, LineEnd()});
   const bool correct = (key == 'm') == (state_.trialType1 == 1);
   const SoundPlayer::SoundId feedback = correct ? correctSound_ : errorSound_;
-  if (feedback >= 0) services_.sound.Play(feedback);
+  timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0);
   view_->HideDisplay();
   SetGreenLabelsVisible(field_, true);
   awaitingResponse = false;
@@ -177,6 +182,11 @@ void TrialCycle::Answer(char key) {
   } else {
     blanke_.ShowBlankeCross(PAUSE_BLANK_1, PAUSE_CROSS, PAUSE_BLANK_2, *this);
   }
+}
+
+void TrialCycle::FinalFlush() {
+  results_.FinalFlush();
+  timing_.Flush();
 }
 
 bool TrialCycle::EndExperiment() {

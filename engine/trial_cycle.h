@@ -8,6 +8,7 @@
 #include "engine/experiment_state.h"
 #include "engine/reaction_clock.h"
 #include "engine/results_log.h"
+#include "engine/timing_log.h"
 #include "engine/trial_schedule.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -76,6 +77,8 @@ class TrialCycle final : public Startable {
   void Form_KeyPress(int keyAscii);
   // Ends the run after trial 360: the completion message, then the end of the program.
   bool EndExperiment();
+  // Puts everything kept in memory on disk: at the end of the run and on quit.
+  void FinalFlush();
 
   // Display's own state.
   bool BeginBlock = false;
@@ -106,6 +109,7 @@ class TrialCycle final : public Startable {
   TrialSchedule schedule_;
   ReactionClock clock_;
   ResultsLog results_;
+  TimingLog timing_;
   StimulusField field_;
   Flicker flicker_;
   AuditoryCue cue_;

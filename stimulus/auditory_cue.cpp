@@ -16,7 +16,8 @@ void AuditoryCue::Arm(int intervalMs) {
 
 void AuditoryCue::Timer1_Timer() {
   timer1_.Stop();
-  sound_.PlayFile(CuePath(files_, targetNumber_));
+  const SoundPlayer::PlayId play = sound_.PlayFile(CuePath(files_, targetNumber_));
+  if (onPlayed_) onPlayed_(play);
 }
 
 }  // namespace cue

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/files.h"
@@ -23,6 +24,9 @@ class AuditoryCue {
   AuditoryCue(Scheduler& scheduler, SoundPlayer& sound, const FileSystem& files,
               const std::int16_t& targetNumber);
 
+  // Hears of every cue started: the player's number for the play.
+  void SetOnPlayed(std::function<void(SoundPlayer::PlayId)> onPlayed) { onPlayed_ = std::move(onPlayed); }
+
   void Arm(int intervalMs);
   void Timer1_Timer();
   bool Armed() const { return timer1_.Active(); }
@@ -32,6 +36,7 @@ class AuditoryCue {
   SoundPlayer& sound_;
   const FileSystem& files_;
   const std::int16_t& targetNumber_;
+  std::function<void(SoundPlayer::PlayId)> onPlayed_;
 };
 
 }  // namespace cue

@@ -132,9 +132,15 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     presentPerBlock[block] += row[4] == "1";
     // FLICKER_DELAY: 200 in type 2, drawn in type 3, the last value (0 at first) in type 1.
     const int delay = std::stoi(row[10]);
-    if (type == 2) EXPECT_EQ(delay, 200);
-    if (type == 3) EXPECT_TRUE(delay >= 100 && delay <= 300) << delay;
-    if (type == 1) EXPECT_EQ(delay, lastDelay);
+    if (type == 2) {
+      EXPECT_EQ(delay, 200);
+    }
+    if (type == 3) {
+      EXPECT_TRUE(delay >= 100 && delay <= 300) << delay;
+    }
+    if (type == 1) {
+      EXPECT_EQ(delay, lastDelay);
+    }
     lastDelay = delay;
     // The answer and its time.
     const Response r = ScriptFor(t);
@@ -142,11 +148,15 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     EXPECT_EQ(row[11], (present == r.correct) ? "1" : "2");
     EXPECT_EQ(row[12], std::to_string(r.rtMs));
     // Target facts: absent trials have no position.
-    if (!present) EXPECT_EQ(row[6] + row[7] + row[8], "000");
+    if (!present) {
+      EXPECT_EQ(row[6] + row[7] + row[8], "000");
+    }
     // Every earlier row was on disk when this trial started (header + t - 1 rows).
     EXPECT_EQ(linesAtStart[static_cast<std::size_t>(t - 1)], t);
     // A new colour only at the first trial of a block.
-    if ((t - 1) % 40 != 0) EXPECT_EQ(colours[static_cast<std::size_t>(t - 1)], colours[static_cast<std::size_t>(t - 2)]);
+    if ((t - 1) % 40 != 0) {
+      EXPECT_EQ(colours[static_cast<std::size_t>(t - 1)], colours[static_cast<std::size_t>(t - 2)]);
+    }
   }
   for (int b = 1; b <= 9; ++b) EXPECT_EQ(presentPerBlock[b], 20) << "block " << b;
 
@@ -198,6 +208,25 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
   }
   EXPECT_GT(debugToggles_, 0);
   EXPECT_EQ(debugToggles_ % 2, 0);
+
+  // The program's own timing record: one line per trial, cue 1000 ms after the clock's start
+  // plus the output's latency, feedback at the answer plus that latency.
+  const auto timing = Rows(h.files.files["/lab/Res_Data/R-17-timing.txt"]);
+  ASSERT_EQ(timing.size(), 360U);
+  const std::string latency = "4.500";
+  for (int t = 1; t <= 360; ++t) {
+    const auto& line = timing[static_cast<std::size_t>(t - 1)];
+    ASSERT_EQ(line.size(), 8U);
+    EXPECT_EQ(line[0], std::to_string(t));
+    EXPECT_EQ(line[1], std::to_string(h.displayShownAt[static_cast<std::size_t>(t - 1)] * 1000));
+    if (static_cast<std::size_t>(t) <= lastCue) {
+      EXPECT_EQ(line[6], "100" + latency) << t;
+    }
+    EXPECT_EQ(line[7], latency) << t;
+  }
+  if (lastCue == 359) {
+    EXPECT_EQ(timing.back()[3], "-");  // the last cue never played
+  }
 
   // The end: the completion message, and the program ended without the quit question.
   ASSERT_FALSE(h.dialogs.shown.empty());

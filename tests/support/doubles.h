@@ -68,7 +68,12 @@ class RecordingSound final : public SoundPlayer {
     plays.push_back({paths_[static_cast<std::size_t>(id)], clock_.Micros() / 1000});
     return plays.size();
   }
-  std::optional<std::uint64_t> OnsetMicros(PlayId) const override { return std::nullopt; }
+  // Every play reaches the output kLatencyMicros after it was asked for.
+  std::optional<std::uint64_t> OnsetMicros(PlayId play) const override {
+    if (play == 0 || play > plays.size()) return std::nullopt;
+    return plays[play - 1].atMs * 1000 + kLatencyMicros;
+  }
+  static constexpr std::uint64_t kLatencyMicros = 4500;
   bool OutputAvailable() const override { return outputAvailable; }
   std::string OutputError() const override { return outputAvailable ? "" : "no server"; }
 

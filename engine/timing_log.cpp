@@ -1,0 +1,84 @@
+#include "engine/timing_log.h"
+
+#include <cstdio>
+#include <variant>
+
+#include "engine/results_file.h"
+
+namespace cue {
+
+namespace {
+
+std::string Micros(const std::optional<std::uint64_t>& value) {
+  return value ? std::to_string(*value) : "-";
+}
+
+std::string DelayMs(const std::optional<std::uint64_t>& later, const std::optional<std::uint64_t>& earlier) {
+  if (!later || !earlier) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f",
+                (static_cast<double>(*later) - static_cast<double>(*earlier)) / 1000.0);
+  return text;
+}
+
+std::optional<std::uint64_t> Onset(const SoundPlayer& sound, SoundPlayer::PlayId play) {
+  if (play == 0) return std::nullopt;
+  return sound.OnsetMicros(play);
+}
+
+}  // namespace
+
+void TimingLog::Open(const std::string& fileName) {
+  fileName_ = fileName;
+  auto opened = files_.OpenForAppend(fileName_);
+  if (auto* file = std::get_if<std::unique_ptr<AppendFile>>(&opened)) {
+    (*file)->Write(HeaderLine({"trialNumber", "clockStart", "cueTick", "cueOnset", "answer",
+                               "feedbackOnset", "cueDelayMs", "feedbackDelayMs"}));
+    (*file)->Close();
+  }
+}
+
+void TimingLog::TrialStarted(std::int16_t trial, std::uint64_t clockStartMicros) {
+  Flush();
+  trials_.push_back(Trial{trial, clockStartMicros, std::nullopt, 0, std::nullopt, 0});
+}
+
+// A cue belongs to the latest trial that has started: its timer is re-armed at every start.
+void TimingLog::CueStarted(std::uint64_t tickMicros, SoundPlayer::PlayId play) {
+  if (trials_.empty()) return;
+  trials_.back().cueTick = tickMicros;
+  trials_.back().cuePlay = play;
+}
+
+void TimingLog::Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback) {
+  if (trials_.empty()) return;
+  trials_.back().answer = answerMicros;
+  trials_.back().feedbackPlay = feedback;
+}
+
+std::string TimingLog::Line(const Trial& t) const {
+  const auto cueOnset = Onset(sound_, t.cuePlay);
+  const auto feedbackOnset = Onset(sound_, t.feedbackPlay);
+  const std::vector<std::string> fields = {std::to_string(t.number),     std::to_string(t.clockStart),
+                                           Micros(t.cueTick),            Micros(cueOnset),
+                                           Micros(t.answer),             Micros(feedbackOnset),
+                                           DelayMs(cueOnset, t.clockStart), DelayMs(feedbackOnset, t.answer)};
+  std::string line;
+  for (const auto& field : fields) line += field + '\t';
+  return line + LineEnd();
+}
+
+void TimingLog::Flush() {
+  std::string lines;
+  std::size_t done = 0;
+  for (; done < trials_.size() && trials_[done].answer; ++done) lines += Line(trials_[done]);
+  trials_.erase(trials_.begin(), trials_.begin() + static_cast<std::ptrdiff_t>(done));
+  if (lines.empty() || fileName_.empty()) return;
+  auto opened = files_.OpenForAppend(fileName_);
+  if (auto* file = std::get_if<std::unique_ptr<AppendFile>>(&opened)) {
+    (*file)->Write(lines);
+    (*file)->Close();
+  }
+}
+
+}  // namespace cue

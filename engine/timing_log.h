@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/sound.h"
+
+namespace cue {
+
+// What the program itself knows of each trial's timing, beside the results: one line per
+// answered trial in "Res_Data/R-<ID>-timing.txt", in the results file's text format (TAB after
+// every field, CR LF). Times are microseconds of the monotonic clock (CLOCK_MONOTONIC on
+// Linux), so other programs on the machine can compare them with their own readings; "-"
+// marks what is not known (a cue that never played, an output that cannot tell its timing).
+//
+// Columns: trialNumber; clockStart (the reaction-time clock's start); cueTick (the cue
+// timer's tick); cueOnset (when the cue's first sample was due at the output, as the sound
+// output reports it); answer (the answer key's reading of the clock); feedbackOnset; and
+// cueDelayMs = cueOnset - clockStart, feedbackDelayMs = feedbackOnset - answer, in ms.
+//
+// A trial's line is written when the next trial starts, 2.5 s or more after its answer, when
+// the output has long reported its sounds' onsets; the last one when the run ends. Writing is best effort: this file is a record of timing, not
+// of the subject's answers, and a failure to write it never holds up or interrupts the run.
+class TimingLog {
+ public:
+  TimingLog(FileSystem& files, const SoundPlayer& sound) : files_(files), sound_(sound) {}
+
+  // Names the file and writes the header line.
+  void Open(const std::string& fileName);
+  void TrialStarted(std::int16_t trial, std::uint64_t clockStartMicros);
+  void CueStarted(std::uint64_t tickMicros, SoundPlayer::PlayId play);
+  void Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback);
+  // Writes every answered trial not yet written.
+  void Flush();
+
+ private:
+  struct Trial {
+    std::int16_t number = 0;
+    std::uint64_t clockStart = 0;
+    std::optional<std::uint64_t> cueTick;
+    SoundPlayer::PlayId cuePlay = 0;
+    std::optional<std::uint64_t> answer;
+    SoundPlayer::PlayId feedbackPlay = 0;
+  };
+  std::string Line(const Trial& trial) const;
+
+  FileSystem& files_;
+  const SoundPlayer& sound_;
+  std::string fileName_;
+  std::vector<Trial> trials_;  // answered or running, not yet written
+};
+
+}  // namespace cue

@@ -80,6 +80,8 @@ void GreetLogic::Text3_Validate(std::string_view text, bool& cancel) {
 }
 
 void GreetLogic::RegisterAndLaunch(std::string_view initials, std::string_view orderCondition) {
+  if (launched_) return;
+  launched_ = true;
   ExperimentState& state = c_.state;
   state.orderCondition = ReadNumber16(orderCondition);
   const std::string line = RegistryLine(state.subjectId, initials, state.orderCondition);

@@ -80,10 +80,15 @@ class GreetLogic {
   // text; the registry line appended; Res_Data made; the pointer parked; Display, Rest and
   // Blanke loaded and shown; ShowBlankeCross(1000, 1000, 500, Display). A failure to write the
   // registry or to make the folder is reported and ends the program, before the next step.
+  // It runs once per run: the launch returns as soon as the first pause is scheduled, so a
+  // second press of Start (a double click, a click queued before the experiment screens came
+  // up) would register the subject again and start a second chain of trials. Later presses
+  // do nothing.
   void RegisterAndLaunch(std::string_view initials, std::string_view orderCondition);
   void Stop(Message report);
 
   GreetContext c_;
+  bool launched_ = false;
 };
 
 }  // namespace cue

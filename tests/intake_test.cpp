@@ -546,13 +546,20 @@ TEST_F(GreetLogicTest, LaunchRunsItsStepsInOrder) {
 }
 
 TEST_F(GreetLogicTest, SecondLaunchAppendsAndLeavesTheFirstLine) {
-  logic_.Command1_Click("AB", "1");  // subjectId 0: never validated
+  files_.files[path_] = kLine7;
   doubles_.state.subjectId = 12;
-  files_.folders.erase("/lab/Res_Data");
   logic_.Command1_Click("xyz", "3");
-  EXPECT_EQ(files_.files[path_], " 0" + Blanks(12) + "AB" + Blanks(12) + " 1 \r\n" + " 12" +
-                                     Blanks(11) + "xyz" + Blanks(11) + " 3 \r\n");
+  EXPECT_EQ(files_.files[path_], kLine7 + " 12" + Blanks(11) + "xyz" + Blanks(11) + " 3 \r\n");
   EXPECT_EQ(doubles_.state.orderCondition, 3);
+}
+
+TEST_F(GreetLogicTest, StartLaunchesOncePerRun) {
+  doubles_.state.subjectId = 12;
+  logic_.Command1_Click("AB", "1");
+  const EventLog once = doubles_.log;
+  logic_.Command1_Click("AB", "1");
+  EXPECT_EQ(files_.files[path_], kLine12);
+  EXPECT_EQ(doubles_.log, once);
 }
 
 TEST_F(GreetLogicTest, EmptyBoxesLaunchWithEmptyInitialsAndConditionZero) {
@@ -574,9 +581,11 @@ TEST_F(GreetLogicTest, RegisteredIdIsRefusedHoweverLongTheRegistry) {
   for (const int before : {0, 1, 1000}) {
     files_.files.clear();
     for (int i = 0; i < before; ++i) Register(static_cast<std::int16_t>(100 + i % 800));
-    doubles_.state.subjectId = 12;
-    logic_.Command1_Click("AB", "1");
-    for (int after = 0; after < before; ++after) Register(static_cast<std::int16_t>(200));
+    IntakeDoubles doubles(files_);
+    GreetLogic logic(doubles.Context());
+    doubles.state.subjectId = 12;
+    logic.Command1_Click("AB", "1");
+    for (int after = 0; after < before; ++after) Register(200);
     EXPECT_FALSE(IsNewSubject(files_, 12).IsNew()) << before;
     EXPECT_TRUE(IsNewSubject(files_, 13).IsNew()) << before;
   }
@@ -632,14 +641,17 @@ TEST_F(RegistryDiskTest, LaunchesWriteTheRegistryByteForByte) {
   EXPECT_EQ(Read("CurrentSubjects.txt"), kLine12);
   EXPECT_TRUE(std::filesystem::is_directory(dir_ / "Res_Data"));
 
-  logic.Text1_Validate("12", cancel);
+  // The next run in the same folder.
+  IntakeDoubles nextDoubles(files_);
+  GreetLogic next(nextDoubles.Context());
+  next.Text1_Validate("12", cancel);
   EXPECT_TRUE(cancel);
   cancel = false;
-  logic.Text1_Validate("13", cancel);
+  next.Text1_Validate("13", cancel);
   ASSERT_FALSE(cancel);
-  logic.Command1_Click("", "");
+  next.Command1_Click("", "");
   EXPECT_EQ(Read("CurrentSubjects.txt"), kLine12 + " 13" + Blanks(25) + " 0 \r\n");
-  EXPECT_EQ(doubles.dialogs.Texts().size(), 1U);  // the refusal of 12 only
+  EXPECT_EQ(nextDoubles.dialogs.Texts().size(), 1U);  // the refusal of 12 only
 }
 
 // The layout of the start-up screen

@@ -177,11 +177,6 @@ class RegistryFilesTest : public ::testing::Test {
   const std::string path_ = "/lab/CurrentSubjects.txt";
 };
 
-TEST_F(RegistryFilesTest, PathsAreBuiltFromTheCurrentFolder) {
-  EXPECT_EQ(RegistryPath(files_), path_);
-  EXPECT_EQ(ResultsFolderPath(files_), "/lab/Res_Data");
-}
-
 TEST_F(RegistryFilesTest, MissingRegistryMakesEveryIdNew) {
   EXPECT_TRUE(IsNewSubject(files_, 12).IsNew());
   EXPECT_TRUE(IsNewSubject(files_, 0).IsNew());
@@ -407,19 +402,6 @@ TEST_F(GreetLogicTest, RefusedCodeIsDroppedBeforeTheMessageShows) {
     EXPECT_EQ(m.buttons, Buttons::kOk);
     EXPECT_EQ(m.icon, Icon::kExclamation);
   }
-}
-
-TEST_F(GreetLogicTest, AllowedCodePassesUntouchedAndSilently) {
-  int digit = '5', letter = 'q', condition = '2', backspace = 8;
-  logic_.Text1_KeyPress(digit);
-  logic_.Text2_KeyPress(letter);
-  logic_.Text3_KeyPress(condition);
-  logic_.Text3_KeyPress(backspace);
-  EXPECT_EQ(digit, '5');
-  EXPECT_EQ(letter, 'q');
-  EXPECT_EQ(condition, '2');
-  EXPECT_EQ(backspace, 8);
-  EXPECT_TRUE(doubles_.dialogs.shown.empty());
 }
 
 struct ValidateCase {

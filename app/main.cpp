@@ -1,8 +1,11 @@
-#include <cstdio>
+#include <QApplication>
 
-int main() {
-  std::puts(
-      "cuesearch: built so far are the platform layer, the random-number classes, the "
-      "experiment state and the trial schedule; the start-up screen is not built yet.");
-  return 0;
+#include "app/program.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("cuesearch"));
+  cue::Program program(QCoreApplication::applicationDirPath().toStdString());
+  program.Start();
+  return QApplication::exec();
 }

@@ -136,4 +136,9 @@ std::optional<FileError> DiskFileSystem::MakeDirectory(const std::string& path) 
   return std::nullopt;
 }
 
+bool DiskFileSystem::IsDirectory(const std::string& path) const {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 }  // namespace cue

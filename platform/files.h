@@ -50,6 +50,9 @@ class FileSystem {
   virtual std::variant<std::string, FileError> ReadAll(const std::string& path) const = 0;
   // Creates one folder; an existing one gives err::kPathFileAccess.
   virtual std::optional<FileError> MakeDirectory(const std::string& path) = 0;
+  // True when path names an existing folder. Error 75 from MakeDirectory means "already
+  // exists" as well as "refused"; this tells them apart.
+  virtual bool IsDirectory(const std::string& path) const = 0;
 };
 
 // The platform's path separator ("/" here, "\" on Windows).
@@ -65,6 +68,7 @@ class DiskFileSystem final : public FileSystem {
       const std::string& path) override;
   std::variant<std::string, FileError> ReadAll(const std::string& path) const override;
   std::optional<FileError> MakeDirectory(const std::string& path) override;
+  bool IsDirectory(const std::string& path) const override;
 };
 
 // Maps an errno value to the platform error number and the system's description of it.

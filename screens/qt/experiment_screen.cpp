@@ -78,6 +78,9 @@ bool ExperimentScreen::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ExperimentScreen::keyPressEvent(QKeyEvent* event) {
+  // A key that a focused control ignored comes up to its window after the control's preview
+  // in eventFilter(), which has already given it to FormKeyPress.
+  if (const QWidget* focus = focusWidget(); focus != nullptr && focus != this) return;
   int ascii = KeyAscii(event);
   if (ascii >= 0) FormKeyPress(ascii);
 }

@@ -5,62 +5,75 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 
 namespace cue::testing {
 
-// An in-memory file system with faults to inject: folders that are missing or read-only and
-// a disk that is full. Paths use "/" and the current folder "/lab".
+// Files and folders in memory, with faults to inject: errors per path, folders that are
+// missing or read-only, a full disk. A failed append leaves the file as it was, as the disk
+// layer promises. Paths use "/"; the current folder is "/lab" unless given.
 class MemoryFileSystem final : public FileSystem {
  public:
-  MemoryFileSystem() { folders.insert(cwd); }
+  // log, if given, hears of every folder made and every append done.
+  explicit MemoryFileSystem(std::vector<std::string>* log = nullptr, std::string cwd = "/lab")
+      : cwd_(std::move(cwd)), log_(log) {
+    folders.insert(cwd_);
+  }
 
-  std::string CurrentDirectory() const override { return cwd; }
+  std::string CurrentDirectory() const override { return cwd_; }
 
   std::variant<std::unique_ptr<AppendFile>, FileError> OpenForAppend(
       const std::string& path) override {
-    ++opens;
-    if (!folders.count(Parent(path))) return FileError{err::kPathNotFound, "No such file or directory", path};
-    if (readOnly.count(Parent(path)) || readOnly.count(path)) {
+    if (auto it = openErrors.find(path); it != openErrors.end()) return it->second;
+    if (!folders.contains(Parent(path))) return FileError{err::kPathNotFound, "No such file or directory", path};
+    if (readOnly.contains(Parent(path)) || readOnly.contains(path)) {
       return FileError{err::kPathFileAccess, "Permission denied", path};
     }
-    return std::unique_ptr<AppendFile>(std::make_unique<File>(*this, path));
+    return std::unique_ptr<AppendFile>(std::make_unique<Append>(*this, path));
   }
 
   std::variant<std::string, FileError> ReadAll(const std::string& path) const override {
-    if (unreadable.count(path)) return FileError{err::kPermissionDenied, "Permission denied", path};
-    const auto it = files.find(path);
-    if (it == files.end()) return FileError{err::kFileNotFound, "No such file or directory", path};
-    return it->second;
+    if (auto it = readErrors.find(path); it != readErrors.end()) return it->second;
+    if (folders.contains(path)) return FileError{err::kPathFileAccess, "Is a directory", path};
+    if (auto it = files.find(path); it != files.end()) return it->second;
+    return FileError{err::kFileNotFound, "No such file or directory", path};
   }
 
   std::optional<FileError> MakeDirectory(const std::string& path) override {
-    if (folders.count(path)) return FileError{err::kPathFileAccess, "File exists", path};
-    if (!folders.count(Parent(path))) return FileError{err::kPathNotFound, "No such file or directory", path};
+    Log("MakeDirectory " + path);
+    if (auto it = makeErrors.find(path); it != makeErrors.end()) return it->second;
+    if (folders.contains(path) || files.contains(path)) return FileError{err::kPathFileAccess, "File exists", path};
+    if (!folders.contains(Parent(path))) return FileError{err::kPathNotFound, "No such file or directory", path};
     folders.insert(path);
     return std::nullopt;
   }
 
+  bool IsDirectory(const std::string& path) const override { return folders.contains(path); }
+
   static std::string Parent(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
-  std::string cwd = "/lab";
   std::map<std::string, std::string> files;
   std::set<std::string> folders;
-  std::set<std::string> readOnly;    // folders or files that refuse appends
-  std::set<std::string> unreadable;  // files that refuse reading
-  bool diskFull = false;
-  int opens = 0;
+  std::set<std::string> readOnly;  // folders or files that refuse appends
+  bool diskFull = false;           // every append fails at close
+  std::map<std::string, FileError> readErrors, openErrors, closeErrors, makeErrors;
 
  private:
-  class File final : public AppendFile {
+  void Log(const std::string& event) {
+    if (log_ != nullptr) log_->push_back(event);
+  }
+
+  class Append final : public AppendFile {
    public:
-    File(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
+    Append(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
     void Write(std::string_view text) override { pending_.append(text); }
     std::optional<FileError> Close() override {
+      if (auto it = fs_.closeErrors.find(path_); it != fs_.closeErrors.end()) return it->second;
       if (fs_.diskFull) return FileError{err::kDiskFull, "No space left on device", path_};
       fs_.files[path_] += pending_;
-      pending_.clear();
+      fs_.Log("Append " + path_);
       return std::nullopt;
     }
 
@@ -69,6 +82,9 @@ class MemoryFileSystem final : public FileSystem {
     std::string path_;
     std::string pending_;
   };
+
+  std::string cwd_;
+  std::vector<std::string>* log_;
 };
 
 }  // namespace cue::testing

@@ -1,0 +1,40 @@
+#include "app/program.h"
+
+#include <random>
+
+namespace cue {
+
+namespace {
+
+// Every draw folds the tick count into the generator, but two runs that started alike would
+// still share a sequence; the generator therefore starts from the system's entropy.
+std::uint64_t Entropy() {
+  std::random_device device;
+  return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+}
+
+LaunchTargets Targets(Experiment& x, ExperimentScreens& screens) {
+  LaunchTargets targets;
+  targets.display = &screens.display;
+  targets.rest = &screens.rest;
+  targets.blanke = &screens.blanke;
+  targets.displayStart = &x.display;
+  targets.showBlankeCross = [&x](std::int16_t hide1, std::int16_t show, std::int16_t hide2,
+                                 Startable& form) { x.blanke.ShowBlankeCross(hide1, show, hide2, form); };
+  targets.unloadBlanke = [&x] { x.blanke.RequestUnload(); };
+  return targets;
+}
+
+}  // namespace
+
+Program::Program(const std::string& programFolder)
+    : generator_(Entropy()),
+      experiment_(Platform{clock_, scheduler_, dialogs_, files_, sound_, generator_, windows_, lifecycle_},
+                  metrics_, programFolder),
+      screens_(experiment_, metrics_),
+      greet_(GreetContext{experiment_.state, experiment_.dialogs, files_, windows_, lifecycle_,
+                          Targets(experiment_, screens_)}) {}
+
+void Program::Start() { greet_.Load(); }
+
+}  // namespace cue

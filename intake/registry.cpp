@@ -1,0 +1,179 @@
+#include "intake/registry.h"
+
+#include <memory>
+#include <variant>
+
+namespace cue {
+
+namespace {
+
+constexpr std::size_t kZone = 14;  // characters per print zone
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t kShownLength = 30;  // characters of a bad line quoted in a message
+
+std::string PrintForm(std::int16_t n) {
+  const int value = n;  // widened: -32768 has no 16-bit magnitude
+  return (value < 0 ? "-" : " ") + std::to_string(value < 0 ? -value : value) + " ";
+}
+
+// Pads with blanks to the start of the next print zone after the text so far.
+void NextZone(std::string& line) { line.append(kZone - line.size() % kZone, ' '); }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The first field of a line, as the reader sees it.
+struct FirstField {
+  enum class Kind { kNone, kNumber, kBad } kind = Kind::kNone;
+  std::int16_t value = 0;
+  std::string reason;  // kBad
+};
+
+FirstField ReadFirstField(std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  if (i == line.size()) return {};
+  std::size_t end = i;
+  while (end < line.size() && !IsBlank(line[end]) && line[end] != ',') ++end;
+  std::string_view field = line.substr(i, end - i);
+
+  const auto bad = [](const char* reason) { return FirstField{FirstField::Kind::kBad, 0, reason}; };
+  bool negative = false;
+  if (!field.empty() && (field[0] == '+' || field[0] == '-')) {
+    negative = field[0] == '-';
+    field.remove_prefix(1);
+  }
+  if (field.empty()) return bad("does not begin with a subject ID");
+  for (const char c : field) {
+    if (c < '0' || c > '9') return bad("does not begin with a subject ID");
+  }
+  while (field.size() > 1 && field[0] == '0') field.remove_prefix(1);
+  // Five significant digits at most; the value then fits an int without overflow.
+  if (field.size() > 5) return bad("begins with a number too large for a subject ID");
+  int value = 0;
+  for (const char c : field) value = value * 10 + (c - '0');
+  if (negative) value = -value;
+  if (value < INT16_MIN || value > INT16_MAX) {
+    return bad("begins with a number too large for a subject ID");
+  }
+  return FirstField{FirstField::Kind::kNumber, static_cast<std::int16_t>(value), {}};
+}
+
+// The start of a line for a message: without leading blanks, control bytes as "?", shortened.
+std::string Shown(std::string_view line) {
+  while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+  std::string shown;
+  for (const char c : line.substr(0, kShownLength)) {
+    const auto byte = static_cast<unsigned char>(c);
+    shown += byte < 32 || byte == 127 ? '?' : c;
+  }
+  if (line.size() > kShownLength) shown += "...";
+  return shown;
+}
+
+SubjectCheck CheckOf(SubjectCheck::Result result) {
+  SubjectCheck check;
+  check.result = result;
+  return check;
+}
+
+}  // namespace
+
+std::string RegistryPath(const FileSystem& files) {
+  return JoinPath(files.CurrentDirectory(), kRegistryFile);
+}
+
+std::string ResultsFolderPath(const FileSystem& files) {
+  return JoinPath(files.CurrentDirectory(), kResultsFolder);
+}
+
+std::string RegistryLine(std::int16_t subjectId, std::string_view initials,
+                         std::int16_t orderCondition) {
+  std::string line = PrintForm(subjectId);
+  NextZone(line);
+  line += initials;
+  NextZone(line);
+  line += PrintForm(orderCondition);
+  line += "\r\n";
+  return line;
+}
+
+SubjectCheck ScanRegistry(std::string_view text, std::int16_t subjectId) {
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  SubjectCheck firstBad;
+  int number = 0;
+  while (!text.empty()) {
+    ++number;
+    std::size_t end = text.find_first_of("\r\n");
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(0, end);
+    if (end < text.size()) end += text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+    text.remove_prefix(end);
+
+    const FirstField field = ReadFirstField(line);
+    if (field.kind == FirstField::Kind::kNumber && field.value == subjectId) {
+      return CheckOf(SubjectCheck::Result::kRegistered);
+    }
+    if (field.kind == FirstField::Kind::kBad && firstBad.line == 0) {
+      firstBad = CheckOf(SubjectCheck::Result::kMalformed);
+      firstBad.line = number;
+      firstBad.text = Shown(line);
+      firstBad.reason = field.reason;
+    }
+  }
+  return firstBad.line != 0 ? firstBad : SubjectCheck{};
+}
+
+SubjectCheck IsNewSubject(const FileSystem& files, std::int16_t subjectId) {
+  const auto read = files.ReadAll(RegistryPath(files));
+  if (const auto* error = std::get_if<FileError>(&read)) {
+    if (error->number == err::kFileNotFound) return SubjectCheck{};
+    SubjectCheck check = CheckOf(SubjectCheck::Result::kUnreadable);
+    check.error = *error;
+    return check;
+  }
+  return ScanRegistry(std::get<std::string>(read), subjectId);
+}
+
+Message UnreadableRegistry(const FileError& error) {
+  std::string text = "The subject registry " + error.path + " cannot be read.";
+  text += '\r';
+  text += "Error " + std::to_string(error.number) + ": " + error.description + ".";
+  text += '\r';
+  text += "No subject ID can be checked until the file can be read.";
+  return Message{std::move(text), "ERROR", Buttons::kOk, Icon::kExclamation};
+}
+
+Message MalformedRegistry(const SubjectCheck& check, const std::string& path) {
+  std::string text = "Line " + std::to_string(check.line) + " of the subject registry " + path +
+                     " " + check.reason + ":";
+  text += '\r';
+  text += "\"" + check.text + "\"";
+  text += '\r';
+  text += "No subject ID can be checked until that line is corrected.";
+  return Message{std::move(text), "ERROR", Buttons::kOk, Icon::kExclamation};
+}
+
+std::optional<FileError> AppendRegistryLine(FileSystem& files, const std::string& path,
+                                            std::string_view line) {
+  std::string text(line);
+  // A registry that cannot be read here is still appended to; the append reports its own
+  // error if it cannot be written either.
+  const auto read = files.ReadAll(path);
+  if (const auto* old = std::get_if<std::string>(&read);
+      old != nullptr && !old->empty() && old->back() != '\n' && old->back() != '\r') {
+    text.insert(0, "\r\n");
+  }
+  auto opened = files.OpenForAppend(path);
+  if (auto* error = std::get_if<FileError>(&opened)) return *error;
+  auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
+  file->Write(text);
+  return file->Close();
+}
+
+std::optional<FileError> MakeFolder(FileSystem& files, const std::string& path) {
+  auto error = files.MakeDirectory(path);
+  if (error && error->number == err::kPathFileAccess && files.IsDirectory(path)) return {};
+  return error;
+}
+
+}  // namespace cue

@@ -133,30 +133,26 @@ void PulseOutput::Fail(const std::string& reason) {
   if (error_.empty()) error_ = reason;
 }
 
-// Writes straight into the server's shared memory (begin_write), one block per request.
+// Renders into a buffer of our own and lets libpulse copy it: the copy of a few hundred
+// frames costs less than a second libpulse call per request (each call asks the kernel for
+// the process id, libpulse's guard against use after fork), and keeps the callback at two
+// calls into libpulse.
 void PulseOutput::Write(std::size_t bytes) {
-  if (pa_stream_get_state(stream_) != PA_STREAM_READY) return;
   requests_.fetch_add(1, std::memory_order_relaxed);
   const std::optional<StreamTimeline> timeline = Timeline();
-  while (bytes >= kFrameBytes) {
-    void* data = nullptr;
-    std::size_t size = bytes;
-    if (pa_stream_begin_write(stream_, &data, &size) < 0 || data == nullptr) return;
-    const std::size_t frames = size / kFrameBytes;
-    if (frames == 0) {
-      pa_stream_cancel_write(stream_);
+  for (std::size_t frames = bytes / kFrameBytes; frames > 0;) {
+    const std::size_t now = std::min(frames, block_.size() / 2);
+    if (source_ != nullptr) {
+      source_->Render(block_.data(), written_, now, timeline);
+    } else {
+      std::fill_n(block_.begin(), 2 * now, 0.0F);
+    }
+    if (pa_stream_write(stream_, block_.data(), now * kFrameBytes, nullptr, 0,
+                        PA_SEEK_RELATIVE) < 0) {
       return;
     }
-    size = frames * kFrameBytes;
-    auto* out = static_cast<float*>(data);
-    if (source_ != nullptr) {
-      source_->Render(out, written_, frames, timeline);
-    } else {
-      std::fill(out, out + 2 * frames, 0.0F);
-    }
-    if (pa_stream_write(stream_, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
-    written_ += static_cast<std::int64_t>(frames);
-    bytes -= size;
+    written_ += static_cast<std::int64_t>(now);
+    frames -= now;
   }
   if (timeline) NoteAhead(*timeline);
 }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/audio/frame_source.h"
 #include "platform/audio/pulse_connection.h"
@@ -81,6 +82,7 @@ class PulseOutput {
   bool timingKnown_ = false;       // under the connection's lock
   int rate_ = 44100;               // fixed once the stream is ready
   std::int64_t written_ = 0;       // frames written; output thread
+  std::vector<float> block_ = std::vector<float>(2 * 4096);  // output thread
   std::atomic<bool> available_{false};
   std::atomic<std::uint64_t> maxAhead_{0};
   std::atomic<std::uint64_t> requests_{0};

@@ -48,7 +48,7 @@ TEST(RealFormsTest, FirstBlockRestAndIntoTheSecondBlock) {
   QtLabelMetrics metrics;
   Experiment x(Platform{clock, scheduler, dialogs, files, sound, pcg, windows, lifecycle}, metrics,
                dir.string());
-  LaunchTargets screens(x, metrics);
+  ExperimentScreens screens(x, metrics);
   x.state.subjectId = 3;
   x.state.orderCondition = 2;  // block 1 flickers at 200 ms, block 2 at a drawn delay
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "platform/audio/stream_timeline.h"
+
+namespace cue::audio {
+
+// What an output stream plays. Called on the output's thread, block after block in order.
+class FrameSource {
+ public:
+  virtual ~FrameSource() = default;
+  // Writes frames [first, first + frames) of the stream (interleaved float stereo) into out.
+  // timeline is where the stream stands right now, if the output knows.
+  virtual void Render(float* out, std::int64_t first, std::size_t frames,
+                      const std::optional<StreamTimeline>& timeline) = 0;
+};
+
+}  // namespace cue::audio

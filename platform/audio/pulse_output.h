@@ -1,0 +1,93 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/audio/frame_source.h"
+#include "platform/audio/pulse_connection.h"
+#include "platform/audio/stream_timeline.h"
+#include "platform/clock.h"
+
+struct pa_stream;
+
+namespace cue::audio {
+
+struct PulseOptions {
+  std::string server;                  // empty: the default (PULSE_SERVER, else the session's)
+  std::uint32_t bufferMicros = 5000;   // the stream's whole output latency target (tlength)
+  std::uint32_t leadMicros = 0;        // request to onset; 0: bufferMicros + kLeadMarginMicros
+  std::uint32_t minRequestMicros = 0;  // least the server asks for at once; 0: its choice
+  std::uint32_t timingRefreshMs = 0;   // how often to ask for fresh timing; 0: libpulse's
+  std::uint32_t connectTimeoutMs = 2000;
+  std::string name = "cuesearch";
+
+  static constexpr std::uint32_t kLeadMarginMicros = 1000;
+  std::uint64_t Lead() const { return leadMicros ? leadMicros : bufferMicros + kLeadMarginMicros; }
+};
+
+// One PulseAudio playback stream (float32 stereo at the sink's rate), open and running from
+// construction to Stop(), writing silence while no source is attached. Frames are numbered
+// from the first frame written.
+//
+// Timeline: at every write request the output asks libpulse where the stream stands
+// (pa_stream_get_time: the stream time now at the sink, interpolated with the monotonic
+// clock from the server's latest timing report) and reads SteadyClock at once; frame f is
+// then at the output at (clock now - stream time now + f / rate). Its error is that of the
+// server's report (for a sound card, how well the driver knows its own delay) plus the drift
+// of the interpolation since the last report, which libpulse refreshes by itself.
+// bench/audio_onset measures it against a capture of the null sink's monitor.
+class PulseOutput {
+ public:
+  // Connects and opens the stream, waiting at most options.connectTimeoutMs in all; never
+  // starts a sound server. On failure Available() is false and Error() says why.
+  explicit PulseOutput(const PulseOptions& options);
+  ~PulseOutput();
+  PulseOutput(const PulseOutput&) = delete;
+  PulseOutput& operator=(const PulseOutput&) = delete;
+
+  // From now on the stream plays what source renders. REQUIRES: source outlives Stop().
+  void Attach(FrameSource* source);
+  // Stops the output thread; no Render() runs after it returns. Idempotent.
+  void Stop();
+
+  // Any thread. False when no stream could be opened, after a failure and after Stop().
+  bool Available() const { return available_.load(std::memory_order_acquire); }
+  std::string Error() const;
+  // Frames per second of the stream (the sink's rate); 44100 when no stream could be opened.
+  int Rate() const { return rate_; }
+  // Any thread. The most the stream was seen written ahead of the output, in µs: what a
+  // play's lead must exceed for the play to start on time.
+  std::uint64_t MaxAheadMicros() const { return maxAhead_.load(std::memory_order_relaxed); }
+  // Any thread. Write requests served so far: how often the output thread wakes.
+  std::uint64_t WriteRequests() const { return requests_.load(std::memory_order_relaxed); }
+
+ private:
+  bool OpenStream(const PulseOptions& options);
+  bool WaitForTiming();
+  void OnStateChange();
+  void Write(std::size_t bytes);
+  std::optional<StreamTimeline> Timeline() const;
+  void NoteAhead(const StreamTimeline& timeline);
+  void Fail(const std::string& reason);
+
+  SteadyClock clock_;
+  PulseConnection connection_;
+  pa_stream* stream_ = nullptr;
+  FrameSource* source_ = nullptr;  // under the connection's lock
+  bool timingKnown_ = false;       // under the connection's lock
+  int rate_ = 44100;               // fixed once the stream is ready
+  std::int64_t written_ = 0;       // frames written; output thread
+  std::vector<float> block_ = std::vector<float>(2 * 4096);  // output thread
+  std::atomic<bool> available_{false};
+  std::atomic<std::uint64_t> maxAhead_{0};
+  std::atomic<std::uint64_t> requests_{0};
+  mutable std::mutex errorMutex_;
+  std::string error_;
+};
+
+}  // namespace cue::audio

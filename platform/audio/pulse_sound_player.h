@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "platform/audio/pulse_output.h"
+#include "platform/audio/sound_mixer.h"
+#include "platform/clock.h"
+#include "platform/sound.h"
+
+namespace cue {
+
+// The sound player of the experiment: sounds decoded up front, mixed into one PulseAudio
+// stream that stays open for the whole run. Play() returns within microseconds; each play
+// starts a fixed lead (PulseOptions::Lead(), about 6 ms by default) after its request and its
+// onset is reported on the monotonic clock (see audio::SoundMixer and audio::PulseOutput).
+// Without a reachable sound server the player still opens files, but plays nothing.
+//
+// Threads: construct, Open() and Play() on one thread (the GUI thread); the rest on any.
+class PulseSoundPlayer final : public SoundPlayer {
+ public:
+  explicit PulseSoundPlayer(const audio::PulseOptions& options = {});
+  ~PulseSoundPlayer() override;
+  PulseSoundPlayer(const PulseSoundPlayer&) = delete;
+  PulseSoundPlayer& operator=(const PulseSoundPlayer&) = delete;
+
+  std::variant<SoundId, SoundError> Open(const std::string& path) override;
+  PlayId Play(SoundId id) override;
+  std::optional<std::uint64_t> OnsetMicros(PlayId play) const override;
+  bool OutputAvailable() const override;
+  std::string OutputError() const override;
+
+  const audio::SoundMixer& Mixer() const { return mixer_; }
+  const audio::PulseOutput& Output() const { return output_; }
+
+ private:
+  SteadyClock clock_;
+  audio::PulseOutput output_;
+  audio::SoundMixer mixer_;
+};
+
+}  // namespace cue

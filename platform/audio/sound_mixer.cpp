@@ -1,0 +1,53 @@
+#include "platform/audio/sound_mixer.h"
+
+#include <algorithm>
+
+namespace cue::audio {
+
+SoundMixer::SoundMixer(const Clock& clock, int rate, std::uint64_t leadMicros)
+    : clock_(clock), rate_(rate), lead_(leadMicros) {}
+
+std::variant<SoundMixer::SoundId, SoundError> SoundMixer::Open(const std::string& path) {
+  if (const auto known = idsByPath_.find(path); known != idsByPath_.end()) return known->second;
+  auto decoded = DecodeSoundFile(path, rate_);
+  if (auto* error = std::get_if<SoundError>(&decoded)) return std::move(*error);
+  sounds_.push_back(std::make_unique<const StereoSamples>(std::get<StereoSamples>(decoded)));
+  const auto id = static_cast<SoundId>(sounds_.size() - 1);
+  idsByPath_.emplace(path, id);
+  return id;
+}
+
+SoundMixer::PlayId SoundMixer::Play(SoundId id) {
+  if (id < 0 || static_cast<std::size_t>(id) >= sounds_.size()) return 0;
+  const Request request{sounds_[static_cast<std::size_t>(id)].get(), clock_.Micros(),
+                        lastPlay_ + 1};
+  if (!requests_.Push(request)) return 0;
+  return ++lastPlay_;
+}
+
+void SoundMixer::Render(float* out, std::int64_t first, std::size_t frames,
+                        const std::optional<StreamTimeline>& timeline) {
+  Request request;
+  while (requests_.Pop(request)) {
+    const std::int64_t start = Place(request, first, timeline);
+    if (timeline)
+      onsets_.Publish(request.play, static_cast<std::uint64_t>(timeline->MicrosOf(start)));
+    voices_.Start(request.sound, start);
+  }
+  voices_.Render(out, first, frames);
+}
+
+// The frame for request + lead; never one already written (before first), and never one that
+// has already passed the output (after an underrun), so the onset is never before the request.
+std::int64_t SoundMixer::Place(const Request& request, std::int64_t first,
+                               const std::optional<StreamTimeline>& timeline) {
+  if (!timeline) return first;
+  const std::int64_t due = static_cast<std::int64_t>(request.requestMicros + lead_);
+  const std::int64_t target = timeline->FirstFrameAt(due);
+  const std::int64_t earliest = std::max(first, timeline->FrameNow());
+  if (target >= earliest) return target;
+  late_.fetch_add(1, std::memory_order_relaxed);
+  return earliest;
+}
+
+}  // namespace cue::audio

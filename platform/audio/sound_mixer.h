@@ -1,0 +1,94 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "platform/audio/frame_source.h"
+#include "platform/audio/onset_board.h"
+#include "platform/audio/spsc_queue.h"
+#include "platform/audio/stream_timeline.h"
+#include "platform/audio/voices.h"
+#include "platform/audio/wav_decoder.h"
+#include "platform/clock.h"
+#include "platform/sound.h"
+
+namespace cue::audio {
+
+// Everything of the sound player except the device: the decoded sounds, the hand-over of play
+// requests to the audio thread, the placement of each play on the stream, the mix and the
+// onset of every play. An output (PulseOutput) calls Render() for each block of frames.
+//
+// Threads: Open() and Play() belong to one thread (the GUI thread); Render() to the output's
+// thread; OnsetMicros() and LatePlays() may be called from any thread. Play() takes no lock
+// and allocates nothing: it stamps the request with the clock and queues it.
+//
+// Placement: a play requested at time q starts at the frame that reaches the output at
+// q + lead, so every sound lags its request by the same lead (to within one frame) whatever
+// the moment of the request relative to the output's callbacks. The lead must exceed what
+// the output keeps written ahead; if the frame for q + lead is already written, the play
+// starts at the first unwritten frame instead, later than q + lead, and counts as late.
+// The onset reported is the time at which the stream's timeline, as the output reports it
+// when the play is placed, puts that frame at the output. Its error is the error of that
+// timeline (see PulseOutput).
+class SoundMixer final : public FrameSource {
+ public:
+  using SoundId = SoundPlayer::SoundId;
+  using PlayId = SoundPlayer::PlayId;
+  static constexpr std::size_t kQueuedPlays = 256;  // plays not yet taken by Render()
+  static constexpr std::size_t kOnsetsKept = 1024;  // plays whose onset can be looked up
+
+  // REQUIRES: rate > 0; clock outlives the mixer.
+  SoundMixer(const Clock& clock, int rate, std::uint64_t leadMicros);
+  SoundMixer(const SoundMixer&) = delete;
+  SoundMixer& operator=(const SoundMixer&) = delete;
+
+  // As SoundPlayer::Open: decodes once per path, converting to the mixer's rate.
+  std::variant<SoundId, SoundError> Open(const std::string& path);
+  // Queues a play of the sound; 0 for an unknown id or when the queue is full.
+  PlayId Play(SoundId id);
+  std::optional<std::uint64_t> OnsetMicros(PlayId play) const { return onsets_.Find(play); }
+
+  // Output thread: places the plays queued so far and writes frames [first, first + frames)
+  // of the mix into out (interleaved stereo). Without a timeline plays start at first and
+  // their onset stays unknown.
+  void Render(float* out, std::int64_t first, std::size_t frames,
+              const std::optional<StreamTimeline>& timeline) override;
+
+  int Rate() const { return rate_; }
+  std::uint64_t LeadMicros() const { return lead_; }
+  // Plays that started later than request + lead because that frame was already written.
+  std::uint64_t LatePlays() const { return late_.load(std::memory_order_relaxed); }
+
+ private:
+  struct Request {
+    const StereoSamples* sound = nullptr;
+    std::uint64_t requestMicros = 0;
+    PlayId play = 0;
+  };
+  std::int64_t Place(const Request& request, std::int64_t first,
+                     const std::optional<StreamTimeline>& timeline);
+
+  const Clock& clock_;
+  const int rate_;
+  const std::uint64_t lead_;
+  // GUI thread. Sounds are never freed before the mixer, so the audio thread may hold
+  // pointers to them.
+  std::vector<std::unique_ptr<const StereoSamples>> sounds_;
+  std::map<std::string, SoundId> idsByPath_;
+  PlayId lastPlay_ = 0;
+  // Shared.
+  SpscQueue<Request, kQueuedPlays> requests_;
+  OnsetBoard<kOnsetsKept> onsets_;
+  std::atomic<std::uint64_t> late_{0};
+  // Audio thread.
+  Voices voices_;
+};
+
+}  // namespace cue::audio

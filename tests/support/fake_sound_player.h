@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/sound.h"
+
+namespace cue::testing {
+
+// A sound player that plays nothing and records everything: each file read (once per path,
+// as the real player does), each play with the clock's time. Files are all readable except
+// those listed in `missing`; with `outputAvailable` false it behaves as the real player
+// without a sound server. Each play's onset is its request time plus `onsetDelayMicros`,
+// known at once.
+class FakeSoundPlayer final : public SoundPlayer {
+ public:
+  struct PlayRecord {
+    PlayId play = 0;
+    SoundId sound = 0;
+    std::string path;
+    std::uint64_t micros = 0;  // clock time of the Play() call
+  };
+
+  explicit FakeSoundPlayer(const Clock& clock) : clock_(clock) {}
+
+  std::variant<SoundId, SoundError> Open(const std::string& path) override {
+    if (const auto known = ids_.find(path); known != ids_.end()) return known->second;
+    if (missing.count(path) != 0) return SoundError{path, "No such file or directory"};
+    reads.push_back(path);
+    const auto id = static_cast<SoundId>(paths_.size());
+    paths_.push_back(path);
+    ids_.emplace(path, id);
+    return id;
+  }
+
+  PlayId Play(SoundId id) override {
+    if (!outputAvailable || id < 0 || static_cast<std::size_t>(id) >= paths_.size()) return 0;
+    const PlayId play = plays.size() + 1;
+    plays.push_back({play, id, paths_[static_cast<std::size_t>(id)], clock_.Micros()});
+    return play;
+  }
+
+  std::optional<std::uint64_t> OnsetMicros(PlayId play) const override {
+    if (play == 0 || play > plays.size()) return std::nullopt;
+    return plays[play - 1].micros + onsetDelayMicros;
+  }
+
+  bool OutputAvailable() const override { return outputAvailable; }
+  std::string OutputError() const override { return outputAvailable ? "" : outputError; }
+
+  // The paths played, in order.
+  std::vector<std::string> PlayedPaths() const {
+    std::vector<std::string> played;
+    for (const auto& p : plays) played.push_back(p.path);
+    return played;
+  }
+
+  std::set<std::string> missing;
+  bool outputAvailable = true;
+  std::string outputError = "no sound server";
+  std::uint64_t onsetDelayMicros = 0;
+  std::vector<std::string> reads;  // every file read, in order
+  std::vector<PlayRecord> plays;
+
+ private:
+  const Clock& clock_;
+  std::vector<std::string> paths_;
+  std::map<std::string, SoundId> ids_;
+};
+
+}  // namespace cue::testing

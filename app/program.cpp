@@ -29,7 +29,7 @@ LaunchTargets Targets(Experiment& x, ExperimentScreens& screens) {
 
 Program::Program(const std::string& programFolder)
     : generator_(Entropy()),
-      experiment_(Platform{clock_, scheduler_, dialogs_, files_, sound_, generator_, windows_, lifecycle_},
+      experiment_(Services{clock_, scheduler_, dialogs_, files_, sound_, generator_, windows_, lifecycle_},
                   metrics_, programFolder),
       screens_(experiment_, metrics_),
       greet_(GreetContext{experiment_.state, experiment_.dialogs, files_, windows_, lifecycle_,

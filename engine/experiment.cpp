@@ -2,14 +2,14 @@
 
 namespace cue {
 
-Experiment::Experiment(Platform p, const LabelMetrics& metrics, std::string rescueFolder)
+Experiment::Experiment(Services p, const LabelMetrics& metrics, std::string rescueFolder)
     : platform(p),
       gate(p.scheduler),
       dialogs(p.dialogs, gate),
       blanke(p.scheduler, gate, dialogs, p.windows, [this] { EndProgram(); }),
       rest(blanke, display.BeginBlock, display),
       display(state,
-              TrialServices{p.clock, p.scheduler, dialogs, p.files, p.sound, p.generator, p.windows},
+              Services{p.clock, p.scheduler, dialogs, p.files, p.sound, p.generator, p.windows, p.lifecycle},
               blanke, rest, metrics, std::move(rescueFolder), [this] { EndProgram(); }) {}
 
 void Experiment::EndProgram() {

@@ -4,15 +4,8 @@
 
 #include "engine/experiment_state.h"
 #include "engine/trial_cycle.h"
-#include "platform/clock.h"
-#include "platform/dialogs.h"
-#include "platform/files.h"
-#include "platform/generator.h"
-#include "platform/lifecycle.h"
 #include "platform/modal_gate.h"
-#include "platform/scheduler.h"
-#include "platform/sound.h"
-#include "platform/window_system.h"
+#include "platform/services.h"
 #include "screens/blanke.h"
 #include "screens/layout.h"
 #include "screens/rest.h"
@@ -32,22 +25,11 @@ namespace cue {
 // Everything runs on one thread. Screens hand over by calling Start() on the next one when a
 // pause ends; a message box holds back the steps that follow a wait until it is answered
 // (ModalGate), as the handler that opened it would.
-struct Platform {
-  const Clock& clock;
-  Scheduler& scheduler;
-  Dialogs& dialogs;
-  FileSystem& files;
-  SoundPlayer& sound;
-  Generator& generator;
-  WindowSystem& windows;
-  Lifecycle& lifecycle;
-};
-
 class Experiment {
  public:
   // rescueFolder takes the results that cannot be written where they belong (the program's
   // own folder in the real program).
-  Experiment(Platform platform, const LabelMetrics& metrics, std::string rescueFolder);
+  Experiment(Services platform, const LabelMetrics& metrics, std::string rescueFolder);
   Experiment(const Experiment&) = delete;
   Experiment& operator=(const Experiment&) = delete;
 
@@ -55,7 +37,7 @@ class Experiment {
   // start runs afterwards.
   void EndProgram();
 
-  Platform platform;
+  Services platform;
   ExperimentState state;
   ScaleMemory scale;  // the one size remembered by ScaleControls
   ModalGate gate;

@@ -24,7 +24,7 @@ std::string SoundPath(const FileSystem& files, const std::string& name) {
 
 }  // namespace
 
-TrialCycle::TrialCycle(ExperimentState& state, TrialServices services, Blanke& blanke,
+TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke,
                        Startable& rest, const LabelMetrics& metrics, std::string rescueFolder,
                        std::function<void()> endProgram)
     : state_(state),

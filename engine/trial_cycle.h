@@ -10,13 +10,7 @@
 #include "engine/results_log.h"
 #include "engine/timing_log.h"
 #include "engine/trial_schedule.h"
-#include "platform/clock.h"
-#include "platform/dialogs.h"
-#include "platform/files.h"
-#include "platform/generator.h"
-#include "platform/scheduler.h"
-#include "platform/sound.h"
-#include "platform/window_system.h"
+#include "platform/services.h"
 #include "random/my_random.h"
 #include "screens/blanke.h"
 #include "screens/form.h"
@@ -37,17 +31,6 @@ class DisplayView {
   virtual void FieldChanged() = 0;
 };
 
-// Everything the trial cycle uses from outside.
-struct TrialServices {
-  const Clock& clock;
-  Scheduler& scheduler;
-  Dialogs& dialogs;
-  FileSystem& files;
-  SoundPlayer& sound;
-  Generator& generator;
-  WindowSystem& windows;
-};
-
 // The feedback sounds, below the current folder.
 inline constexpr const char* CORRECT_SOUND = "Utopia Default.wav";
 inline constexpr const char* ERROR_SOUND = "Utopia Error.wav";
@@ -62,8 +45,9 @@ inline constexpr const char* ERROR_SOUND = "Utopia Error.wav";
 // responseGiven (the flicker ends).
 class TrialCycle final : public Startable {
  public:
-  // endProgram closes what is open and ends the program (no quit question).
-  TrialCycle(ExperimentState& state, TrialServices services, Blanke& blanke, Startable& rest,
+  // services.dialogs must hold back the steps that follow a wait while a message box is open
+  // (GatedDialogs). endProgram closes what is open and ends the program (no quit question).
+  TrialCycle(ExperimentState& state, Services services, Blanke& blanke, Startable& rest,
              const LabelMetrics& metrics, std::string rescueFolder,
              std::function<void()> endProgram);
 
@@ -99,7 +83,7 @@ class TrialCycle final : public Startable {
   void Redraw();
 
   ExperimentState& state_;
-  TrialServices services_;
+  Services services_;
   Blanke& blanke_;
   Startable& rest_;
   std::function<void()> endProgram_;

@@ -2,34 +2,8 @@
 
 namespace cue {
 
-void MyRandom::SetInterval(std::int16_t l, std::int16_t u) {
-  upper_ = u;
-  lower_ = l;
-  nextIndex_ = l;
-  FillPool();
-}
-
 std::int16_t MyRandom::GetNextRanWR() {
   ran_ = RandomInRange(generator_, clock_, lower_, upper_);
-  return ran_;
-}
-
-void MyRandom::set_upper(std::int16_t value) {
-  upper_ = value;
-  FillPool();
-}
-
-void MyRandom::set_lower(std::int16_t value) {
-  lower_ = value;
-  nextIndex_ = value;
-}
-
-std::int16_t MyRandom::GetNextRanWOR() {
-  ran_ = pool_.Draw(nextIndex_, upper_, generator_, clock_);
-  if (nextIndex_ == upper_ + 1) {  // the pass is over; the next one starts ascending again
-    nextIndex_ = lower_;
-    FillPool();
-  }
   return ran_;
 }
 

@@ -46,7 +46,7 @@ TEST(RealFormsTest, FirstBlockRestAndIntoTheSecondBlock) {
   QtWindowSystem windows;
   LoopLifecycle lifecycle;
   QtLabelMetrics metrics;
-  Experiment x(Platform{clock, scheduler, dialogs, files, sound, pcg, windows, lifecycle}, metrics,
+  Experiment x(Services{clock, scheduler, dialogs, files, sound, pcg, windows, lifecycle}, metrics,
                dir.string());
   ExperimentScreens screens(x, metrics);
   x.state.subjectId = 3;

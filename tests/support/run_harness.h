@@ -22,7 +22,7 @@ class RunHarness {
         pcg(seed),
         sound(time),
         lifecycle(time),
-        x(Platform{time, time, dialogs, files, sound, pcg, windows, lifecycle}, metrics, "/prog"),
+        x(Services{time, time, dialogs, files, sound, pcg, windows, lifecycle}, metrics, "/prog"),
         blankeView(*this),
         displayView(*this) {
     files.folders.insert("/lab/Res_Data");

@@ -27,14 +27,6 @@ class TrialScheduleTest : public ::testing::Test {
   Pcg32 pcg_{42};
 };
 
-TEST_F(TrialScheduleTest, TableHoldsTheTwoRowsAndZerosElsewhere) {
-  auto schedule = MakeSchedule(pcg_);
-  schedule.BuildTrialTypes();
-  const std::array<std::array<int, 3>, 3> expected{{{0, 0, 0}, {0, 1, 1}, {0, 2, 1}}};
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(schedule.trialTypes(r, c), expected[r][c]) << r << "," << c;
-}
-
 TEST_F(TrialScheduleTest, BlockTypesFollowTheOrderCondition) {
   const std::array<std::array<int, 9>, 3> table{{{1, 2, 3, 1, 2, 3, 1, 2, 3},
                                                  {2, 3, 1, 2, 3, 1, 2, 3, 1},

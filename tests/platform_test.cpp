@@ -32,16 +32,6 @@ TEST(ClockTest, TickCountIsSignedThirtyTwoBit) {
   EXPECT_EQ(GetTickCount(time), INT32_MIN);
 }
 
-TEST(ClockTest, SteadyClockNeverGoesBack) {
-  SteadyClock clock;
-  std::uint64_t previous = clock.Micros();
-  for (int i = 0; i < 1000; ++i) {
-    const std::uint64_t now = clock.Micros();
-    ASSERT_GE(now, previous);
-    previous = now;
-  }
-}
-
 TEST(TimerTest, RearmingRestartsTheCountWithTheNewCallback) {
   VirtualTime time;
   Timer timer(time);

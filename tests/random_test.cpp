@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <map>
 #include <numeric>
-#include <set>
 #include <vector>
 
 #include "random/my_random.h"
@@ -41,18 +40,22 @@ class MyRandomTest : public ::testing::Test {
   ScriptedGenerator scripted_;
 };
 
-TEST_F(MyRandomTest, FreshInstanceReadsZeroAndDrawsFromZeroToZero) {
-  MyRandom r(pcg_, time_);
-  EXPECT_EQ(r.ran(), 0);
-  EXPECT_EQ(r.GetNextRanWR(), 0);
-}
+TEST_F(MyRandomTest, DegenerateAndExtremeRanges) {
+  MyRandom fresh(pcg_, time_);  // a fresh instance reads 0 and draws from 0..0
+  EXPECT_EQ(fresh.ran(), 0);
+  EXPECT_EQ(fresh.GetNextRanWR(), 0);
 
-TEST_F(MyRandomTest, SingleValueRangeAlwaysGivesThatValue) {
-  MyRandom r(pcg_, time_);
-  r.SetInterval(5, 5);
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(r.GetNextRanWOR(), 5);
-  EXPECT_EQ(r.GetNextRanWR(), 5);
-  EXPECT_EQ(r.ran(), 5);
+  MyRandom single(pcg_, time_);
+  single.SetInterval(5, 5);  // every draw is a whole pass
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(single.GetNextRanWOR(), 5);
+  EXPECT_EQ(single.GetNextRanWR(), 5);
+
+  scripted_.Set({kJustBelowOne});  // the largest draw stays in range
+  MyRandom top(scripted_, time_);
+  top.SetInterval(1, 30);
+  EXPECT_EQ(top.GetNextRanWR(), 30);
+  top.SetInterval(100, 300);
+  EXPECT_EQ(top.GetNextRanWR(), 300);
 }
 
 TEST_F(MyRandomTest, ScriptedDrawsFollowTheOneStepShuffle) {
@@ -111,15 +114,6 @@ TEST_F(MyRandomTest, AssigningLowerThenUpperIsTheSameAsSetInterval) {
   EXPECT_EQ(DrawWOR(viaInterval, 10), DrawWOR(viaProperties, 10));
 }
 
-TEST_F(MyRandomTest, TheLargestDrawStaysInRange) {
-  scripted_.Set({kJustBelowOne});
-  MyRandom r(scripted_, time_);
-  r.SetInterval(1, 30);
-  EXPECT_EQ(r.GetNextRanWR(), 30);
-  r.SetInterval(100, 300);
-  EXPECT_EQ(r.GetNextRanWR(), 300);
-}
-
 TEST_F(MyRandomTest, EveryDrawReseedsFromTheTickCount) {
   VirtualTime late(0x80000005ULL * 1000);  // past 2^31 ms: the tick count reads negative
   MyRandom r(scripted_, late);
@@ -130,34 +124,17 @@ TEST_F(MyRandomTest, EveryDrawReseedsFromTheTickCount) {
   EXPECT_EQ(scripted_.seeds, (std::vector<std::int32_t>{INT32_MIN + 5, INT32_MIN + 8}));
 }
 
-TEST_F(MyRandomTest, DrawsWithinOneMillisecondStillVary) {
-  MyRandom r(pcg_, time_);  // the virtual clock never moves: every reseed uses one tick
-  r.SetInterval(1, 30);
-  std::set<int> seen;
-  int repeats = 0, previous = 0;
-  for (int i = 0; i < 300; ++i) {
-    const int v = r.GetNextRanWR();
-    seen.insert(v);
-    if (v == previous) ++repeats;
-    previous = v;
-  }
-  EXPECT_EQ(seen.size(), 30U);
-  EXPECT_LT(repeats, 30);  // about 10 expected by chance
-}
-
 // Chi-square goodness of fit over 30 cells, 29 degrees of freedom. A fixed generator state
 // makes the statistic one fixed number, so the test cannot flake; 58.3 is the 0.1 % point.
-TEST_F(MyRandomTest, WithReplacementIsUniform) {
+// The clock never moves: every reseed folds in the same tick, and the draws must still vary.
+TEST_F(MyRandomTest, WithReplacementIsUniformEvenWithinOneMillisecond) {
   for (std::uint64_t seed : {1ULL, 2ULL, 99ULL}) {
     Pcg32 pcg(seed);
     MyRandom r(pcg, time_);
     r.SetInterval(1, 30);
     std::map<int, int> counts;
     constexpr int kDraws = 30000;
-    for (int i = 0; i < kDraws; ++i) {
-      ++counts[r.GetNextRanWR()];
-      if (i % 7 == 0) time_.Advance(1);
-    }
+    for (int i = 0; i < kDraws; ++i) ++counts[r.GetNextRanWR()];
     ASSERT_EQ(counts.size(), 30U);
     double chi2 = 0;
     for (const auto& [value, count] : counts) {

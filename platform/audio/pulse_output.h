@@ -20,8 +20,9 @@ namespace cue::audio {
 // How the output stream is set up. The buffer sets both the lag of every play and what the
 // idle stream costs: PulseAudio runs the sink at about a quarter of the buffer and asks for
 // data as often, and each request costs this process some 20 to 40 µs of CPU. With the
-// default 20 ms buffer that is about 200 requests a second, under 1 % of a core, for a
-// constant lag of 21 ms; a 4 ms buffer gives a 5 ms lag for two to four times the idle cost.
+// default 20 ms buffer that is about 200 requests a second, under 1 % of a core on a quiet
+// machine, for a constant lag of 21 ms; a 3.5 ms buffer keeps the lag under 5 ms for three to
+// six times the idle cost.
 // Between the server's timing reports libpulse extrapolates the stream's clock; on its own it
 // asks for a report only every 1.5 s or so, and asking every 250 ms halves the spread of the
 // onsets. bench/audio_onset measures all three.

@@ -17,9 +17,12 @@ struct SoundError {
 // Open() decodes a file once; Play() places it into the running stream from its beginning and
 // returns at once (never waiting for the output), restarting it if it is still playing. Other
 // sounds go on: a cue and a feedback sound may overlap.
+//
+// Threads: Open(), Play() and PlayFile() belong to one thread (the GUI thread); OnsetMicros(),
+// OutputAvailable() and OutputError() may be called from any.
 class SoundPlayer {
  public:
-  using SoundId = int;  // >= 0
+  using SoundId = int;           // >= 0
   using PlayId = std::uint64_t;  // > 0; 0 means "nothing was played"
 
   virtual ~SoundPlayer() = default;
@@ -27,14 +30,17 @@ class SoundPlayer {
   // Decodes the file at path into memory. Opening the same path again returns the same id
   // without reading the file again.
   virtual std::variant<SoundId, SoundError> Open(const std::string& path) = 0;
-  // Starts the sound; returns the play's number, or 0 when nothing can be played.
+  // Starts the sound; returns the play's number (each play a larger one), or 0 when nothing
+  // can be played: an id that Open() did not return, or no output.
   virtual PlayId Play(SoundId id) = 0;
   // When the play's first sample is due at the output, in microseconds of the monotonic
-  // clock (Clock::Micros of SteadyClock). Known shortly after Play(); nullopt before that or
-  // when the output cannot tell.
+  // clock (Clock::Micros of SteadyClock); never before the Play() call. Known shortly after
+  // Play() (once the output has placed it); nullopt before that, for a play that did not
+  // happen, or when the output cannot tell.
   virtual std::optional<std::uint64_t> OnsetMicros(PlayId play) const = 0;
-  // False when no output stream could be opened (no sound server, no device); plays are then
-  // silent and OutputError() says why.
+  // False when no output stream could be opened (no sound server, no device) or it has failed
+  // since; plays are then silent and OutputError() says why (it is empty while the output
+  // works).
   virtual bool OutputAvailable() const = 0;
   virtual std::string OutputError() const = 0;
 

@@ -182,10 +182,11 @@ TEST_F(MonitorTest, AFileAtAnotherRateKeepsItsPitch) {
 }
 
 // Two constant levels make the mix readable: a restart replaces the sound (0.3 stays 0.3),
-// a different sound adds to it (0.3 + 0.25).
+// a different sound adds to it (0.3 + 0.25). Both last 3 s, so a slow machine still overlaps
+// them.
 TEST_F(MonitorTest, ARestartReplacesTheSoundWhileAnotherSoundAdds) {
-  const auto first = Open("first.wav", rate, 1, Level(rate, 1, 1.0, 0.3F));
-  const auto second = Open("second.wav", rate, 1, Level(rate, 1, 1.0, 0.25F));
+  const auto first = Open("first.wav", rate, 1, Level(rate, 1, 3.0, 0.3F));
+  const auto second = Open("second.wav", rate, 1, Level(rate, 1, 3.0, 0.25F));
   ASSERT_GT(player->Play(first), 0U);
   std::this_thread::sleep_for(100ms);
   ASSERT_GT(player->Play(first), 0U);

@@ -1,6 +1,8 @@
 #include "platform/audio/pulse_output.h"
 
+#include <pthread.h>
 #include <pulse/pulseaudio.h>
+#include <sched.h>
 
 #include <algorithm>
 
@@ -8,6 +10,15 @@ namespace cue::audio {
 namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+
+// The calling thread to round-robin real-time scheduling at the priority PulseAudio's own
+// server asks for (5), so that a busy machine cannot starve the stream. Needs the right to
+// (root, or an rtprio limit as the "audio" group often has); false without it.
+bool RaiseToRealTime() {
+  sched_param param{};
+  param.sched_priority = 5;
+  return pthread_setschedparam(pthread_self(), SCHED_RR, &param) == 0;
+}
 
 }  // namespace
 
@@ -138,7 +149,9 @@ void PulseOutput::Fail(const std::string& reason) {
 // the process id, libpulse's guard against use after fork), and keeps the callback at two
 // calls into libpulse.
 void PulseOutput::Write(std::size_t bytes) {
-  requests_.fetch_add(1, std::memory_order_relaxed);
+  if (requests_.fetch_add(1, std::memory_order_relaxed) == 0) {
+    realTime_.store(RaiseToRealTime(), std::memory_order_relaxed);
+  }
   const std::optional<StreamTimeline> timeline = Timeline();
   for (std::size_t frames = bytes / kFrameBytes; frames > 0;) {
     const std::size_t now = std::min(frames, block_.size() / 2);
@@ -147,8 +160,8 @@ void PulseOutput::Write(std::size_t bytes) {
     } else {
       std::fill_n(block_.begin(), 2 * now, 0.0F);
     }
-    if (pa_stream_write(stream_, block_.data(), now * kFrameBytes, nullptr, 0,
-                        PA_SEEK_RELATIVE) < 0) {
+    if (pa_stream_write(stream_, block_.data(), now * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE) <
+        0) {
       return;
     }
     written_ += static_cast<std::int64_t>(now);

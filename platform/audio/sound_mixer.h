@@ -36,7 +36,8 @@ namespace cue::audio {
 // starts at the first unwritten frame instead, later than q + lead, and counts as late.
 // The onset reported is the time at which the stream's timeline, as the output reports it
 // when the play is placed, puts that frame at the output. Its error is the error of that
-// timeline (see PulseOutput).
+// timeline (see PulseOutput): against a capture of the null sink's monitor it was off by a
+// steady 0.1 to 0.6 ms with a spread of 0.1 to 0.35 ms SD (bench/audio_onset.md).
 class SoundMixer final : public FrameSource {
  public:
   using SoundId = SoundPlayer::SoundId;

@@ -35,6 +35,10 @@ Program::Program(const std::string& programFolder)
       greet_(GreetContext{experiment_.state, experiment_.dialogs, files_, windows_, lifecycle_,
                           Targets(experiment_, screens_)}) {}
 
-void Program::Start() { greet_.Load(); }
+// Until the first trial no sound is due: the output idles on its long buffer.
+void Program::Start() {
+  sound_.SetLowLatency(false);
+  greet_.Load();
+}
 
 }  // namespace cue

@@ -39,8 +39,16 @@ TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke
       timing_(services.files, services.sound),
       field_(metrics),
       flicker_(field_, blanke, services.generator, services.clock, [this] { Redraw(); }),
-      cue_(services.scheduler, services.sound, services.files, state.targetNumber) {
-  cue_.SetOnPlayed([this](SoundPlayer::PlayId play) { timing_.CueStarted(services_.clock.Micros(), play); });
+      cue_(services.clock, services.scheduler, services.sound, services.files, state.targetNumber) {
+  cue_.SetOnPlayed([this](SoundPlayer::PlayId play) {
+    timing_.CueStarted(services_.clock.Micros(), play);
+    cueAskedFor_ = true;
+    RelaxSoundWhenDone();
+  });
+}
+
+void TrialCycle::RelaxSoundWhenDone() {
+  if (cueAskedFor_ && responseGiven) services_.sound.SetLowLatency(false);
 }
 
 void TrialCycle::Redraw() { view_->FieldChanged(); }
@@ -97,6 +105,10 @@ void TrialCycle::ReportMissingSounds() {
 }
 
 void TrialCycle::Start() {
+  // The output's short buffer for this trial's sounds: the cue 1000 ms from now, the feedback
+  // at the answer. It takes effect within the long buffer (60 ms).
+  services_.sound.SetLowLatency(true);
+  cueAskedFor_ = false;
   state_.trialNumber = static_cast<std::int16_t>(state_.trialNumber + 1);
   ParkCursor(services_.windows);
   responseGiven = false;
@@ -170,6 +182,7 @@ void TrialCycle::Answer(char key) {
   const bool correct = (key == 'm') == (state_.trialType1 == 1);
   const SoundPlayer::SoundId feedback = correct ? correctSound_ : errorSound_;
   timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0);
+  RelaxSoundWhenDone();
   view_->HideDisplay();
   SetGreenLabelsVisible(field_, true);
   awaitingResponse = false;

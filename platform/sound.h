@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <variant>
@@ -18,8 +17,14 @@ struct SoundError {
 // returns at once (never waiting for the output), restarting it if it is still playing. Other
 // sounds go on: a cue and a feedback sound may overlap.
 //
-// Threads: Open(), Play() and PlayFile() belong to one thread (the GUI thread); OnsetMicros(),
-// OutputAvailable() and OutputError() may be called from any.
+// Latency: a play starts a short, constant lead after its request while low latency is on.
+// While it is off the output may keep a longer buffer, which spares the processor while the
+// experiment waits, and a play may then start up to that buffer late. Switching it on takes
+// effect within that buffer; the trial cycle switches it on at every trial start, long before
+// any sound can be asked for, and off once the trial's sounds have been asked for.
+//
+// Threads: Open(), Play(), PlayAt(), PlayFile() and SetLowLatency() belong to one thread (the
+// GUI thread); OnsetMicros(), OutputAvailable() and OutputError() may be called from any.
 class SoundPlayer {
  public:
   using SoundId = int;           // >= 0
@@ -33,6 +38,11 @@ class SoundPlayer {
   // Starts the sound; returns the play's number (each play a larger one), or 0 when nothing
   // can be played: an id that Open() did not return, or no output.
   virtual PlayId Play(SoundId id) = 0;
+  // As Play(), but the first sample is due at the output at atMicros (monotonic clock), or as
+  // soon as the output allows when that is already too soon.
+  virtual PlayId PlayAt(SoundId id, std::uint64_t atMicros) = 0;
+  // See "Latency" above; returns at once. On by default.
+  virtual void SetLowLatency(bool on) = 0;
   // When the play's first sample is due at the output, in microseconds of the monotonic
   // clock (Clock::Micros of SteadyClock); never before the Play() call. Known shortly after
   // Play() (once the output has placed it); nullopt before that, for a play that did not
@@ -49,6 +59,11 @@ class SoundPlayer {
   PlayId PlayFile(const std::string& path) {
     auto opened = Open(path);
     if (const auto* id = std::get_if<SoundId>(&opened)) return Play(*id);
+    return 0;
+  }
+  PlayId PlayFileAt(const std::string& path, std::uint64_t atMicros) {
+    auto opened = Open(path);
+    if (const auto* id = std::get_if<SoundId>(&opened)) return PlayAt(*id, atMicros);
     return 0;
   }
 };

@@ -6,17 +6,18 @@ std::string CuePath(const FileSystem& files, std::int16_t digit) {
   return JoinPath(JoinPath(files.CurrentDirectory(), "wave"), std::to_string(digit) + ".wav");
 }
 
-AuditoryCue::AuditoryCue(Scheduler& scheduler, SoundPlayer& sound, const FileSystem& files,
-                         const std::int16_t& targetNumber)
-    : timer1_(scheduler), sound_(sound), files_(files), targetNumber_(targetNumber) {}
+AuditoryCue::AuditoryCue(const Clock& clock, Scheduler& scheduler, SoundPlayer& sound,
+                         const FileSystem& files, const std::int16_t& targetNumber)
+    : clock_(clock), timer1_(scheduler), sound_(sound), files_(files), targetNumber_(targetNumber) {}
 
 void AuditoryCue::Arm(int intervalMs) {
-  timer1_.Start(intervalMs, [this] { Timer1_Timer(); });
+  dueMicros_ = clock_.Micros() + static_cast<std::uint64_t>(intervalMs) * 1000;
+  timer1_.Start(intervalMs - CUE_ADVANCE, [this] { Timer1_Timer(); });
 }
 
 void AuditoryCue::Timer1_Timer() {
   timer1_.Stop();
-  const SoundPlayer::PlayId play = sound_.PlayFile(CuePath(files_, targetNumber_));
+  const SoundPlayer::PlayId play = sound_.PlayFileAt(CuePath(files_, targetNumber_), dueMicros_);
   if (onPlayed_) onPlayed_(play);
 }
 

@@ -163,11 +163,25 @@ TEST(TrialCycleTest, MissingSoundsAreReportedBeforeTheFirstTrial) {
   const std::string& text = h.dialogs.shown[0].text;
   EXPECT_NE(text.find("/lab/wave/7.wav"), std::string::npos);
   EXPECT_NE(text.find("/lab/wave/Utopia Error.wav"), std::string::npos);
-  EXPECT_NE(text.find("no server"), std::string::npos);
+  EXPECT_NE(text.find("no sound server"), std::string::npos);
   EXPECT_EQ(text.find("/lab/wave/8.wav"), std::string::npos);
   EXPECT_EQ(trialsBeforeMessage, 0U);
   h.time.Advance(2500);  // the experiment goes on
   EXPECT_EQ(h.displayShownAt.size(), 1U);
+}
+
+// The output keeps its short buffer from each start until both the cue and the feedback have
+// been asked for, whichever comes last.
+TEST(TrialCycleTest, SoundIsReadyFromTheStartUntilTheTrialsSoundsAreAskedFor) {
+  RunHarness h;
+  h.onShowDisplay = [&h] { h.PressLater(h.x.state.trialNumber == 1 ? 400 : 1500, 'm'); };
+  h.Launch(5, 1);
+  h.time.Advance(2500 + 1500 + 2500 + 1600);  // two trials answered
+  const std::uint64_t start1 = h.displayShownAt.at(0) * 1000, start2 = h.displayShownAt.at(1) * 1000;
+  const std::vector<std::pair<std::uint64_t, bool>> expected = {
+      {start1, true}, {start1 + (1000 - CUE_ADVANCE) * 1000, false},  // answered before the cue
+      {start2, true}, {start2 + 1500 * 1000, false}};                   // answered after it
+  EXPECT_EQ(h.sound.lowLatency, expected);
 }
 
 TEST(TrialCycleTest, UpperCaseAndPauseKeysNeverAnswer) {

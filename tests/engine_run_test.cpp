@@ -183,7 +183,7 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
 
   // One cue per trial, 1000 ms after its start, with that trial's digit; feedback at the
   // answer, matching its correctness.
-  std::vector<testing::RecordingSound::Played> cues, feedback;
+  std::vector<testing::FakeSoundPlayer::PlayRecord> cues, feedback;
   for (const auto& p : h.sound.plays) (p.path.find("Utopia") != std::string::npos ? feedback : cues).push_back(p);
   // The run ends at the last answer: a last answer within the first second has no cue.
   const std::size_t lastCue = ScriptFor(360).rtMs < 1000 ? 359 : 360;
@@ -192,10 +192,12 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
   for (int t = 1; t <= 360; ++t) {
     const auto i = static_cast<std::size_t>(t - 1);
     if (i < lastCue) {
-      EXPECT_EQ(cues[i].atMs, h.displayShownAt[i] + 1000) << "trial " << t;
+      // The cue is asked for a little early and starts exactly 1000 ms after the start.
+      EXPECT_EQ(*h.sound.OnsetMicros(cues[i].play), (h.displayShownAt[i] + 1000) * 1000) << t;
+      EXPECT_LT(cues[i].micros, (h.displayShownAt[i] + 1000) * 1000 - RunHarness::kSoundLatencyMicros);
       EXPECT_EQ(cues[i].path, "/lab/wave/" + rows[i][5] + ".wav") << "trial " << t;
     }
-    EXPECT_EQ(feedback[i].atMs, h.displayShownAt[i] + static_cast<std::uint64_t>(ScriptFor(t).rtMs));
+    EXPECT_EQ(feedback[i].micros / 1000, h.displayShownAt[i] + static_cast<std::uint64_t>(ScriptFor(t).rtMs));
     const bool correct = ScriptFor(t).correct;
     EXPECT_EQ(feedback[i].path, correct ? "/lab/wave/Utopia Default.wav" : "/lab/wave/Utopia Error.wav");
   }
@@ -209,8 +211,8 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
   EXPECT_GT(debugToggles_, 0);
   EXPECT_EQ(debugToggles_ % 2, 0);
 
-  // The program's own timing record: one line per trial, cue 1000 ms after the clock's start
-  // plus the output's latency, feedback at the answer plus that latency.
+  // The program's own timing record: one line per trial, the cue 1000 ms after the clock's
+  // start, the feedback at the answer plus the output's latency.
   const auto timing = Rows(h.files.files["/lab/Res_Data/R-17-timing.txt"]);
   ASSERT_EQ(timing.size(), 360U);
   const std::string latency = "4.500";
@@ -220,7 +222,7 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     EXPECT_EQ(line[0], std::to_string(t));
     EXPECT_EQ(line[1], std::to_string(h.displayShownAt[static_cast<std::size_t>(t - 1)] * 1000));
     if (static_cast<std::size_t>(t) <= lastCue) {
-      EXPECT_EQ(line[6], "100" + latency) << t;
+      EXPECT_EQ(line[6], "1000.000") << t;
     }
     EXPECT_EQ(line[7], latency) << t;
   }

@@ -12,7 +12,7 @@
 #include "app/experiment_screens.h"
 #include "platform/qt/qt_scheduler.h"
 #include "platform/qt/qt_window_system.h"
-#include "support/doubles.h"
+#include "support/fake_sound_player.h"
 #include "support/scripted.h"
 
 namespace cue {
@@ -41,7 +41,7 @@ TEST(RealFormsTest, FirstBlockRestAndIntoTheSecondBlock) {
   QtScheduler scheduler;
   testing::ScriptedDialogs dialogs;
   DiskFileSystem files;
-  testing::RecordingSound sound(clock);
+  testing::FakeSoundPlayer sound(clock);
   Pcg32 pcg(7);
   QtWindowSystem windows;
   LoopLifecycle lifecycle;

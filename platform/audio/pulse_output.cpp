@@ -90,6 +90,10 @@ bool PulseOutput::OpenStream(const PulseOptions& options) {
     return false;
   }
   rate_ = static_cast<int>(pa_stream_get_sample_spec(stream_)->rate);
+  shortBytes_ = attr.tlength;
+  longBytes_ = options.idleBufferMicros == 0
+                   ? attr.tlength
+                   : static_cast<std::uint32_t>(pa_usec_to_bytes(options.idleBufferMicros, &spec));
   if (options.timingRefreshMs > 0) connection_.RefreshTiming(stream_, options.timingRefreshMs);
   return true;
 }
@@ -152,6 +156,7 @@ void PulseOutput::Write(std::size_t bytes) {
   if (requests_.fetch_add(1, std::memory_order_relaxed) == 0) {
     realTime_.store(RaiseToRealTime(), std::memory_order_relaxed);
   }
+  ApplyLatency();
   const std::optional<StreamTimeline> timeline = Timeline();
   for (std::size_t frames = bytes / kFrameBytes; frames > 0;) {
     const std::size_t now = std::min(frames, block_.size() / 2);
@@ -167,7 +172,22 @@ void PulseOutput::Write(std::size_t bytes) {
     written_ += static_cast<std::int64_t>(now);
     frames -= now;
   }
-  if (timeline) NoteAhead(*timeline);
+  if (timeline && lowLatencyApplied_) NoteAhead(*timeline);
+}
+
+// On the output thread, with the connection's lock held: the change of buffer is one
+// asynchronous request to the server, answered by the write requests that follow.
+void PulseOutput::ApplyLatency() {
+  const bool wanted = lowLatency_.load(std::memory_order_relaxed);
+  if (wanted == lowLatencyApplied_ || shortBytes_ == longBytes_) return;
+  lowLatencyApplied_ = wanted;
+  pa_buffer_attr attr = *pa_stream_get_buffer_attr(stream_);
+  attr.tlength = wanted ? shortBytes_ : longBytes_;
+  attr.minreq = static_cast<std::uint32_t>(-1);
+  attr.prebuf = 0;
+  if (pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr)) {
+    pa_operation_unref(op);
+  }
 }
 
 std::optional<StreamTimeline> PulseOutput::Timeline() const {

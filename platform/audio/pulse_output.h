@@ -26,9 +26,15 @@ namespace cue::audio {
 // Between the server's timing reports libpulse extrapolates the stream's clock; on its own it
 // asks for a report only every 1.5 s or so, and asking every 250 ms halves the spread of the
 // onsets. bench/audio_onset measures all three.
+//
+// The stream therefore runs with two buffers: the short one while low latency is on (a trial
+// is under way, a sound may be asked for at any moment), the long one while the experiment
+// waits (blank screen, fixation cross, rest), when a request every few milliseconds would
+// cost more than the whole program otherwise does.
 struct PulseOptions {
   std::string server;                   // empty: the default (PULSE_SERVER, else the session's)
-  std::uint32_t bufferMicros = 20000;   // the stream's whole output latency target (tlength)
+  std::uint32_t bufferMicros = 3500;    // the stream's output latency target while low latency is on
+  std::uint32_t idleBufferMicros = 60000;  // the same while it is off; 0: always bufferMicros
   std::uint32_t leadMicros = 0;         // request to onset; 0: bufferMicros + kLeadMarginMicros
   std::uint32_t minRequestMicros = 0;   // least the server asks for at once; 0: its choice
   std::uint32_t timingRefreshMs = 250;  // how often to ask for fresh timing; 0: libpulse's
@@ -63,6 +69,10 @@ class PulseOutput {
 
   // From now on the stream plays what source renders. REQUIRES: source outlives Stop().
   void Attach(FrameSource* source);
+  // Any thread; returns at once. The output thread switches the stream's buffer at its next
+  // write request: the short one (on) or the long one (off). Frames already written stay, so
+  // after switching on the short lead holds once the long buffer has drained.
+  void SetLowLatency(bool on) { lowLatency_.store(on, std::memory_order_relaxed); }
   // Stops the output thread; no Render() runs after it returns. Idempotent.
   void Stop();
 
@@ -85,6 +95,7 @@ class PulseOutput {
   bool WaitForTiming();
   void OnStateChange();
   void Write(std::size_t bytes);
+  void ApplyLatency();
   std::optional<StreamTimeline> Timeline() const;
   void NoteAhead(const StreamTimeline& timeline);
   void Fail(const std::string& reason);
@@ -101,6 +112,10 @@ class PulseOutput {
   std::atomic<std::uint64_t> maxAhead_{0};
   std::atomic<std::uint64_t> requests_{0};
   std::atomic<bool> realTime_{false};
+  std::atomic<bool> lowLatency_{true};
+  bool lowLatencyApplied_ = true;           // output thread
+  std::uint32_t shortBytes_ = 0;            // tlength of each buffer; fixed once open
+  std::uint32_t longBytes_ = 0;
   mutable std::mutex errorMutex_;
   std::string error_;
 };

@@ -18,6 +18,10 @@ SoundPlayer::PlayId PulseSoundPlayer::Play(SoundId id) {
   return output_.Available() ? mixer_.Play(id) : 0;
 }
 
+SoundPlayer::PlayId PulseSoundPlayer::PlayAt(SoundId id, std::uint64_t atMicros) {
+  return output_.Available() ? mixer_.PlayAt(id, atMicros) : 0;
+}
+
 std::optional<std::uint64_t> PulseSoundPlayer::OnsetMicros(PlayId play) const {
   return mixer_.OnsetMicros(play);
 }

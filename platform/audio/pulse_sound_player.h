@@ -28,6 +28,8 @@ class PulseSoundPlayer final : public SoundPlayer {
 
   std::variant<SoundId, SoundError> Open(const std::string& path) override;
   PlayId Play(SoundId id) override;
+  PlayId PlayAt(SoundId id, std::uint64_t atMicros) override;
+  void SetLowLatency(bool on) override { output_.SetLowLatency(on); }
   std::optional<std::uint64_t> OnsetMicros(PlayId play) const override;
   bool OutputAvailable() const override;
   std::string OutputError() const override;

@@ -17,10 +17,11 @@ std::variant<SoundMixer::SoundId, SoundError> SoundMixer::Open(const std::string
   return id;
 }
 
-SoundMixer::PlayId SoundMixer::Play(SoundId id) {
+SoundMixer::PlayId SoundMixer::Play(SoundId id) { return PlayAt(id, clock_.Micros() + lead_); }
+
+SoundMixer::PlayId SoundMixer::PlayAt(SoundId id, std::uint64_t atMicros) {
   if (id < 0 || static_cast<std::size_t>(id) >= sounds_.size()) return 0;
-  const Request request{sounds_[static_cast<std::size_t>(id)].get(), clock_.Micros(),
-                        lastPlay_ + 1};
+  const Request request{sounds_[static_cast<std::size_t>(id)].get(), atMicros, lastPlay_ + 1};
   if (!requests_.Push(request)) return 0;
   return ++lastPlay_;
 }
@@ -37,12 +38,13 @@ void SoundMixer::Render(float* out, std::int64_t first, std::size_t frames,
   voices_.Render(out, first, frames);
 }
 
-// The frame for request + lead; never one already written (before first), and never one that
-// has already passed the output (after an underrun), so the onset is never before the request.
+// The frame due at the requested time; never one already written (before first), and never
+// one that has already passed the output (after an underrun), so the onset is never before
+// the request.
 std::int64_t SoundMixer::Place(const Request& request, std::int64_t first,
                                const std::optional<StreamTimeline>& timeline) {
   if (!timeline) return first;
-  const std::int64_t due = static_cast<std::int64_t>(request.requestMicros + lead_);
+  const auto due = static_cast<std::int64_t>(request.dueMicros);
   const std::int64_t target = timeline->FirstFrameAt(due);
   const std::int64_t earliest = std::max(first, timeline->FrameNow());
   if (target >= earliest) return target;

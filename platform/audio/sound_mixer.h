@@ -52,8 +52,10 @@ class SoundMixer final : public FrameSource {
 
   // As SoundPlayer::Open: decodes once per path, converting to the mixer's rate.
   std::variant<SoundId, SoundError> Open(const std::string& path);
-  // Queues a play of the sound; 0 for an unknown id or when the queue is full.
+  // Queues a play of the sound, due lead after now; 0 for an unknown id or a full queue.
   PlayId Play(SoundId id);
+  // Queues a play due at atMicros (at the first frame that can still be written, if later).
+  PlayId PlayAt(SoundId id, std::uint64_t atMicros);
   std::optional<std::uint64_t> OnsetMicros(PlayId play) const { return onsets_.Find(play); }
 
   // Output thread: places the plays queued so far and writes frames [first, first + frames)
@@ -70,7 +72,7 @@ class SoundMixer final : public FrameSource {
  private:
   struct Request {
     const StereoSamples* sound = nullptr;
-    std::uint64_t requestMicros = 0;
+    std::uint64_t dueMicros = 0;  // when the first sample should reach the output
     PlayId play = 0;
   };
   std::int64_t Place(const Request& request, std::int64_t first,

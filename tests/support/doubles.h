@@ -10,7 +10,6 @@
 
 #include "platform/clock.h"
 #include "platform/lifecycle.h"
-#include "platform/sound.h"
 #include "platform/window_system.h"
 #include "screens/form.h"
 #include "stimulus/field.h"
@@ -47,48 +46,6 @@ class FakeLabelMetrics final : public LabelMetrics {
   std::pair<float, float> SizeOf(const std::string& caption) const override {
     return {255.0F * static_cast<float>(caption.size()), 435.0F};
   }
-};
-
-// Records every open and play with the virtual time; files listed in `missing` fail to open.
-class RecordingSound final : public SoundPlayer {
- public:
-  explicit RecordingSound(const Clock& clock) : clock_(clock) {}
-
-  std::variant<SoundId, SoundError> Open(const std::string& path) override {
-    if (missing.count(path)) return SoundError{path, "No such file or directory"};
-    const auto it = ids_.find(path);
-    if (it != ids_.end()) return it->second;
-    const SoundId id = static_cast<SoundId>(paths_.size());
-    ids_[path] = id;
-    paths_.push_back(path);
-    return id;
-  }
-  PlayId Play(SoundId id) override {
-    if (id < 0 || static_cast<std::size_t>(id) >= paths_.size()) return 0;
-    plays.push_back({paths_[static_cast<std::size_t>(id)], clock_.Micros() / 1000});
-    return plays.size();
-  }
-  // Every play reaches the output kLatencyMicros after it was asked for.
-  std::optional<std::uint64_t> OnsetMicros(PlayId play) const override {
-    if (play == 0 || play > plays.size()) return std::nullopt;
-    return plays[play - 1].atMs * 1000 + kLatencyMicros;
-  }
-  static constexpr std::uint64_t kLatencyMicros = 4500;
-  bool OutputAvailable() const override { return outputAvailable; }
-  std::string OutputError() const override { return outputAvailable ? "" : "no server"; }
-
-  struct Played {
-    std::string path;
-    std::uint64_t atMs;
-  };
-  std::vector<Played> plays;
-  std::set<std::string> missing;
-  bool outputAvailable = true;
-
- private:
-  const Clock& clock_;
-  std::map<std::string, SoundId> ids_;
-  std::vector<std::string> paths_;
 };
 
 // A form that records what is done to it.

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -25,6 +27,7 @@ class FakeSoundPlayer final : public SoundPlayer {
     SoundId sound = 0;
     std::string path;
     std::uint64_t micros = 0;  // clock time of the Play() call
+    std::uint64_t dueMicros = 0;  // PlayAt's time; 0 for Play()
   };
 
   explicit FakeSoundPlayer(const Clock& clock) : clock_(clock) {}
@@ -39,16 +42,22 @@ class FakeSoundPlayer final : public SoundPlayer {
     return id;
   }
 
-  PlayId Play(SoundId id) override {
+  PlayId Play(SoundId id) override { return PlayAt(id, 0); }
+
+  PlayId PlayAt(SoundId id, std::uint64_t atMicros) override {
     if (!outputAvailable || id < 0 || static_cast<std::size_t>(id) >= paths_.size()) return 0;
     const PlayId play = plays.size() + 1;
-    plays.push_back({play, id, paths_[static_cast<std::size_t>(id)], clock_.Micros()});
+    plays.push_back({play, id, paths_[static_cast<std::size_t>(id)], clock_.Micros(), atMicros});
     return play;
   }
 
+  void SetLowLatency(bool on) override { lowLatency.emplace_back(clock_.Micros(), on); }
+
+  // The request time plus onsetDelayMicros, or PlayAt's time if that is later.
   std::optional<std::uint64_t> OnsetMicros(PlayId play) const override {
     if (play == 0 || play > plays.size()) return std::nullopt;
-    return plays[play - 1].micros + onsetDelayMicros;
+    const PlayRecord& p = plays[play - 1];
+    return std::max(p.micros + onsetDelayMicros, p.dueMicros);
   }
 
   bool OutputAvailable() const override { return outputAvailable; }
@@ -67,6 +76,7 @@ class FakeSoundPlayer final : public SoundPlayer {
   std::uint64_t onsetDelayMicros = 0;
   std::vector<std::string> reads;  // every file read, in order
   std::vector<PlayRecord> plays;
+  std::vector<std::pair<std::uint64_t, bool>> lowLatency;  // (clock time, on) of each switch
 
  private:
   const Clock& clock_;

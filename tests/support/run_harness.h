@@ -7,6 +7,7 @@
 
 #include "engine/experiment.h"
 #include "support/doubles.h"
+#include "support/fake_sound_player.h"
 #include "support/memory_files.h"
 #include "support/scripted.h"
 #include "support/virtual_time.h"
@@ -27,6 +28,7 @@ class RunHarness {
         displayView(*this) {
     files.folders.insert("/lab/Res_Data");
     files.folders.insert("/prog");
+    sound.onsetDelayMicros = kSoundLatencyMicros;
     x.blanke.SetView(&blankeView);
     x.display.SetView(&displayView);
     x.rest.SetForm(&restForm);
@@ -64,12 +66,14 @@ class RunHarness {
   std::uint64_t NowMs() const { return time.Micros() / 1000; }
 
   enum class Front { kNone, kBlanke, kDisplay, kRest };
+  // How long after it is asked for a sound reaches the output.
+  static constexpr std::uint64_t kSoundLatencyMicros = 4500;
 
   VirtualTime time;
   Pcg32 pcg;
   ScriptedDialogs dialogs;
   MemoryFileSystem files;
-  RecordingSound sound;
+  FakeSoundPlayer sound;
   FakeWindows windows;
   FakeLifecycle lifecycle;
   FakeLabelMetrics metrics;

@@ -151,8 +151,29 @@ TYPED_TEST_P(PlayingSoundPlayerContract, EveryOnsetBecomesKnownAndIsNotBeforeIts
   }
 }
 
+// A play asked for well ahead starts at its time (to within one frame), whichever buffer the
+// output keeps; one asked for in the past starts as soon as it can, never before its request.
+TYPED_TEST_P(PlayingSoundPlayerContract, PlaysAtAGivenTimeStartThen) {
+  const auto a = this->OpenOk(this->a);
+  // A null sink idles in long blocks: wait until it consumes the new stream.
+  ASSERT_TRUE(this->WaitForOnset(this->player().Play(a)).has_value());
+  for (const bool lowLatency : {true, false, true}) {
+    this->player().SetLowLatency(lowLatency);
+    const std::uint64_t at = this->backend.Time().Micros() + 200'000;
+    const auto onset = this->WaitForOnset(this->player().PlayAt(a, at));
+    ASSERT_TRUE(onset.has_value());
+    EXPECT_GE(*onset, at) << "low latency " << lowLatency;
+    EXPECT_LT(*onset, at + 100) << "low latency " << lowLatency;
+  }
+  const std::uint64_t requested = this->backend.Time().Micros();
+  const auto late = this->WaitForOnset(this->player().PlayAt(a, requested - 50'000));
+  ASSERT_TRUE(late.has_value());
+  EXPECT_GE(*late, requested);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(PlayingSoundPlayerContract, PlaysAreNumberedUpwardsFromOne,
                             PlayingASoundThatWasNeverOpenedPlaysNothing,
-                            EveryOnsetBecomesKnownAndIsNotBeforeItsRequest);
+                            EveryOnsetBecomesKnownAndIsNotBeforeItsRequest,
+                            PlaysAtAGivenTimeStartThen);
 
 }  // namespace cue::testing

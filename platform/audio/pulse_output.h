@@ -18,22 +18,23 @@ struct pa_stream;
 namespace cue::audio {
 
 // How the output stream is set up. The buffer sets both the lag of every play and what the
-// idle stream costs: PulseAudio runs the sink at about a quarter of the buffer and asks for
-// data as often, and each request costs this process some 20 to 40 µs of CPU. With the
-// default 20 ms buffer that is about 200 requests a second, under 1 % of a core on a quiet
-// machine, for a constant lag of 21 ms; a 3.5 ms buffer keeps the lag under 5 ms for three to
-// six times the idle cost.
+// running stream costs: PulseAudio runs the sink at about a quarter of the buffer and asks for
+// data as often, and each request costs this process some 20 to 40 µs of CPU. A 20 ms buffer
+// means about 200 requests a second, under 1 % of a core on a quiet machine, for a constant
+// lag of 21 ms; the default 3 ms buffer with a 4.5 ms lead keeps the lag under 5 ms for five
+// to ten times that cost (measured with bench/audio_onset on a shared 2-core machine:
+// 4.6 ms median, 4.95 ms p95, 0.23 ms SD; about 1000 requests and 6-7 % of a core a second).
 // Between the server's timing reports libpulse extrapolates the stream's clock; on its own it
 // asks for a report only every 1.5 s or so, and asking every 250 ms halves the spread of the
-// onsets. bench/audio_onset measures all three.
+// onsets.
 //
 // The stream therefore runs with two buffers: the short one while low latency is on (a trial
 // is under way, a sound may be asked for at any moment), the long one while the experiment
-// waits (blank screen, fixation cross, rest), when a request every few milliseconds would
-// cost more than the whole program otherwise does.
+// waits (blank screen, fixation cross, rest), when a request every millisecond would cost
+// more than the whole program otherwise does.
 struct PulseOptions {
   std::string server;                   // empty: the default (PULSE_SERVER, else the session's)
-  std::uint32_t bufferMicros = 3500;    // the stream's output latency target while low latency is on
+  std::uint32_t bufferMicros = 3000;    // the output latency target while low latency is on
   std::uint32_t idleBufferMicros = 60000;  // the same while it is off; 0: always bufferMicros
   std::uint32_t leadMicros = 0;         // request to onset; 0: bufferMicros + kLeadMarginMicros
   std::uint32_t minRequestMicros = 0;   // least the server asks for at once; 0: its choice
@@ -41,9 +42,9 @@ struct PulseOptions {
   std::uint32_t connectTimeoutMs = 2000;
   std::string name = "cuesearch";
 
-  // The stream runs up to a few hundred µs ahead of its buffer target (the most written
-  // ahead, measured); a play due earlier than that would start late.
-  static constexpr std::uint32_t kLeadMarginMicros = 1000;
+  // The stream runs up to some hundreds of µs ahead of its buffer target (the most written
+  // ahead, measured), more on a busy machine; a play due earlier than that would start late.
+  static constexpr std::uint32_t kLeadMarginMicros = 1500;
   std::uint64_t Lead() const { return leadMicros ? leadMicros : bufferMicros + kLeadMarginMicros; }
 };
 

@@ -14,7 +14,7 @@ namespace cue {
 
 // The sound player of the experiment: sounds decoded up front, mixed into one PulseAudio
 // stream that stays open for the whole run. Play() returns within microseconds; each play
-// starts a fixed lead (PulseOptions::Lead(), 21 ms by default) after its request and its
+// starts a fixed lead (PulseOptions::Lead(), 4.5 ms by default) after its request and its
 // onset is reported on the monotonic clock (see audio::SoundMixer and audio::PulseOutput).
 // Without a reachable sound server the player still opens files, but plays nothing.
 //

@@ -106,7 +106,7 @@ void TrialCycle::ReportMissingSounds() {
 
 void TrialCycle::Start() {
   // The output's short buffer for this trial's sounds: the cue 1000 ms from now, the feedback
-  // at the answer. It takes effect within the long buffer (60 ms).
+  // at the answer. It takes effect within the long buffer (150 ms).
   services_.sound.SetLowLatency(true);
   cueAskedFor_ = false;
   state_.trialNumber = static_cast<std::int16_t>(state_.trialNumber + 1);

@@ -31,11 +31,13 @@ namespace cue::audio {
 // The stream therefore runs with two buffers: the short one while low latency is on (a trial
 // is under way, a sound may be asked for at any moment), the long one while the experiment
 // waits (blank screen, fixation cross, rest), when a request every millisecond would cost
-// more than the whole program otherwise does.
+// more than the whole program otherwise does. The long one (150 ms: about 15 requests and
+// 0.2 % of a core a second) must drain before the short lead holds again, which it does long
+// before a trial's first sound can be asked for.
 struct PulseOptions {
   std::string server;                   // empty: the default (PULSE_SERVER, else the session's)
   std::uint32_t bufferMicros = 3000;    // the output latency target while low latency is on
-  std::uint32_t idleBufferMicros = 60000;  // the same while it is off; 0: always bufferMicros
+  std::uint32_t idleBufferMicros = 150000;  // the same while it is off; 0: always bufferMicros
   std::uint32_t leadMicros = 0;         // request to onset; 0: bufferMicros + kLeadMarginMicros
   std::uint32_t minRequestMicros = 0;   // least the server asks for at once; 0: its choice
   std::uint32_t timingRefreshMs = 250;  // how often to ask for fresh timing; 0: libpulse's

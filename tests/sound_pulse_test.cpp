@@ -16,7 +16,10 @@
 
 #include "platform/audio/monitor_capture.h"
 #include "platform/audio/pulse_sound_player.h"
+#include "stimulus/auditory_cue.h"
+#include "support/memory_files.h"
 #include "support/sound_player_contract.h"
+#include "support/virtual_time.h"
 
 namespace cue::testing {
 
@@ -193,6 +196,30 @@ TEST_F(MonitorTest, ARestartReplacesTheSoundWhileAnotherSoundAdds) {
   EXPECT_NEAR(Peak(Record(0.4)), 0.3F, 0.01F);
   ASSERT_GT(player->Play(second), 0U);
   EXPECT_NEAR(Peak(Record(0.4)), 0.55F, 0.01F);
+}
+
+// The experiment's cue on the real output: the timer's tick asks for the digit's file in the
+// current folder's "wave", and the sink really plays it, from the moment the cue was due.
+TEST_F(MonitorTest, TheCueTimersTickReachesTheSink) {
+  std::filesystem::create_directories(dir.File("wave"));
+  WriteWav(dir.File("wave/7.wav"), rate, 1, Tone(rate, 1, 0.2, 1000, 0.5F));
+  MemoryFileSystem folder(nullptr, dir.Path());  // only its current folder is used
+  VirtualTime timers;  // only the tick is virtual; the cue's due time is on the real clock
+  SteadyClock clock;
+  const std::int16_t targetNumber = 7;
+  std::uint64_t played = 0;
+  AuditoryCue cue(clock, timers, *player, folder, targetNumber);
+  cue.SetOnPlayed([&](SoundPlayer::PlayId play) { played = play; });
+
+  const std::uint64_t due = clock.Micros() + 300'000;
+  cue.Arm(300);
+  timers.Advance(300 - CUE_ADVANCE);
+  ASSERT_GT(played, 0U) << "the tick asked for nothing";
+  EXPECT_GT(Peak(Record(0.8)), 0.4F);
+  const auto onset = player->OnsetMicros(played);
+  ASSERT_TRUE(onset.has_value());
+  EXPECT_GE(*onset + 1000, due);  // armed a moment after `due` was read
+  EXPECT_LT(*onset, due + 1000);
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::string Path() const { return path_.string(); }
 
  private:
   std::filesystem::path path_;

@@ -1,9 +1,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <stdlib.h>
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -11,8 +10,10 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
+#include <optional>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "intake/qt/greet.h"
 #include "intake/registry.h"
@@ -22,19 +23,28 @@ namespace cue::testing {
 
 // The start-up screen, loaded and active, in a fresh current folder, with recording doubles
 // of the screens it hands over to and scripted message boxes.
-// The verbs and controls are public so that table rows can act through them.
 class GreetTest : public ::testing::Test {
- public:
+ protected:
   void SetUp() override {
     previous_ = std::filesystem::current_path();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("cue-greet-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    char pattern[] = "/tmp/cue-greet.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
     std::filesystem::current_path(dir_);
+    Start();
+  }
 
-    greet_ = std::make_unique<Greet>(doubles_.Context());
+  void TearDown() override {
+    greet_.reset();
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(dir_);
+  }
+
+  // Loads the screen afresh, with fresh doubles, as the next run in the same folder does.
+  void Start() {
+    greet_.reset();
+    doubles_.emplace(&files_);
+    greet_ = std::make_unique<Greet>(doubles_->Context());
     greet_->Load();
     ASSERT_TRUE(QTest::qWaitForWindowActive(greet_.get()));
     text1_ = greet_->findChild<QLineEdit*>(QStringLiteral("Text1"));
@@ -44,43 +54,36 @@ class GreetTest : public ::testing::Test {
     ASSERT_TRUE(text1_ && text2_ && text3_ && command1_);
   }
 
-  void TearDown() override {
-    greet_.reset();
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(dir_);
+  // Types into whichever control has the focus, as the experimenter would: '\t' is Tab,
+  // '\v' Shift+Tab, '\b' Backspace, '\r' Enter, '\x1b' Esc.
+  void Keys(const char* keys) {
+    for (; *keys != '\0'; ++keys) QTest::keyClick(Focus(), *keys);
   }
-
-  // Helper verbs, each as the experimenter would do it.
-  void Type(QWidget* box, const char* text) { QTest::keyClicks(box, QString::fromLatin1(text)); }
-  void Key(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QTest::keyClick(w, key, mods);
-  }
-  void Tab() { Key(Focus(), Qt::Key_Tab); }
-  void Backtab() { Key(Focus(), Qt::Key_Backtab, Qt::ShiftModifier); }
   void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
   QWidget* Focus() const { return greet_->focusWidget(); }
-  QLineEdit* Box(int n) const { return n == 1 ? text1_ : n == 2 ? text2_ : text3_; }
+  // The three boxes' texts, "Text1|Text2|Text3".
+  std::string Texts() const {
+    return (text1_->text() + u'|' + text2_->text() + u'|' + text3_->text()).toStdString();
+  }
 
   void Register(std::int16_t id) {
     std::ofstream(dir_ / "CurrentSubjects.txt", std::ios::binary | std::ios::app)
         << RegistryLine(id, "XY", 2);
   }
   std::string Registry() const {
-    std::ifstream in(dir_ / "CurrentSubjects.txt", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::get<std::string>(files_.ReadAll(RegistryPath(files_)));
   }
-  bool Launched() const {
-    const EventLog& log = doubles_.log;
-    return std::find(log.begin(), log.end(), "ShowBlankeCross 1000 1000 500 Display") != log.end();
+  // How often the experiment was started.
+  long Launches() const {
+    return std::count(doubles_->log.begin(), doubles_->log.end(),
+                      "ShowBlankeCross 1000 1000 500 Display");
   }
-  std::vector<std::string> Messages() const { return doubles_.dialogs.Texts(); }
+  std::vector<std::string> Messages() const { return doubles_->dialogs.Texts(); }
 
   std::filesystem::path previous_;
   std::filesystem::path dir_;
   DiskFileSystem files_;
-  IntakeDoubles doubles_{files_};
+  std::optional<IntakeDoubles> doubles_;
   std::unique_ptr<Greet> greet_;
   QLineEdit* text1_ = nullptr;
   QLineEdit* text2_ = nullptr;

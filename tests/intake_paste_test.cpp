@@ -1,3 +1,6 @@
+// The ways into the start-up screen's boxes other than typing, all closed. Built twice: under
+// the offscreen platform and on the X server, where the middle button pastes the selection.
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDropEvent>
@@ -6,38 +9,62 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTimer>
+#include <functional>
 
 #include "intake_greet_fixture.h"
 
 namespace cue::testing {
 namespace {
 
-// Digits could be typed into the ID box, but only by typing: every other way in is closed,
-// so the tests of those ways offer digits, which nothing else would stop. Text that typing
-// could never put there is for the last line of defence behind them.
+// Digits could go into the ID box, but only by typing: each way offers digits, which nothing
+// else would stop.
 const QString kDigits = QStringLiteral("12");
-const QString kSmuggled = QStringLiteral("9z");
 
 TEST_F(GreetTest, CtrlVIsARefusedCharacter) {
   QGuiApplication::clipboard()->setText(kDigits);
-  Key(text1_, Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(text1_->text(), QString());
+  QTest::keyClick(text1_, Qt::Key_V, Qt::ControlModifier);
+  Keys("12\t");
   // In the initials box the letter v would pass: Ctrl+V must arrive as code 22.
-  Type(text1_, "12");
-  Tab();
   QGuiApplication::clipboard()->setText(QStringLiteral("AB"));
-  Key(text2_, Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(text2_->text(), QString());
+  QTest::keyClick(text2_, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Texts(), "12||");
   EXPECT_EQ(Messages(),
             (std::vector<std::string>{"Please enter numbers only!", "Please enter letters only!"}));
 }
 
-TEST_F(GreetTest, PasteKeysWithoutACharacterPasteNothing) {
+TEST_F(GreetTest, NoOtherWayInTakesText) {
   QGuiApplication::clipboard()->setText(kDigits);
-  Key(text1_, Qt::Key_Insert, Qt::ShiftModifier);
-  QKeyEvent pasteKey(QEvent::KeyPress, Qt::Key_Paste, Qt::NoModifier);
-  QApplication::sendEvent(text1_, &pasteKey);
-  EXPECT_EQ(text1_->text(), QString());
+  QMimeData data;
+  data.setText(kDigits);
+  const std::pair<const char*, std::function<void()>> ways[] = {
+      {"Shift+Insert", [&] { QTest::keyClick(text1_, Qt::Key_Insert, Qt::ShiftModifier); }},
+      {"the Paste key",
+       [&] {
+         QKeyEvent paste(QEvent::KeyPress, Qt::Key_Paste, Qt::NoModifier);
+         QApplication::sendEvent(text1_, &paste);
+       }},
+      {"a drag and drop",
+       [&] {
+         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+         QApplication::sendEvent(text1_, &enter);
+         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+         QApplication::sendEvent(text1_, &drop);
+       }},
+      {"an input method",
+       [&] {
+         QInputMethodEvent commit;
+         commit.setCommitString(kDigits);
+         QApplication::sendEvent(text1_, &commit);
+       }},
+      // Behind these, the boxes take no text that their filters would refuse.
+      {"text with a letter", [&] { text1_->insert(QStringLiteral("9z")); }},
+      {"text with a backspace", [&] { text1_->insert(QStringLiteral("9\x08")); }},
+  };
+  for (const auto& [name, way] : ways) {
+    SCOPED_TRACE(name);
+    way();
+    EXPECT_EQ(text1_->text(), QString());
+  }
   EXPECT_TRUE(Messages().empty());
 }
 
@@ -53,11 +80,9 @@ TEST_F(GreetTest, NoContextMenuOpens) {
   QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5),
                             text1_->mapToGlobal(QPoint(5, 5)));
   QApplication::sendEvent(text1_, &request);
-  QTest::mouseClick(text1_, Qt::RightButton);
   QCoreApplication::processEvents();
   EXPECT_FALSE(menuOpened);
   EXPECT_EQ(text1_->findChild<QMenu*>(), nullptr);
-  EXPECT_EQ(text1_->text(), QString());
 }
 
 TEST_F(GreetTest, MiddleClickPastesNoSelection) {
@@ -66,36 +91,7 @@ TEST_F(GreetTest, MiddleClickPastesNoSelection) {
   clipboard->setText(kDigits, QClipboard::Selection);
   QTest::mouseClick(text1_, Qt::MiddleButton);
   QTest::mouseClick(text2_, Qt::MiddleButton);  // after a refused move, too
-  EXPECT_EQ(text1_->text(), QString());
-  EXPECT_EQ(text2_->text(), QString());
-}
-
-TEST_F(GreetTest, DropsAreRefused) {
-  EXPECT_FALSE(text1_->acceptDrops());
-  QMimeData data;
-  data.setText(kDigits);
-  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(text1_, &enter);
-  EXPECT_FALSE(enter.isAccepted());
-  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(text1_, &drop);
-  EXPECT_EQ(text1_->text(), QString());
-}
-
-TEST_F(GreetTest, InputMethodTextIsNotTaken) {
-  QInputMethodEvent commit;
-  commit.setCommitString(kDigits);
-  QApplication::sendEvent(text1_, &commit);
-  EXPECT_EQ(text1_->text(), QString());
-}
-
-TEST_F(GreetTest, TextFromOutsideTheKeysIsHeldToTheFilter) {
-  text1_->insert(kSmuggled);
-  EXPECT_EQ(text1_->text(), QString());
-  text1_->insert(kDigits);
-  EXPECT_EQ(text1_->text(), kDigits);
-  text2_->insert(QStringLiteral("A\x08"));
-  EXPECT_EQ(text2_->text(), QString());
+  EXPECT_EQ(Texts(), "||");
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ TrialCycle::TrialCycle(ExperimentState& state, TrialServices services, Blanke& b
       clock_(services.clock),
       results_(services.files, services.dialogs, std::move(rescueFolder)),
       timing_(services.files, services.sound),
+      timingWrite_(services.scheduler),
       field_(metrics),
       flicker_(field_, blanke, services.generator, services.clock, [this] { Redraw(); }),
       cue_(services.scheduler, services.sound, services.files, state.targetNumber) {
@@ -174,6 +175,7 @@ void TrialCycle::Answer(char key) {
   SetGreenLabelsVisible(field_, true);
   awaitingResponse = false;
   results_.Close();
+  timingWrite_.Start(TIMING_WRITE_DELAY, [this] { timing_.Flush(); });
 
   if (state_.trialNumber == TOTAL_TRIALS) {
     EndExperiment();

@@ -47,7 +47,7 @@ constexpr int kMethodSamples = 40;
 constexpr int kTypingGapMs = 60;
 constexpr int kQuietLimitMs = 15'000;  // no change on screen for this long ends the run
 constexpr int kProbePeriodMs = 20;
-constexpr std::int64_t kSettleMicros = 500'000;
+constexpr std::int64_t kSettleMicros = 1'500'000;
 
 bool Parse(int argc, char** argv, Options& o) {
   for (int i = 1; i + 1 < argc; i += 2) {
@@ -148,7 +148,16 @@ std::vector<Heard> HeardSounds(const MonitorRecorder& recorder, bool verbose) {
   return heard;
 }
 
+// The 1-minute load average: how busy the shared machine was.
+std::string LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string first;
+  in >> first;
+  return first;
+}
+
 int Run(const Options& o) {
+  const std::string loadBefore = LoadAverage();
   MonitorRecorder recorder;
   if (!recorder.Ready()) std::cerr << "cuebench: no sound capture: " << recorder.Error() << '\n';
   Photodiode eye;
@@ -189,7 +198,11 @@ int Run(const Options& o) {
   if (!complete) report.notes.push_back("run broke off: " + why);
   std::cout << "cuesearch timing, " << run.results.size() << " trials answered, order condition "
             << o.order << ", " << run.screens.size() << " screen changes, " << run.sounds.size()
-            << " sounds heard\n";
+            << " sounds heard\n"
+            << "photodiode and robot threads "
+            << (eye.RealTime() && robot.RealTime() ? "in" : "NOT in")
+            << " real-time priority; load average before " << loadBefore << ", after "
+            << LoadAverage() << "\n";
   PrintTable(report, std::cout);
   if (!o.tsv.empty()) {
     std::ofstream tsv(o.tsv);

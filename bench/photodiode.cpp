@@ -97,6 +97,7 @@ void Photodiode::Stop() {
 }
 
 void Photodiode::Run() {
+  realTime_ = RunInRealTime();
   Display* d = x_->display;
   pollfd fds[2] = {{ConnectionNumber(d), POLLIN, 0}, {stopFd_, POLLIN, 0}};
   for (;;) {

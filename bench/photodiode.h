@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -36,6 +37,8 @@ class Photodiode {
   std::vector<Seen> All() const;
   // Time from wake-up to a classified frame, per report, in µs.
   std::vector<double> GrabMicros() const;
+  // Whether its thread got real-time priority (see RunInRealTime).
+  bool RealTime() const { return realTime_; }
   void Stop();
 
  private:
@@ -53,6 +56,7 @@ class Photodiode {
   std::vector<Seen> all_;            // under mutex_
   std::vector<double> grabs_;        // under mutex_
   std::optional<ScreenState> last_;  // thread only
+  std::atomic<bool> realTime_{false};
 };
 
 }  // namespace cue::bench

@@ -117,6 +117,7 @@ bool Robot::FocusWindow(const std::string& name, int timeoutMs) {
 
 void Robot::Run() {
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  realTime_ = RunInRealTime();
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -33,6 +34,8 @@ class Robot {
   // timeoutMs for it to appear; false if it did not.
   bool FocusWindow(const std::string& name, int timeoutMs);
   std::vector<KeySent> Sent() const;
+  // Whether its thread got real-time priority (see RunInRealTime).
+  bool RealTime() const { return realTime_; }
   void Stop();
 
  private:
@@ -47,6 +50,7 @@ class Robot {
   bool stopping_ = false;       // under mutex_
   std::vector<KeySent> queue_;  // under mutex_, due ascending
   std::vector<KeySent> sent_;   // under mutex_
+  std::atomic<bool> realTime_{false};
 };
 
 }  // namespace cue::bench

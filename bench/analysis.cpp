@@ -73,6 +73,15 @@ class Builder {
   void Note(const std::string& what, int count) {
     if (count > 0) report_.notes.push_back(std::to_string(count) + " " + what);
   }
+  // A note that names the trials (the first ten), so that a run can be looked into.
+  void Note(const std::string& what, const std::vector<int>& trials) {
+    if (trials.empty()) return;
+    std::string text = std::to_string(trials.size()) + " " + what + " (trial";
+    for (std::size_t i = 0; i < trials.size() && i < 10; ++i) {
+      text += (i == 0 ? " " : ", ") + std::to_string(trials[i]);
+    }
+    report_.notes.push_back(text + (trials.size() > 10 ? ", ...)" : ")"));
+  }
   Report Take() { return std::move(report_); }
 
  private:
@@ -191,7 +200,7 @@ void Flicker(const RunRecord& run, const std::vector<FieldPeriod>& fields, Build
 
 void Sounds(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builder& out) {
   std::vector<double> cueLag, cueFromField, tick, cueSelf, fbLag, fbSelf;
-  int noCue = 0, wrongDigit = 0, noFeedback = 0, wrongFeedback = 0;
+  std::vector<int> noCue, wrongDigit, noFeedback, wrongFeedback;
   for (int trial = 1; trial <= run.trials; ++trial) {
     const auto timing = run.timing.find(trial);
     const auto result = run.results.find(trial);
@@ -206,9 +215,9 @@ void Sounds(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builde
         cueFromField.push_back((cue->at - onset - kCueDelayMicros) / kMs);
       }
       if (t.cueOnset) cueSelf.push_back((static_cast<double>(*t.cueOnset) - cue->at) / kMs);
-      if (cue->sound != result->second.targetNumber) ++wrongDigit;
+      if (cue->sound != result->second.targetNumber) wrongDigit.push_back(trial);
     } else {
-      ++noCue;
+      noCue.push_back(trial);
     }
     const auto key = std::find_if(run.keys.begin(), run.keys.end(),
                                   [&](const KeySent& k) { return k.tag == trial; });
@@ -217,9 +226,9 @@ void Sounds(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builde
     if (const auto fb = FirstHeard(run.sounds, sent, sent + kFeedbackLatest, false)) {
       fbLag.push_back((fb->at - sent) / kMs);
       if (t.feedbackOnset) fbSelf.push_back((static_cast<double>(*t.feedbackOnset) - fb->at) / kMs);
-      if ((fb->sound == kCorrect) != result->second.Correct()) ++wrongFeedback;
+      if ((fb->sound == kCorrect) != result->second.Correct()) wrongFeedback.push_back(trial);
     } else {
-      ++noFeedback;
+      noFeedback.push_back(trial);
     }
   }
   out.Add("cue_lag", "cue onset - (clockStart + 1000 ms)", "ms", cueLag);

@@ -118,7 +118,7 @@ bool Drive(const Options& o, Photodiode& eye, Robot& robot, XMethodDelays& metho
     }
     const Screen screen = seen->state.screen;
     if (o.verbose) {
-      std::cerr << seen->at / 1000 << " ms: " << seen->state.Describe() << '\n';
+      std::cerr << seen->at << " us: " << seen->state.Describe() << "\n";
     }
     if (screen == Screen::kField && previous != Screen::kField) {
       ++trial;

@@ -248,29 +248,30 @@ void Sounds(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builde
 
 void Resources(const RunRecord& run, Builder& out) {
   std::vector<double> perScreen, perScreenMain, rss;
-  double all = 0, main = 0, span = 0;  // CPU µs, all threads and the main one; waited µs
-  double ticks = 0, tickSpan = 0;
+  // Sums over the waiting screens: CPU ns (all threads, main thread), clock ticks, wake-ups
+  // (all, main), and the µs waited.
+  double all = 0, main = 0, ticks = 0, wakes = 0, mainWakes = 0, span = 0;
   for (std::size_t i = 0; i + 1 < run.screens.size(); ++i) {
     const Screen screen = run.screens[i].state.screen;
     if (screen != Screen::kBlank && screen != Screen::kCross && screen != Screen::kRest) continue;
     if (run.screens[i + 1].at - run.screens[i].at < kCpuMinSpan) continue;
     const std::int64_t from = run.screens[i].at + kCpuLead;
     const std::int64_t to = run.screens[i + 1].at - kCpuTail;
-    const auto share = CpuShare(run.proc, from, to);
-    const auto mainShare = CpuShare(run.proc, from, to, true);
-    if (!share || !mainShare) continue;
-    const auto length = static_cast<double>(to - from);
-    perScreen.push_back(*share * 100);
-    perScreenMain.push_back(*mainShare * 100);
-    all += *share * length;
-    main += *mainShare * length;
-    span += length;
-  }
-  // Cross-check from /proc/<pid>/stat (clock ticks, 10 ms each): the whole run.
-  if (run.proc.size() >= 2) {
-    ticks = static_cast<double>(run.proc.back().cpuTicks - run.proc.front().cpuTicks) /
-            static_cast<double>(sysconf(_SC_CLK_TCK));
-    tickSpan = static_cast<double>(run.proc.back().at - run.proc.front().at) / 1e6;
+    const auto ns = PerSecond(run.proc, from, to, &ProcSample::cpuNanos);
+    const auto mainNs = PerSecond(run.proc, from, to, &ProcSample::mainNanos);
+    const auto tick = PerSecond(run.proc, from, to, &ProcSample::cpuTicks);
+    const auto wake = PerSecond(run.proc, from, to, &ProcSample::slices);
+    const auto mainWake = PerSecond(run.proc, from, to, &ProcSample::mainSlices);
+    if (!ns || !mainNs || !tick || !wake || !mainWake) continue;
+    const double seconds = static_cast<double>(to - from) / 1e6;
+    perScreen.push_back(*ns / 1e9 * 100);
+    perScreenMain.push_back(*mainNs / 1e9 * 100);
+    all += *ns * seconds;
+    main += *mainNs * seconds;
+    ticks += *tick * seconds;
+    wakes += *wake * seconds;
+    mainWakes += *mainWake * seconds;
+    span += seconds;
   }
   double hwm = 0;
   for (const ProcSample& s : run.proc) {
@@ -280,14 +281,19 @@ void Resources(const RunRecord& run, Builder& out) {
   const auto one = [](bool known, double v) {
     return known ? std::vector<double>{v} : std::vector<double>{};
   };
+  const bool waited = span > 0;
+  const double tickSeconds = 1.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
   out.Add("cpu_wait", "CPU while waiting (blank, cross, rest), per screen", "% core", perScreen);
   out.Add("cpu_wait_main", "  the same, GUI thread alone", "% core", perScreenMain);
   out.Add("cpu_wait_all", "CPU while waiting, all such screens together", "% core",
-          one(span > 0, all / span * 100));
+          one(waited, all / 1e9 / span * 100));
   out.Add("cpu_wait_all_main", "  the same, GUI thread alone", "% core",
-          one(span > 0, main / span * 100));
-  out.Add("cpu_run", "CPU over the whole run (/proc/<pid>/stat)", "% core",
-          one(tickSpan > 0, ticks / tickSpan * 100));
+          one(waited, main / 1e9 / span * 100));
+  out.Add("cpu_wait_stat", "  the same from /proc/<pid>/stat (10 ms ticks)", "% core",
+          one(waited, ticks * tickSeconds / span * 100));
+  out.Add("wakes_wait", "wake-ups per second while waiting, all threads", "1/s",
+          one(waited, wakes / span));
+  out.Add("wakes_wait_main", "  the same, GUI thread alone", "1/s", one(waited, mainWakes / span));
   out.Add("rss", "resident memory (VmRSS), sampled", "MB", rss);
   out.Add("rss_peak", "resident memory peak (VmHWM)", "MB", one(hwm > 0, hwm));
 }

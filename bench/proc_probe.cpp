@@ -14,8 +14,8 @@ namespace cue::bench {
 
 namespace {
 
-// The first field of schedstat is the time on a CPU in ns (a thread that has ended no longer
-// counts; the program's threads live for the whole run).
+// schedstat: time on a CPU (ns), time waiting for one (ns), timeslices run. A thread that has
+// ended no longer counts; the program's threads live for the whole run.
 bool SchedNanos(pid_t pid, ProcSample& sample) {
   const std::string dir = "/proc/" + std::to_string(pid) + "/task";
   DIR* tasks = opendir(dir.c_str());
@@ -24,10 +24,14 @@ bool SchedNanos(pid_t pid, ProcSample& sample) {
   while (const dirent* entry = readdir(tasks)) {
     if (entry->d_name[0] == '.') continue;
     std::ifstream in(dir + "/" + entry->d_name + "/schedstat");
-    std::int64_t onCpu = 0;
-    if (!(in >> onCpu)) continue;
+    std::int64_t onCpu = 0, waited = 0, slices = 0;
+    if (!(in >> onCpu >> waited >> slices)) continue;
     sample.cpuNanos += onCpu;
-    if (entry->d_name == main) sample.mainNanos = onCpu;
+    sample.slices += slices;
+    if (entry->d_name == main) {
+      sample.mainNanos = onCpu;
+      sample.mainSlices = slices;
+    }
   }
   closedir(tasks);
   return true;
@@ -106,32 +110,37 @@ std::vector<ProcSample> ProcProbe::Samples() const {
 
 namespace {
 
-// CPU ns at time t, interpolated; nullopt outside the samples.
-std::optional<double> CpuAt(const std::vector<ProcSample>& samples, std::int64_t t, bool mainOnly) {
-  const auto ns = [mainOnly](const ProcSample& s) {
-    return static_cast<double>(mainOnly ? s.mainNanos : s.cpuNanos);
-  };
+// The counter at time t, interpolated; nullopt outside the samples.
+std::optional<double> ValueAt(const std::vector<ProcSample>& samples, std::int64_t t,
+                              std::int64_t ProcSample::*counter) {
   const auto after = std::lower_bound(samples.begin(), samples.end(), t,
                                       [](const ProcSample& s, std::int64_t v) { return s.at < v; });
-  if (after == samples.end() || after == samples.begin()) {
-    if (after != samples.end() && after->at == t) return ns(*after);
-    return std::nullopt;
-  }
+  if (after == samples.end()) return std::nullopt;
+  if (after->at == t) return static_cast<double>((*after).*counter);
+  if (after == samples.begin()) return std::nullopt;
   const ProcSample& a = *(after - 1);
   const ProcSample& b = *after;
   const double f = static_cast<double>(t - a.at) / static_cast<double>(b.at - a.at);
-  return ns(a) + f * (ns(b) - ns(a));
+  return static_cast<double>(a.*counter) + f * static_cast<double>(b.*counter - a.*counter);
 }
 
 }  // namespace
 
+std::optional<double> PerSecond(const std::vector<ProcSample>& samples, std::int64_t from,
+                                std::int64_t to, std::int64_t ProcSample::*counter) {
+  if (to <= from) return std::nullopt;
+  const auto a = ValueAt(samples, from, counter);
+  const auto b = ValueAt(samples, to, counter);
+  if (!a || !b) return std::nullopt;
+  return (*b - *a) / (static_cast<double>(to - from) / 1e6);
+}
+
 std::optional<double> CpuShare(const std::vector<ProcSample>& samples, std::int64_t from,
                                std::int64_t to, bool mainOnly) {
-  if (to <= from) return std::nullopt;
-  const auto a = CpuAt(samples, from, mainOnly);
-  const auto b = CpuAt(samples, to, mainOnly);
-  if (!a || !b) return std::nullopt;
-  return (*b - *a) / (static_cast<double>(to - from) * 1000.0);
+  const auto ns =
+      PerSecond(samples, from, to, mainOnly ? &ProcSample::mainNanos : &ProcSample::cpuNanos);
+  if (!ns) return std::nullopt;
+  return *ns / 1e9;
 }
 
 }  // namespace cue::bench

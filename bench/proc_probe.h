@@ -13,12 +13,14 @@ namespace cue::bench {
 
 // One look at a process from /proc.
 struct ProcSample {
-  std::int64_t at = 0;         // µs of CLOCK_MONOTONIC
-  std::int64_t cpuNanos = 0;   // time on a CPU, all its threads (task/*/schedstat), ns
-  std::int64_t mainNanos = 0;  // the same for its main (GUI) thread alone
-  std::int64_t cpuTicks = 0;   // utime + stime of /proc/<pid>/stat, clock ticks
-  std::int64_t rssKb = 0;      // VmRSS
-  std::int64_t hwmKb = 0;      // VmHWM: the most it was resident
+  std::int64_t at = 0;          // µs of CLOCK_MONOTONIC
+  std::int64_t cpuNanos = 0;    // time on a CPU, all its threads (task/*/schedstat), ns
+  std::int64_t mainNanos = 0;   // the same for its main (GUI) thread alone
+  std::int64_t slices = 0;      // times its threads were put on a CPU: their wake-ups
+  std::int64_t mainSlices = 0;  // the same for the main thread
+  std::int64_t cpuTicks = 0;    // utime + stime of /proc/<pid>/stat, clock ticks
+  std::int64_t rssKb = 0;       // VmRSS
+  std::int64_t hwmKb = 0;       // VmHWM: the most it was resident
 };
 
 // Reads the process's CPU time and memory. nullopt once it has gone.
@@ -47,9 +49,14 @@ class ProcProbe {
   std::vector<ProcSample> samples_;  // under mutex_
 };
 
+// How fast a counter of the samples grew over [from, to], per second, each end interpolated
+// linearly between the samples around it. nullopt when the samples do not cover the span.
+// REQUIRES: samples in time order.
+std::optional<double> PerSecond(const std::vector<ProcSample>& samples, std::int64_t from,
+                                std::int64_t to, std::int64_t ProcSample::*counter);
+
 // CPU used over [from, to] as a fraction of one core, from the schedstat readings (all
-// threads, or the main thread alone), interpolated linearly between the samples around each
-// end. nullopt when the samples do not cover the span. REQUIRES: samples in time order.
+// threads, or the main thread alone).
 std::optional<double> CpuShare(const std::vector<ProcSample>& samples, std::int64_t from,
                                std::int64_t to, bool mainOnly = false);
 

@@ -267,6 +267,7 @@ TEST(ProcProbeTest, CpuShareInterpolatesBetweenSamples) {
   }
   EXPECT_NEAR(*CpuShare(samples, 150'000, 850'000), 0.10, 1e-12);
   EXPECT_NEAR(*CpuShare(samples, 150'000, 850'000, true), 0.01, 1e-12);
+  EXPECT_NEAR(*PerSecond(samples, 0, 1'000'000, &ProcSample::cpuNanos), 1e8, 1e-3);
   EXPECT_FALSE(CpuShare(samples, -1, 500'000).has_value());
   EXPECT_FALSE(CpuShare(samples, 500'000, 2'000'000).has_value());
 }
@@ -406,6 +407,41 @@ TEST_F(AnalysisTest, SoundsAreMatchedToTheirMomentsAndChecked) {
     flagged += note == "1 feedback sounds of the wrong kind (trial 2)";
   }
   EXPECT_EQ(flagged, 2);
+}
+
+TEST(ResourcesTest, CpuIsCountedOverTheWaitingScreensOnly) {
+  RunRecord run;
+  constexpr std::int64_t kS = 1'000'000;
+  // A blank second, a field second (busy), a cross second, and the end.
+  for (const auto& [at, screen] :
+       std::vector<std::pair<std::int64_t, Screen>>{{0, Screen::kBlank},
+                                                    {kS, Screen::kField},
+                                                    {2 * kS, Screen::kCross},
+                                                    {3 * kS, Screen::kBlank}}) {
+    run.screens.push_back(Seen{at, at, Of(screen)});
+  }
+  std::int64_t cpu = 0, slices = 0;
+  for (std::int64_t t = 0; t <= 3 * kS; t += 10'000) {
+    ProcSample s;
+    s.at = t;
+    s.cpuNanos = cpu;
+    s.mainNanos = cpu / 10;
+    s.slices = slices;
+    s.mainSlices = slices / 10;
+    s.rssKb = 40 * 1024;
+    run.proc.push_back(s);
+    const bool busy = t >= kS && t < 2 * kS;
+    cpu += busy ? 5'000'000 : 200'000;  // 50 % of a core while the field is up, 2 % otherwise
+    slices += busy ? 50 : 3;
+  }
+  const Report report = Analyse(run);
+  const Row& perScreen = Find(report, "cpu_wait");
+  ASSERT_EQ(perScreen.s.n, 2U);  // the blank and the cross, not the field
+  EXPECT_NEAR(perScreen.s.max, 2.0, 1e-6);
+  EXPECT_NEAR(Find(report, "cpu_wait_all").s.mean, 2.0, 1e-6);
+  EXPECT_NEAR(Find(report, "cpu_wait_all_main").s.mean, 0.2, 0.01);
+  EXPECT_NEAR(Find(report, "wakes_wait").s.mean, 300, 1e-6);
+  EXPECT_NEAR(Find(report, "rss").s.median, 40, 1e-9);
 }
 
 }  // namespace

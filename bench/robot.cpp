@@ -82,10 +82,9 @@ void Robot::Type(const std::string& text, int gapMs) {
   SleepUntilMicros(at + static_cast<std::int64_t>(gapMs) * 1000);
 }
 
-// Before the robot's thread has anything to send, this thread may use the connection: the
-// X calls below are made while the queue is empty and the thread is waiting.
+// Runs on the caller's thread, on the connection the robot's thread sends keys on: Xlib's own
+// locking (XInitThreads) keeps the two apart.
 bool Robot::FocusWindow(const std::string& name, int timeoutMs) {
-  std::lock_guard lock(mutex_);
   Display* d = Dpy(display_);
   const std::int64_t until = NowMicros() + static_cast<std::int64_t>(timeoutMs) * 1000;
   while (NowMicros() < until) {

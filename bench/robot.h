@@ -14,7 +14,8 @@ namespace cue::bench {
 
 // The virtual robot: presses keys through the XTest extension at given moments, from a
 // thread of its own that sleeps until each moment (absolute CLOCK_MONOTONIC deadlines, timer
-// slack 1 ns) and stamps each press as it goes out. Its own X connection.
+// slack 1 ns) and stamps each press as it goes out. Its own X connection, used from two
+// threads: REQUIRES XInitThreads() before the first Robot is made.
 class Robot {
  public:
   Robot();

@@ -43,13 +43,13 @@ MonitorRecorder::MonitorRecorder(const std::string& source) {
     }
     pa_threaded_mainloop_wait(loop_);
   }
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kToneRate, 1};
-  stream_ = pa_stream_new(context_, "cuebench monitor", &spec, nullptr);
+  const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kToneRate, 1};
+  stream_ = pa_stream_new(context_, "cuebench monitor", &format, nullptr);
   pa_stream_set_state_callback(stream_, &MonitorRecorder::OnStream, this);
   pa_stream_set_read_callback(stream_, &MonitorRecorder::OnRead, this);
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
-  attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMicros, &spec));
+  attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMicros, &format));
   const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_FIX_RATE);
   if (pa_stream_connect_record(stream_, source.c_str(), &attr, flags) < 0 || !WaitReady()) {
     error_ = "cannot record from " + source + ": " + pa_strerror(pa_context_errno(context_));
@@ -141,9 +141,9 @@ void MonitorRecorder::OnTiming(pa_stream* stream, int success, void* self) {
   const std::int64_t realToMono = RealMicros() - NowMicros();
   const std::int64_t stamp =
       static_cast<std::int64_t>(info->timestamp.tv_sec) * 1'000'000 + info->timestamp.tv_usec;
-  const pa_sample_spec* spec = pa_stream_get_sample_spec(stream);
+  const pa_sample_spec* format = pa_stream_get_sample_spec(stream);
   const double written = static_cast<double>(info->write_index) /
-                         static_cast<double>(pa_frame_size(spec)) * 1e6 / spec->rate;
+                         static_cast<double>(pa_frame_size(format)) * 1e6 / format->rate;
   const double streamMicros =
       written + static_cast<double>(info->source_usec) - static_cast<double>(info->sink_usec);
   CaptureAnchor anchor;

@@ -60,13 +60,13 @@ void QtScheduler::Cancel(TimerId id) {
 void QtScheduler::Arm() {
   const std::int64_t due = pending_.empty() ? -1 : pending_.begin()->first.due;
   if (due == armedFor_) return;
-  itimerspec spec{};
+  itimerspec setting{};
   if (due >= 0) {
-    spec.it_value.tv_sec = static_cast<time_t>(due / 1'000'000'000);
-    spec.it_value.tv_nsec = static_cast<long>(due % 1'000'000'000);
-    if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
+    setting.it_value.tv_sec = static_cast<time_t>(due / 1'000'000'000);
+    setting.it_value.tv_nsec = static_cast<long>(due % 1'000'000'000);
+    if (setting.it_value.tv_sec == 0 && setting.it_value.tv_nsec == 0) setting.it_value.tv_nsec = 1;
   }
-  timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
+  timerfd_settime(fd_, TFD_TIMER_ABSTIME, &setting, nullptr);
   armedFor_ = due;
 }
 

@@ -21,9 +21,16 @@ namespace cue {
 // output reports it); answer (the answer key's reading of the clock); feedbackOnset; and
 // cueDelayMs = cueOnset - clockStart, feedbackDelayMs = feedbackOnset - answer, in ms.
 //
-// A trial's line is written when the next trial starts, 2.5 s or more after its answer, when
-// the output has long reported its sounds' onsets; the last one when the run ends. Writing is best effort: this file is a record of timing, not
-// of the subject's answers, and a failure to write it never holds up or interrupts the run.
+// A trial's line is written TIMING_WRITE_DELAY after its answer (the trial cycle asks for it),
+// when the output has long reported the onsets of its cue and feedback sound and nothing is
+// being timed: the blank screen has given way to the cross, which stays another 500 ms. A
+// line still unwritten then goes with the next trial's start, and the last one when the run
+// ends. Writing is best effort: this file is a record of timing, not of the subject's
+// answers, and a failure to write it never holds up or interrupts the run.
+// ms from an answer to the writing of its trial's line: its cue is due at most 1000 ms after
+// the answer, and the cross that follows the 1000 ms blank goes at 2000 ms.
+inline constexpr int TIMING_WRITE_DELAY = 1500;
+
 class TimingLog {
  public:
   TimingLog(FileSystem& files, const SoundPlayer& sound) : files_(files), sound_(sound) {}

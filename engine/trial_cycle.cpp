@@ -37,6 +37,7 @@ TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke
       clock_(services.clock),
       results_(services.files, services.dialogs, std::move(rescueFolder)),
       timing_(services.files, services.sound),
+      timingWrite_(services.scheduler),
       field_(metrics),
       flicker_(field_, blanke, services.generator, services.clock, [this] { Redraw(); }),
       cue_(services.clock, services.scheduler, services.sound, services.files, state.targetNumber) {
@@ -187,6 +188,7 @@ void TrialCycle::Answer(char key) {
   SetGreenLabelsVisible(field_, true);
   awaitingResponse = false;
   results_.Close();
+  timingWrite_.Start(TIMING_WRITE_DELAY, [this] { timing_.Flush(); });
 
   if (state_.trialNumber == TOTAL_TRIALS) {
     EndExperiment();

@@ -96,6 +96,9 @@ class TrialCycle final : public Startable {
   ReactionClock clock_;
   ResultsLog results_;
   TimingLog timing_;
+  // Writes the answered trial's timing line in the pause: never inside a reaction time (the
+  // next trial's start would otherwise write it between the clock's start and the showing).
+  Timer timingWrite_;
   StimulusField field_;
   Flicker flicker_;
   AuditoryCue cue_;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/reaction_clock.h"
+#include "engine/timing_log.h"
 #include "support/run_harness.h"
 
 namespace cue {
@@ -200,6 +201,29 @@ TEST(TrialCycleTest, UpperCaseAndPauseKeysNeverAnswer) {
   h.x.display.Form_KeyPress('m');  // during the pause
   EXPECT_EQ(RowCount(h.Results()), 1);
   EXPECT_EQ(h.sound.plays.size(), 2U);  // the cue and one feedback sound
+}
+
+// The reaction time runs from the clock's start to the key, so nothing slow may happen while
+// a trial starts: the previous trial's timing line is on disk well before.
+TEST(TrialCycleTest, TheTimingLineIsWrittenInThePauseNotAsTheNextTrialStarts) {
+  RunHarness h;
+  const std::string file = "/lab/Res_Data/R-5-timing.txt";
+  std::string whenShown;
+  h.onShowDisplay = [&] {
+    whenShown = h.files.files[file];
+    h.PressLater(400, 'n');
+  };
+  h.Launch(5, 1);
+  h.time.Advance(2500 + 400);  // trial 1 answered
+  const std::string header = h.files.files[file];
+  h.time.Advance(TIMING_WRITE_DELAY - 1);
+  EXPECT_EQ(h.files.files[file], header);
+  h.time.Advance(1);
+  const std::string written = h.files.files[file];
+  EXPECT_EQ(RowCount(written), 1);
+  h.time.Advance(2500 - TIMING_WRITE_DELAY);  // trial 2 starts and is shown
+  ASSERT_EQ(h.displayShownAt.size(), 2U);
+  EXPECT_EQ(whenShown, written);
 }
 
 }  // namespace

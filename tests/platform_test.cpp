@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/modal_gate.h"
 #include "platform/scheduler.h"
+#include "support/scheduler_contract.h"
 #include "support/scripted.h"
 #include "support/virtual_time.h"
 
@@ -195,3 +196,24 @@ TEST_F(DiskFileSystemTest, FullDiskIsReportedAtClose) {
 
 }  // namespace
 }  // namespace cue
+
+namespace cue::testing {
+
+// The virtual scheduler against the contract that the program's real one also meets
+// (platform_qt_test.cpp). Time passes a millisecond at a time, at most 100 s.
+class VirtualBackend {
+ public:
+  Scheduler& Get() { return time_; }
+  std::uint64_t NowMicros() const { return time_.Micros(); }
+  bool RunUntil(const std::function<bool()>& done) {
+    for (int ms = 0; ms < 100'000 && !done(); ++ms) time_.Advance(1);
+    return done();
+  }
+  void Turn() { time_.Advance(0); }
+
+ private:
+  VirtualTime time_;
+};
+INSTANTIATE_TYPED_TEST_SUITE_P(Virtual, SchedulerContract, VirtualBackend);
+
+}  // namespace cue::testing

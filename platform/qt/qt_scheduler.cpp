@@ -1,35 +1,96 @@
 #include "platform/qt/qt_scheduler.h"
 
-#include <QTimerEvent>
+#include <sys/timerfd.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace cue {
 
+namespace {
+
+std::int64_t NowNanos() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+}  // namespace
+
+QtScheduler::QtScheduler() {
+  fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+  if (fd_ < 0) {
+    throw std::runtime_error(std::string("timerfd_create: ") + std::strerror(errno));
+  }
+  notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Wake(); });
+}
+
+QtScheduler::~QtScheduler() {
+  notifier_.reset();
+  close(fd_);
+}
+
 Scheduler::TimerId QtScheduler::After(int ms, Callback fn) {
-  const int qtId = startTimer(ms > 0 ? ms : 0, Qt::PreciseTimer);
+  const std::int64_t due = NowNanos() + static_cast<std::int64_t>(ms > 0 ? ms : 0) * 1'000'000;
   const TimerId id = nextId_++;
-  byQtId_[qtId] = Pending{id, std::move(fn)};
-  qtIdOf_[id] = qtId;
+  pending_.emplace(Key{due, id}, std::move(fn));
+  dueOf_[id] = due;
+  if (armedFor_ < 0 || due < armedFor_) Arm();
   return id;
 }
 
 void QtScheduler::Cancel(TimerId id) {
-  const auto it = qtIdOf_.find(id);
-  if (it == qtIdOf_.end()) return;
-  killTimer(it->second);
-  byQtId_.erase(it->second);
-  qtIdOf_.erase(it);
+  const auto it = dueOf_.find(id);
+  if (it == dueOf_.end()) return;
+  pending_.erase(Key{it->second, id});
+  dueOf_.erase(it);
+  Arm();
 }
 
-void QtScheduler::timerEvent(QTimerEvent* event) {
-  const int qtId = event->timerId();
-  killTimer(qtId);  // single shot
-  const auto it = byQtId_.find(qtId);
-  if (it == byQtId_.end()) return;
-  Pending pending = std::move(it->second);
-  byQtId_.erase(it);
-  qtIdOf_.erase(pending.id);
-  pending.fn();
+// Sets the timerfd to the earliest deadline, or disarms it when nothing is pending. A
+// deadline already past makes the fd readable at once: the callback runs at the next turn.
+void QtScheduler::Arm() {
+  const std::int64_t due = pending_.empty() ? -1 : pending_.begin()->first.due;
+  if (due == armedFor_) return;
+  itimerspec setting{};
+  if (due >= 0) {
+    setting.it_value.tv_sec = static_cast<time_t>(due / 1'000'000'000);
+    setting.it_value.tv_nsec = static_cast<long>(due % 1'000'000'000);
+    if (setting.it_value.tv_sec == 0 && setting.it_value.tv_nsec == 0) setting.it_value.tv_nsec = 1;
+  }
+  timerfd_settime(fd_, TFD_TIMER_ABSTIME, &setting, nullptr);
+  armedFor_ = due;
+}
+
+// Runs what was due when the loop woke. Each callback is taken out before it runs, so one
+// that cancels another, opens a nested event loop (a message box) or schedules more leaves
+// the rest consistent; a callback that a nested wake already ran is not run again.
+void QtScheduler::Wake() {
+  std::uint64_t expirations = 0;
+  [[maybe_unused]] const auto ignored = read(fd_, &expirations, sizeof expirations);
+  armedFor_ = -1;  // a read timerfd is spent
+  const std::int64_t now = NowNanos();
+  std::vector<Key> due;
+  for (auto it = pending_.begin(); it != pending_.end() && it->first.due <= now; ++it) {
+    due.push_back(it->first);
+  }
+  for (const Key& key : due) {
+    const auto it = pending_.find(key);
+    if (it == pending_.end()) continue;
+    Callback fn = std::move(it->second);
+    pending_.erase(it);
+    dueOf_.erase(key.id);
+    fn();
+  }
+  Arm();
 }
 
 }  // namespace cue

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QLabel>
+#include <QFont>
+#include <QRect>
 
 #include "screens/blanke.h"
 #include "screens/layout.h"
@@ -8,8 +9,9 @@
 
 namespace cue {
 
-// The blank screen: an empty full screen with the fixation cross "+" in its centre while the
-// core shows it. Esc asks the quit question; so does an attempt to close the window.
+// The blank screen: an empty full screen with the fixation cross "+" (Label1, drawn by the
+// form) in its centre while the core shows it. Esc asks the quit question; so does an
+// attempt to close the window.
 class BlankeForm final : public ExperimentScreen, public BlankeView {
  public:
   explicit BlankeForm(Blanke& core);
@@ -22,11 +24,15 @@ class BlankeForm final : public ExperimentScreen, public BlankeView {
   void OnResize() override;
   void FormKeyPress(int& keyAscii) override;
   void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
+  // Label1's place on the form, in pixels.
+  QRect CrossRect() const;
+
   Blanke& core_;
-  Control label1_{"Label1", 0, 0, 1215, 495, false};
-  QLabel* cross_;
+  Control label1_{"Label1", 0, 0, 1215, 495, false};  // the fixation cross "+"
+  QFont crossFont_;
 };
 
 }  // namespace cue

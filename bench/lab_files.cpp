@@ -1,0 +1,95 @@
+#include "bench/lab_files.h"
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace cue::bench {
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.front() != '#') lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+    fields.push_back(line.substr(start, tab - start));
+  }
+  if (start < line.size()) fields.push_back(line.substr(start));
+  return fields;
+}
+
+template <typename T>
+bool Number(const std::string& text, T& value) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
+}
+
+bool Optional(const std::string& text, std::optional<std::int64_t>& value) {
+  if (text == "-") {
+    value.reset();
+    return true;
+  }
+  std::int64_t v = 0;
+  if (!Number(text, v)) return false;
+  value = v;
+  return true;
+}
+
+}  // namespace
+
+std::map<int, ResultRow> ParseResults(const std::string& text, int* bad) {
+  std::map<int, ResultRow> rows;
+  for (const auto& line : Lines(text)) {
+    const auto f = Fields(line);
+    ResultRow r;
+    const bool ok = f.size() == 13 && Number(f[0], r.trial) && Number(f[2], r.blockType) &&
+                    Number(f[4], r.trialType1) && Number(f[5], r.targetNumber) &&
+                    Number(f[10], r.flickerDelay) && Number(f[11], r.subjectRes) &&
+                    Number(f[12], r.rt);
+    if (ok) {
+      rows[r.trial] = r;
+    } else if (bad != nullptr) {
+      ++*bad;
+    }
+  }
+  return rows;
+}
+
+std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
+  std::map<int, TimingRow> rows;
+  for (const auto& line : Lines(text)) {
+    const auto f = Fields(line);
+    TimingRow r;
+    const bool ok = f.size() >= 6 && Number(f[0], r.trial) && Number(f[1], r.clockStart) &&
+                    Optional(f[2], r.cueTick) && Optional(f[3], r.cueOnset) &&
+                    Optional(f[4], r.answer) && Optional(f[5], r.feedbackOnset);
+    if (ok) {
+      rows[r.trial] = r;
+    } else if (bad != nullptr) {
+      ++*bad;
+    }
+  }
+  return rows;
+}
+
+std::optional<std::string> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace cue::bench

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace cue::bench {
+
+// One row of the results file (docs/results-format.md): the columns the benchmark uses.
+struct ResultRow {
+  int trial = 0;
+  int blockType = 0;
+  int trialType1 = 0;  // 1 target present, 2 absent
+  int targetNumber = 0;
+  int flickerDelay = 0;  // ms
+  int subjectRes = 0;    // 1 "m", 2 "n"
+  int rt = 0;            // ms
+  bool Correct() const { return (subjectRes == 1) == (trialType1 == 1); }
+};
+
+// One row of the program's timing log (Res_Data/R-<ID>-timing.txt): µs of CLOCK_MONOTONIC;
+// absent where the log has "-".
+struct TimingRow {
+  int trial = 0;
+  std::int64_t clockStart = 0;
+  std::optional<std::int64_t> cueTick;
+  std::optional<std::int64_t> cueOnset;
+  std::optional<std::int64_t> answer;
+  std::optional<std::int64_t> feedbackOnset;
+};
+
+// Parses the files' text (TAB after every field, CR LF, "#" header lines skipped). A line
+// that cannot be read is skipped and counted in *bad when bad is given.
+std::map<int, ResultRow> ParseResults(const std::string& text, int* bad = nullptr);
+std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad = nullptr);
+
+// The whole file, or nullopt when it cannot be read.
+std::optional<std::string> ReadFile(const std::string& path);
+
+}  // namespace cue::bench

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -33,13 +32,12 @@ class FakeSoundPlayer final : public SoundPlayer {
   explicit FakeSoundPlayer(const Clock& clock) : clock_(clock) {}
 
   std::variant<SoundId, SoundError> Open(const std::string& path) override {
-    if (const auto known = ids_.find(path); known != ids_.end()) return known->second;
+    const auto known = std::find(paths_.begin(), paths_.end(), path);
+    if (known != paths_.end()) return static_cast<SoundId>(known - paths_.begin());
     if (missing.count(path) != 0) return SoundError{path, "No such file or directory"};
     reads.push_back(path);
-    const auto id = static_cast<SoundId>(paths_.size());
     paths_.push_back(path);
-    ids_.emplace(path, id);
-    return id;
+    return static_cast<SoundId>(paths_.size() - 1);
   }
 
   PlayId Play(SoundId id) override { return PlayAt(id, 0); }
@@ -80,8 +78,7 @@ class FakeSoundPlayer final : public SoundPlayer {
 
  private:
   const Clock& clock_;
-  std::vector<std::string> paths_;
-  std::map<std::string, SoundId> ids_;
+  std::vector<std::string> paths_;  // by id
 };
 
 }  // namespace cue::testing

@@ -63,9 +63,4 @@ inline std::vector<float> Tone(int rate, int channels, double seconds, double hz
   return samples;
 }
 
-// A constant value on every channel: mixes of such sounds are easy to read back.
-inline std::vector<float> Level(int rate, int channels, double seconds, float value) {
-  return std::vector<float>(static_cast<std::size_t>(seconds * rate * channels), value);
-}
-
 }  // namespace cue::testing

@@ -16,6 +16,10 @@ class FrameSource {
   // timeline is where the stream stands right now, if the output knows.
   virtual void Render(float* out, std::int64_t first, std::size_t frames,
                       const std::optional<StreamTimeline>& timeline) = 0;
+  // Whether nothing is left to play: no sound asked for and not yet placed, none placed that
+  // has frames still to render. The output only lengthens its buffer while this holds, so a
+  // change of latency never moves a sound already on its way.
+  virtual bool Idle() const { return true; }
 };
 
 }  // namespace cue::audio

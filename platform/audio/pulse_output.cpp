@@ -176,10 +176,13 @@ void PulseOutput::Write(std::size_t bytes) {
 }
 
 // On the output thread, with the connection's lock held: the change of buffer is one
-// asynchronous request to the server, answered by the write requests that follow.
+// asynchronous request to the server, answered by the write requests that follow. The long
+// buffer waits until the source has nothing left to play: lengthening the sink's latency
+// under a sound that is due moves it (measured: cues 10 to 20 ms late, one lost).
 void PulseOutput::ApplyLatency() {
   const bool wanted = lowLatency_.load(std::memory_order_relaxed);
   if (wanted == lowLatencyApplied_ || shortBytes_ == longBytes_) return;
+  if (!wanted && source_ != nullptr && !source_->Idle()) return;
   lowLatencyApplied_ = wanted;
   pa_buffer_attr attr = *pa_stream_get_buffer_attr(stream_);
   attr.tlength = wanted ? shortBytes_ : longBytes_;

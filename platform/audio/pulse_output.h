@@ -73,8 +73,9 @@ class PulseOutput {
   // From now on the stream plays what source renders. REQUIRES: source outlives Stop().
   void Attach(FrameSource* source);
   // Any thread; returns at once. The output thread switches the stream's buffer at its next
-  // write request: the short one (on) or the long one (off). Frames already written stay, so
-  // after switching on the short lead holds once the long buffer has drained.
+  // write request: the short one (on), or the long one (off) once the source is idle. Frames
+  // already written stay, so after switching on the short lead holds once the long buffer
+  // has drained.
   void SetLowLatency(bool on) { lowLatency_.store(on, std::memory_order_relaxed); }
   // Stops the output thread; no Render() runs after it returns. Idempotent.
   void Stop();

@@ -64,6 +64,8 @@ class SoundMixer final : public FrameSource {
   void Render(float* out, std::int64_t first, std::size_t frames,
               const std::optional<StreamTimeline>& timeline) override;
 
+  // Output thread.
+  bool Idle() const override { return requests_.Empty() && voices_.Count() == 0; }
   int Rate() const { return rate_; }
   std::uint64_t LeadMicros() const { return lead_; }
   // Plays that started later than request + lead because that frame was already written.

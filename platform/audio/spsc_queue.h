@@ -25,6 +25,11 @@ class SpscQueue {
     return true;
   }
 
+  // Consumer only. Whether nothing is queued (nothing pushed since the last Pop emptied it).
+  bool Empty() const {
+    return head_.load(std::memory_order_relaxed) == tail_.load(std::memory_order_acquire);
+  }
+
   // Consumer only. False when the queue is empty.
   bool Pop(T& item) {
     const std::size_t head = head_.load(std::memory_order_relaxed);

@@ -43,14 +43,10 @@ TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke
       cue_(services.clock, services.scheduler, services.sound, services.files, state.targetNumber) {
   cue_.SetOnPlayed([this](SoundPlayer::PlayId play) {
     timing_.CueStarted(services_.clock.Micros(), play);
-    cueAskedFor_ = true;
-    RelaxSoundWhenDone();
   });
 }
 
-void TrialCycle::RelaxSoundWhenDone() {
-  if (cueAskedFor_ && responseGiven) services_.sound.SetLowLatency(false);
-}
+
 
 void TrialCycle::Redraw() { view_->FieldChanged(); }
 
@@ -106,10 +102,9 @@ void TrialCycle::ReportMissingSounds() {
 }
 
 void TrialCycle::Start() {
-  // The output's short buffer for this trial's sounds: the cue 1000 ms from now, the feedback
-  // at the answer. It takes effect within the long buffer (150 ms).
+  // The output's short buffer for the feedback at the answer; it takes effect within the long
+  // buffer (150 ms), long before an answer can come.
   services_.sound.SetLowLatency(true);
-  cueAskedFor_ = false;
   state_.trialNumber = static_cast<std::int16_t>(state_.trialNumber + 1);
   ParkCursor(services_.windows);
   responseGiven = false;
@@ -183,7 +178,10 @@ void TrialCycle::Answer(char key) {
   const bool correct = (key == 'm') == (state_.trialType1 == 1);
   const SoundPlayer::SoundId feedback = correct ? correctSound_ : errorSound_;
   timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0);
-  RelaxSoundWhenDone();
+  // Nothing of this trial needs a short lead any more: the cue is asked for far enough ahead
+  // to start on time on the long buffer, and the output keeps the short one until the
+  // feedback has played.
+  services_.sound.SetLowLatency(false);
   view_->HideDisplay();
   SetGreenLabelsVisible(field_, true);
   awaitingResponse = false;

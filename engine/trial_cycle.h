@@ -79,8 +79,6 @@ class TrialCycle final : public Startable {
 
  private:
   void Answer(char key);
-  // The output may go back to its long buffer once this trial's sounds have been asked for.
-  void RelaxSoundWhenDone();
   void ReportMissingSounds();
   void Redraw();
 
@@ -106,7 +104,6 @@ class TrialCycle final : public Startable {
   std::unique_ptr<MyRandom> flickerRandom_;
   SoundPlayer::SoundId correctSound_ = -1;  // MMControl2
   SoundPlayer::SoundId errorSound_ = -1;    // MMControl3
-  bool cueAskedFor_ = false;                // this trial's cue has been asked for
 };
 
 }  // namespace cue

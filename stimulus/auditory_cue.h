@@ -14,8 +14,9 @@ namespace cue {
 // The path of a digit's cue: the current folder as it is now, "wave", the digit, ".wav".
 std::string CuePath(const FileSystem& files, std::int16_t digit);
 
-// How long before the cue is due its timer ticks: more than the sound output's lead.
-inline constexpr int CUE_ADVANCE = 50;  // ms
+// How long before the cue is due its timer ticks: more than the sound output's longest lead
+// (its idle buffer, 150 ms), so the cue starts on time whichever buffer the output keeps.
+inline constexpr int CUE_ADVANCE = 250;  // ms
 
 // The experiment screen's cue timer (Timer1) and its tick. Arming at a trial's start starts a
 // fresh count, also when the previous arming has not fired yet; each arming gives exactly one

@@ -171,17 +171,16 @@ TEST(TrialCycleTest, MissingSoundsAreReportedBeforeTheFirstTrial) {
   EXPECT_EQ(h.displayShownAt.size(), 1U);
 }
 
-// The output keeps its short buffer from each start until both the cue and the feedback have
-// been asked for, whichever comes last.
-TEST(TrialCycleTest, SoundIsReadyFromTheStartUntilTheTrialsSoundsAreAskedFor) {
+// The output keeps its short buffer from each start to the answer, whether the cue has been
+// asked for yet or not.
+TEST(TrialCycleTest, SoundIsReadyFromTheStartUntilTheAnswer) {
   RunHarness h;
   h.onShowDisplay = [&h] { h.PressLater(h.x.state.trialNumber == 1 ? 400 : 1500, 'm'); };
   h.Launch(5, 1);
   h.time.Advance(2500 + 1500 + 2500 + 1600);  // two trials answered
   const std::uint64_t start1 = h.displayShownAt.at(0) * 1000, start2 = h.displayShownAt.at(1) * 1000;
   const std::vector<std::pair<std::uint64_t, bool>> expected = {
-      {start1, true}, {start1 + (1000 - CUE_ADVANCE) * 1000, false},  // answered before the cue
-      {start2, true}, {start2 + 1500 * 1000, false}};                   // answered after it
+      {start1, true}, {start1 + 400 * 1000, false}, {start2, true}, {start2 + 1500 * 1000, false}};
   EXPECT_EQ(h.sound.lowLatency, expected);
 }
 

@@ -41,8 +41,17 @@ TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke
       field_(metrics),
       flicker_(field_, blanke, services.generator, services.clock, [this] { Redraw(); }),
       cue_(services.clock, services.scheduler, services.sound, services.files, state.targetNumber) {
+  // The output keeps its short buffer while a sound may be asked for at any moment (from a
+  // trial's start to its answer) and while a cue is coming; in between it idles on its long
+  // one, which costs a fraction of the processor.
+  cue_.SetOnPrepare([this] {
+    cueComing_ = true;
+    services_.sound.SetLowLatency(true);
+  });
   cue_.SetOnPlayed([this](SoundPlayer::PlayId play) {
     timing_.CueStarted(services_.clock.Micros(), play);
+    cueComing_ = false;
+    if (responseGiven) services_.sound.SetLowLatency(false);
   });
 }
 
@@ -178,10 +187,8 @@ void TrialCycle::Answer(char key) {
   const bool correct = (key == 'm') == (state_.trialType1 == 1);
   const SoundPlayer::SoundId feedback = correct ? correctSound_ : errorSound_;
   timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0);
-  // Nothing of this trial needs a short lead any more: the cue is asked for far enough ahead
-  // to start on time on the long buffer, and the output keeps the short one until the
-  // feedback has played.
-  services_.sound.SetLowLatency(false);
+  // The output keeps the short buffer until the feedback has played (and a coming cue too).
+  if (!cueComing_) services_.sound.SetLowLatency(false);
   view_->HideDisplay();
   SetGreenLabelsVisible(field_, true);
   awaitingResponse = false;

@@ -104,6 +104,7 @@ class TrialCycle final : public Startable {
   std::unique_ptr<MyRandom> flickerRandom_;
   SoundPlayer::SoundId correctSound_ = -1;  // MMControl2
   SoundPlayer::SoundId errorSound_ = -1;    // MMControl3
+  bool cueComing_ = false;                  // the output is getting ready for this trial's cue
 };
 
 }  // namespace cue

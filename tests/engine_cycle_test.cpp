@@ -171,16 +171,22 @@ TEST(TrialCycleTest, MissingSoundsAreReportedBeforeTheFirstTrial) {
   EXPECT_EQ(h.displayShownAt.size(), 1U);
 }
 
-// The output keeps its short buffer from each start to the answer, whether the cue has been
-// asked for yet or not.
-TEST(TrialCycleTest, SoundIsReadyFromTheStartUntilTheAnswer) {
+// The output keeps its short buffer from each start to the answer and from the cue's
+// preparation to the cue, and idles on its long one in between.
+TEST(TrialCycleTest, SoundIsReadyForTheFeedbackAndForTheCue) {
   RunHarness h;
-  h.onShowDisplay = [&h] { h.PressLater(h.x.state.trialNumber == 1 ? 400 : 1500, 'm'); };
+  h.onShowDisplay = [&h] { h.PressLater(h.x.state.trialNumber == 1 ? 400 : 800, 'm'); };
   h.Launch(5, 1);
-  h.time.Advance(2500 + 1500 + 2500 + 1600);  // two trials answered
+  h.time.Advance(2500 + 400 + 2500 + 1000);  // trial 1 answered, trial 2 past its cue
   const std::uint64_t start1 = h.displayShownAt.at(0) * 1000, start2 = h.displayShownAt.at(1) * 1000;
+  const std::uint64_t prepare = (1000 - CUE_PREPARE) * 1000, cue = (1000 - CUE_ADVANCE) * 1000;
   const std::vector<std::pair<std::uint64_t, bool>> expected = {
-      {start1, true}, {start1 + 400 * 1000, false}, {start2, true}, {start2 + 1500 * 1000, false}};
+      {start1, true},                                          // trial 1: the feedback's lead
+      {start1 + 400 * 1000, false},                            // answered at 400
+      {start1 + prepare, true}, {start1 + cue, false},         // its cue, during the pause
+      {start2, true},                                          // trial 2
+      {start2 + prepare, true},                                // its cue comes before
+      {start2 + cue, false}};                                  // the answer at 800
   EXPECT_EQ(h.sound.lowLatency, expected);
 }
 

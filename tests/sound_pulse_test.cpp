@@ -134,9 +134,9 @@ TEST_F(MonitorTest, TheCueTimersTickReachesTheSink) {
   AuditoryCue cue(clock, timers, player, folder, targetNumber);
   cue.SetOnPlayed([&](SoundPlayer::PlayId play) { played = play; });
 
-  const std::uint64_t due = clock.Micros() + 300'000;
-  cue.Arm(300);
-  timers.Advance(300 - CUE_ADVANCE);
+  const std::uint64_t due = clock.Micros() + 400'000;
+  cue.Arm(400);
+  timers.Advance(400 - CUE_ADVANCE);
   ASSERT_GT(played, 0U) << "the tick asked for nothing";
   const auto samples = Record(0.8);
   EXPECT_NEAR(Peak(samples), 0.5F, 0.01F);

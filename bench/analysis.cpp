@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <optional>
 
 #include "bench/tones.h"
@@ -304,7 +305,7 @@ void Method(const RunRecord& run, Builder& out) {
   out.Add("m_key", "method: XTest key sent -> client woken (own window)", "ms", ToMs(run.keyDelay));
   out.Add("m_grab", "method: damage report -> frame classified", "ms", ToMs(run.grabTime));
   // Each report against the line through its neighbours: the reports' own scatter.
-  std::vector<double> scatter, sink, rate;
+  std::vector<double> scatter, around, sink, rate;
   const auto& a = run.anchors;
   for (std::size_t i = 0; i < a.size(); ++i) {
     sink.push_back(static_cast<double>(a[i].sinkMicros) / kMs);
@@ -315,12 +316,23 @@ void Method(const RunRecord& run, Builder& out) {
     const double line = a[i - 1].Offset() + f * (a[i + 1].Offset() - a[i - 1].Offset());
     scatter.push_back(std::abs(a[i].Offset() - line) / kMs);
   }
+  // A sound's time is interpolated between the two reports around it: how far their offsets
+  // differ bounds what the interpolation can be off by. The sink reports less steadily while
+  // the program's output idles on its long buffer, which is never the case around a sound.
+  for (const Heard& h : run.sounds) {
+    const auto after = std::find_if(a.begin(), a.end(), [&h](const CaptureAnchor& x) {
+      return static_cast<double>(x.at) > h.at;
+    });
+    if (after == a.begin() || after == a.end()) continue;
+    around.push_back(std::abs(after->Offset() - std::prev(after)->Offset()) / kMs);
+  }
   if (a.size() >= 2 && a.back().streamMicros > a.front().streamMicros) {
     // ppm by which the sink's clock runs fast against CLOCK_MONOTONIC
     rate.push_back((a.front().Offset() - a.back().Offset()) /
                    (a.back().streamMicros - a.front().streamMicros) * 1e6);
   }
   out.Add("m_capture", "method: capture report off its neighbours' line", "ms", scatter);
+  out.Add("m_capture_around", "  around a sound: its two reports' offsets apart", "ms", around);
   out.Add("m_sink_rate", "method: null sink clock fast by", "ppm", rate);
   out.Add("m_sink", "method: null sink latency at the reports", "ms", sink);
   out.Note("frames lost by the recording (fed as silence)", static_cast<int>(run.captureLost));

@@ -55,8 +55,6 @@ TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke
   });
 }
 
-
-
 void TrialCycle::Redraw() { view_->FieldChanged(); }
 
 void TrialCycle::Form_Resize(float formWidth, float formHeight) {

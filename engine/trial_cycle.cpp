@@ -110,7 +110,7 @@ void TrialCycle::ReportMissingSounds() {
 
 void TrialCycle::Start() {
   // The output's short buffer for the feedback at the answer; it takes effect within the long
-  // buffer (150 ms), long before an answer can come.
+  // buffer (150 ms), before any but an anticipatory answer can come.
   services_.sound.SetLowLatency(true);
   state_.trialNumber = static_cast<std::int16_t>(state_.trialNumber + 1);
   ParkCursor(services_.windows);

@@ -180,7 +180,7 @@ void PulseOutput::Write(std::size_t bytes) {
 // buffer waits until the source has nothing left to play: lengthening the sink's latency
 // under a sound that is due moves it (measured: cues 10 to 20 ms late, one lost).
 void PulseOutput::ApplyLatency() {
-  const bool wanted = lowLatency_.load(std::memory_order_relaxed);
+  const bool wanted = lowLatency_.load(std::memory_order_acquire);
   if (wanted == lowLatencyApplied_ || shortBytes_ == longBytes_) return;
   if (!wanted && source_ != nullptr && !source_->Idle()) return;
   lowLatencyApplied_ = wanted;

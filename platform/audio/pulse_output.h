@@ -76,7 +76,8 @@ class PulseOutput {
   // write request: the short one (on), or the long one (off) once the source is idle. Frames
   // already written stay, so after switching on the short lead holds once the long buffer
   // has drained.
-  void SetLowLatency(bool on) { lowLatency_.store(on, std::memory_order_relaxed); }
+  // Release: a sound asked for before the switch is seen by the output thread's idle check.
+  void SetLowLatency(bool on) { lowLatency_.store(on, std::memory_order_release); }
   // Stops the output thread; no Render() runs after it returns. Idempotent.
   void Stop();
 

@@ -23,6 +23,12 @@ std::string LineCount(const std::vector<std::string>& lines) {
   return std::to_string(lines.size()) + (lines.size() == 1 ? " line" : " lines");
 }
 
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const auto& line : lines) all += line;
+  return all;
+}
+
 }  // namespace
 
 void ResultsLog::WriteHeader(const std::string& fileName) {
@@ -52,9 +58,7 @@ std::optional<FileError> ResultsLog::Put(const std::string& line) {
   auto opened = OpenForAppend(files_, fileName_);
   if (auto* error = std::get_if<FileError>(&opened)) return *error;
   auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
-  std::string all;
-  for (const auto& kept : kept_) all += kept;
-  file->Write(all);
+  file->Write(Joined(kept_));
   if (auto error = file->Close()) return error;  // the file is as it was; the lines stay kept
   kept_.clear();
   toldNumber_.reset();
@@ -79,8 +83,7 @@ std::string ResultsLog::RescueName() const {
 void ResultsLog::FinalFlush() {
   if (rowOpen_) Close();
   if (kept_.empty()) return;
-  std::string all;
-  for (const auto& kept : kept_) all += kept;
+  const std::string all = Joined(kept_);
   // Once more into the results file itself.
   auto opened = OpenForAppend(files_, fileName_);
   if (auto* file = std::get_if<std::unique_ptr<AppendFile>>(&opened)) {

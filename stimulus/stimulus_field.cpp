@@ -85,8 +85,4 @@ TargetFacts SetDisplay(StimulusField& field, const FieldRequest& request, Genera
   return facts;
 }
 
-bool FieldFits(float fieldWidth, float fieldHeight, float labelWidth, float labelHeight) {
-  return fieldWidth / FIELD_COLUMNS >= labelWidth + 1 && fieldHeight / FIELD_ROWS >= labelHeight + 1;
-}
-
 }  // namespace cue

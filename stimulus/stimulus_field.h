@@ -44,8 +44,4 @@ struct TargetFacts {
 TargetFacts SetDisplay(StimulusField& field, const FieldRequest& request, Generator& generator,
                        const Clock& clock);
 
-// Whether every cell is at least one twip wider and taller than a label, as the layout needs.
-// On a smaller screen the field is still built, but labels may overlap or leave their cells.
-bool FieldFits(float fieldWidth, float fieldHeight, float labelWidth, float labelHeight);
-
 }  // namespace cue

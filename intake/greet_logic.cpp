@@ -10,21 +10,16 @@ namespace {
 // Reports of the errors that end the program. The title is the application's, as for every
 // error the system does not expect.
 Message RegistryNotWritten(const FileError& error) {
-  std::string text = "The subject could not be added to the registry " + error.path + ".";
-  text += '\r';
-  text += "Error " + std::to_string(error.number) + ": " + error.description + ".";
-  text += '\r';
-  text += "The registry is unchanged. The program ends.";
-  return Message{std::move(text), kAppTitle, Buttons::kOk, Icon::kExclamation};
+  return Message{FileErrorText("The subject could not be added to the registry " + error.path + ".",
+                               error, "The registry is unchanged. The program ends."),
+                 kAppTitle, Buttons::kOk, Icon::kExclamation};
 }
 
 Message ResultsFolderNotMade(const FileError& error, std::int16_t subjectId) {
-  std::string text = "The results folder " + error.path + " could not be created.";
-  text += '\r';
-  text += "Error " + std::to_string(error.number) + ": " + error.description + ".";
-  text += '\r';
-  text += "Subject " + std::to_string(subjectId) + " is already in the registry. The program ends.";
-  return Message{std::move(text), kAppTitle, Buttons::kOk, Icon::kExclamation};
+  return Message{FileErrorText("The results folder " + error.path + " could not be created.", error,
+                               "Subject " + std::to_string(subjectId) +
+                                   " is already in the registry. The program ends."),
+                 kAppTitle, Buttons::kOk, Icon::kExclamation};
 }
 
 }  // namespace

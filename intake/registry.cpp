@@ -134,13 +134,16 @@ SubjectCheck IsNewSubject(const FileSystem& files, std::int16_t subjectId) {
   return ScanRegistry(std::get<std::string>(read), subjectId);
 }
 
+std::string FileErrorText(const std::string& what, const FileError& error,
+                          const std::string& consequence) {
+  return what + '\r' + "Error " + std::to_string(error.number) + ": " + error.description + "." +
+         '\r' + consequence;
+}
+
 Message UnreadableRegistry(const FileError& error) {
-  std::string text = "The subject registry " + error.path + " cannot be read.";
-  text += '\r';
-  text += "Error " + std::to_string(error.number) + ": " + error.description + ".";
-  text += '\r';
-  text += "No subject ID can be checked until the file can be read.";
-  return Message{std::move(text), "ERROR", Buttons::kOk, Icon::kExclamation};
+  return Message{FileErrorText("The subject registry " + error.path + " cannot be read.", error,
+                               "No subject ID can be checked until the file can be read."),
+                 "ERROR", Buttons::kOk, Icon::kExclamation};
 }
 
 Message MalformedRegistry(const SubjectCheck& check, const std::string& path) {

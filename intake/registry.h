@@ -79,6 +79,10 @@ SubjectCheck IsNewSubject(const FileSystem& files, std::int16_t subjectId);
 
 // The messages with which the ID box refuses when the registry cannot be checked.
 Message UnreadableRegistry(const FileError& error);
+// The text of a message about a file that failed: what failed, the system's error number and
+// reason, what follows from it; three lines.
+std::string FileErrorText(const std::string& what, const FileError& error,
+                          const std::string& consequence);
 Message MalformedRegistry(const SubjectCheck& check, const std::string& path);
 
 // Appends one line to the registry at path, creating the file when missing. If the file does

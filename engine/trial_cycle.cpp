@@ -196,10 +196,15 @@ void TrialCycle::Answer(char key) {
   if (state_.trialNumber == TOTAL_TRIALS) {
     EndExperiment();
   } else if (schedule_.BlockFinished()) {
-    blanke_.ShowBlanke(REST_BLANK, rest_);
+    blanke_.ShowBlanke(REST_BLANK, restThenUnwind_);
   } else {
     blanke_.ShowBlankeCross(PAUSE_BLANK_1, PAUSE_CROSS, PAUSE_BLANK_2, *this);
   }
+}
+
+void TrialCycle::RestThenUnwind::Start() {
+  cycle_.rest_.Start();
+  cycle_.flicker_.FinishSuspended();
 }
 
 void TrialCycle::FinalFlush() {

@@ -82,10 +82,21 @@ class TrialCycle final : public Startable {
   void ReportMissingSounds();
   void Redraw();
 
+  // The rest screen's Start, after which the flicker loops suspended in the block finish.
+  class RestThenUnwind final : public Startable {
+   public:
+    explicit RestThenUnwind(TrialCycle& cycle) : cycle_(cycle) {}
+    void Start() override;
+
+   private:
+    TrialCycle& cycle_;
+  };
+
   ExperimentState& state_;
   Services services_;
   Blanke& blanke_;
   Startable& rest_;
+  RestThenUnwind restThenUnwind_{*this};
   std::function<void()> endProgram_;
   std::function<void()> toggleDebug_;
   DisplayView* view_ = nullptr;

@@ -43,6 +43,9 @@ Flicker::Flicker(StimulusField& field, Waiter& waiter, Generator& generator, con
     : field_(field), waiter_(waiter), generator_(generator), clock_(clock), redraw_(std::move(redraw)) {}
 
 void Flicker::FlickerLabels(std::int16_t delay, const bool& answered) {
+  // A chain whose wait has not ended yet was answered inside it (only an answer starts a new
+  // trial): its loop stays suspended.
+  if (running_) suspended_.push_back(swapped_);
   pick_ = std::make_unique<MyRandom>(generator_, clock_);
   pick_->SetInterval(1, LABEL_COUNT);
   delay_ = delay;
@@ -53,21 +56,30 @@ void Flicker::FlickerLabels(std::int16_t delay, const bool& answered) {
 }
 
 void Flicker::Step() {
-  if (*answered_) {
-    running_ = false;
-    pick_.reset();
-    return;
-  }
   const int k = pick_->GetNextRanWR();
   SwapColour(field_.Label1(k));
   redraw_();
+  swapped_ = k;
   waiter_.Wait(delay_, [this, k, generation = generation_] {
-    // A newer trial has recoloured every label: swapping this one back would spoil it.
-    if (generation != generation_) return;
+    if (generation != generation_) return;  // suspended already
+    if (*answered_) {
+      // The answer came inside this wait: the loop resumes only when the nesting unwinds.
+      running_ = false;
+      suspended_.push_back(k);
+      pick_.reset();
+      return;
+    }
     SwapColour(field_.Label1(k));
     redraw_();
     Step();
   });
+}
+
+void Flicker::FinishSuspended() {
+  if (suspended_.empty()) return;
+  for (auto it = suspended_.rbegin(); it != suspended_.rend(); ++it) SwapColour(field_.Label1(*it));
+  suspended_.clear();
+  redraw_();
 }
 
 }  // namespace cue

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <sstream>
 #include <string>
@@ -79,15 +80,22 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
 
   // Flicker: watch every redraw while a trial waits for its answer.
   int maxOdd = 0;
+  int seenTrial = 0;
   std::map<int, std::uint64_t> swappedAt;  // label -> time it took the other colour
   std::vector<std::uint64_t> swapLengths;
   std::vector<std::int16_t> delays;
+  std::vector<int> swappedAtAnswer(361, 0);  // the label the flicker had swapped, by trial
   h.onFieldChanged = [&] {
-    if (!h.x.display.awaitingResponse && h.x.display.responseGiven == false) return;
+    if (!h.x.display.awaitingResponse || h.x.display.responseGiven) return;
+    const int trial = h.x.state.trialNumber;
+    if (trial != seenTrial) swappedAt.clear();
+    seenTrial = trial;
     int odd = 0;
+    swappedAtAnswer[static_cast<std::size_t>(trial)] = 0;
     for (int i = 1; i <= LABEL_COUNT; ++i) {
       const bool differs = h.x.display.field().Label1(i).foreColor != static_cast<int>(h.x.display.blockColour);
       odd += differs;
+      if (differs) swappedAtAnswer[static_cast<std::size_t>(trial)] = i;
       if (differs && !swappedAt.count(i)) swappedAt[i] = h.NowMs();
       if (!differs && swappedAt.count(i)) {
         swapLengths.push_back(h.NowMs() - swappedAt[i]);
@@ -100,11 +108,13 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
 
   std::vector<int> linesAtStart;
   std::vector<float> colours;
+  std::vector<StimulusField> fields;
   auto subject = h.onShowDisplay;
   h.onShowDisplay = [&] {
     const std::string file = h.Results();
     linesAtStart.push_back(static_cast<int>(std::count(file.begin(), file.end(), '\n')));
     colours.push_back(h.x.display.blockColour);
+    fields.push_back(h.x.display.field());
     subject();
   };
   h.Launch(17, static_cast<std::int16_t>(condition));
@@ -119,6 +129,10 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
                                {3, 1, 2, 3, 1, 2, 3, 1, 2}};
   int lastDelay = 0;
   std::map<int, int> presentPerBlock;
+  std::array<std::int32_t, LABEL_COUNT + 1> kept{};  // the reference model's label colours
+  kept.fill(RED);
+  std::vector<int> suspended;
+  const auto Swap = [](std::int32_t& colour) { colour = colour == RED ? GREEN : RED; };
   for (int t = 1; t <= 360; ++t) {
     const auto& row = rows[static_cast<std::size_t>(t - 1)];
     SCOPED_TRACE("trial " + std::to_string(t));
@@ -147,9 +161,32 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     const bool present = row[4] == "1";
     EXPECT_EQ(row[11], (present == r.correct) ? "1" : "2");
     EXPECT_EQ(row[12], std::to_string(r.rtMs));
-    // Target facts: absent trials have no position.
-    if (!present) {
-      EXPECT_EQ(row[6] + row[7] + row[8], "000");
+    // Target facts against the field shown: the one label with the target digit, its left
+    // and top edges; absent trials have none and write zeros.
+    const StimulusField& field = fields[static_cast<std::size_t>(t - 1)];
+    int holder = 0;
+    for (int i = 1; i <= LABEL_COUNT; ++i) {
+      if (field.Label1(i).caption == row[5]) holder = holder == 0 ? i : -1;
+    }
+    EXPECT_EQ(row[6], std::to_string(holder));
+    EXPECT_EQ(std::stof(row[7]), holder > 0 ? field.Label1(holder).left : 0.0F);
+    EXPECT_EQ(std::stof(row[8]), holder > 0 ? field.Label1(holder).top : 0.0F);
+    // The counter, against the colours the labels kept from the previous trial.
+    const bool counted = holder > 0 && kept[static_cast<std::size_t>(holder)] == GREEN;
+    EXPECT_EQ(row[9], counted ? "1" : "0");
+    // What the labels keep from this trial: the block's colour, except in a flicker block the
+    // label swapped when the answer came, whose loop stays suspended (and the next trial runs
+    // nested inside its wait) until the block ends; once the rest screen is up every suspended
+    // loop, the latest first, swaps its label again.
+    kept.fill(static_cast<std::int32_t>(colours[static_cast<std::size_t>(t - 1)]));
+    if (type != 1) {
+      const int k = swappedAtAnswer[static_cast<std::size_t>(t)];
+      ASSERT_GT(k, 0);
+      Swap(kept[static_cast<std::size_t>(k)]);
+      suspended.push_back(k);
+    }
+    if (t % 40 == 0) {
+      for (; !suspended.empty(); suspended.pop_back()) Swap(kept[static_cast<std::size_t>(suspended.back())]);
     }
     // Every earlier row was on disk when this trial started (header + t - 1 rows).
     EXPECT_EQ(linesAtStart[static_cast<std::size_t>(t - 1)], t);

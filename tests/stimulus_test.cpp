@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <map>
 #include <string>
 
@@ -156,10 +158,14 @@ TEST(FieldSizeTest, FormLessTheMargins) {
 class FlickerTest : public ::testing::Test, public Waiter {
  protected:
   void Wait(int ms, std::function<void()> then) override { time_.After(ms, std::move(then)); }
-  int OddLabels(std::int32_t colour) const {
+  // The one label that does not have the colour, or -1.
+  int OddLabel(std::int32_t colour) const {
     int odd = 0;
-    for (int i = 1; i <= LABEL_COUNT; ++i) odd += field_.Label1(i).foreColor != colour;
-    return odd;
+    int label = -1;
+    for (int i = 1; i <= LABEL_COUNT; ++i) {
+      if (field_.Label1(i).foreColor != colour) odd++, label = i;
+    }
+    return odd == 1 ? label : -1;
   }
 
   FakeLabelMetrics metrics_;
@@ -170,36 +176,47 @@ class FlickerTest : public ::testing::Test, public Waiter {
   Flicker flicker_{field_, *this, pcg_, time_, [this] { ++redraws_; }};
 };
 
-TEST_F(FlickerTest, OneLabelAtATimeForTheDelayUntilTheAnswer) {
+TEST_F(FlickerTest, AnsweredLoopsKeepTheirSwapUntilTheyFinish) {
   ColourLabels(field_, RED);
   bool answered = false;
   flicker_.FlickerLabels(200, answered);
   for (int ms = 0; ms < 1000; ms += 50) {
-    EXPECT_EQ(OddLabels(RED), 1) << ms;
+    EXPECT_GT(OddLabel(RED), 0) << ms;
     time_.Advance(50);
   }
   EXPECT_EQ(redraws_, 2 * 5 + 1);  // five swaps and their swaps back, plus the sixth swap
   time_.Advance(30);
-  answered = true;  // the answer comes in the middle of a swap
-  EXPECT_EQ(OddLabels(RED), 1);
-  time_.Advance(169);
-  EXPECT_EQ(OddLabels(RED), 1);  // the swapped label keeps its colour for its full delay
-  time_.Advance(1);
-  EXPECT_EQ(OddLabels(RED), 0);
+  answered = true;  // inside the wait of the sixth swap
+  const int first = OddLabel(RED);
+  time_.Advance(1000);
+  EXPECT_EQ(OddLabel(RED), first);  // the loop is suspended with its label swapped
   EXPECT_FALSE(flicker_.Running());
   EXPECT_EQ(time_.PendingCount(), 0U);
-}
 
-TEST_F(FlickerTest, AnOutlivedWaitLeavesANewTrialsColoursAlone) {
+  // The next trial is answered, and a third starts before that answer's wait has ended.
   ColourLabels(field_, GREEN);
-  bool first = false;
-  flicker_.FlickerLabels(300, first);
-  first = true;
-  ColourLabels(field_, RED);  // a new trial recolours before the old wait ends
-  bool second = true;
+  bool second = false;
   flicker_.FlickerLabels(100, second);
-  time_.Advance(1000);
-  EXPECT_EQ(OddLabels(RED), 0);
+  time_.Advance(50);
+  second = true;
+  const int secondLabel = OddLabel(GREEN);
+  ColourLabels(field_, GREEN);
+  bool third = false;
+  flicker_.FlickerLabels(100, third);
+  time_.Advance(1030);
+  EXPECT_GT(OddLabel(GREEN), 0);  // the second's wait ended without touching the third's labels
+  third = true;
+  time_.Advance(100);
+  std::array<std::int32_t, LABEL_COUNT + 1> expected{};
+  for (int i = 1; i <= LABEL_COUNT; ++i) expected[static_cast<std::size_t>(i)] = field_.Label1(i).foreColor;
+  for (const int k : {first, secondLabel, OddLabel(GREEN)}) {
+    ASSERT_GT(k, 0);
+    auto& colour = expected[static_cast<std::size_t>(k)];
+    colour = colour == RED ? GREEN : RED;
+  }
+  flicker_.FinishSuspended();  // every suspended loop swaps its label once more
+  flicker_.FinishSuspended();  // and only once
+  for (int i = 1; i <= LABEL_COUNT; ++i) EXPECT_EQ(field_.Label1(i).foreColor, expected[static_cast<std::size_t>(i)]) << i;
 }
 
 TEST(LabelColourTest, SwapsAndGreenVisibility) {

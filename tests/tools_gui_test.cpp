@@ -51,9 +51,6 @@ class DebugWindowTest : public ::testing::Test {
     QTest::keyClick(target, c);
     Settle();
   }
-  void Append(const std::string& bytes) {
-    std::ofstream(file_, std::ios::binary | std::ios::app) << bytes;
-  }
   QString Shown() const { return debug_.Window()->Ole1View()->toPlainText(); }
 
   ScaleMemory memory_;
@@ -123,59 +120,31 @@ TEST_F(DebugWindowTest, AHeightChangeScalesOle1AWidthChangeIsUndone) {
   EXPECT_NEAR(w.Ole1View()->height(), height, 1.0);
 }
 
-TEST_F(DebugWindowTest, ShowsAFileAndFollowsItWhileShown) {
-  Append("# R-12\r\n1\tm\t512\r");  // a CR LF cut in two between two looks
-  debug_.OpenFile(file_);           // opened hidden: shown at once, not followed yet
-  EXPECT_EQ(Shown(), QStringLiteral("# R-12\n1\tm\t512"));
-  EXPECT_FALSE(debug_.Window()->Following());
-  DebugWindow& w = Toggle();
-  EXPECT_TRUE(w.Following());
-  Append("\n2\tn\t498\r3");  // then a lone CR
-  w.PollFile();              // the follow timer's tick
-  EXPECT_EQ(Shown(), QStringLiteral("# R-12\n1\tm\t512\n2\tn\t498\n3"));
-  Toggle();
-  EXPECT_FALSE(w.Following());
-  Append("\r\n");
-  Toggle();  // shown again, it catches up
-  EXPECT_TRUE(w.Following());
-  EXPECT_EQ(Shown(), QStringLiteral("# R-12\n1\tm\t512\n2\tn\t498\n3\n"));
-}
-
-// A new run's file, shorter or put in the file's place, is read afresh; of a file that grew
-// by more than the view holds (1 MB), the end is shown from a whole line.
-TEST_F(DebugWindowTest, AReplacedOrLongFileIsReadAgain) {
-  Append("first run\r\n");
-  debug_.OpenFile(file_);
-  std::ofstream(file_, std::ios::binary | std::ios::trunc) << "new\r\n";
-  debug_.Window()->PollFile();
-  EXPECT_EQ(Shown(), QStringLiteral("new\n"));
-  std::ofstream(dir_ / "other", std::ios::binary) << "next\r\nrun\r\n";  // a longer one
-  std::filesystem::rename(dir_ / "other", file_);
-  debug_.Window()->PollFile();
-  EXPECT_EQ(Shown(), QStringLiteral("next\nrun\n"));
-  Append(std::string(1 << 20, 'x') + "\r\nlast\r\n");
-  debug_.Window()->PollFile();
-  const auto hidden = std::filesystem::file_size(file_) - 6;
-  EXPECT_EQ(Shown(), QStringLiteral("[the first %1 bytes are not shown]\nlast\n").arg(hidden));
-}
-
-TEST_F(DebugWindowTest, AnUnreadableFileShowsOneClearLine) {
-  debug_.OpenFile(file_);  // not there yet
-  EXPECT_TRUE(Shown().startsWith(QStringLiteral("Cannot read the file: 53:")))
-      << Shown().toStdString();
-  EXPECT_TRUE(Shown().contains(QString::fromStdString(file_)));
-  EXPECT_FALSE(Shown().contains(QLatin1Char('\n')));
-  std::filesystem::create_directory(file_);
-  debug_.Window()->PollFile();
-  EXPECT_TRUE(Shown().startsWith(QStringLiteral("Cannot read the file: 75:")));
-  std::filesystem::remove(file_);
-  Append("now here\r\n");
-  debug_.Window()->PollFile();
-  EXPECT_EQ(Shown(), QStringLiteral("now here\n"));
+// A regular file within the limit is shown as it is now; anything else gives one line that
+// names it and says why, without waiting for a FIFO's writer.
+TEST_F(DebugWindowTest, OpenFileShowsARegularFileWithinTheLimit) {
   const std::string fifo = (dir_ / "pipe").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  debug_.OpenFile(fifo);  // must not wait for a writer
-  EXPECT_TRUE(Shown().startsWith(QStringLiteral("Cannot read the file: not a plain file")));
+  const std::string big = (dir_ / "big").string();
+  std::ofstream(big, std::ios::binary) << std::string(DebugWindow::kMaxShownBytes + 1, 'x');
+  std::ofstream(file_, std::ios::binary) << "# R-12\r\n1\tm\t512\r\n2\r3\n";
+  const struct {
+    std::string path;
+    QString shown;
+  } rows[] = {
+      {file_, QStringLiteral("# R-12\n1\tm\t512\n2\n3\n")},
+      {(dir_ / "none").string(), QStringLiteral("Cannot show %1: No such file or directory.")},
+      {dir_.string(), QStringLiteral("Cannot show %1: it is not a regular file.")},
+      {fifo, QStringLiteral("Cannot show %1: it is not a regular file.")},
+      {big, QStringLiteral("Cannot show %1: it is larger than 1048576 bytes.")},
+  };
+  for (const auto& row : rows) {
+    debug_.OpenFile(row.path);
+    EXPECT_EQ(Shown(), row.shown.contains(QLatin1String("%1")) ? row.shown.arg(QString::fromStdString(row.path)) : row.shown);
+  }
+  std::filesystem::resize_file(big, DebugWindow::kMaxShownBytes);  // at the limit: shown
+  debug_.OpenFile(big);
+  EXPECT_EQ(Shown().size(), DebugWindow::kMaxShownBytes);
 }
 
 QColor Swatch(const TestColorForm& form) {

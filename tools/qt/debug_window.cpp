@@ -5,15 +5,52 @@
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextCursor>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/qt/key_ascii.h"
 #include "platform/qt/qt_window_system.h"
 #include "platform/qt/topmost.h"
 
 namespace cue {
+
+namespace {
+
+// The file's bytes (8-bit text, one character each), or the one line that says why they are
+// not shown. Opening does not wait (a FIFO without a writer, a device), and only a regular
+// file within the limit is read.
+QString FileView(const std::string& file, long maxBytes) {
+  const QString name = QString::fromStdString(file);
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return QStringLiteral("Cannot show %1: %2.").arg(name, QString::fromLocal8Bit(std::strerror(errno)));
+  }
+  struct stat st {};
+  QString view;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    view = QStringLiteral("Cannot show %1: it is not a regular file.").arg(name);
+  } else if (st.st_size > maxBytes) {
+    view = QStringLiteral("Cannot show %1: it is larger than %2 bytes.").arg(name).arg(maxBytes);
+  } else {
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+      if (n <= 0) break;  // the file got shorter, or cannot be read on: what came is shown
+      got += static_cast<std::size_t>(n);
+    }
+    view = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(got));
+    view.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  }
+  ::close(fd);
+  return view;
+}
+
+}  // namespace
 
 DebugWindow::DebugWindow(ScaleMemory& memory, WindowSystem& windows)
     : QWidget(nullptr, Qt::Window),
@@ -35,11 +72,6 @@ DebugWindow::DebugWindow(ScaleMemory& memory, WindowSystem& windows)
   ole1View_->setTabStopDistance(QFontMetricsF(fixed).horizontalAdvance(QLatin1Char(' ')) * 8);
   ole1View_->installEventFilter(this);
   PlaceOle1();
-
-  // Reading a file is no experiment interval: a coarse timer lets the system batch wake-ups.
-  followTimer_.setTimerType(Qt::CoarseTimer);
-  followTimer_.setInterval(kFollowMs);
-  connect(&followTimer_, &QTimer::timeout, this, &DebugWindow::PollFile);
 }
 
 void DebugWindow::Load() {
@@ -72,29 +104,7 @@ bool DebugWindow::Visible() const { return isVisible(); }
 
 void DebugWindow::OpenFile(const std::string& file) {
   Load();
-  follower_.emplace(file);
-  ole1View_->clear();
-  PollFile();
-  if (isVisible()) followTimer_.start();
-}
-
-void DebugWindow::PollFile() {
-  if (!follower_) return;
-  const FileFollower::Update update = follower_->Poll();
-  if (update.kind == FileFollower::Update::Kind::kNone) return;
-  QScrollBar* bar = ole1View_->verticalScrollBar();
-  const bool atEnd = bar->value() == bar->maximum();
-  // The system's files are 8-bit text; Latin-1 shows every byte as one character.
-  const QString text =
-      QString::fromLatin1(update.text.data(), static_cast<qsizetype>(update.text.size()));
-  if (update.kind == FileFollower::Update::Kind::kReplace) {
-    ole1View_->setPlainText(text);
-  } else {
-    QTextCursor end(ole1View_->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(text);
-  }
-  if (atEnd) bar->setValue(bar->maximum());  // keep following the end, unless scrolled back
+  ole1View_->setPlainText(FileView(file, kMaxShownBytes));
 }
 
 void DebugWindow::Form_Load() {
@@ -158,19 +168,6 @@ bool DebugWindow::eventFilter(QObject* watched, QEvent* event) {
   if (ascii < 0) return false;
   Form_KeyPress(ascii);
   return ascii == 0;
-}
-
-void DebugWindow::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (follower_) {
-    PollFile();
-    followTimer_.start();
-  }
-}
-
-void DebugWindow::hideEvent(QHideEvent* event) {
-  QWidget::hideEvent(event);
-  followTimer_.stop();
 }
 
 void MyDebug::Toggle() {

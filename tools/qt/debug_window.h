@@ -1,11 +1,9 @@
 #pragma once
 
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/twips.h"
@@ -13,7 +11,6 @@
 #include "screens/form.h"
 #include "screens/layout.h"
 #include "tools/debug_window.h"
-#include "tools/file_follower.h"
 
 class QPlainTextEdit;
 
@@ -38,28 +35,22 @@ class DebugWindow final : public QWidget, public Form {
   void SetVisible(bool visible) override;
   bool Visible() const override;
 
-  // Shows the named file's content in OLE1 and follows it as it grows, checking every
-  // kFollowMs while the window is visible. A file that cannot be read shows one line that
-  // says why; the view keeps trying.
+  // Shows the named file's content in OLE1 as it is now, each line end (CR LF, LF or CR) as a
+  // line break. Only a regular file of at most kMaxShownBytes is read, without waiting; for
+  // anything else OLE1 shows one line that names the file and says why.
   void OpenFile(const std::string& file);
-  // One look at the followed file (the follow timer's tick).
-  void PollFile();
 
-  static constexpr int kFollowMs = 500;
+  static constexpr long kMaxShownBytes = 1L << 20;
 
   // OLE1's place and size in twips, as ScaleControls keeps them.
   const Control& Ole1() const { return ole1_; }
   QPlainTextEdit* Ole1View() const { return ole1View_; }
-  // Whether the followed file is being checked (only while the window is shown).
-  bool Following() const { return followTimer_.isActive(); }
   // SetTopMost's result at load: non-zero when the window was made topmost.
   std::int16_t TopMost() const { return topMost_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void hideEvent(QHideEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -77,8 +68,6 @@ class DebugWindow final : public QWidget, public Form {
   const Twips twips_;
   Control ole1_ = DebugDesignOle1();
   QPlainTextEdit* ole1View_;
-  QTimer followTimer_;
-  std::optional<FileFollower> follower_;
   bool loaded_ = false;
   std::int16_t topMost_ = 0;
   QPointer<QWidget> keyboardReturn_;

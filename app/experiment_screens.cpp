@@ -13,13 +13,18 @@ ExperimentScreens::ExperimentScreens(Experiment& x, const QtLabelMetrics& metric
   x.display.SetDebugToggle([this] { myDebug.Toggle(); });
 }
 
-void ExperimentScreens::LoadAndShow() {
-  Form* const forms[] = {&display, &rest, &blanke};
-  LoadAndShowForms(forms);
-}
-
-void ExperimentScreens::StartFirstPause() {
-  experiment.blanke.ShowBlankeCross(PAUSE_BLANK_1, PAUSE_CROSS, PAUSE_BLANK_2, experiment.display);
+LaunchTargets ExperimentScreens::Targets() {
+  LaunchTargets targets;
+  targets.display = &display;
+  targets.rest = &rest;
+  targets.blanke = &blanke;
+  targets.displayStart = &experiment.display;
+  targets.showBlankeCross = [this](std::int16_t hide1, std::int16_t show, std::int16_t hide2,
+                                   Startable& form) {
+    experiment.blanke.ShowBlankeCross(hide1, show, hide2, form);
+  };
+  targets.unloadBlanke = [this] { experiment.blanke.RequestUnload(); };
+  return targets;
 }
 
 }  // namespace cue

@@ -2,6 +2,7 @@
 
 #include "engine/experiment.h"
 #include "engine/qt/display_form.h"
+#include "intake/greet_logic.h"
 #include "screens/qt/blanke_form.h"
 #include "screens/qt/rest_form.h"
 #include "tools/qt/debug_window.h"
@@ -15,10 +16,9 @@ class ExperimentScreens {
   ExperimentScreens(const ExperimentScreens&) = delete;
   ExperimentScreens& operator=(const ExperimentScreens&) = delete;
 
-  // The launch: the experiment screen, the rest screen and the blank screen are loaded and
-  // shown in this order (the blank screen in front), then the first pause leads to trial 1.
-  void LoadAndShow();
-  void StartFirstPause();
+  // What the start-up screen's launch works with: these forms, Display.Start, and the blank
+  // screen's pause and quit question.
+  LaunchTargets Targets();
 
   Experiment& experiment;
   BlankeForm blanke;

@@ -13,18 +13,6 @@ std::uint64_t Entropy() {
   return (static_cast<std::uint64_t>(device()) << 32) ^ device();
 }
 
-LaunchTargets Targets(Experiment& x, ExperimentScreens& screens) {
-  LaunchTargets targets;
-  targets.display = &screens.display;
-  targets.rest = &screens.rest;
-  targets.blanke = &screens.blanke;
-  targets.displayStart = &x.display;
-  targets.showBlankeCross = [&x](std::int16_t hide1, std::int16_t show, std::int16_t hide2,
-                                 Startable& form) { x.blanke.ShowBlankeCross(hide1, show, hide2, form); };
-  targets.unloadBlanke = [&x] { x.blanke.RequestUnload(); };
-  return targets;
-}
-
 }  // namespace
 
 Program::Program(const std::string& programFolder)
@@ -33,7 +21,7 @@ Program::Program(const std::string& programFolder)
                   metrics_, programFolder),
       screens_(experiment_, metrics_),
       greet_(GreetContext{experiment_.state, experiment_.dialogs, files_, windows_, lifecycle_,
-                          Targets(experiment_, screens_)}) {}
+                          screens_.Targets()}) {}
 
 // Until the first trial no sound is due: the output idles on its long buffer.
 void Program::Start() {

@@ -50,11 +50,9 @@ TEST(RealFormsTest, FirstBlockRestAndIntoTheSecondBlock) {
                dir.string());
   ExperimentScreens screens(x, metrics);
   x.state.subjectId = 3;
-  x.state.orderCondition = 2;  // block 1 flickers at 200 ms, block 2 at a drawn delay
-
-  screens.LoadAndShow();
+  GreetLogic launch(GreetContext{x.state, dialogs, files, windows, lifecycle, screens.Targets()});
+  launch.Command1_Click("AB", "2");  // block 1 flickers at 200 ms, block 2 at a drawn delay
   EXPECT_TRUE(screens.blanke.isVisible());
-  screens.StartFirstPause();
 
   QEventLoop loop;
   int answeredTrial = 0, rests = 0, maxOdd = 0, strayKeys = 0;

@@ -4,6 +4,17 @@
 
 namespace cue {
 
+void FitText(Control& ctl, float textWidth, float textHeight, Anchor across, Anchor down) {
+  const auto grow = [](float& start, float& size, float needed, Anchor anchor) {
+    if (needed <= size) return;
+    if (anchor == Anchor::kCenter) start -= (needed - size) / 2;
+    if (anchor == Anchor::kEnd) start -= needed - size;
+    size = needed;
+  };
+  grow(ctl.left, ctl.width, textWidth, across);
+  grow(ctl.top, ctl.height, textHeight, down);
+}
+
 void CenterControl(Control& ctl, FormSize form, float& dx, float& dy) {
   const float x = (form.width - ctl.width) / 2;
   const float y = (form.height - ctl.height) / 2;

@@ -30,6 +30,15 @@ struct FormSize {
   float height = 0;
 };
 
+// The side of a control that its text keeps to, across or down.
+enum class Anchor { kStart, kCenter, kEnd };
+
+// Grows ctl, where a text of textWidth x textHeight twips would not fit in it, to hold that
+// text, as a control sizing itself to its caption would; a control whose text fits keeps its
+// size and place. Across and down, the side the text keeps to stays where it is, and a
+// centred text grows its control by the same amount on both sides.
+void FitText(Control& ctl, float textWidth, float textHeight, Anchor across, Anchor down);
+
 // Puts ctl in the middle of the form; dx and dy receive how far it moved.
 void CenterControl(Control& ctl, FormSize form, float& dx, float& dy);
 

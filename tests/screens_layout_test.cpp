@@ -11,57 +11,75 @@ namespace {
 
 constexpr FormSize kScreen{15360, 11520};  // 1024 x 768 pixels at 15 twips per pixel
 
-TEST(CenterControlTest, MarkerOfTheStartUpScreenAndItsShift) {
-  Control marker{"Label1", 6600, 5280, 495, 495};
-  float dx = 0, dy = 0;
-  CenterControl(marker, kScreen, dx, dy);
-  EXPECT_FLOAT_EQ(marker.left, 7432.5F);
-  EXPECT_FLOAT_EQ(marker.top, 5512.5F);
-  EXPECT_FLOAT_EQ(dx, 832.5F);
-  EXPECT_FLOAT_EQ(dy, 232.5F);
-  CenterControl(marker, kScreen, dx, dy);  // a second layout at the same size moves nothing
-  EXPECT_EQ(dx, 0.0F);
-  EXPECT_EQ(dy, 0.0F);
+TEST(CenterControlTest, CentresOnTheOuterSizeAndReportsTheShift) {
+  const struct {
+    Control ctl;
+    float left, top, dx, dy;
+  } rows[] = {
+      {{"Label1", 6600, 5280, 495, 495}, 7432.5F, 5512.5F, 832.5F, 232.5F},  // the start-up marker
+      {{"w", 100, 100, 20000, 100}, -2320.0F, 5710.0F, -2420.0F, 5610.0F},  // wider than the form
+  };
+  for (auto row : rows) {
+    const float width = row.ctl.width;
+    float dx = 0, dy = 0;
+    CenterControl(row.ctl, kScreen, dx, dy);
+    EXPECT_EQ(row.ctl.width, width);  // size unchanged
+    EXPECT_FLOAT_EQ(row.ctl.left, row.left);
+    EXPECT_FLOAT_EQ(row.ctl.top, row.top);
+    EXPECT_FLOAT_EQ(dx, row.dx);
+    EXPECT_FLOAT_EQ(dy, row.dy);
+    CenterControl(row.ctl, kScreen, dx, dy);  // a second layout at the same size moves nothing
+    EXPECT_EQ(dx, 0.0F);
+    EXPECT_EQ(dy, 0.0F);
+  }
 }
 
-TEST(CenterControlTest, ControlWiderThanTheFormGetsANegativeLeft) {
-  Control wide{"w", 100, 100, 20000, 100};
-  float dx = 0, dy = 0;
-  CenterControl(wide, kScreen, dx, dy);
-  EXPECT_FLOAT_EQ(wide.left, -2320.0F);
-  EXPECT_FLOAT_EQ(dx, -2420.0F);
-  EXPECT_FLOAT_EQ(wide.width, 20000.0F);  // size unchanged
-}
+TEST(CenterControlGroupTest, CentresTheVisibleBoxAndMovesHiddenControlsAlong) {
+  Control rest{"Label1", 2400, 3720, 6615, 495};
+  Control* one[] = {&rest};
+  CenterControlGroup(kScreen, one);
+  EXPECT_FLOAT_EQ(rest.left, 4372.5F);
+  EXPECT_FLOAT_EQ(rest.top, 5512.5F);
 
-TEST(CenterControlGroupTest, RestLabelLandsInTheMiddle) {
-  Control label{"Label1", 2400, 3720, 6615, 495};
-  Control* controls[] = {&label};
-  CenterControlGroup(kScreen, controls);
-  EXPECT_FLOAT_EQ(label.left, 4372.5F);
-  EXPECT_FLOAT_EQ(label.top, 5512.5F);
-}
-
-TEST(CenterControlGroupTest, NoVisibleControlMovesNothing) {
-  Control a{"a", 10, 20, 30, 40, false}, b{"b", 500, 600, 70, 80, false};
-  Control* controls[] = {&a, &b};
-  CenterControlGroup(kScreen, controls);
-  EXPECT_EQ(a.left, 10.0F);
-  EXPECT_EQ(a.top, 20.0F);
-  EXPECT_EQ(b.left, 500.0F);
-  EXPECT_EQ(b.top, 600.0F);
-}
-
-TEST(CenterControlGroupTest, HiddenControlsMoveWithTheVisibleOnesButDoNotCount) {
   Control left{"a", 1000, 1000, 1000, 1000};
   Control right{"b", 3000, 2000, 1000, 1000};
   Control hidden{"c", 0, 0, 9000, 9000, false};
-  Control* controls[] = {&left, &right, &hidden};
-  CenterControlGroup(kScreen, controls);
+  Control* group[] = {&left, &right, &hidden};
+  CenterControlGroup(kScreen, group);
   // The visible box 1000..4000 x 1000..3000 is centred: offset (5180, 3760).
   EXPECT_FLOAT_EQ(left.left, 6180.0F);
   EXPECT_FLOAT_EQ(right.top, 5760.0F);
   EXPECT_FLOAT_EQ(hidden.left, 5180.0F);
   EXPECT_FLOAT_EQ(hidden.top, 3760.0F);
+
+  left.visible = right.visible = false;  // nothing visible: nothing moves
+  CenterControlGroup(kScreen, group);
+  EXPECT_FLOAT_EQ(left.left, 6180.0F);
+  EXPECT_FLOAT_EQ(hidden.top, 3760.0F);
+}
+
+TEST(FitTextTest, AControlGrowsToItsTextKeepingTheSideTheTextKeepsTo) {
+  const struct {
+    float textWidth, textHeight;
+    Anchor across, down;
+    Control fitted;  // from 1000, 2000, 600 x 300
+  } rows[] = {
+      {600, 300, Anchor::kCenter, Anchor::kCenter, {"", 1000, 2000, 600, 300}},  // fits: kept
+      {900, 200, Anchor::kStart, Anchor::kStart, {"", 1000, 2000, 900, 300}},
+      {900, 200, Anchor::kEnd, Anchor::kStart, {"", 700, 2000, 900, 300}},
+      {900, 200, Anchor::kCenter, Anchor::kStart, {"", 850, 2000, 900, 300}},
+      {500, 500, Anchor::kStart, Anchor::kStart, {"", 1000, 2000, 600, 500}},
+      {500, 500, Anchor::kStart, Anchor::kEnd, {"", 1000, 1800, 600, 500}},
+      {500, 500, Anchor::kStart, Anchor::kCenter, {"", 1000, 1900, 600, 500}},
+  };
+  for (const auto& row : rows) {
+    Control c{"", 1000, 2000, 600, 300};
+    FitText(c, row.textWidth, row.textHeight, row.across, row.down);
+    EXPECT_EQ(c.left, row.fitted.left) << row.textWidth << 'x' << row.textHeight;
+    EXPECT_EQ(c.top, row.fitted.top) << row.textWidth << 'x' << row.textHeight;
+    EXPECT_EQ(c.width, row.fitted.width) << row.textWidth << 'x' << row.textHeight;
+    EXPECT_EQ(c.height, row.fitted.height) << row.textWidth << 'x' << row.textHeight;
+  }
 }
 
 class ScaleControlsTest : public ::testing::Test {
@@ -72,18 +90,12 @@ class ScaleControlsTest : public ::testing::Test {
   ScaleMemory memory_;
 };
 
-TEST_F(ScaleControlsTest, FirstCallOnlyRemembersTheSize) {
-  Control* controls[] = {&ole_, &other_};
-  ScaleControls({8445, 1590}, controls, ole_, memory_);
-  EXPECT_EQ(ole_.width, 8415.0F);
-  EXPECT_EQ(other_.left, 100.0F);
-  EXPECT_EQ(memory_.lastFormWidth, 8445.0F);
-  EXPECT_EQ(memory_.lastFormHeight, 1590.0F);
-}
-
-TEST_F(ScaleControlsTest, ScalesInProportionAndTwiceAtOneSizeChangesNothing) {
+TEST_F(ScaleControlsTest, FirstCallRemembersThenScalesInProportion) {
   Control* controls[] = {&ole_, &other_, &twin_};
   ScaleControls({8000, 2000}, controls, ole_, memory_);
+  EXPECT_EQ(ole_.width, 8415.0F);  // the first call only remembers the size
+  EXPECT_EQ(other_.left, 100.0F);
+  EXPECT_EQ(memory_.lastFormHeight, 2000.0F);
   ScaleControls({16000, 3000}, controls, ole_, memory_);
   EXPECT_FLOAT_EQ(ole_.width, 16830.0F);
   EXPECT_FLOAT_EQ(ole_.height, 2362.5F);
@@ -93,11 +105,8 @@ TEST_F(ScaleControlsTest, ScalesInProportionAndTwiceAtOneSizeChangesNothing) {
   // Members that share ctl's name are neither moved nor resized.
   EXPECT_EQ(twin_.left, 300.0F);
   EXPECT_EQ(twin_.width, 10.0F);
-
-  const Control before = ole_;
-  ScaleControls({16000, 3000}, controls, ole_, memory_);
-  EXPECT_EQ(ole_.width, before.width);
-  EXPECT_EQ(ole_.height, before.height);
+  ScaleControls({16000, 3000}, controls, ole_, memory_);  // the same size again: no change
+  EXPECT_FLOAT_EQ(ole_.width, 16830.0F);
   EXPECT_FLOAT_EQ(other_.left, 200.0F);
 }
 

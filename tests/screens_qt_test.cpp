@@ -1,18 +1,30 @@
-// The blank screen's form: the fixation cross it draws itself.
+// The screens' forms: the fixation cross the blank screen draws itself, and texts that fit.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QRect>
+#include <cstdlib>
 
+#include "engine/qt/display_form.h"
+#include "intake/qt/greet.h"
+#include "intake_doubles.h"
+#include "platform/qt/fonts.h"
 #include "screens/blanke.h"
 #include "screens/qt/blanke_form.h"
+#include "screens/qt/rest_form.h"
+#include "support/run_harness.h"
 #include "support/doubles.h"
 #include "support/scripted.h"
 #include "support/virtual_time.h"
 
 namespace cue {
 namespace {
+
+std::string Str(const QRect& r) {
+  return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y()).toStdString();
+}
 
 class BlankeFormTest : public ::testing::Test {
  protected:
@@ -63,6 +75,50 @@ TEST_F(BlankeFormTest, TheCrossFollowsTheFormsSize) {
   ASSERT_FALSE(cross.isNull());
   EXPECT_NEAR(cross.center().x(), 512, 3);
   EXPECT_NEAR(cross.center().y(), 384, 3);
+}
+
+// Every text a screen shows lies whole inside its control, and every control inside the
+// screen, in whichever font the machine has: the test runs again with only the fallback font
+// (CUE_TEST_FONT_FAMILY names the family the screens must then be using).
+TEST(CaptionsTest, EveryTextFitsItsControlAndTheScreen) {
+  if (const char* family = std::getenv("CUE_TEST_FONT_FAMILY")) {
+    ASSERT_EQ(MsSansSerif(18, false).family().toStdString(), family);
+  }
+  const QtLabelMetrics metrics;
+  testing::RunHarness h(5, 1'000'000, &metrics);
+  testing::IntakeDoubles intake;
+  Greet greet(intake.Context());
+  RestForm rest(h.x.rest);
+  BlankeForm blanke(h.x.blanke);
+  DisplayForm display(h.x.display, metrics);
+  greet.Load();
+  display.Load();
+  h.x.display.Start();
+  blanke.SetCrossVisible(true);
+
+  struct Screen {
+    ExperimentScreen* form;
+    std::size_t captions;
+    bool centred;
+  };
+  for (const Screen& s : {Screen{&greet, 5, false}, Screen{&rest, 1, true},
+                          Screen{&blanke, 1, true}, Screen{&display, 30, false}}) {
+    s.form->resize(1024, 768);
+    s.form->show();
+    QCoreApplication::processEvents();
+    const auto captions = s.form->Captions();
+    SCOPED_TRACE(s.form->objectName().toStdString());
+    EXPECT_EQ(captions.size(), s.captions);
+    for (const auto& c : captions) {
+      const QRect text = QFontMetrics(c.font).boundingRect(c.box, static_cast<int>(c.alignment), c.text);
+      EXPECT_TRUE(c.box.contains(text)) << c.text.toStdString() << ": " << Str(text) << " in " << Str(c.box);
+      EXPECT_TRUE(s.form->rect().contains(c.box)) << c.text.toStdString() << ": " << Str(c.box);
+      if (s.centred) {
+        EXPECT_NEAR(c.box.center().x(), 512, 1) << c.text.toStdString();
+        EXPECT_NEAR(c.box.center().y(), 384, 1) << c.text.toStdString();
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QPainter>
+#include <cmath>
 
 #include "platform/qt/fonts.h"
 #include "platform/qt/qt_window_system.h"
@@ -55,6 +56,24 @@ void DisplayForm::closeEvent(QCloseEvent* event) {
   core_.Form_KeyPress(27);
 }
 
+// The label sized to its caption takes the caption's advance; a digit's glyph may overhang
+// that by a pixel, so it is drawn in the label's box grown about its centre to hold it.
+QRect DisplayForm::Box(const NumberLabel& label) const {
+  Control box{"", label.left, label.top, label.width, label.height};
+  FitCaption(box, metrics_.font(), QString::fromStdString(label.caption), Qt::AlignCenter);
+  const auto px = [this](float t) { return static_cast<int>(std::lround(twips().ToPixels(t))); };
+  return QRect(px(box.left), px(box.top), px(box.width), px(box.height));
+}
+
+std::vector<ExperimentScreen::Caption> DisplayForm::Captions() const {
+  std::vector<Caption> captions;
+  for (int i = 1; i <= LABEL_COUNT; ++i) {
+    const NumberLabel& label = core_.field().Label1(i);
+    if (label.visible) captions.push_back({QString::fromStdString(label.caption), metrics_.font(), Qt::AlignCenter, Box(label)});
+  }
+  return captions;
+}
+
 void DisplayForm::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const auto px = [this](float t) { return twips().ToPixels(t); };
@@ -70,8 +89,7 @@ void DisplayForm::paintEvent(QPaintEvent*) {
     const NumberLabel& label = field.Label1(i);
     if (!label.visible) continue;
     painter.setPen(ToQColor(label.foreColor));
-    const QRectF rect(px(label.left), px(label.top), px(label.width), px(label.height));
-    painter.drawText(rect, Qt::AlignCenter, QString::fromStdString(label.caption));
+    painter.drawText(Box(label), Qt::AlignCenter, QString::fromStdString(label.caption));
   }
 }
 

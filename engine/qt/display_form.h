@@ -32,6 +32,7 @@ class DisplayForm final : public ExperimentScreen, public DisplayView {
   void ShowDisplay() override;
   void HideDisplay() override;
   void FieldChanged() override;
+  std::vector<Caption> Captions() const override;
 
  protected:
   void OnLoad() override;
@@ -41,6 +42,9 @@ class DisplayForm final : public ExperimentScreen, public DisplayView {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // A number label's place on the form, in pixels.
+  QRect Box(const NumberLabel& label) const;
+
   TrialCycle& core_;
   const QtLabelMetrics& metrics_;
 };

@@ -9,7 +9,9 @@
 namespace cue {
 
 BlankeForm::BlankeForm(Blanke& core)
-    : ExperimentScreen("Blanke"), core_(core), crossFont_(MsSansSerif(24, true)) {}
+    : ExperimentScreen("Blanke"), core_(core), crossFont_(MsSansSerif(24, true)) {
+  FitCaption(label1_, crossFont_, QStringLiteral("+"), Qt::AlignCenter);
+}
 
 void BlankeForm::OnLoad() { label1_.visible = false; }
 
@@ -25,6 +27,11 @@ void BlankeForm::SetCrossVisible(bool visible) {
 QRect BlankeForm::CrossRect() const {
   const auto px = [this](float t) { return static_cast<int>(std::lround(twips().ToPixels(t))); };
   return QRect(px(label1_.left), px(label1_.top), px(label1_.width), px(label1_.height));
+}
+
+std::vector<ExperimentScreen::Caption> BlankeForm::Captions() const {
+  if (!label1_.visible) return {};
+  return {{QStringLiteral("+"), crossFont_, Qt::AlignCenter, CrossRect()}};
 }
 
 void BlankeForm::paintEvent(QPaintEvent*) {

@@ -18,6 +18,7 @@ class BlankeForm final : public ExperimentScreen, public BlankeView {
 
   void ShowBlankeForm() override { Show(); }
   void SetCrossVisible(bool visible) override;
+  std::vector<Caption> Captions() const override;
 
  protected:
   void OnLoad() override;

@@ -2,7 +2,10 @@
 
 #include <QChildEvent>
 #include <QGuiApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <cmath>
 
@@ -54,6 +57,32 @@ void ExperimentScreen::CoverScreen() {
 
 FormSize ExperimentScreen::SizeTwips() const {
   return FormSize{twips_.FromPixels(width()), twips_.FromPixels(height())};
+}
+
+std::vector<ExperimentScreen::Caption> ExperimentScreen::Captions() const {
+  std::vector<Caption> captions;
+  for (const QWidget* w : findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(this)) continue;
+    if (const auto* label = qobject_cast<const QLabel*>(w); label && !label->text().isEmpty()) {
+      captions.push_back({label->text(), label->font(), label->alignment(), label->geometry()});
+    } else if (const auto* button = qobject_cast<const QPushButton*>(w)) {
+      captions.push_back({button->text(), button->font(), Qt::AlignCenter, button->geometry()});
+    }
+  }
+  return captions;
+}
+
+void ExperimentScreen::FitCaption(Control& control, const QFont& font, const QString& text,
+                                  Qt::Alignment alignment) const {
+  // The rectangle the text is drawn in, its glyphs' overhang included: a box narrower than
+  // this clips the text.
+  const QSize size = QFontMetrics(font).boundingRect(QRect(), static_cast<int>(alignment), text).size();
+  const auto anchor = [](Qt::Alignment a, Qt::Alignment end, Qt::Alignment centre) {
+    return (a & end) ? Anchor::kEnd : (a & centre) ? Anchor::kCenter : Anchor::kStart;
+  };
+  FitText(control, twips_.FromPixels(size.width()), twips_.FromPixels(size.height()),
+          anchor(alignment, Qt::AlignRight, Qt::AlignHCenter),
+          anchor(alignment, Qt::AlignBottom, Qt::AlignVCenter));
 }
 
 void ExperimentScreen::Place(QWidget* widget, const Control& control) const {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QFont>
+#include <QRect>
+#include <QString>
 #include <QWidget>
+#include <vector>
 
 #include "platform/twips.h"
 #include "screens/form.h"
@@ -28,6 +32,16 @@ class ExperimentScreen : public QWidget, public Form {
 
   // The form's outer size in twips.
   FormSize SizeTwips() const;
+
+  // A text the form shows: the control's place on the form (pixels), the font and alignment.
+  struct Caption {
+    QString text;
+    QFont font;
+    Qt::Alignment alignment;
+    QRect box;
+  };
+  // Every text the form shows now: by default its visible labels and buttons with a text.
+  virtual std::vector<Caption> Captions() const;
   const Twips& twips() const { return twips_; }
 
  protected:
@@ -44,6 +58,10 @@ class ExperimentScreen : public QWidget, public Form {
   // Form_Resize: the form's size in twips has changed (also on its first showing).
   virtual void OnResize() {}
 
+  // Grows a control, where its text in the font would not fit, to hold it (FitText); the
+  // alignment tells which sides stay.
+  void FitCaption(Control& control, const QFont& font, const QString& text,
+                  Qt::Alignment alignment) const;
   // Places a child widget at a control's twip geometry (rounded to whole pixels).
   void Place(QWidget* widget, const Control& control) const;
   // Covers the whole screen with the window (window managers, and bare X servers that ignore

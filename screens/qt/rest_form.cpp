@@ -11,6 +11,7 @@ RestForm::RestForm(Rest& core)
   text_->setObjectName(QStringLiteral("Label1"));
   text_->setFont(MsSansSerif(18, false));
   text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  FitCaption(label1_, text_->font(), text_->text(), text_->alignment());
   Place(text_, label1_);
 }
 

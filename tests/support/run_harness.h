@@ -18,12 +18,15 @@ namespace cue::testing {
 // the sound, the files and the screen. Tests script the subject by reacting to OnShowDisplay.
 class RunHarness {
  public:
-  explicit RunHarness(std::uint64_t seed = 1, std::uint64_t startMicros = 1'000'000)
+  // labelMetrics sizes the number labels (by default a fixed-width fake).
+  explicit RunHarness(std::uint64_t seed = 1, std::uint64_t startMicros = 1'000'000,
+                      const LabelMetrics* labelMetrics = nullptr)
       : time(startMicros),
         pcg(seed),
         sound(time),
         lifecycle(time),
-        x(Services{time, time, dialogs, files, sound, pcg, windows, lifecycle}, metrics, "/prog"),
+        x(Services{time, time, dialogs, files, sound, pcg, windows, lifecycle},
+          labelMetrics != nullptr ? *labelMetrics : metrics, "/prog"),
         blankeView(*this),
         displayView(*this) {
     files.folders.insert("/lab/Res_Data");

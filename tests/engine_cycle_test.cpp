@@ -41,21 +41,13 @@ TEST(ReactionClockTest, ElapsedTimeRoundedToTheNearestMillisecond) {
   EXPECT_EQ(clock.ReadClock(), 735);
 }
 
-TEST(ReactionClockTest, CounterWrappingBetweenStartAndAnswerStillGivesTheTrueTime) {
-  VirtualTime time((0x1'0000'0000ULL - 300) * 1000);
-  ReactionClock clock(time);
-  clock.StartClock();
-  time.Advance(800);
-  EXPECT_LT(timeGetTime(time), 1000U);  // the counter has wrapped
-  EXPECT_EQ(clock.ReadClock(), 800);
-}
-
 TEST(TrialCycleTest, WrappingCounterInARealTrial) {
   // The first trial starts 2.5 s after the launch, 300 ms before the counter wraps.
   RunHarness h(3, (0x1'0000'0000ULL - 2800) * 1000);
   AnswerAll(h, 800);
   h.Launch(5, 1);
   h.time.Advance(2500 + 800);
+  EXPECT_LT(timeGetTime(h.time), 1000U);  // the counter has wrapped
   EXPECT_EQ(LastRt(h.Results()), "800");
 }
 
@@ -188,24 +180,6 @@ TEST(TrialCycleTest, SoundIsReadyForTheFeedbackAndForTheCue) {
       {start2 + prepare, true},                                // its cue comes before
       {start2 + cue, false}};                                  // the answer at 800
   EXPECT_EQ(h.sound.lowLatency, expected);
-}
-
-TEST(TrialCycleTest, UpperCaseAndPauseKeysNeverAnswer) {
-  RunHarness h;
-  h.onShowDisplay = [&h] {
-    h.PressLater(100, 'M');
-    h.PressLater(150, 'N');
-  };
-  h.Launch(5, 1);
-  h.time.Advance(2500 + 1000);
-  EXPECT_EQ(RowCount(h.Results()), 0);
-  EXPECT_TRUE(h.x.display.awaitingResponse);
-  h.x.display.Form_KeyPress('n');
-  h.x.display.Form_KeyPress('m');  // the second answer of a trial
-  h.time.Advance(1000);
-  h.x.display.Form_KeyPress('m');  // during the pause
-  EXPECT_EQ(RowCount(h.Results()), 1);
-  EXPECT_EQ(h.sound.plays.size(), 2U);  // the cue and one feedback sound
 }
 
 // The reaction time runs from the clock's start to the key, so nothing slow may happen while

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-
 #include <map>
 #include <string>
 
@@ -56,32 +55,6 @@ class StimulusFieldTest : public ::testing::Test {
   VirtualTime time_;
 };
 
-TEST_F(StimulusFieldTest, TargetOnExactlyOneLabelWhenPresentAndNoneWhenAbsent) {
-  for (std::uint64_t seed = 1; seed <= 300; ++seed) {
-    Pcg32 pcg(seed);
-    const std::int16_t type = seed % 2 == 0 ? 1 : 2;
-    const TargetFacts facts = SetDisplay(field_, Request(type), pcg, time_);
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    ASSERT_GE(facts.targetNumber, 1);
-    ASSERT_LE(facts.targetNumber, 9);
-    const int shown = DigitCounts(field_)[std::to_string(facts.targetNumber)];
-    if (type == 1) {
-      EXPECT_EQ(shown, 1);
-      ASSERT_GE(facts.targetPosition, 1);
-      const NumberLabel& target = field_.Label1(facts.targetPosition);
-      EXPECT_EQ(target.caption, std::to_string(facts.targetNumber));
-      EXPECT_EQ(facts.targetPositionX, target.left);  // the edges, not the centre
-      EXPECT_EQ(facts.targetPositionY, target.top);
-    } else {
-      EXPECT_EQ(shown, 0);
-      EXPECT_EQ(facts.targetPosition, 0);
-      EXPECT_EQ(facts.targetPositionX, 0.0F);
-      EXPECT_EQ(facts.targetPositionY, 0.0F);
-    }
-    EXPECT_EQ(facts.counted, 0);  // every label is still black from the start
-  }
-}
-
 TEST_F(StimulusFieldTest, EveryLabelStaysInsideItsOwnCell) {
   const float w = 7360.0F / 6, h = 5520.0F / 5;
   for (std::uint64_t seed = 1; seed <= 200; ++seed) {
@@ -117,15 +90,6 @@ TEST_F(StimulusFieldTest, TargetSlotsShowTheNextDigit) {
     EXPECT_EQ(counts.at(c.next), c.times) << "target " << c.target;
     EXPECT_EQ(counts.count(std::to_string(c.target)), 0U) << "target " << c.target;
   }
-}
-
-TEST_F(StimulusFieldTest, CounterCountsTargetLabelsStillGreenFromTheLastTrial) {
-  Pcg32 pcg(5);
-  for (int i = 1; i <= LABEL_COUNT; ++i) field_.Label1(i).foreColor = GREEN;
-  EXPECT_EQ(SetDisplay(field_, Request(1), pcg, time_).counted, 1);
-  EXPECT_EQ(SetDisplay(field_, Request(2), pcg, time_).counted, 0);
-  for (int i = 1; i <= LABEL_COUNT; ++i) field_.Label1(i).foreColor = RED;
-  EXPECT_EQ(SetDisplay(field_, Request(1), pcg, time_).counted, 0);
 }
 
 TEST_F(StimulusFieldTest, PositionsRoundHalfToEven) {

@@ -57,7 +57,7 @@ class WholeRunTest : public ::testing::TestWithParam<int> {
       const bool present = h.x.state.trialType1 == 1;
       const int key = (present == r.correct) ? 'm' : 'n';
       if (trial % 5 == 1) {
-        h.PressLater(r.rtMs / 2, 'M');  // upper case never counts
+        h.PressLater(r.rtMs / 2, trial % 2 ? 'M' : 'N');  // upper case never counts
         h.PressLater(r.rtMs / 2 + 1, 9);  // Tab: nothing
         h.PressLater(r.rtMs / 2 + 2, 96);  // the debug window, twice
         h.PressLater(r.rtMs / 2 + 3, 96);

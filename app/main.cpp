@@ -1,6 +1,31 @@
 #include <QApplication>
+#include <QMessageBox>
+
+#include <clocale>
+#include <cstring>
+#include <filesystem>
 
 #include "app/program.h"
+
+namespace {
+
+// A pilot run keeps every file of its own in "pilot" beside Res_Data: its own registry and
+// results folder, so trying the experiment burns no subject ID and leaves no results among
+// the subjects'. The run takes its sounds from the lab's "wave" folder through a link.
+bool EnterPilotFolder(std::string* why) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path pilot = fs::current_path(error) / "pilot";
+  fs::create_directories(pilot, error);
+  if (!error && !fs::exists(fs::symlink_status(pilot / "wave"))) {
+    fs::create_directory_symlink("../wave", pilot / "wave", error);
+  }
+  if (!error) fs::current_path(pilot, error);
+  if (error) *why = pilot.string() + ": " + error.message();
+  return !error;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // A change of what a screen shows is painted at the next turn of the event loop, not after
@@ -10,8 +35,18 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
     qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
   QApplication application(argc, argv);
+  // The toolkit takes the user's locale; every number the program writes is in the C locale's
+  // form whatever the lab's language ("1000.000", never "1000,000").
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("cuesearch"));
-  cue::Program program(QCoreApplication::applicationDirPath().toStdString());
+  const bool pilot = argc > 1 && std::strcmp(argv[1], "--pilot") == 0;
+  std::string why;
+  if (pilot && !EnterPilotFolder(&why)) {
+    QMessageBox::critical(nullptr, QStringLiteral("PILOT RUN"),
+                          QStringLiteral("The pilot folder cannot be used:\n") + QString::fromStdString(why));
+    return 1;
+  }
+  cue::Program program(QCoreApplication::applicationDirPath().toStdString(), pilot);
   program.Start();
   return QApplication::exec();
 }

@@ -13,15 +13,32 @@ std::uint64_t Entropy() {
   return (static_cast<std::uint64_t>(device()) << 32) ^ device();
 }
 
+// The launch's last step, once the subject is registered and the results folder made, first
+// writes the session file.
+LaunchTargets WithSession(LaunchTargets targets, SessionRecord& session) {
+  targets.showBlankeCross = [pause = std::move(targets.showBlankeCross), &session](
+                                std::int16_t hide1, std::int16_t show, std::int16_t hide2, Startable& form) {
+    session.Launched();
+    pause(hide1, show, hide2, form);
+  };
+  return targets;
+}
+
 }  // namespace
 
-Program::Program(const std::string& programFolder)
+Program::Program(const std::string& programFolder, bool pilot)
     : generator_(Entropy()),
-      experiment_(Services{clock_, scheduler_, dialogs_, files_, sound_, generator_, windows_, lifecycle_},
+      experiment_(Services{clock_, scheduler_, dialogs_, files_, sound_, generator_, windows_, ending_},
                   metrics_, programFolder),
       screens_(experiment_, metrics_),
       greet_(GreetContext{experiment_.state, experiment_.dialogs, files_, windows_, lifecycle_,
-                          screens_.Targets()}) {}
+                          WithSession(screens_.Targets(), session_)}),
+      session_(experiment_, sound_, pilot) {}
+
+void Program::Ending::EndProgram() {
+  p_.session_.Ended();
+  p_.lifecycle_.EndProgram();
+}
 
 // Until the first trial no sound is due: the output idles on its long buffer.
 void Program::Start() {

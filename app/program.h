@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/experiment_screens.h"
+#include "app/session_record.h"
 #include "engine/experiment.h"
 #include "engine/qt/display_form.h"
 #include "intake/qt/greet.h"
@@ -21,8 +22,9 @@ namespace cue {
 // Start() shows the start-up screen; from there the experimenter's Start launches the run.
 class Program {
  public:
-  // programFolder receives the results that cannot be written where they belong.
-  explicit Program(const std::string& programFolder);
+  // programFolder receives the results that cannot be written where they belong; pilot marks
+  // the session file of a pilot run.
+  Program(const std::string& programFolder, bool pilot);
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
@@ -37,10 +39,20 @@ class Program {
   Pcg32 generator_;
   QtWindowSystem windows_;
   QtLifecycle lifecycle_;
+  // The end of the program, once the session file and the summary are written.
+  class Ending final : public Lifecycle {
+   public:
+    explicit Ending(Program& p) : p_(p) {}
+    void EndProgram() override;
+
+   private:
+    Program& p_;
+  } ending_{*this};
   QtLabelMetrics metrics_;
   Experiment experiment_;
   ExperimentScreens screens_;
   Greet greet_;
+  SessionRecord session_;
 };
 
 }  // namespace cue

@@ -70,6 +70,7 @@ std::map<int, ResultRow> ParseResults(const std::string& text, int* bad) {
 std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
   std::map<int, TimingRow> rows;
   for (const auto& line : Lines(text)) {
+    if (line.rfind("trialNumber\t", 0) == 0) continue;  // the header
     const auto f = Fields(line);
     TimingRow r;
     const bool ok = f.size() >= 6 && Number(f[0], r.trial) && Number(f[1], r.clockStart) &&

@@ -19,7 +19,7 @@ struct ResultRow {
   bool Correct() const { return (subjectRes == 1) == (trialType1 == 1); }
 };
 
-// One row of the program's timing log (Res_Data/R-<ID>-timing.txt): µs of CLOCK_MONOTONIC;
+// One row of the program's timing log (Res_Data/timing-<ID>.tsv): µs of CLOCK_MONOTONIC;
 // absent where the log has "-".
 struct TimingRow {
   int trial = 0;

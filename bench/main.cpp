@@ -188,10 +188,11 @@ int Run(const Options& o) {
   run.grabTime = eye.GrabMicros();
   run.anchors = UsableAnchors(recorder.Anchors());
   run.captureLost = recorder.LostFrames();
-  const std::string base = o.lab + "/Res_Data/R-" + std::to_string(o.id);
+  const std::string folder = o.lab + "/Res_Data/";
+  const std::string id = std::to_string(o.id);
   int bad = 0;
-  if (const auto text = ReadFile(base + ".txt")) run.results = ParseResults(*text, &bad);
-  if (const auto text = ReadFile(base + "-timing.txt")) run.timing = ParseTiming(*text, &bad);
+  if (const auto text = ReadFile(folder + "R-" + id + ".txt")) run.results = ParseResults(*text, &bad);
+  if (const auto text = ReadFile(folder + "timing-" + id + ".tsv")) run.timing = ParseTiming(*text, &bad);
 
   Report report = Analyse(run);
   if (bad > 0) report.notes.push_back(std::to_string(bad) + " lines of the lab files unreadable");

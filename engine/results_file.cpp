@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <charconv>
 #include <cstring>
 
 namespace cue {
@@ -62,7 +63,7 @@ std::string ResultsFileName(const FileSystem& files, std::int16_t subjectId) {
 
 std::string TimingFileName(const FileSystem& files, std::int16_t subjectId) {
   return JoinPath(JoinPath(files.CurrentDirectory(), "Res_Data"),
-                  "R-" + std::to_string(subjectId) + "-timing.txt");
+                  "timing-" + std::to_string(subjectId) + ".tsv");
 }
 
 const std::vector<std::string>& ResultsColumns() {
@@ -102,6 +103,78 @@ std::optional<FileError> WriteHeader(FileSystem& files, const std::string& fileN
   auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
   file->Write(HeaderLine(names));
   return file->Close();
+}
+
+}  // namespace cue
+
+namespace cue {
+
+namespace {
+
+template <typename T>
+bool ReadNumber(std::string_view text, T& value) {
+  const auto* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// The row of one line without its CR LF, or why it is not one.
+std::variant<ResultsRow, std::string> ParseRow(std::string_view line) {
+  std::vector<std::string_view> fields;
+  std::size_t start = 0;
+  for (std::size_t tab = line.find('\t'); tab != std::string_view::npos;
+       start = tab + 1, tab = line.find('\t', start)) {
+    fields.push_back(line.substr(start, tab - start));
+  }
+  if (start != line.size()) return std::string("text after the last TAB");
+  if (fields.size() != ResultsColumns().size()) {
+    return std::to_string(fields.size()) + " fields instead of " +
+           std::to_string(ResultsColumns().size());
+  }
+  ResultsRow row;
+  std::int32_t* wholes[] = {&row.trialNumber,  &row.blockNumber,    &row.blockType,
+                            &row.orderCondition, &row.trialType1,   &row.targetNumber,
+                            &row.targetPosition, nullptr,           nullptr,
+                            &row.targetNumberCounter, &row.flickerDelay, &row.subjectRes, &row.rt};
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    float* single = i == 7 ? &row.targetPositionX : i == 8 ? &row.targetPositionY : nullptr;
+    const bool ok = single ? ReadNumber(fields[i], *single) : ReadNumber(fields[i], *wholes[i]);
+    if (!ok) return ResultsColumns()[i] + " is not a number: \"" + std::string(fields[i]) + "\"";
+  }
+  return row;
+}
+
+}  // namespace
+
+ParsedResults ParseResults(std::string_view text) {
+  ParsedResults parsed;
+  const std::string headerLine = HeaderLine(ResultsColumns());
+  const std::string_view header(headerLine.data(), headerLine.size() - LineEnd().size());
+  int number = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    ++number;
+    const std::size_t end = text.find(LineEnd(), start);
+    const std::string where = "line " + std::to_string(number) + ": ";
+    if (end == std::string_view::npos) {
+      parsed.problems.push_back(where + "cut off (no line end)");
+      break;
+    }
+    const std::string_view line = text.substr(start, end - start);
+    start = end + LineEnd().size();
+    if (line == header) {
+      ++parsed.headers;
+      continue;
+    }
+    auto row = ParseRow(line);
+    if (auto* why = std::get_if<std::string>(&row)) {
+      parsed.problems.push_back(where + *why);
+    } else {
+      std::get<ResultsRow>(row).line = number;
+      parsed.rows.push_back(std::get<ResultsRow>(row));
+    }
+  }
+  if (parsed.headers == 0) parsed.problems.insert(parsed.problems.begin(), "no header line");
+  return parsed;
 }
 
 }  // namespace cue

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -32,7 +33,8 @@ std::string FieldText(const FieldValue& value);
 // The current folder, "Res_Data", "R-", the ID in decimal, ".txt".
 std::string ResultsFileName(const FileSystem& files, std::int16_t subjectId);
 
-// Beside it, the program's own record of each trial's timing: "R-", the ID, "-timing.txt".
+// Beside it, the program's own record of each trial's timing: "timing-", the ID, ".tsv" (a
+// name no "R-*.txt" pattern takes for a results file).
 std::string TimingFileName(const FileSystem& files, std::int16_t subjectId);
 
 // The 13 column names, in column order.
@@ -40,6 +42,25 @@ const std::vector<std::string>& ResultsColumns();
 
 // The header line: "#", each name followed by TAB, CR LF.
 std::string HeaderLine(const std::vector<std::string>& names);
+
+// One answered trial as read back from a results file.
+struct ResultsRow {
+  int line = 0;  // 1-based line number in the file
+  std::int32_t trialNumber = 0, blockNumber = 0, blockType = 0, orderCondition = 0, trialType1 = 0,
+               targetNumber = 0, targetPosition = 0;
+  float targetPositionX = 0, targetPositionY = 0;
+  std::int32_t targetNumberCounter = 0, flickerDelay = 0, subjectRes = 0, rt = 0;
+};
+
+// A results file read back. Every line must be what the writer writes: the header line, or 13
+// fields each followed by a TAB, then CR LF. A line that is not (cut off by a crash, edited by
+// hand) is not taken as a row; problems names it and says why.
+struct ParsedResults {
+  int headers = 0;  // header lines seen: more than one means a second run was appended
+  std::vector<ResultsRow> rows;
+  std::vector<std::string> problems;  // "line N: ..."
+};
+ParsedResults ParseResults(std::string_view text);
 
 // Opens the file for appending (created if missing). A missing folder, a read-only file or a
 // locked one is reported here, with the platform's error number and the system's reason.

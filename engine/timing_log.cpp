@@ -32,8 +32,9 @@ void TimingLog::Open(const std::string& fileName) {
   fileName_ = fileName;
   auto opened = files_.OpenForAppend(fileName_);
   if (auto* file = std::get_if<std::unique_ptr<AppendFile>>(&opened)) {
+    // The header without the results header's "#": no reader may take one for the other.
     (*file)->Write(HeaderLine({"trialNumber", "clockStart", "cueTick", "cueOnset", "answer",
-                               "feedbackOnset", "cueDelayMs", "feedbackDelayMs"}));
+                               "feedbackOnset", "cueDelayMs", "feedbackDelayMs"}).substr(1));
     (*file)->Close();
   }
 }

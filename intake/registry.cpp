@@ -76,6 +76,22 @@ SubjectCheck CheckOf(SubjectCheck::Result result) {
   return check;
 }
 
+// Calls take(number, line) for each line of registry text until it returns false.
+template <typename Take>
+void ForEachLine(std::string_view text, Take take) {
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  int number = 0;
+  while (!text.empty()) {
+    ++number;
+    std::size_t end = text.find_first_of("\r\n");
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(0, end);
+    if (end < text.size()) end += text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+    text.remove_prefix(end);
+    if (!take(number, line)) return;
+  }
+}
+
 }  // namespace
 
 std::string RegistryPath(const FileSystem& files) {
@@ -97,21 +113,15 @@ std::string RegistryLine(std::int16_t subjectId, std::string_view initials,
   return line;
 }
 
-SubjectCheck ScanRegistry(std::string_view text, std::int16_t subjectId) {
-  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-  SubjectCheck firstBad;
-  int number = 0;
-  while (!text.empty()) {
-    ++number;
-    std::size_t end = text.find_first_of("\r\n");
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(0, end);
-    if (end < text.size()) end += text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
-    text.remove_prefix(end);
 
+SubjectCheck ScanRegistry(std::string_view text, std::int16_t subjectId) {
+  SubjectCheck firstBad;
+  bool registered = false;
+  ForEachLine(text, [&](int number, std::string_view line) {
     const FirstField field = ReadFirstField(line);
     if (field.kind == FirstField::Kind::kNumber && field.value == subjectId) {
-      return CheckOf(SubjectCheck::Result::kRegistered);
+      registered = true;
+      return false;
     }
     if (field.kind == FirstField::Kind::kBad && firstBad.line == 0) {
       firstBad = CheckOf(SubjectCheck::Result::kMalformed);
@@ -119,8 +129,42 @@ SubjectCheck ScanRegistry(std::string_view text, std::int16_t subjectId) {
       firstBad.text = Shown(line);
       firstBad.reason = field.reason;
     }
-  }
+    return true;
+  });
+  if (registered) return CheckOf(SubjectCheck::Result::kRegistered);
   return firstBad.line != 0 ? firstBad : SubjectCheck{};
+}
+
+// After the ID, the fields are told apart by their letters: initials are letters only, the
+// order condition a number; so a hand-edited line with other spacing reads the same.
+RegistryRead ReadRegistry(std::string_view text) {
+  RegistryRead read;
+  ForEachLine(text, [&](int number, std::string_view line) {
+    const FirstField field = ReadFirstField(line);
+    if (field.kind == FirstField::Kind::kBad) {
+      read.problems.push_back("line " + std::to_string(number) + " " + field.reason + ": \"" +
+                              Shown(line) + "\"");
+    }
+    if (field.kind != FirstField::Kind::kNumber) return true;
+    RegistryEntry entry{field.value, {}, {}};
+    std::size_t i = line.find_first_not_of(" \t");
+    i = line.find_first_of(" \t,", i);
+    while (i != std::string_view::npos && i < line.size()) {
+      const std::size_t start = line.find_first_not_of(" \t,", i);
+      if (start == std::string_view::npos) break;
+      i = line.find_first_of(" \t,", start);
+      const std::string_view token = line.substr(start, i == std::string_view::npos ? i : i - start);
+      const FirstField number16 = ReadFirstField(token);
+      if (number16.kind == FirstField::Kind::kNumber) {
+        entry.orderCondition = number16.value;
+      } else if (entry.initials.empty()) {
+        entry.initials = token;
+      }
+    }
+    read.entries.push_back(std::move(entry));
+    return true;
+  });
+  return read;
 }
 
 SubjectCheck IsNewSubject(const FileSystem& files, std::int16_t subjectId) {

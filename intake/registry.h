@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -72,6 +73,20 @@ struct SubjectCheck {
 //     name the ID still answers kRegistered, which is certain.
 // Line length and count are unbounded; the scan is linear in the text.
 SubjectCheck ScanRegistry(std::string_view text, std::int16_t subjectId);
+
+// A registry line read back: what RegistryLine wrote.
+struct RegistryEntry {
+  std::int16_t subjectId = 0;
+  std::string initials;
+  std::optional<std::int16_t> orderCondition;
+};
+struct RegistryRead {
+  std::vector<RegistryEntry> entries;  // in file order; blank lines skipped
+  std::vector<std::string> problems;   // "line N ...": lines whose first field is no ID
+};
+// Reads every line the way ScanRegistry reads its first field; the initials are the first
+// field of letters after the ID, the order condition the last number.
+RegistryRead ReadRegistry(std::string_view text);
 
 // Reads the registry of the current folder and scans it. A missing registry (error 53) means
 // every ID is new; any other error reading it gives kUnreadable, never kNew.

@@ -186,7 +186,7 @@ TEST(TrialCycleTest, SoundIsReadyForTheFeedbackAndForTheCue) {
 // a trial starts: the previous trial's timing line is on disk well before.
 TEST(TrialCycleTest, TheTimingLineIsWrittenInThePauseNotAsTheNextTrialStarts) {
   RunHarness h;
-  const std::string file = "/lab/Res_Data/R-5-timing.txt";
+  const std::string file = "/lab/Res_Data/timing-5.tsv";
   std::string whenShown;
   h.onShowDisplay = [&] {
     whenShown = h.files.files[file];

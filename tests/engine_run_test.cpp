@@ -250,7 +250,10 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
 
   // The program's own timing record: one line per trial, the cue 1000 ms after the clock's
   // start, the feedback at the answer plus the output's latency.
-  const auto timing = Rows(h.files.files["/lab/Res_Data/R-17-timing.txt"]);
+  auto timing = Rows(h.files.files["/lab/Res_Data/timing-17.tsv"]);
+  ASSERT_FALSE(timing.empty());
+  EXPECT_EQ(timing.front().front(), "trialNumber");  // never "#trialNumber", the results header
+  timing.erase(timing.begin());
   ASSERT_EQ(timing.size(), 360U);
   const std::string latency = "4.500";
   for (int t = 1; t <= 360; ++t) {

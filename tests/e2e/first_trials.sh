@@ -84,7 +84,7 @@ for answer in 1 2 1; do
   [[ ${f[11]} == "$answer" ]] || fail "row $trial: subject_res ${f[11]}, expected $answer"
   [[ ${f[12]} =~ ^[0-9]+$ && ${f[12]} -gt 100 && ${f[12]} -lt 2500 ]] || fail "row $trial: RT ${f[12]}"
 done
-[[ $(wc -l <Res_Data/R-12-timing.txt) -ge 3 ]] || fail "the timing record is missing lines"
+[[ $(wc -l <Res_Data/timing-12.tsv) -ge 3 ]] || fail "the timing record is missing lines"
 
 # The same ID again: refused when the focus leaves the box, and nothing is written.
 start_program

@@ -1,0 +1,122 @@
+#include "app/session_record.h"
+
+#include <unistd.h>
+
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cstdlib>
+#include <ctime>
+#include <variant>
+
+#include "intake/registry.h"
+#include "platform/audio/pulse_output.h"
+#include "platform/qt/fonts.h"
+#include "stimulus/auditory_cue.h"
+#include "study/qt/summary_page.h"
+#include "study/summary.h"
+
+#ifndef CUE_VERSION
+#define CUE_VERSION "unknown"
+#endif
+
+namespace cue {
+
+namespace {
+
+std::string Env(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+std::string ResultsFolder(const FileSystem& files) { return ResultsFolderPath(files); }
+
+}  // namespace
+
+void SessionRecord::Launched() {
+  launched_ = true;
+  FileSystem& files = x_.platform.files;
+  info_.programVersion = CUE_VERSION;
+  info_.start = IsoTime(std::time(nullptr));
+  info_.subjectId = x_.state.subjectId;
+  info_.orderCondition = x_.state.orderCondition;
+  info_.pilot = pilot_;
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) == 0) info_.host = host;
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    info_.screenWidthPx = screen->geometry().width() * screen->devicePixelRatio();
+    info_.screenHeightPx = screen->geometry().height() * screen->devicePixelRatio();
+    info_.dpi = screen->logicalDotsPerInch();
+  }
+  info_.screenWidthTwips = x_.platform.windows.ScreenWidthTwips();
+  info_.screenHeightTwips = x_.platform.windows.ScreenHeightTwips();
+  // The refresh rate is left unknown until the screen's presenter can say what it measured;
+  // the toolkit's figure is the mode's nominal rate, not what the screen does.
+  info_.font = QFontInfo(MsSansSerif(18, true)).family().toStdString();
+  info_.soundServer = Env("PULSE_SERVER", "default");
+  info_.soundSink = Env("PULSE_SINK", "default");
+  if (sound_.OutputAvailable()) {
+    info_.soundLatencyMs = static_cast<double>(audio::PulseOptions{}.Lead()) / 1000.0;
+  } else {
+    info_.soundError = sound_.OutputError();
+  }
+  const std::string wave = JoinPath(files.CurrentDirectory(), "wave");
+  std::vector<std::string> sounds = {JoinPath(wave, CORRECT_SOUND), JoinPath(wave, ERROR_SOUND)};
+  for (std::int16_t digit = 1; digit <= 9; ++digit) sounds.push_back(CuePath(files, digit));
+  for (const auto& path : sounds) {
+    if (access(path.c_str(), R_OK) != 0) info_.missingSounds.push_back(path);
+  }
+  Write();
+}
+
+void SessionRecord::Ended() {
+  if (!launched_) return;
+  launched_ = false;
+  const std::int32_t trial = x_.state.trialNumber;
+  info_.trialsAnswered = trial - (x_.display.awaitingResponse ? 1 : 0);
+  info_.end = IsoTime(std::time(nullptr));
+  if (recovered_) {
+    info_.ended = SessionInfo::Ending::kRecovered;
+  } else if (info_.trialsAnswered >= TOTAL_TRIALS) {
+    info_.ended = SessionInfo::Ending::kCompleted;
+  } else {
+    info_.ended = SessionInfo::Ending::kQuit;
+    info_.quitAtTrial = trial;
+  }
+  Write();
+  WriteSummary();
+}
+
+void SessionRecord::Write() {
+  ReplaceFile(SessionFileName(ResultsFolder(x_.platform.files), x_.state.subjectId), SessionJson(info_));
+}
+
+// The summary is drawn from the files on disk, read back as the export reads them, so it
+// shows what the data holds.
+void SessionRecord::WriteSummary() {
+  FileSystem& files = x_.platform.files;
+  const std::string id = std::to_string(x_.state.subjectId);
+  LabFiles lab;
+  lab.folder = files.CurrentDirectory();
+  lab.registry = RegistryLine(x_.state.subjectId, "", x_.state.orderCondition);  // this subject only
+  for (const std::string& name : {"R-" + id + ".txt", "timing-" + id + ".tsv", "session-" + id + ".json"}) {
+    const auto read = files.ReadAll(JoinPath(ResultsFolder(files), name));
+    if (const auto* text = std::get_if<std::string>(&read)) lab.files[std::string(kResultsFolder) + "/" + name] = *text;
+  }
+  Study study;
+  AddLab(study, lab);
+  if (study.sessions.empty()) return;
+  const Session& s = study.sessions.front();
+  Summary summary = Summarise({&s}, "Subject " + id + (pilot_ ? " (pilot)" : ""));
+  summary.about.push_back("order condition " + std::to_string(info_.orderCondition) + ", " + info_.start +
+                          " to " + info_.end + ", " + EndingName(info_.ended) + ", " +
+                          std::to_string(s.rows.size()) + " trials answered");
+  summary.about.push_back("machine " + info_.host + ", program " + info_.programVersion);
+  for (const auto& p : study.problems) {
+    if (p.attention) summary.about.push_back("check: " + p.text);
+  }
+  WriteSummaryPng(summary, QString::fromStdString(SummaryFileName(ResultsFolder(files), x_.state.subjectId)));
+}
+
+}  // namespace cue

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+#include "engine/experiment.h"
+#include "platform/sound.h"
+#include "study/session_file.h"
+
+namespace cue {
+
+// The session file and the summary of one run. Launched() writes the session file as the run
+// starts (subject, order condition, build, machine, screen, font, sound output); Ended()
+// rewrites it with how the session ended and writes the summary page beside the results,
+// for the experimenter after the subject has left. Neither shows anything on the screen, and
+// a failure to write them never stops the run: they describe it, they hold no answer.
+class SessionRecord {
+ public:
+  SessionRecord(Experiment& x, const SoundPlayer& sound, bool pilot)
+      : x_(x), sound_(sound), pilot_(pilot) {}
+
+  void Launched();
+  void Ended();
+  // A run resumed from its journal ends as "recovered": call before Ended().
+  void MarkRecovered() { recovered_ = true; }
+
+ private:
+  void Write();
+  void WriteSummary();
+
+  Experiment& x_;
+  const SoundPlayer& sound_;
+  bool pilot_;
+  bool launched_ = false;
+  bool recovered_ = false;
+  SessionInfo info_;
+};
+
+}  // namespace cue

@@ -1,0 +1,279 @@
+#include "study/session_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <variant>
+
+#include "platform/files.h"
+
+namespace cue {
+
+namespace {
+
+constexpr const char* kEndings[] = {"running", "completed", "quit", "recovered"};
+
+std::string Quoted(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+      out += escape;
+    } else {
+      out += c;  // UTF-8 passes as it is
+    }
+  }
+  return out + '"';
+}
+
+std::string Number(const std::optional<double>& value) {
+  if (!value) return "null";
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, *value).ptr;  // locale-free
+  return std::string(text, end);
+}
+
+// The values a session file holds: flat, so a scalar or a list of texts.
+using Json = std::variant<std::nullptr_t, bool, double, std::string, std::vector<std::string>>;
+
+// A reader for the flat objects this file holds: no nested objects, arrays of texts only.
+class FlatReader {
+ public:
+  explicit FlatReader(std::string_view text) : t_(text) {}
+
+  std::optional<std::map<std::string, Json>> Object() {
+    std::map<std::string, Json> object;
+    if (!Take('{')) return Fail("no object");
+    if (Take('}')) return object;
+    do {
+      auto key = Text();
+      if (!key || !Take(':')) return Fail("a key without a value");
+      auto value = Value();
+      if (!value) return std::nullopt;
+      object[*key] = std::move(*value);
+    } while (Take(','));
+    if (!Take('}')) return Fail("no closing brace");
+    Skip();
+    if (i_ != t_.size()) return Fail("text after the object");
+    return object;
+  }
+  std::string why;
+
+ private:
+  std::nullopt_t Fail(const char* reason) {
+    if (why.empty()) why = std::string(reason) + " at byte " + std::to_string(i_);
+    return std::nullopt;
+  }
+  void Skip() {
+    while (i_ < t_.size() && std::strchr(" \t\r\n", t_[i_]) != nullptr && t_[i_] != '\0') ++i_;
+  }
+  bool Take(char c) {
+    Skip();
+    if (i_ < t_.size() && t_[i_] == c) return ++i_, true;
+    return false;
+  }
+  bool Word(std::string_view word) {
+    Skip();
+    if (t_.substr(i_, word.size()) != word) return false;
+    i_ += word.size();
+    return true;
+  }
+  std::optional<std::string> Text() {
+    if (!Take('"')) return Fail("a text expected");
+    std::string out;
+    while (i_ < t_.size() && t_[i_] != '"') {
+      char c = t_[i_++];
+      if (c == '\\' && i_ < t_.size()) {
+        c = t_[i_++];
+        if (c == 'u' && i_ + 4 <= t_.size()) {  // the writer escapes control bytes only
+          unsigned code = 0;
+          std::from_chars(t_.data() + i_, t_.data() + i_ + 4, code, 16);
+          i_ += 4;
+          c = static_cast<char>(code);
+        } else if (c == 'n') {
+          c = '\n';
+        } else if (c == 't') {
+          c = '\t';
+        }
+      }
+      out += c;
+    }
+    if (!Take('"')) return Fail("an unterminated text");
+    return out;
+  }
+  std::optional<Json> Value() {
+    Skip();
+    if (i_ < t_.size() && t_[i_] == '"') {
+      auto text = Text();
+      if (!text) return std::nullopt;
+      return Json{*text};
+    }
+    if (Take('[')) {
+      std::vector<std::string> list;
+      if (Take(']')) return Json{list};
+      do {
+        auto text = Text();
+        if (!text) return std::nullopt;
+        list.push_back(*text);
+      } while (Take(','));
+      if (!Take(']')) return Fail("no closing bracket");
+      return Json{list};
+    }
+    if (Word("null")) return Json{nullptr};
+    if (Word("true")) return Json{true};
+    if (Word("false")) return Json{false};
+    double number = 0;
+    const auto [end, ec] = std::from_chars(t_.data() + i_, t_.data() + t_.size(), number);
+    if (ec != std::errc()) return Fail("a value expected");
+    i_ = static_cast<std::size_t>(end - t_.data());
+    return Json{number};
+  }
+
+  std::string_view t_;
+  std::size_t i_ = 0;
+};
+
+}  // namespace
+
+const char* EndingName(SessionInfo::Ending ending) { return kEndings[static_cast<int>(ending)]; }
+
+std::string SessionJson(const SessionInfo& s) {
+  const auto whole = [](std::optional<std::int32_t> n) {
+    return n ? Number(static_cast<double>(*n)) : std::string("null");
+  };
+  std::string missing = "[";
+  for (const auto& path : s.missingSounds) missing += (missing.size() > 1 ? ", " : "") + Quoted(path);
+  missing += "]";
+  const std::pair<const char*, std::string> fields[] = {
+      {"program_version", Quoted(s.programVersion)},
+      {"subject_id", whole(s.subjectId)},
+      {"order_condition", whole(s.orderCondition)},
+      {"pilot", s.pilot ? "true" : "false"},
+      {"start", Quoted(s.start)},
+      {"end", s.end.empty() ? "null" : Quoted(s.end)},
+      {"ended", Quoted(EndingName(s.ended))},
+      {"trials_answered", whole(s.trialsAnswered)},
+      {"quit_at_trial", whole(s.quitAtTrial)},
+      {"host", Quoted(s.host)},
+      {"screen_width_px", Number(s.screenWidthPx)},
+      {"screen_height_px", Number(s.screenHeightPx)},
+      {"screen_width_twips", Number(s.screenWidthTwips)},
+      {"screen_height_twips", Number(s.screenHeightTwips)},
+      {"dpi", Number(s.dpi)},
+      {"refresh_hz", Number(s.refreshHz)},
+      {"font", Quoted(s.font)},
+      {"sound_server", Quoted(s.soundServer)},
+      {"sound_sink", Quoted(s.soundSink)},
+      {"sound_latency_ms", Number(s.soundLatencyMs)},
+      {"sound_error", Quoted(s.soundError)},
+      {"missing_sounds", missing},
+  };
+  std::string json = "{\n";
+  for (const auto& [key, value] : fields) {
+    json += std::string(json.size() > 2 ? ",\n" : "") + "  " + Quoted(key) + ": " + value;
+  }
+  return json + "\n}\n";
+}
+
+std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* why) {
+  FlatReader reader(text);
+  const auto object = reader.Object();
+  if (!object) {
+    if (why) *why = reader.why;
+    return std::nullopt;
+  }
+  const auto get = [&](const char* key) -> const Json* {
+    const auto it = object->find(key);
+    return it == object->end() ? nullptr : &it->second;
+  };
+  const auto text_ = [&](const char* key) {
+    const auto* v = get(key);
+    return v && std::holds_alternative<std::string>(*v) ? std::get<std::string>(*v) : std::string();
+  };
+  const auto number = [&](const char* key) -> std::optional<double> {
+    const auto* v = get(key);
+    if (v && std::holds_alternative<double>(*v)) return std::get<double>(*v);
+    return std::nullopt;
+  };
+  SessionInfo s;
+  s.programVersion = text_("program_version");
+  s.subjectId = static_cast<std::int32_t>(number("subject_id").value_or(0));
+  s.orderCondition = static_cast<std::int32_t>(number("order_condition").value_or(0));
+  const auto* pilot = get("pilot");
+  s.pilot = pilot && std::holds_alternative<bool>(*pilot) && std::get<bool>(*pilot);
+  s.start = text_("start");
+  s.end = text_("end");
+  const std::string ended = text_("ended");
+  for (int e = 0; e < 4; ++e) {
+    if (ended == kEndings[e]) s.ended = static_cast<SessionInfo::Ending>(e);
+  }
+  s.trialsAnswered = static_cast<std::int32_t>(number("trials_answered").value_or(0));
+  if (const auto q = number("quit_at_trial")) s.quitAtTrial = static_cast<std::int32_t>(*q);
+  s.host = text_("host");
+  s.screenWidthPx = number("screen_width_px");
+  s.screenHeightPx = number("screen_height_px");
+  s.screenWidthTwips = number("screen_width_twips");
+  s.screenHeightTwips = number("screen_height_twips");
+  s.dpi = number("dpi");
+  s.refreshHz = number("refresh_hz");
+  s.font = text_("font");
+  s.soundServer = text_("sound_server");
+  s.soundSink = text_("sound_sink");
+  s.soundLatencyMs = number("sound_latency_ms");
+  s.soundError = text_("sound_error");
+  if (const auto* m = get("missing_sounds"); m && std::holds_alternative<std::vector<std::string>>(*m)) {
+    s.missingSounds = std::get<std::vector<std::string>>(*m);
+  }
+  return s;
+}
+
+std::string IsoTime(std::time_t when) {
+  std::tm local{};
+  localtime_r(&when, &local);
+  char text[40];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  const long offset = local.tm_gmtoff / 60;  // minutes east of UTC
+  char zone[32];
+  std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', std::labs(offset) / 60,
+                std::labs(offset) % 60);
+  return std::string(text) + zone;
+}
+
+std::string SessionFileName(const std::string& folder, std::int16_t subjectId) {
+  return JoinPath(folder, "session-" + std::to_string(subjectId) + ".json");
+}
+
+std::string SummaryFileName(const std::string& folder, std::int16_t subjectId) {
+  return JoinPath(folder, "summary-" + std::to_string(subjectId) + ".png");
+}
+
+std::optional<std::string> ReplaceFile(const std::string& path, const std::string& text) {
+  const std::string fresh = path + ".new";
+  const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return std::string(std::strerror(errno));
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  const int failure = done < text.size() ? errno : ::fsync(fd) != 0 ? errno : 0;
+  ::close(fd);
+  if (failure == 0 && ::rename(fresh.c_str(), path.c_str()) == 0) return std::nullopt;
+  const std::string why = std::strerror(failure != 0 ? failure : errno);
+  ::unlink(fresh.c_str());
+  return why;
+}
+
+}  // namespace cue

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cue {
+
+// What a lab needs to know about one session beyond the answers: "Res_Data/session-<ID>.json",
+// one flat JSON object in UTF-8 (docs/session-file.md lists its keys). It is written when the
+// run is launched (ended "running") and replaced when the session ends, each time atomically,
+// so a reader finds the old version or the new one, never half of one.
+struct SessionInfo {
+  enum class Ending { kRunning, kCompleted, kQuit, kRecovered };
+
+  std::string programVersion;
+  std::string start;  // ISO 8601 with UTC offset
+  std::string end;    // empty while running
+  Ending ended = Ending::kRunning;
+  std::int32_t trialsAnswered = 0;
+  std::optional<std::int32_t> quitAtTrial;  // kQuit: the trial that was on when it ended
+  std::string host;
+  std::optional<double> screenWidthPx, screenHeightPx, screenWidthTwips, screenHeightTwips;
+  std::optional<double> dpi, refreshHz;
+  std::string font;
+  std::string soundServer, soundSink, soundError;
+  std::optional<double> soundLatencyMs;
+  std::vector<std::string> missingSounds;
+  std::int32_t subjectId = 0;
+  std::int32_t orderCondition = 0;
+  bool pilot = false;
+};
+
+// "running", "completed", "quit", "recovered".
+const char* EndingName(SessionInfo::Ending ending);
+
+std::string SessionJson(const SessionInfo& info);
+// The session read back; nullopt with why set when the text is not such an object.
+std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* why);
+
+// "2026-12-06T15:04:05+01:00": the local time with its offset from UTC.
+std::string IsoTime(std::time_t when);
+
+// Beside the results file in folder (the results folder): "session-<ID>.json" and
+// "summary-<ID>.png"; no "R-*.txt" pattern takes them.
+std::string SessionFileName(const std::string& folder, std::int16_t subjectId);
+std::string SummaryFileName(const std::string& folder, std::int16_t subjectId);
+
+// Replaces the file at path with text: writes path + ".new", flushes it to disk, renames it
+// over path. Returns the system's reason when it fails (the old file then stays as it was).
+std::optional<std::string> ReplaceFile(const std::string& path, const std::string& text);
+
+}  // namespace cue

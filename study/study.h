@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/results_file.h"
+#include "study/session_file.h"
+
+namespace cue {
+
+// A study: the sessions of one or more lab folders (one per machine), read from the files the
+// program wrote there, and what a person should look at before analysing them.
+//
+// A lab folder holds "CurrentSubjects.txt" and "Res_Data" with, per subject, the results
+// "R-<ID>.txt", the timing record "timing-<ID>.tsv" and the session file
+// "session-<ID>.json"; a pilot run keeps the same files in "pilot/" inside it. Files written
+// before the timing and session files existed are read all the same.
+
+inline constexpr int kTrialsPerSession = 360;
+inline constexpr int kTrialsPerBlock = 40;
+
+// Timing columns read by name, so that columns added later are picked up. fieldOnset is the
+// field's onset on the monotonic clock (µs), from which the RT from the onset is answer -
+// fieldOnset; missedFrames counts refreshes missed in the trial.
+inline constexpr const char* kTimingFieldOnset = "fieldOnset";
+inline constexpr const char* kTimingMissedFrames = "missedFrames";
+// How far a cue's onset may lie from its 1000 ms before it counts as late, in ms.
+inline constexpr double kLateCueMs = 2.0;
+
+struct TimingHealth {
+  int trials = 0;         // lines in the timing file
+  int cuesNotPlayed = 0;  // no onset for the cue (the run's last cue may never play)
+  int lateCues = 0;       // onset more than kLateCueMs off 1000 ms after the clock's start
+  std::optional<int> missedFrames;  // when the file has the column
+};
+
+struct Session {
+  std::string lab;  // the lab folder as given
+  std::string resultsFile;
+  bool pilot = false;
+  std::int16_t subjectId = 0;
+  std::string initials;  // from the registry
+  std::optional<std::int16_t> orderCondition;  // from the registry
+  std::optional<SessionInfo> info;
+  std::vector<ResultsRow> rows;
+  std::map<std::int32_t, double> rtFromOnset;  // trial -> ms
+  TimingHealth health;
+};
+
+struct Problem {
+  std::string file;  // the file it concerns, as a path under the lab folder
+  std::string text;
+  bool attention = true;  // false: noted, but nothing for a person to do
+};
+
+struct Study {
+  std::vector<Session> sessions;
+  std::vector<Problem> problems;
+  bool NeedsAttention() const;
+};
+
+// A lab folder's files as texts, names relative to the folder ("Res_Data/R-12.txt").
+struct LabFiles {
+  std::string folder;
+  bool pilot = false;
+  std::optional<std::string> registry;  // none: no "CurrentSubjects.txt"
+  std::map<std::string, std::string> files;
+  std::vector<Problem> unreadable;
+};
+
+// Reads a lab folder from disk: the registry and the results, timing and session files of
+// Res_Data; with pilot, those of its "pilot" folder instead.
+LabFiles ReadLabFolder(const std::string& folder, bool pilot);
+
+// Adds a lab's sessions and checks them: rows malformed, missing, duplicated or out of order,
+// sessions incomplete, registry and files that do not match.
+void AddLab(Study& study, const LabFiles& lab);
+// Checks across labs: a subject ID seen in two of them. Call once all are added.
+void CheckAcrossLabs(Study& study);
+
+// One row per answered trial, RFC 4180 (CR LF, quoted where needed), UTF-8, one header row.
+std::string StudyCsv(const Study& study);
+// The check for a person: one line per problem with its file, then a count.
+std::string CheckText(const Study& study);
+
+// "still", "fixed flicker", "random flicker".
+const char* BlockTypeName(std::int32_t blockType);
+
+}  // namespace cue

@@ -82,6 +82,7 @@ void ReadTiming(Session& session, const std::string& text) {
 void CheckRows(const Session& s, std::vector<Problem>& problems) {
   std::set<std::int32_t> seen;
   std::int32_t last = 0;
+  bool mismatch = false;  // told once per file
   for (const auto& row : s.rows) {
     const std::string where = "line " + std::to_string(row.line) + ": trial " + std::to_string(row.trialNumber);
     if (!seen.insert(row.trialNumber).second) {
@@ -92,7 +93,8 @@ void CheckRows(const Session& s, std::vector<Problem>& problems) {
     if (row.trialNumber < 1 || row.trialNumber > kTrialsPerSession) {
       problems.push_back({s.resultsFile, where + " is outside 1.." + std::to_string(kTrialsPerSession)});
     }
-    if (s.orderCondition && row.orderCondition != *s.orderCondition) {
+    if (s.orderCondition && row.orderCondition != *s.orderCondition && !mismatch) {
+      mismatch = true;
       problems.push_back({s.resultsFile, where + " has order condition " + std::to_string(row.orderCondition) +
                                              ", the registry " + std::to_string(*s.orderCondition)});
     }

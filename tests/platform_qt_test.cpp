@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_scheduler.h"
 #include "support/scheduler_contract.h"
 
@@ -27,6 +28,13 @@ bool RunLoopUntil(const std::function<bool()>& done) {
 }
 
 namespace {
+
+// File and folder names are UTF-8 on the system: a lab folder "run2_Müller" must not show as
+// "run2_MÃ¼ller" in a message.
+TEST(QtDialogsTest, MessagesShowPathsInUtf8AndBreakLinesAtCr) {
+  EXPECT_EQ(MessageText("Cannot write /lab/run2_M\xC3\xBCller/Res_Data/R-3.txt.\rError 70"),
+            QStringLiteral("Cannot write /lab/run2_M\u00FCller/Res_Data/R-3.txt.\nError 70"));
+}
 
 TEST(QtSchedulerTest, AChainOfImmediateCallbacksLetsOtherEventsThrough) {
   QtScheduler scheduler;

@@ -5,13 +5,15 @@
 
 namespace cue {
 
+QString MessageText(const std::string& text) {
+  // A lone CR is the line break of the system's messages; Qt breaks lines on LF.
+  return QString::fromStdString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
 Answer QtDialogs::Show(const Message& message) {
   QMessageBox box(QApplication::activeWindow());
-  // A lone CR is the line break of the system's messages; Qt breaks lines on LF.
-  QString text = QString::fromLatin1(message.text);
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  box.setText(text);
-  box.setWindowTitle(QString::fromLatin1(message.title));
+  box.setText(MessageText(message.text));
+  box.setWindowTitle(MessageText(message.title));
   box.setWindowModality(Qt::ApplicationModal);
   switch (message.icon) {
     case Icon::kNone:

@@ -102,6 +102,7 @@ QImage SummaryPage(const Summary& s) {
   y = DrawTable(p, s, y + 60);
   DrawPlot(p, s, QRect(kMargin + 80, y + 20, kWidth - 2 * kMargin - 80, 620));
   y += 20 + 620 + 90;
+  p.setPen(Qt::black);
   p.setFont(QFont(p.font().family(), 16, QFont::Bold));
   p.drawText(kMargin, y, QStringLiteral("Timing health"));
   p.setFont(QFont(p.font().family(), 13));

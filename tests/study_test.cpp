@@ -1,0 +1,330 @@
+// Reading a study back: files the program wrote in virtual-time runs, exported and checked.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <QColor>
+#include <QImage>
+
+#include "intake/registry.h"
+#include "study/qt/summary_page.h"
+#include "study/study.h"
+#include "study/summary.h"
+#include "support/run_harness.h"
+
+namespace cue {
+namespace {
+
+using testing::RunHarness;
+
+struct Answered {
+  bool present;
+  std::int32_t blockType;
+  float x;
+  int key;
+  int rtMs;
+};
+
+// A run of subject `id` by a scripted subject who stops answering at trial `stopAt`, as the
+// program leaves it in /lab. Records what the subject saw and did.
+struct LabRun {
+  LabRun(std::int16_t id, std::int16_t condition, int stopAt = 361) : h(static_cast<std::uint64_t>(id)) {
+    h.onShowDisplay = [this, stopAt] {
+      const int trial = h.x.state.trialNumber;
+      if (trial >= stopAt) return;
+      const bool present = h.x.state.trialType1 == 1;
+      const int key = (present == (trial % 7 != 3)) ? 'm' : 'n';
+      const int rt = 250 + (trial * 137) % 1400;
+      answers.push_back({present, h.x.state.blockType, h.x.state.targetPositionX, key, rt});
+      h.PressLater(rt, key);
+    };
+    h.onShowRest = [this] { h.PressLater(3000, ' '); };
+    h.Launch(id, condition);
+    h.time.RunUntilIdle();
+  }
+  // The lab folder as the export reads it, with a registry line and a session file.
+  LabFiles Lab(const std::string& folder, double dpi = 96) const {
+    LabFiles lab;
+    lab.folder = folder;
+    const std::int16_t id = h.x.state.subjectId;
+    lab.registry = RegistryLine(id, "AB", h.x.state.orderCondition);
+    for (const auto& [path, text] : h.files.files) {
+      if (path.starts_with("/lab/Res_Data/")) lab.files[path.substr(5)] = text;
+    }
+    SessionInfo info;
+    info.start = "2026-12-06T10:00:00+01:00";
+    info.host = "lab-pc-" + folder;
+    info.dpi = dpi;
+    info.ended = answers.size() == 360 ? SessionInfo::Ending::kCompleted : SessionInfo::Ending::kQuit;
+    info.quitAtTrial = static_cast<std::int32_t>(answers.size()) + 1;
+    lab.files["Res_Data/session-" + std::to_string(id) + ".json"] = SessionJson(info);
+    return lab;
+  }
+  RunHarness h;
+  std::vector<Answered> answers;
+};
+
+std::vector<std::vector<std::string>> CsvRows(const std::string& csv) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(csv);
+  for (std::string line; std::getline(in, line);) {
+    EXPECT_EQ(line.back(), '\r');
+    line.pop_back();
+    std::vector<std::string> fields;
+    std::istringstream cells(line + ",");
+    for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
+    rows.push_back(fields);
+  }
+  return rows;
+}
+
+// Each order condition's run, read back from the files, matches what the subject saw and did.
+TEST(StudyTest, ExportOfRunsMatchesWhatTheSubjectSawAndDid) {
+  for (const std::int16_t condition : {1, 2, 3}) {
+    const LabRun run(static_cast<std::int16_t>(10 + condition), condition);
+    Study study;
+    AddLab(study, run.Lab("a", 144));
+    CheckAcrossLabs(study);
+    EXPECT_FALSE(study.NeedsAttention()) << CheckText(study);
+    const auto rows = CsvRows(StudyCsv(study));
+    ASSERT_EQ(rows.size(), 361U);
+    const std::vector<std::string> header = {
+        "subject_id", "initials", "order_condition", "pilot", "session_start", "machine", "trial",
+        "block", "block_type", "block_type_name", "target_present", "target_digit", "target_position",
+        "target_x_twips", "target_y_twips", "target_x_px", "target_y_px", "answer", "correct", "rt_ms",
+        "rt_onset_ms"};
+    EXPECT_EQ(rows[0], header);
+    const char* names[] = {"", "still", "fixed flicker", "random flicker"};
+    for (std::size_t t = 1; t <= 360; ++t) {
+      const auto& r = rows[t];
+      const Answered& a = run.answers[t - 1];
+      ASSERT_EQ(r.size(), header.size()) << t;
+      EXPECT_EQ(r[0], std::to_string(10 + condition));
+      EXPECT_EQ(r[1], "AB");
+      EXPECT_EQ(r[2], std::to_string(condition));
+      EXPECT_EQ(r[4], "2026-12-06T10:00:00+01:00");
+      EXPECT_EQ(r[5], "lab-pc-a");
+      EXPECT_EQ(r[6], std::to_string(t));
+      EXPECT_EQ(r[7], std::to_string((t - 1) / 40 + 1));
+      EXPECT_EQ(r[8], std::to_string(a.blockType));
+      EXPECT_EQ(r[9], names[a.blockType]);
+      EXPECT_EQ(r[10], a.present ? "1" : "0");
+      EXPECT_EQ(r[13], a.present ? FormatSingle(a.x) : "");
+      EXPECT_EQ(r[15], a.present ? FormatSingle(a.x / 10) : "");  // 144 dpi: 10 twips a pixel
+      EXPECT_EQ(r[17], a.key == 'm' ? "present" : "absent");
+      EXPECT_EQ(r[18], (a.key == 'm') == a.present ? "1" : "0");
+      EXPECT_EQ(r[19], std::to_string(a.rtMs));
+      EXPECT_EQ(r[20], "");  // this timing record has no field onset
+    }
+  }
+}
+
+// A table of damaged studies: each is caught, named with its file, and loses no good row.
+TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
+  static const LabRun full(5, 2);
+  static const LabRun quit(6, 1, 50);
+  const auto replace = [](std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+  };
+  const std::string results = full.Lab("a").files.at("Res_Data/R-5.txt");
+  const std::size_t row3 = results.find("\r\n3\t") + 2, row4 = results.find("\r\n4\t") + 2;
+  const std::string line3 = results.substr(row3, row4 - row3);
+  struct Case {
+    const char* name;
+    std::function<void(LabFiles&)> damage;
+    const char* file;
+    const char* expected;
+    std::size_t rows;  // rows still exported
+  };
+  const Case cases[] = {
+      {"cut off", [&](LabFiles& l) { l.files["Res_Data/R-5.txt"].resize(results.size() - 5); }, "a/Res_Data/R-5.txt",
+       "line 361: cut off (no line end)", 359},
+      {"field lost", [&](LabFiles& l) { l.files["Res_Data/R-5.txt"] = replace(results, line3, line3.substr(2)); },
+       "a/Res_Data/R-5.txt", "line 4: 12 fields instead of 13", 359},
+      {"not a number", [&](LabFiles& l) { l.files["Res_Data/R-5.txt"] = replace(results, "\t\r\n3\t", "x\t\r\n3\t"); },
+       "a/Res_Data/R-5.txt", "line 3: RT is not a number", 359},
+      {"duplicated", [&](LabFiles& l) { l.files["Res_Data/R-5.txt"] = replace(results, line3, line3 + line3); },
+       "a/Res_Data/R-5.txt", "line 5: trial 3 appears twice", 361},
+      {"swapped", [&](LabFiles& l) {
+         const std::string line4 = results.substr(row4, results.find("\r\n5\t") + 2 - row4);
+         l.files["Res_Data/R-5.txt"] = replace(results, line3 + line4, line4 + line3);
+       }, "a/Res_Data/R-5.txt", "line 5: trial 3 comes after trial 4", 360},
+      {"missing", [&](LabFiles& l) { l.files["Res_Data/R-5.txt"] = replace(results, line3, ""); },
+       "a/Res_Data/R-5.txt", "1 trials missing: 3", 359},
+      {"second run", [&](LabFiles& l) { l.files["Res_Data/R-5.txt"] += HeaderLine(ResultsColumns()); },
+       "a/Res_Data/R-5.txt", "2 runs in one file", 360},
+      {"condition", [](LabFiles& l) { l.registry = RegistryLine(5, "AB", 3); }, "a/Res_Data/R-5.txt",
+       "line 2: trial 1 has order condition 2, the registry 3", 360},
+      {"not registered", [](LabFiles& l) { l.registry = RegistryLine(4, "AB", 2); }, "a/Res_Data/R-5.txt",
+       "its ID is not in a/CurrentSubjects.txt", 360},
+      {"no results", [](LabFiles& l) { *l.registry += RegistryLine(8, "CD", 1); }, "a/Res_Data/R-8.txt",
+       "missing, though ID 8 is registered", 360},
+      {"registered twice", [](LabFiles& l) { *l.registry += RegistryLine(5, "ZZ", 2); }, "a/CurrentSubjects.txt",
+       "ID 5 is registered twice", 360},
+      {"bad registry line", [](LabFiles& l) { *l.registry += "AB 12\r\n"; }, "a/CurrentSubjects.txt",
+       "line 2 does not begin with a subject ID: \"AB 12\"", 360},
+      {"broken session", [](LabFiles& l) { l.files["Res_Data/session-5.json"] = "{\"start\": \"2026"; },
+       "a/Res_Data/session-5.json", "cannot be read: an unterminated text", 360},
+      {"quit", [](LabFiles& l) { l = quit.Lab("a"); }, "a/Res_Data/R-6.txt",
+       "incomplete: 49 of 360 trials answered (quit at trial 50)", 49},
+      {"two machines", [](LabFiles&) {}, "a/Res_Data/R-5.txt", "ID 5 seen in 2 lab folders: a, b", 720},
+  };
+  for (const Case& c : cases) {
+    LabFiles lab = full.Lab("a");
+    c.damage(lab);
+    Study study;
+    AddLab(study, lab);
+    if (std::string(c.name) == "two machines") AddLab(study, full.Lab("b"));
+    CheckAcrossLabs(study);
+    EXPECT_TRUE(study.NeedsAttention()) << c.name;
+    const std::string check = CheckText(study);
+    EXPECT_NE(check.find(std::string("CHECK ") + c.file + ": " + c.expected), std::string::npos)
+        << c.name << ":\n" << check;
+    EXPECT_EQ(CsvRows(StudyCsv(study)).size(), c.rows + 1) << c.name;
+  }
+}
+
+// The lab's registry as typed by hand still gives each subject's initials and condition.
+TEST(StudyTest, RegistryLinesReadBack) {
+  const RegistryRead read = ReadRegistry(RegistryLine(12, "AB", 1) + RegistryLine(-3, "", 0) +
+                                         " 7,xyz,2\n\n  40\tQ  3");
+  ASSERT_EQ(read.entries.size(), 4U);
+  EXPECT_TRUE(read.problems.empty());
+  const std::tuple<int, std::string, int> expected[] = {{12, "AB", 1}, {-3, "", 0}, {7, "xyz", 2}, {40, "Q", 3}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(read.entries[i].subjectId, std::get<0>(expected[i]));
+    EXPECT_EQ(read.entries[i].initials, std::get<1>(expected[i]));
+    EXPECT_EQ(read.entries[i].orderCondition, std::get<2>(expected[i]));
+  }
+}
+
+TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
+  SessionInfo info;
+  info.host = "M\xC3\xBCller \"lab\"\\2\n";
+  info.font = "Liberation Sans";
+  info.start = "2026-12-06T10:00:00-03:30";
+  info.ended = SessionInfo::Ending::kQuit;
+  info.quitAtTrial = 41;
+  info.trialsAnswered = 40;
+  info.dpi = 96;
+  info.soundLatencyMs = 4.5;
+  info.missingSounds = {"/lab/wave/3.wav", "/lab/wave/Utopia Error.wav"};
+  info.subjectId = 12;
+  info.orderCondition = 3;
+  info.pilot = true;
+  std::string why;
+  const auto back = ParseSessionJson(SessionJson(info), &why);
+  ASSERT_TRUE(back) << why;
+  EXPECT_EQ(SessionJson(*back), SessionJson(info));
+  EXPECT_EQ(back->host, info.host);
+  EXPECT_EQ(back->ended, SessionInfo::Ending::kQuit);
+  EXPECT_EQ(back->quitAtTrial, 41);
+  EXPECT_EQ(back->missingSounds, info.missingSounds);
+  EXPECT_TRUE(back->pilot);
+  EXPECT_FALSE(back->refreshHz);
+  EXPECT_NE(SessionJson(info).find("\"refresh_hz\": null"), std::string::npos);
+
+  setenv("TZ", "Asia/Kolkata", 1);
+  tzset();
+  EXPECT_EQ(IsoTime(0), "1970-01-01T05:30:00+05:30");
+  setenv("TZ", "America/St_Johns", 1);
+  tzset();
+  EXPECT_EQ(IsoTime(0), "1969-12-31T20:30:00-03:30");
+
+  const auto dir = std::filesystem::temp_directory_path() / ("cue-session-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = SessionFileName(dir.string(), 12);
+  EXPECT_FALSE(ReplaceFile(path, "old"));
+  EXPECT_FALSE(ReplaceFile(path, "new"));
+  std::ifstream in(path);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+  EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+  EXPECT_TRUE(ReplaceFile((dir / "no-folder" / "x.json").string(), "x"));
+  std::filesystem::remove_all(dir);
+}
+
+// The export tool on lab folders on disk; its CSV read back by Python's csv module.
+TEST(StudyTest, ExportToolWritesCsvThatAStandardReaderTakes) {
+  if (std::system("python3 -c 'import csv' 2>/dev/null") != 0) GTEST_SKIP() << "no python3";
+  const auto dir = std::filesystem::temp_directory_path() / ("cue-export-" + std::to_string(getpid()));
+  const LabRun a(21, 1), b(22, 3, 12);
+  for (const auto& [name, run] : {std::pair<std::string, const LabRun*>{"lab M\xC3\xBCller", &a}, {"lab2", &b}}) {
+    LabFiles lab = run->Lab(name);
+    lab.registry = RegistryLine(run->h.x.state.subjectId, "\xC3\x89va", run->h.x.state.orderCondition);
+    std::filesystem::create_directories(dir / name / "Res_Data");
+    std::ofstream(dir / name / "CurrentSubjects.txt", std::ios::binary) << *lab.registry;
+    for (const auto& [file, text] : lab.files) std::ofstream(dir / name / file, std::ios::binary) << text;
+  }
+  const std::string cd = "cd '" + dir.string() + "' && ";
+  const int status = std::system((cd + CUE_EXPORT_TOOL " -o study.csv 'lab M\xC3\xBCller' lab2 2>check.txt").c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);  // lab2's session is incomplete
+  std::ifstream check(dir / "check.txt");
+  const std::string checkText(std::istreambuf_iterator<char>(check), {});
+  EXPECT_NE(checkText.find("CHECK lab2/Res_Data/R-22.txt: incomplete: 11 of 360"), std::string::npos) << checkText;
+  const std::string python =
+      "import csv\n"
+      "rows = list(csv.DictReader(open('study.csv', encoding='utf-8', newline='')))\n"
+      "assert len(rows) == 371, len(rows)\n"
+      "assert rows[0]['initials'] == '\\u00c9va' and rows[0]['machine'] == 'lab-pc-lab M\\u00fcller'\n"
+      "assert [r['trial'] for r in rows[360:]] == [str(t) for t in range(1, 12)]\n"
+      "assert all(len(r) == 21 and None not in r for r in rows)\n";
+  std::ofstream(dir / "read.py") << python;
+  EXPECT_EQ(std::system((cd + "python3 read.py").c_str()), 0);
+  std::filesystem::remove_all(dir);
+}
+
+// The summary page of a quit session: the table's figures, and a page that is drawn (dark text,
+// the RT line in blue, the block bands shaded), saved where the experimenter finds it.
+TEST(StudyTest, SummaryOfASessionIsDrawnWithItsFigures) {
+  static const LabRun run(7, 3, 120);
+  Study study;
+  AddLab(study, run.Lab("a"));
+  const Summary summary = Summarise({&study.sessions.front()}, "Subject 7");
+  ASSERT_EQ(summary.cells.size(), 6U);
+  for (const SummaryCell& cell : summary.cells) {
+    std::vector<int> rts;
+    int answered = 0, correct = 0;
+    for (const Answered& a : run.answers) {
+      if (a.blockType != cell.blockType || a.present != cell.present) continue;
+      ++answered;
+      if ((a.key == 'm') == a.present) ++correct, rts.push_back(a.rtMs);
+    }
+    std::sort(rts.begin(), rts.end());
+    EXPECT_EQ(cell.answered, answered) << cell.blockType << cell.present;
+    EXPECT_EQ(cell.correct, correct);
+    if (!rts.empty()) {
+      EXPECT_EQ(*cell.medianRt, rts.size() % 2 ? rts[rts.size() / 2]
+                                                : (rts[rts.size() / 2 - 1] + rts[rts.size() / 2]) / 2.0);
+    }
+  }
+  std::vector<std::int32_t> blockTypes(9, 0);  // blocks not reached: none
+  for (std::size_t t = 0; t < run.answers.size(); ++t) blockTypes[t / 40] = run.answers[t].blockType;
+  EXPECT_EQ(summary.blockTypes, blockTypes);
+  EXPECT_EQ(summary.health[0], "119 trials in the timing record, 0 cues without an onset, "
+                               "0 cues more than 2 ms off their 1000 ms");
+
+  const QImage page = SummaryPage(summary);
+  int dark = 0, blue = 0, shaded = 0;
+  for (int y = 0; y < page.height(); y += 2) {
+    for (int x = 0; x < page.width(); x += 2) {
+      const QColor c = page.pixelColor(x, y);
+      dark += c.lightness() < 80;
+      blue += c.blue() > 120 && c.red() < 120;
+      shaded += c != Qt::white && c.lightness() > 200;
+    }
+  }
+  EXPECT_GT(dark, 2000);
+  EXPECT_GT(blue, 300);
+  EXPECT_GT(shaded, 20000);
+  const auto png = std::filesystem::temp_directory_path() / "cue-summary-test.png";
+  EXPECT_TRUE(WriteSummaryPng(summary, QString::fromStdString(png.string())));
+  EXPECT_GT(std::filesystem::file_size(png), 10000U);
+}
+
+}  // namespace
+}  // namespace cue

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The real program on a real X server: an experimenter types an ID, initials and an order
 # condition and presses Start; the subject answers the first trials; then a second start with
-# the same ID is refused. Checks the files the program wrote, byte for byte.
+# the same ID is refused; then a pilot run. Checks the files the program wrote, byte for byte,
+# in a folder whose name is not ASCII.
 # Usage: first_trials.sh CUESEARCH MAKE_SOUNDS  (DISPLAY from scripts/test-env)
 set -euo pipefail
 [[ -n ${DISPLAY:-} ]] || { echo "no X server (DISPLAY is not set); run under scripts/test-env"; exit 77; }
 
 program=$1
 make_sounds=$2
-work=$(mktemp -d)
+work=$(mktemp -d "${TMPDIR:-/tmp}/cue-Müller.XXXXXX")
 pid=""
 cleanup() {
   [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
@@ -24,7 +25,7 @@ fail() {
 cd "$work"
 
 start_program() {
-  "$program" >"$work/program.log" 2>&1 &
+  "$program" "$@" >"$work/program.log" 2>&1 &
   pid=$!
   for _ in $(seq 100); do
     wid=$(xdotool search --name '^Greet$' 2>/dev/null | head -n1) && [[ -n $wid ]] && break
@@ -48,9 +49,19 @@ for key in m n m; do
   xdotool key "$key"
   sleep 3.0
 done
-kill "$pid"
-wait "$pid" 2>/dev/null || true
-pid=""
+quit_program() {  # Escape, then "Yes" to the quit question
+  xdotool key Escape
+  for _ in $(seq 50); do
+    box=$(xdotool search --onlyvisible --name '^cuesearch$' 2>/dev/null | head -n1) && [[ -n $box ]] && break
+    sleep 0.1
+  done
+  [[ -n ${box:-} ]] || fail "no quit question"
+  xdotool windowfocus --sync "$box" key Return
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && fail "the program did not end after the quit question"
+  pid=""
+}
+quit_program
 
 # The registry: ID, initials, condition in 14-character print zones, CR LF.
 expected_registry=$(printf ' 12%11sAB%12s 1 \r\n' '' '' | od -c)
@@ -85,6 +96,13 @@ for answer in 1 2 1; do
   [[ ${f[12]} =~ ^[0-9]+$ && ${f[12]} -gt 100 && ${f[12]} -lt 2500 ]] || fail "row $trial: RT ${f[12]}"
 done
 [[ $(wc -l <Res_Data/timing-12.tsv) -ge 3 ]] || fail "the timing record is missing lines"
+# The session file says how the run ended; the summary lies beside it.
+session=$(tr -d '\n ' <Res_Data/session-12.json)
+for field in '"subject_id":12' '"order_condition":1' '"pilot":false' '"ended":"quit"' \
+  '"trials_answered":3' '"quit_at_trial":4' '"screen_width_px":1024' '"dpi":96' '"missing_sounds":[]'; do
+  [[ $session == *"$field"* ]] || fail "session file lacks $field: $session"
+done
+[[ $(head -c 8 Res_Data/summary-12.png | od -An -c | tr -d ' ') == '211PNG\r\n032\n' ]] || fail "no summary"
 
 # The same ID again: refused when the focus leaves the box, and nothing is written.
 start_program
@@ -97,4 +115,24 @@ done
 [[ -n ${box:-} ]] || fail "a registered ID was not refused"
 [[ $(wc -l <CurrentSubjects.txt) -eq 1 ]] || fail "the registry changed"
 [[ $(grep -c '^#' "$results") -eq 1 ]] || fail "a second run started"
-echo "first trials and the refused second start: ok"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+pid=""
+
+# A pilot run with the same ID: its own registry and files under pilot/, nothing in the lab's.
+start_program --pilot
+xdotool type --delay 30 12
+xdotool key Tab
+xdotool type --delay 30 XY
+xdotool key Tab
+xdotool type --delay 30 2
+xdotool key Tab space
+sleep 3.0
+xdotool key m
+sleep 0.5
+quit_program
+[[ $(wc -l <CurrentSubjects.txt) -eq 1 ]] || fail "the pilot run wrote to the lab's registry"
+[[ $(cat pilot/CurrentSubjects.txt) == *XY* && $(wc -l <pilot/Res_Data/R-12.txt) -eq 2 ]] ||
+  fail "the pilot run's files are not in pilot/"
+[[ $(tr -d '\n ' <pilot/Res_Data/session-12.json) == *'"pilot":true'* ]] || fail "pilot not marked"
+echo "first trials, the refused second start and a pilot run: ok"

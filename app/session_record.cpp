@@ -1,5 +1,7 @@
 #include "app/session_record.h"
 
+#include "cue_version.h"
+
 #include <unistd.h>
 
 #include <QFontInfo>
@@ -17,9 +19,6 @@
 #include "study/qt/summary_page.h"
 #include "study/summary.h"
 
-#ifndef CUE_VERSION
-#define CUE_VERSION "unknown"
-#endif
 
 namespace cue {
 

@@ -20,6 +20,11 @@
 
 namespace {
 
+// Qt's note that it has no runtime folder is no concern of the check on standard error.
+void QuietFilter(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (!message.startsWith(QLatin1String("QStandardPaths:"))) qt_message_output(type, context, message);
+}
+
 int Usage() {
   std::cerr << "usage: cuesearch-export [-o FILE] [--pilot] [--summary FILE.png] LAB_FOLDER...\n";
   return 2;
@@ -68,6 +73,7 @@ int main(int argc, char** argv) {
   if (!summaryPath.empty()) {
     // The page is drawn on an image: no display is needed.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietFilter);
     QGuiApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     std::vector<const cue::Session*> sessions;

@@ -70,7 +70,8 @@ void ReadTiming(Session& session, const std::string& text) {
     const auto t = Num(rows[i], trial);
     if (!t) continue;
     ++h.trials;
-    if (!Num(rows[i], cueOnset)) ++h.cuesNotPlayed;
+    // The last trial's cue may never play: the run can end before it is due.
+    if (!Num(rows[i], cueOnset) && i + 1 < rows.size()) ++h.cuesNotPlayed;
     if (const auto d = Num(rows[i], cueDelay); d && std::abs(*d - 1000.0) > kLateCueMs) ++h.lateCues;
     if (const auto m = Num(rows[i], missed); m && h.missedFrames) *h.missedFrames += static_cast<int>(*m);
     const auto a = Num(rows[i], answer), o = Num(rows[i], onset);

@@ -32,7 +32,7 @@ inline constexpr double kLateCueMs = 2.0;
 
 struct TimingHealth {
   int trials = 0;         // lines in the timing file
-  int cuesNotPlayed = 0;  // no onset for the cue (the run's last cue may never play)
+  int cuesNotPlayed = 0;  // no onset for the cue, the run's last trial not counted
   int lateCues = 0;       // onset more than kLateCueMs off 1000 ms after the clock's start
   std::optional<int> missedFrames;  // when the file has the column
 };

@@ -91,6 +91,9 @@ TEST(StudyTest, ExportOfRunsMatchesWhatTheSubjectSawAndDid) {
     AddLab(study, run.Lab("a", 144));
     CheckAcrossLabs(study);
     EXPECT_FALSE(study.NeedsAttention()) << CheckText(study);
+    const TimingHealth& health = study.sessions.front().health;
+    EXPECT_EQ(health.trials, 360);
+    EXPECT_EQ(health.cuesNotPlayed + health.lateCues, 0);  // the last cue, due after the end, not counted
     const auto rows = CsvRows(StudyCsv(study));
     ASSERT_EQ(rows.size(), 361U);
     const std::vector<std::string> header = {
@@ -187,6 +190,41 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
         << c.name << ":\n" << check;
     EXPECT_EQ(CsvRows(StudyCsv(study)).size(), c.rows + 1) << c.name;
   }
+  // Files of an older version (no session file, the timing record under an R- name) are read
+  // as they are: noted, nothing for a person to do, never taken for a subject.
+  LabFiles old = full.Lab("a");
+  old.files.erase("Res_Data/session-5.json");
+  old.files["Res_Data/R-5-timing.txt"] = "#trialNumber\tclockStart\t\r\n1\t100\t\r\n";
+  Study study;
+  AddLab(study, old);
+  EXPECT_FALSE(study.NeedsAttention()) << CheckText(study);
+  EXPECT_EQ(study.sessions.size(), 1U);
+  EXPECT_NE(CheckText(study).find("note  a/Res_Data/session-5.json: missing"), std::string::npos);
+  EXPECT_NE(CheckText(study).find("note  a/Res_Data/R-5-timing.txt: not a file of this program"), std::string::npos);
+}
+
+// The timing record is read by column name: a later version's columns (the field's onset,
+// missed frames) are picked up wherever they stand; a cue off its 1000 ms is late.
+TEST(StudyTest, TimingRecordReadByColumnName) {
+  static const LabRun run(9, 1, 4);
+  LabFiles lab = run.Lab("a");
+  lab.files["Res_Data/timing-9.tsv"] =
+      "trialNumber\tmissedFrames\tclockStart\tcueOnset\tanswer\tfieldOnset\tcueDelayMs\t\r\n"
+      "1\t0\t100\t1000100\t700000\t4100\t1000.000\t\r\n"
+      "2\t2\t100\t-\t800000\t5000\t-\t\r\n"
+      "3\t1\t100\t1002100\t900000\t3500\t1002.001\t\r\n";
+  Study study;
+  AddLab(study, lab);
+  const Session& s = study.sessions.front();
+  EXPECT_EQ(s.health.trials, 3);
+  EXPECT_EQ(s.health.cuesNotPlayed, 1);
+  EXPECT_EQ(s.health.lateCues, 1);
+  EXPECT_EQ(s.health.missedFrames, 3);
+  const auto rows = CsvRows(StudyCsv(study));
+  ASSERT_EQ(rows.size(), 4U);
+  EXPECT_EQ(rows[1][20], "695.9");
+  EXPECT_EQ(rows[2][20], "795");
+  EXPECT_EQ(rows[3][20], "896.5");
 }
 
 // The lab's registry as typed by hand still gives each subject's initials and condition.
@@ -253,7 +291,7 @@ TEST(StudyTest, ExportToolWritesCsvThatAStandardReaderTakes) {
   if (std::system("python3 -c 'import csv' 2>/dev/null") != 0) GTEST_SKIP() << "no python3";
   const auto dir = std::filesystem::temp_directory_path() / ("cue-export-" + std::to_string(getpid()));
   const LabRun a(21, 1), b(22, 3, 12);
-  for (const auto& [name, run] : {std::pair<std::string, const LabRun*>{"lab M\xC3\xBCller", &a}, {"lab2", &b}}) {
+  for (const auto& [name, run] : {std::pair<std::string, const LabRun*>{"lab \"M\xC3\xBCller\", 2", &a}, {"lab2", &b}}) {
     LabFiles lab = run->Lab(name);
     lab.registry = RegistryLine(run->h.x.state.subjectId, "\xC3\x89va", run->h.x.state.orderCondition);
     std::filesystem::create_directories(dir / name / "Res_Data");
@@ -261,7 +299,7 @@ TEST(StudyTest, ExportToolWritesCsvThatAStandardReaderTakes) {
     for (const auto& [file, text] : lab.files) std::ofstream(dir / name / file, std::ios::binary) << text;
   }
   const std::string cd = "cd '" + dir.string() + "' && ";
-  const int status = std::system((cd + CUE_EXPORT_TOOL " -o study.csv 'lab M\xC3\xBCller' lab2 2>check.txt").c_str());
+  const int status = std::system((cd + CUE_EXPORT_TOOL " -o study.csv 'lab \"M\xC3\xBCller\", 2' lab2 2>check.txt").c_str());
   EXPECT_EQ(WEXITSTATUS(status), 1);  // lab2's session is incomplete
   std::ifstream check(dir / "check.txt");
   const std::string checkText(std::istreambuf_iterator<char>(check), {});
@@ -270,7 +308,7 @@ TEST(StudyTest, ExportToolWritesCsvThatAStandardReaderTakes) {
       "import csv\n"
       "rows = list(csv.DictReader(open('study.csv', encoding='utf-8', newline='')))\n"
       "assert len(rows) == 371, len(rows)\n"
-      "assert rows[0]['initials'] == '\\u00c9va' and rows[0]['machine'] == 'lab-pc-lab M\\u00fcller'\n"
+      "assert rows[0]['initials'] == '\\u00c9va' and rows[0]['machine'] == 'lab-pc-lab \"M\\u00fcller\", 2'\n"
       "assert [r['trial'] for r in rows[360:]] == [str(t) for t in range(1, 12)]\n"
       "assert all(len(r) == 21 and None not in r for r in rows)\n";
   std::ofstream(dir / "read.py") << python;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -53,7 +54,9 @@ int main(int argc, char** argv) {
   cue::Study study;
   for (const auto& folder : labs) {
     cue::AddLab(study, cue::ReadLabFolder(folder, false));
-    if (pilot) cue::AddLab(study, cue::ReadLabFolder(folder, true));
+    if (pilot && std::filesystem::is_directory(std::filesystem::path(folder) / "pilot")) {
+      cue::AddLab(study, cue::ReadLabFolder(folder, true));
+    }
   }
   cue::CheckAcrossLabs(study);
 

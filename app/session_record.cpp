@@ -29,8 +29,6 @@ std::string Env(const char* name, const char* fallback) {
   return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-std::string ResultsFolder(const FileSystem& files) { return ResultsFolderPath(files); }
-
 }  // namespace
 
 void SessionRecord::Launched() {
@@ -88,7 +86,7 @@ void SessionRecord::Ended() {
 }
 
 void SessionRecord::Write() {
-  ReplaceFile(SessionFileName(ResultsFolder(x_.platform.files), x_.state.subjectId), SessionJson(info_));
+  ReplaceFile(SessionFileName(ResultsFolderPath(x_.platform.files), x_.state.subjectId), SessionJson(info_));
 }
 
 // The summary is drawn from the files on disk, read back as the export reads them, so it
@@ -100,7 +98,7 @@ void SessionRecord::WriteSummary() {
   lab.folder = files.CurrentDirectory();
   lab.registry = RegistryLine(x_.state.subjectId, "", x_.state.orderCondition);  // this subject only
   for (const std::string& name : {"R-" + id + ".txt", "timing-" + id + ".tsv", "session-" + id + ".json"}) {
-    const auto read = files.ReadAll(JoinPath(ResultsFolder(files), name));
+    const auto read = files.ReadAll(JoinPath(ResultsFolderPath(files), name));
     if (const auto* text = std::get_if<std::string>(&read)) lab.files[std::string(kResultsFolder) + "/" + name] = *text;
   }
   Study study;
@@ -115,7 +113,7 @@ void SessionRecord::WriteSummary() {
   for (const auto& p : study.problems) {
     if (p.attention) summary.about.push_back("check: " + p.text);
   }
-  WriteSummaryPng(summary, QString::fromStdString(SummaryFileName(ResultsFolder(files), x_.state.subjectId)));
+  WriteSummaryPng(summary, QString::fromStdString(SummaryFileName(ResultsFolderPath(files), x_.state.subjectId)));
 }
 
 }  // namespace cue

@@ -75,7 +75,7 @@ class FlatReader {
     return std::nullopt;
   }
   void Skip() {
-    while (i_ < t_.size() && std::strchr(" \t\r\n", t_[i_]) != nullptr && t_[i_] != '\0') ++i_;
+    while (i_ < t_.size() && (t_[i_] == ' ' || t_[i_] == '\t' || t_[i_] == '\r' || t_[i_] == '\n')) ++i_;
   }
   bool Take(char c) {
     Skip();

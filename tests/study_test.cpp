@@ -249,6 +249,10 @@ TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
   info.ended = SessionInfo::Ending::kQuit;
   info.quitAtTrial = 41;
   info.trialsAnswered = 40;
+  info.screenWidthPx = 1920;
+  info.screenHeightPx = 1080;
+  info.screenWidthTwips = 28800;
+  info.screenHeightTwips = 16200;
   info.dpi = 96;
   info.soundLatencyMs = 4.5;
   info.missingSounds = {"/lab/wave/3.wav", "/lab/wave/Utopia Error.wav"};

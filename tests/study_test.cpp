@@ -262,13 +262,10 @@ TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
   std::string why;
   const auto back = ParseSessionJson(SessionJson(info), &why);
   ASSERT_TRUE(back) << why;
-  EXPECT_EQ(SessionJson(*back), SessionJson(info));
+  EXPECT_EQ(SessionJson(*back), SessionJson(info));  // every field read back as written
   EXPECT_EQ(back->host, info.host);
-  EXPECT_EQ(back->ended, SessionInfo::Ending::kQuit);
-  EXPECT_EQ(back->quitAtTrial, 41);
-  EXPECT_EQ(back->missingSounds, info.missingSounds);
-  EXPECT_TRUE(back->pilot);
-  EXPECT_FALSE(back->refreshHz);
+  EXPECT_NE(SessionJson(info).find("\"ended\": \"quit\",\n  \"trials_answered\": 40,\n  \"quit_at_trial\": 41"),
+            std::string::npos);
   EXPECT_NE(SessionJson(info).find("\"refresh_hz\": null"), std::string::npos);
 
   setenv("TZ", "Asia/Kolkata", 1);

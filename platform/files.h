@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace cue {
 
@@ -29,13 +30,24 @@ struct FileError {
 std::string Describe(const FileError& error);
 
 // A file open for appending. Write() collects text; Close() puts it on disk in one write,
-// flushed, and closes the file. A failed Close leaves the file as it was before the write.
+// flushed, and closes the file. A failed Close leaves the file as it was before the write;
+// a successful one means the text has reached the disk (so it must never be written again).
 class AppendFile {
  public:
   virtual ~AppendFile() = default;
   virtual void Write(std::string_view text) = 0;
   virtual std::optional<FileError> Close() = 0;
 };
+
+// An exclusive lock, held until the object is destroyed (or the process ends).
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+// The most any file is read whole: a bigger one is refused, never read (the registry of a
+// lifetime of subjects is well below a megabyte).
+inline constexpr std::size_t kMaxReadBytes = std::size_t{16} << 20;
 
 // Files and folders, built from the process's current folder by the callers.
 class FileSystem {
@@ -47,9 +59,21 @@ class FileSystem {
   // folder or a read-only file is reported now.
   virtual std::variant<std::unique_ptr<AppendFile>, FileError> OpenForAppend(
       const std::string& path) = 0;
+  // Reads a regular file whole. Anything else (a FIFO, a device, a folder) or a file over
+  // kMaxReadBytes is refused with err::kDeviceIo, without blocking and without reading it.
   virtual std::variant<std::string, FileError> ReadAll(const std::string& path) const = 0;
-  // Creates one folder; an existing one gives err::kPathFileAccess.
+  // Creates one folder; an existing one gives err::kPathFileAccess. The new folder's entry
+  // is on disk when this returns, as is a new file's after its first Close.
   virtual std::optional<FileError> MakeDirectory(const std::string& path) = 0;
+  virtual bool Exists(const std::string& path) const = 0;
+  // The names in a folder, "." and ".." left out; none when it cannot be read.
+  virtual std::vector<std::string> List(const std::string& folder) const = 0;
+  virtual std::optional<FileError> Remove(const std::string& path) = 0;
+  // Takes the exclusive lock named by path (created if missing) without waiting, and writes
+  // into it who holds it: "<host> <process id>". A lock held elsewhere, by this machine or
+  // another sharing the folder, gives err::kPermissionDenied, whose description names the
+  // holder. The lock ends with its holder's process, so no lock outlives a crashed run.
+  virtual std::variant<std::unique_ptr<FileLock>, FileError> Lock(const std::string& path) = 0;
   // True when path names an existing folder. Error 75 from MakeDirectory means "already
   // exists" as well as "refused"; this tells them apart.
   virtual bool IsDirectory(const std::string& path) const = 0;
@@ -69,7 +93,15 @@ class DiskFileSystem final : public FileSystem {
   std::variant<std::string, FileError> ReadAll(const std::string& path) const override;
   std::optional<FileError> MakeDirectory(const std::string& path) override;
   bool IsDirectory(const std::string& path) const override;
+  bool Exists(const std::string& path) const override;
+  std::vector<std::string> List(const std::string& folder) const override;
+  std::optional<FileError> Remove(const std::string& path) override;
+  std::variant<std::unique_ptr<FileLock>, FileError> Lock(const std::string& path) override;
 };
+
+// Refuses what must not be read whole: a path that is no regular file (a FIFO, a device, a
+// folder) or one larger than limit bytes. Never blocks.
+std::optional<FileError> CheckReadable(const std::string& path, std::size_t limit);
 
 // Maps an errno value to the platform error number and the system's description of it.
 FileError ErrorFromErrno(int errno_value, const std::string& path);

@@ -51,16 +51,43 @@ class MemoryFileSystem final : public FileSystem {
   }
 
   bool IsDirectory(const std::string& path) const override { return folders.contains(path); }
+  bool Exists(const std::string& path) const override {
+    return folders.contains(path) || files.contains(path);
+  }
+  std::vector<std::string> List(const std::string& folder) const override {
+    std::vector<std::string> names;
+    for (const auto& [path, text] : files) {
+      if (Parent(path) == folder) names.push_back(path.substr(folder.size() + 1));
+    }
+    return names;
+  }
+  std::optional<FileError> Remove(const std::string& path) override {
+    if (files.erase(path) == 0) return FileError{err::kFileNotFound, "No such file or directory", path};
+    return std::nullopt;
+  }
+  // A path in `locked` is held by another run.
+  std::variant<std::unique_ptr<FileLock>, FileError> Lock(const std::string& path) override {
+    if (locked.contains(path)) return FileError{err::kPermissionDenied, "Locked by another run", path};
+    locked.insert(path);
+    return std::unique_ptr<FileLock>(std::make_unique<Held>(locked, path));
+  }
 
   static std::string Parent(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
   std::map<std::string, std::string> files;
   std::set<std::string> folders;
   std::set<std::string> readOnly;  // folders or files that refuse appends
+  std::set<std::string> locked;
   bool diskFull = false;           // every append fails at close
   std::map<std::string, FileError> readErrors, openErrors, closeErrors, makeErrors;
 
  private:
+  struct Held final : FileLock {
+    Held(std::set<std::string>& set, std::string path) : set_(set), path_(std::move(path)) {}
+    ~Held() override { set_.erase(path_); }
+    std::set<std::string>& set_;
+    std::string path_;
+  };
   void Log(const std::string& event) {
     if (log_ != nullptr) log_->push_back(event);
   }

@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include <clocale>
 #include <cstring>
@@ -46,7 +48,11 @@ int main(int argc, char** argv) {
                           QStringLiteral("The pilot folder cannot be used:\n") + QString::fromStdString(why));
     return 1;
   }
-  cue::Program program(QCoreApplication::applicationDirPath().toStdString(), pilot);
+  // Answers that cannot be written into the lab folder are journalled in the user's own data
+  // folder (~/.local/share/cuesearch/journal), which survives a restart, unlike /tmp.
+  QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.cuesearch");
+  cue::Program program((data + QStringLiteral("/journal")).toStdString(), pilot);
   program.Start();
   return QApplication::exec();
 }

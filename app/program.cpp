@@ -1,5 +1,8 @@
 #include "app/program.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 
 namespace cue {
@@ -26,14 +29,16 @@ LaunchTargets WithSession(LaunchTargets targets, SessionRecord& session) {
 
 }  // namespace
 
-Program::Program(const std::string& programFolder, bool pilot)
-    : generator_(Entropy()),
+Program::Program(const std::string& journalFolder, bool pilot)
+    : journalFolder_(journalFolder),
+      generator_(Entropy()),
       experiment_(Services{clock_, scheduler_, dialogs_, files_, sound_, generator_, windows_, ending_},
-                  metrics_, programFolder),
+                  metrics_, journalFolder),
       screens_(experiment_, metrics_),
       greet_(GreetContext{experiment_.state, experiment_.dialogs, files_, windows_, lifecycle_,
                           WithSession(screens_.Targets(), session_)}),
-      session_(experiment_, sound_, pilot) {}
+      session_(experiment_, sound_, pilot),
+      lastChance_([this](int signal) { EndUnasked(signal); }) {}
 
 void Program::Ending::EndProgram() {
   p_.session_.Ended();
@@ -43,7 +48,19 @@ void Program::Ending::EndProgram() {
 // Until the first trial no sound is due: the output idles on its long buffer.
 void Program::Start() {
   sound_.SetLowLatency(false);
+  recovered_ = RecoverJournals(files_, journalFolder_, files_.CurrentDirectory());
+  if (!recovered_.empty()) dialogs_.Show(RecoveryMessage(recovered_));
   greet_.Load();
+}
+
+void Program::EndUnasked(int signal) {
+  if (auto report = experiment_.display.results().LastChance()) {
+    std::string text = report->title + ": " + report->text + "\n";
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    std::fputs(text.c_str(), stderr);
+  }
+  std::fflush(nullptr);
+  if (signal != 0) std::_Exit(128 + signal);
 }
 
 }  // namespace cue

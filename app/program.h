@@ -1,10 +1,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/experiment_screens.h"
 #include "app/session_record.h"
+#include "app/last_chance.h"
 #include "engine/experiment.h"
+#include "engine/journal.h"
 #include "engine/qt/display_form.h"
 #include "intake/qt/greet.h"
 #include "platform/audio/pulse_sound_player.h"
@@ -22,15 +25,26 @@ namespace cue {
 // Start() shows the start-up screen; from there the experimenter's Start launches the run.
 class Program {
  public:
-  // programFolder receives the results that cannot be written where they belong; pilot marks
-  // the session file of a pilot run.
-  Program(const std::string& programFolder, bool pilot);
+  // journalFolder receives the results that cannot be written where they belong (see
+  // Journal); it must lie outside the lab folder and survive a restart of the machine. pilot
+  // marks the session file of a pilot run.
+  Program(const std::string& journalFolder, bool pilot);
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
+  // Writes back what earlier runs in this lab folder left in the journal, tells the
+  // experimenter, then shows the start-up screen.
   void Start();
+  // What Start found in the journal, for the records of the run.
+  const std::vector<RecoveredJournal>& recovered() const { return recovered_; }
 
  private:
+  // A session ending under the program (signal 0: the X connection is gone): the kept rows
+  // go to disk one last time, without a message box, and the process ends.
+  void EndUnasked(int signal);
+
+  std::string journalFolder_;
+  std::vector<RecoveredJournal> recovered_;
   SteadyClock clock_;
   QtScheduler scheduler_;
   QtDialogs dialogs_;
@@ -53,6 +67,7 @@ class Program {
   ExperimentScreens screens_;
   Greet greet_;
   SessionRecord session_;
+  LastChance lastChance_;
 };
 
 }  // namespace cue

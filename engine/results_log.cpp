@@ -1,7 +1,6 @@
 #include "engine/results_log.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <variant>
 
 namespace cue {
@@ -33,6 +32,7 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 void ResultsLog::WriteHeader(const std::string& fileName) {
   fileName_ = fileName;
+  journal_.SetResultsFile(fileName);
   if (auto error = Put(HeaderLine(ResultsColumns()))) Tell(*error);
 }
 
@@ -54,65 +54,78 @@ void ResultsLog::Close() {
 }
 
 std::optional<FileError> ResultsLog::Put(const std::string& line) {
-  kept_.push_back(line);
+  if (!line.empty()) kept_.push_back(line);
+  if (kept_.empty()) return std::nullopt;
+  std::string text = Joined(kept_);
+  // A results file made anew (its folder removed and made again) starts with the header.
+  if (headerOnDisk_ && !files_.Exists(fileName_)) text.insert(0, HeaderLine(ResultsColumns()));
+  std::optional<FileError> error;
   auto opened = OpenForAppend(files_, fileName_);
-  if (auto* error = std::get_if<FileError>(&opened)) return *error;
-  auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
-  file->Write(Joined(kept_));
-  if (auto error = file->Close()) return error;  // the file is as it was; the lines stay kept
-  kept_.clear();
-  toldNumber_.reset();
-  return std::nullopt;
+  if (auto* failed = std::get_if<FileError>(&opened)) {
+    error = *failed;
+  } else {
+    auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
+    file->Write(text);
+    error = file->Close();  // on failure the file is as it was; the lines stay kept
+  }
+  if (!error) {
+    kept_.clear();
+    if (journalled_ > 0) journal_.Clear();
+    journalled_ = 0;
+    journalError_.reset();
+    headerOnDisk_ = true;
+    return std::nullopt;
+  }
+  // Into the journal at once, so that no end of the program can lose them.
+  std::string rows;
+  for (std::size_t i = journalled_; i < kept_.size(); ++i) {
+    if (kept_[i].front() != '#') rows += kept_[i];
+  }
+  journalError_ = rows.empty() ? journalError_ : journal_.Keep(rows);
+  if (!journalError_) journalled_ = kept_.size();
+  return error;
 }
 
 void ResultsLog::Tell(const FileError& error) {
-  if (toldNumber_ == error.number) return;  // already told of this spell of failures
-  toldNumber_ = error.number;
-  dialogs_.Show(Message{
-      "The results file cannot be written:\r" + error.path + "\r" + error.description +
-          " (error " + std::to_string(error.number) + ").\r\rNo answer is lost: " +
-          LineCount(kept_) + " kept in memory will be written as soon as the file can be "
-          "written again. Please check the folder and the disk.",
-      "RESULTS NOT SAVED YET", Buttons::kOk, Icon::kExclamation});
-}
-
-std::string ResultsLog::RescueName() const {
-  return std::filesystem::path(fileName_).stem().string() + "-RESCUED.txt";
+  std::string where = journalError_ ? " in memory only: the journal " + journal_.path() +
+                                          " cannot be written either (" + journalError_->description +
+                                          "). Do not end the program until this is solved."
+                                    : " in memory and on disk in\r" + journal_.path() + ".";
+  Message message{"The results file cannot be written:\r" + error.path + "\r" + error.description +
+                      " (error " + std::to_string(error.number) + ").\r\rNo answer is lost: " +
+                      LineCount(kept_) + " kept" + where +
+                      "\rThey go into the results file as soon as it can be written again. Please "
+                      "check the folder and the disk, then press Enter or click OK.",
+                  "RESULTS NOT SAVED YET", Buttons::kOk, Icon::kExclamation};
+  message.keyProof = true;
+  dialogs_.Show(message);
 }
 
 void ResultsLog::FinalFlush() {
-  if (rowOpen_) Close();
-  if (kept_.empty()) return;
-  const std::string all = Joined(kept_);
-  // Once more into the results file itself.
-  auto opened = OpenForAppend(files_, fileName_);
-  if (auto* file = std::get_if<std::unique_ptr<AppendFile>>(&opened)) {
-    (*file)->Write(all);
-    if (!(*file)->Close()) {
-      kept_.clear();
-      return;
-    }
+  if (auto report = LastChance()) dialogs_.Show(*report);
+}
+
+std::optional<Message> ResultsLog::LastChance() {
+  if (rowOpen_) {
+    rowOpen_ = false;
+    (void)Put(row_);
+  } else {
+    (void)Put("");
   }
-  for (const std::string& folder : {rescueFolder_, std::filesystem::temp_directory_path().string()}) {
-    const std::string rescue = JoinPath(folder, RescueName());
-    auto target = files_.OpenForAppend(rescue);
-    if (auto* file = std::get_if<std::unique_ptr<AppendFile>>(&target)) {
-      (*file)->Write(all);
-      if (!(*file)->Close()) {
-        dialogs_.Show(Message{"The results file " + fileName_ + " could not be written.\r" +
-                                  LineCount(kept_) + " of it were saved instead in\r" + rescue,
-                              "RESULTS RESCUED", Buttons::kOk, Icon::kExclamation});
-        kept_.clear();
-        return;
-      }
-    }
+  if (kept_.empty()) return std::nullopt;
+  if (journalled_ == kept_.size()) {
+    return Message{"The results file " + fileName_ + " could not be written.\r" + LineCount(kept_) +
+                       " of it are saved instead in\r" + journal_.path() +
+                       "\rStart the program again in the same folder to write them into the "
+                       "results file.",
+                   "RESULTS RESCUED", Buttons::kOk, Icon::kExclamation};
   }
   // Nowhere to write: the lines go to the error stream, the last place left to keep them.
   std::fputs(("Unsaved lines of " + fileName_ + ":\n").c_str(), stderr);
   for (const auto& kept : kept_) std::fputs(kept.c_str(), stderr);
-  dialogs_.Show(Message{"The results file " + fileName_ + " could not be written, nor a rescue "
-                        "file. The unsaved lines were printed to the program's error output.",
-                        "RESULTS NOT SAVED", Buttons::kOk, Icon::kExclamation});
+  return Message{"The results file " + fileName_ + " could not be written, nor the journal " +
+                     journal_.path() + ". The unsaved lines were printed to the program's error output.",
+                 "RESULTS NOT SAVED", Buttons::kOk, Icon::kExclamation};
 }
 
 }  // namespace cue

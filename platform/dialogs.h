@@ -16,6 +16,9 @@ struct Message {
   std::string title = kAppTitle;
   Buttons buttons = Buttons::kOk;
   Icon icon = Icon::kNone;
+  // Answered only by a click or by Enter on its button: a subject's keys (space, "m", "n",
+  // Esc) do not close it, so a warning meant for the experimenter stays until read.
+  bool keyProof = false;
 };
 
 // Modal message boxes. Show() returns when the user has answered.

@@ -1,5 +1,9 @@
 #include "intake/greet_logic.h"
 
+#include <variant>
+
+#include "engine/journal.h"
+#include "engine/results_file.h"
 #include "intake/registry.h"
 #include "screens/layout.h"
 
@@ -19,6 +23,21 @@ Message ResultsFolderNotMade(const FileError& error, std::int16_t subjectId) {
   return Message{FileErrorText("The results folder " + error.path + " could not be created.", error,
                                "Subject " + std::to_string(subjectId) +
                                    " is already in the registry. The program ends."),
+                 kAppTitle, Buttons::kOk, Icon::kExclamation};
+}
+
+Message RegistryLocked(const FileError& error) {
+  return Message{FileErrorText("The subject registry is in use: its lock " + error.path +
+                                   " is held by another start of the program.",
+                               error, "Nothing was registered. Press Start again in a moment."),
+                 kAppTitle, Buttons::kOk, Icon::kExclamation};
+}
+
+Message SubjectRunning(const FileError& error, std::int16_t subjectId) {
+  return Message{FileErrorText("Subject " + std::to_string(subjectId) +
+                                   " is being run by another program: its lock " + error.path +
+                                   " is held.",
+                               error, "That run's results file is left untouched. The program ends."),
                  kAppTitle, Buttons::kOk, Icon::kExclamation};
 }
 
@@ -43,23 +62,25 @@ void GreetLogic::Text1_Validate(std::string_view text, bool& cancel) {
     c_.dialogs.Show(EmptySubjectId());
     return;
   }
+  cancel = !CheckNewSubject();
+}
+
+bool GreetLogic::CheckNewSubject() {
   const SubjectCheck check = IsNewSubject(c_.files, c_.state.subjectId);
   switch (check.result) {
     case SubjectCheck::Result::kNew:
-      return;
+      return true;
     case SubjectCheck::Result::kRegistered:
-      cancel = true;
       c_.dialogs.Show(SubjectExists(c_.state.subjectId, c_.files.CurrentDirectory()));
-      return;
+      return false;
     case SubjectCheck::Result::kUnreadable:
-      cancel = true;
       c_.dialogs.Show(UnreadableRegistry(check.error));
-      return;
+      return false;
     case SubjectCheck::Result::kMalformed:
-      cancel = true;
       c_.dialogs.Show(MalformedRegistry(check, RegistryPath(c_.files)));
-      return;
+      return false;
   }
+  return false;
 }
 
 void GreetLogic::Text2_Validate(std::string_view text, bool& cancel) {
@@ -78,6 +99,20 @@ void GreetLogic::RegisterAndLaunch(std::string_view initials, std::string_view o
   if (launched_) return;
   launched_ = true;
   ExperimentState& state = c_.state;
+  // The check that the ID is new and the line that registers it are made under the
+  // registry's lock, so two programs started at once in one lab folder (on one machine or on
+  // two sharing it) cannot both register the same subject. Refused, nothing has changed and
+  // Start can be pressed again.
+  auto registryLock = c_.files.Lock(RegistryLockPath(c_.files));
+  if (auto* error = std::get_if<FileError>(&registryLock)) {
+    launched_ = false;
+    c_.dialogs.Show(RegistryLocked(*error));
+    return;
+  }
+  if (!CheckNewSubject()) {
+    launched_ = false;
+    return;
+  }
   state.orderCondition = ReadNumber16(orderCondition);
   const std::string line = RegistryLine(state.subjectId, initials, state.orderCondition);
   if (auto error = AppendRegistryLine(c_.files, RegistryPath(c_.files), line)) {
@@ -86,6 +121,11 @@ void GreetLogic::RegisterAndLaunch(std::string_view initials, std::string_view o
   if (auto error = MakeFolder(c_.files, ResultsFolderPath(c_.files))) {
     return Stop(ResultsFolderNotMade(*error, state.subjectId));
   }
+  // Held until the program ends: no other run writes this subject's results meanwhile.
+  auto runLock = c_.files.Lock(RunLockPath(ResultsFileName(c_.files, state.subjectId)));
+  if (auto* error = std::get_if<FileError>(&runLock)) return Stop(SubjectRunning(*error, state.subjectId));
+  runLock_ = std::move(std::get<std::unique_ptr<FileLock>>(runLock));
+  std::get<std::unique_ptr<FileLock>>(registryLock).reset();  // others may register now
   ParkCursor(c_.windows);
   Form* const forms[] = {c_.screens.display, c_.screens.rest, c_.screens.blanke};
   LoadAndShowForms(forms);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "engine/experiment_state.h"
@@ -76,6 +77,8 @@ class GreetLogic {
 
  private:
   void Filter(Box box, int& keyAscii);
+  // IsNewSubject for subjectId; anything but "new" is reported. True when new.
+  bool CheckNewSubject();
   // Registers the subject and starts the experiment, in this order: orderCondition from the
   // text; the registry line appended; Res_Data made; the pointer parked; Display, Rest and
   // Blanke loaded and shown; ShowBlankeCross(1000, 1000, 500, Display). A failure to write the
@@ -83,12 +86,14 @@ class GreetLogic {
   // It runs once per run: the launch returns as soon as the first pause is scheduled, so a
   // second press of Start (a double click, a click queued before the experiment screens came
   // up) would register the subject again and start a second chain of trials. Later presses
-  // do nothing.
+  // do nothing. Two runs never share a subject: the check and the line are made again under
+  // the registry's lock, and the run then holds its subject's lock until it ends.
   void RegisterAndLaunch(std::string_view initials, std::string_view orderCondition);
   void Stop(Message report);
 
   GreetContext c_;
   bool launched_ = false;
+  std::unique_ptr<FileLock> runLock_;
 };
 
 }  // namespace cue

@@ -98,6 +98,10 @@ std::string RegistryPath(const FileSystem& files) {
   return JoinPath(files.CurrentDirectory(), kRegistryFile);
 }
 
+std::string RegistryLockPath(const FileSystem& files) {
+  return RegistryPath(files) + ".lock";
+}
+
 std::string ResultsFolderPath(const FileSystem& files) {
   return JoinPath(files.CurrentDirectory(), kResultsFolder);
 }

@@ -28,6 +28,8 @@ inline constexpr const char* kResultsFolder = "Res_Data";
 // Paths built from the current folder of the process.
 std::string RegistryPath(const FileSystem& files);
 std::string ResultsFolderPath(const FileSystem& files);
+// The lock taken while a subject is checked and registered: "CurrentSubjects.txt.lock".
+std::string RegistryLockPath(const FileSystem& files);
 
 // One registry line, CR LF included. Each field after the first starts at the next print
 // zone (column 15, 29, ...) after the field before; a field that fills its zone to the last

@@ -1,5 +1,6 @@
 #include "engine/results_file.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,12 +16,21 @@ const std::string& LineEnd() {
 
 namespace {
 
+// Every conversion goes through to_chars and from_chars, which know no locale: the text has
+// a point as decimal separator whatever locale the user's session sets.
+std::string Chars(double value, std::chars_format format, int precision) {
+  char buffer[64];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, format, precision).ptr;
+  return std::string(buffer, end);
+}
+
 // Significant digits of the shortest text that reads back as the same float.
 int ShortestDigits(float value) {
-  char buffer[32];
   for (int digits = 1; digits < 7; ++digits) {
-    std::snprintf(buffer, sizeof buffer, "%.*e", digits - 1, static_cast<double>(value));
-    if (std::strtof(buffer, nullptr) == value) return digits;
+    const std::string text = Chars(value, std::chars_format::scientific, digits - 1);
+    float back = 0;
+    std::from_chars(text.data(), text.data() + text.size(), back);
+    if (back == value) return digits;
   }
   return 7;
 }
@@ -31,12 +41,12 @@ std::string FormatSingle(float value) {
   if (value == 0) return "0";
   if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value > 0 ? "Inf" : "-Inf");
   const int digits = ShortestDigits(value);
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%.*e", digits - 1, static_cast<double>(value));
-  const int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+  const std::string scientific = Chars(value, std::chars_format::scientific, digits - 1);
+  const std::size_t e = scientific.find('e');
+  const int exponent = std::atoi(scientific.c_str() + e + 1);
   if (exponent >= 7 || exponent < -5) {
     // E notation: mantissa without trailing zeros, then E, sign, two or more digits.
-    std::string text(buffer, std::strchr(buffer, 'e'));
+    std::string text = scientific.substr(0, e);
     if (text.find('.') != std::string::npos) {
       while (text.back() == '0') text.pop_back();
       if (text.back() == '.') text.pop_back();
@@ -46,8 +56,7 @@ std::string FormatSingle(float value) {
     return text + tail;
   }
   const int decimals = digits - 1 - exponent;
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals > 0 ? decimals : 0, static_cast<double>(value));
-  return buffer;
+  return Chars(value, std::chars_format::fixed, decimals > 0 ? decimals : 0);
 }
 
 std::string FieldText(const FieldValue& value) {

@@ -1,6 +1,6 @@
 #include "engine/timing_log.h"
 
-#include <cstdio>
+#include <charconv>
 #include <variant>
 
 #include "engine/results_file.h"
@@ -15,10 +15,11 @@ std::string Micros(const std::optional<std::uint64_t>& value) {
 
 std::string DelayMs(const std::optional<std::uint64_t>& later, const std::optional<std::uint64_t>& earlier) {
   if (!later || !earlier) return "-";
+  // to_chars: a point whatever the user's locale.
   char text[32];
-  std::snprintf(text, sizeof text, "%.3f",
-                (static_cast<double>(*later) - static_cast<double>(*earlier)) / 1000.0);
-  return text;
+  const double ms = (static_cast<double>(*later) - static_cast<double>(*earlier)) / 1000.0;
+  const auto end = std::to_chars(text, text + sizeof text, ms, std::chars_format::fixed, 3).ptr;
+  return std::string(text, end);
 }
 
 std::optional<std::uint64_t> Onset(const SoundPlayer& sound, SoundPlayer::PlayId play) {
@@ -26,17 +27,31 @@ std::optional<std::uint64_t> Onset(const SoundPlayer& sound, SoundPlayer::PlayId
   return sound.OnsetMicros(play);
 }
 
+// The header without the results header's "#": no reader may take one for the other.
+std::string Header() {
+  return HeaderLine({"trialNumber", "clockStart", "cueTick", "cueOnset", "answer",
+                     "feedbackOnset", "cueDelayMs", "feedbackDelayMs"}).substr(1);
+}
+
 }  // namespace
 
 void TimingLog::Open(const std::string& fileName) {
   fileName_ = fileName;
+  unwritten_ = Header();
+  Write();
+}
+
+void TimingLog::Write() {
+  if (unwritten_.empty() || fileName_.empty()) return;
+  std::string text = unwritten_;
+  if (headerOnDisk_ && !files_.Exists(fileName_)) text.insert(0, Header());
   auto opened = files_.OpenForAppend(fileName_);
-  if (auto* file = std::get_if<std::unique_ptr<AppendFile>>(&opened)) {
-    // The header without the results header's "#": no reader may take one for the other.
-    (*file)->Write(HeaderLine({"trialNumber", "clockStart", "cueTick", "cueOnset", "answer",
-                               "feedbackOnset", "cueDelayMs", "feedbackDelayMs"}).substr(1));
-    (*file)->Close();
-  }
+  auto* file = std::get_if<std::unique_ptr<AppendFile>>(&opened);
+  if (file == nullptr) return;
+  (*file)->Write(text);
+  if ((*file)->Close()) return;  // kept for the next try
+  unwritten_.clear();
+  headerOnDisk_ = true;
 }
 
 void TimingLog::TrialStarted(std::int16_t trial, std::uint64_t clockStartMicros) {
@@ -70,16 +85,10 @@ std::string TimingLog::Line(const Trial& t) const {
 }
 
 void TimingLog::Flush() {
-  std::string lines;
   std::size_t done = 0;
-  for (; done < trials_.size() && trials_[done].answer; ++done) lines += Line(trials_[done]);
+  for (; done < trials_.size() && trials_[done].answer; ++done) unwritten_ += Line(trials_[done]);
   trials_.erase(trials_.begin(), trials_.begin() + static_cast<std::ptrdiff_t>(done));
-  if (lines.empty() || fileName_.empty()) return;
-  auto opened = files_.OpenForAppend(fileName_);
-  if (auto* file = std::get_if<std::unique_ptr<AppendFile>>(&opened)) {
-    (*file)->Write(lines);
-    (*file)->Close();
-  }
+  Write();
 }
 
 }  // namespace cue

@@ -25,8 +25,9 @@ namespace cue {
 // when the output has long reported the onsets of its cue and feedback sound and nothing is
 // being timed: the blank screen has given way to the cross, which stays another 500 ms. A
 // line still unwritten then goes with the next trial's start, and the last one when the run
-// ends. Writing is best effort: this file is a record of timing, not of the subject's
-// answers, and a failure to write it never holds up or interrupts the run.
+// ends. Lines that cannot be written are kept, in order, and go out with the next write that
+// succeeds (after the header again if the file had to be made anew); this file is a record
+// of timing, not of the subject's answers, so a failure to write it never interrupts the run.
 // ms from an answer to the writing of its trial's line: its cue is due at most 1000 ms after
 // the answer, and the cross that follows the 1000 ms blank goes at 2000 ms.
 inline constexpr int TIMING_WRITE_DELAY = 1500;
@@ -53,11 +54,15 @@ class TimingLog {
     SoundPlayer::PlayId feedbackPlay = 0;
   };
   std::string Line(const Trial& trial) const;
+  // Appends the unwritten lines; keeps them when they cannot be written.
+  void Write();
 
   FileSystem& files_;
   const SoundPlayer& sound_;
   std::string fileName_;
   std::vector<Trial> trials_;  // answered or running, not yet written
+  std::string unwritten_;      // lines made but not yet on disk
+  bool headerOnDisk_ = false;
 };
 
 }  // namespace cue

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Faults on the real program under a real X server, each checked by the bytes left on disk:
+#  ended    Res_Data moved away mid-run, two answers kept, then kill -TERM; the folder comes
+#           back and the next start writes the kept answers from the journal.
+#  twice    a second program started with the ID of a running one is refused.
+#  fifo     the registry is a FIFO: the ID is refused at once, nothing hangs.
+# Usage: faults.sh CUESEARCH MAKE_SOUNDS  (DISPLAY from scripts/test-env)
+set -euo pipefail
+[[ -n ${DISPLAY:-} ]] || { echo "no X server (DISPLAY is not set); run under scripts/test-env"; exit 77; }
+
+program=$(realpath "$1")
+make_sounds=$(realpath "$2")
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
+  [[ -n ${KEEP:-} ]] && cp "$work/program.log" /tmp/faults-program.log; rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+export XDG_DATA_HOME=$work/data
+"$make_sounds" "$work/lab" >/dev/null
+cd "$work/lab"
+
+# window NAME [PID]: waits for a window of that title of the program (the last one started),
+# prints its id.
+window() {
+  for _ in $(seq 100); do
+    wid=$(xdotool search --onlyvisible --pid "${2:-${pids[-1]}}" --name "^$1\$" 2>/dev/null | tail -n1) && [[ -n $wid ]] && { echo "$wid"; return; }
+    sleep 0.1
+  done
+  fail "no window \"$1\""
+}
+start() {
+  "$program" >>"$work/program.log" 2>&1 &
+  pids+=($!)
+}
+id() {  # ID: typed into the last program's ID box, which it then leaves
+  xdotool windowfocus --sync "$(window Greet)"
+  xdotool type --delay 30 "$1"
+  xdotool key Tab
+}
+enter() {  # ID initials condition
+  id "$1"
+  xdotool type --delay 30 "$2"
+  xdotool key Tab
+  xdotool type --delay 30 "$3"
+  xdotool key Tab space
+}
+rows() { grep -c $'^[0-9]' "$1" || true; }
+
+# ended
+start
+first=${pids[-1]}
+enter 61 AB 1
+sleep 3.0
+xdotool key m; sleep 3.0
+xdotool key n; sleep 3.0
+mv Res_Data Res_Data.away
+xdotool key m
+box=$(window "RESULTS NOT SAVED YET")
+xdotool key space m n Escape  # a subject's keys leave the warning up
+sleep 0.5
+xdotool search --name '^RESULTS NOT SAVED YET$' >/dev/null || fail "a subject's key closed the warning"
+xdotool windowfocus --sync "$box" key Return
+sleep 3.0
+xdotool key n
+window "RESULTS NOT SAVED YET" >/dev/null  # again at the next answer
+kill -TERM "$first"
+wait "$first" 2>/dev/null || true
+journal=$(ls "$XDG_DATA_HOME"/cuesearch/journal/lab-*-R-61.txt) || fail "no journal"
+[[ $(head -n1 "$journal") == "#$PWD/Res_Data/R-61.txt"$'\r' ]] || fail "journal names $(head -n1 "$journal")"
+[[ $(rows "$journal") -eq 2 ]] || fail "journal: $(cat -A "$journal")"
+mv Res_Data.away Res_Data
+start
+window "RESULTS RECOVERED" >/dev/null
+results=Res_Data/R-61.txt
+[[ $(grep -c '^#' $results) -eq 1 && $(rows $results) -eq 4 ]] || fail "results: $(cat -A $results)"
+[[ $(cut -f1 $results | tail -n4 | tr '\n' ' ') == "1 2 3 4 " ]] || fail "order: $(cut -f1 $results)"
+[[ ! -e $journal ]] || fail "the journal is still there"
+kill -9 "${pids[-1]}"
+
+# twice: a second program with the ID of a running one is refused.
+start
+enter 62 AB 1
+sleep 1.0
+start
+id 62
+window ERROR >/dev/null
+[[ $(grep -c '^ 62 ' CurrentSubjects.txt) -eq 1 ]] || fail "registry: $(cat -A CurrentSubjects.txt)"
+kill -9 "${pids[-1]}" "${pids[-2]}"
+
+# fifo
+mkdir fifo && cd fifo && mkfifo CurrentSubjects.txt
+start
+xdotool windowfocus --sync "$(window Greet)"
+xdotool type --delay 30 63
+xdotool key Tab
+window ERROR >/dev/null
+echo "faults: ok"

@@ -1,5 +1,6 @@
 #include "engine/results_log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <variant>
 
@@ -112,7 +113,8 @@ std::optional<Message> ResultsLog::LastChance() {
   } else {
     (void)Put("");
   }
-  if (kept_.empty()) return std::nullopt;
+  const auto rows = std::count_if(kept_.begin(), kept_.end(), [](const std::string& l) { return l.front() != '#'; });
+  if (rows == 0) return std::nullopt;  // a header alone holds no answer
   if (journalled_ == kept_.size()) {
     return Message{"The results file " + fileName_ + " could not be written.\r" + LineCount(kept_) +
                        " of it are saved instead in\r" + journal_.path() +

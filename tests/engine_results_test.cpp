@@ -1,15 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <functional>
 #include <string>
 
 #include "engine/results_file.h"
+#include "engine/journal.h"
 #include "engine/results_log.h"
+#include "engine/timing_log.h"
+#include "support/virtual_time.h"
+#include "support/fake_sound_player.h"
 #include "support/memory_files.h"
 #include "support/scripted.h"
 
 namespace cue {
 namespace {
 
+using testing::FakeSoundPlayer;
 using testing::MemoryFileSystem;
 using testing::ScriptedDialogs;
 
@@ -51,7 +58,9 @@ TEST(ResultsFormatTest, SecondRunAppendsASecondHeader) {
   EXPECT_EQ(files.files[kFile], kHeader + kHeader);
 }
 
-TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigits) {
+// Under the C locale and under one whose decimal separator is a comma: numbers in the
+// files never follow the user's locale.
+TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigitsInAnyLocale) {
   const struct {
     float value;
     const char* text;
@@ -60,7 +69,25 @@ TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigits) {
                {3.14159265F, "3.141593"}, {100000, "100000"}, {12345678, "1.234568E+07"},
                {1e7F, "1E+07"},        {1e-6F, "1E-06"},    {0.0001F, "0.0001"},
                {-0.0F, "0"}};
-  for (const auto& c : cases) EXPECT_EQ(FormatSingle(c.value), c.text) << c.value;
+  for (const char* locale : {"C", "de_DE.UTF-8"}) {
+    if (std::setlocale(LC_ALL, locale) == nullptr) {
+      GTEST_SKIP() << locale << " is not generated on this machine (scripts/install-deps makes it)";
+    }
+    for (const auto& c : cases) EXPECT_EQ(FormatSingle(c.value), c.text) << c.value << " in " << locale;
+    testing::VirtualTime clock;
+    FakeSoundPlayer sound(clock);
+    sound.Open("/lab/wave/1.wav");
+    MemoryFileSystem files;
+    TimingLog timing(files, sound);
+    timing.Open("/lab/t.txt");
+    sound.onsetDelayMicros = 999'994;
+    timing.TrialStarted(1, clock.Micros());
+    timing.CueStarted(0, sound.Play(0));
+    timing.Answered(1, 0);
+    timing.Flush();
+    EXPECT_NE(files.files["/lab/t.txt"].find("\t999.994\t"), std::string::npos) << locale;
+  }
+  std::setlocale(LC_ALL, "C");
 }
 
 TEST(ResultsFormatTest, OnlyTheExactLineEndIsWrittenWithoutATab) {
@@ -82,63 +109,133 @@ class ResultsLogTest : public ::testing::Test {
     log_.Close();
   }
   static std::string RowText(int trial) { return std::to_string(trial) + "\t1\t1\t500\t\r\n"; }
+  std::string Journal() { return files_.files[log_.journalPath()]; }
+  static std::string JournalHead() { return "#" + kFile + "\r\n" + kHeader; }
 
   MemoryFileSystem files_;
   ScriptedDialogs dialogs_;
-  ResultsLog log_{files_, dialogs_, "/prog"};
+  ResultsLog log_{files_, dialogs_, "/prog/journal"};
 };
 
-TEST_F(ResultsLogTest, RowsKeptWhileTheFolderIsMissingAreWrittenInOrderLater) {
-  log_.WriteHeader(kFile);  // Res_Data does not exist yet
-  ASSERT_EQ(dialogs_.shown.size(), 1U);
-  EXPECT_NE(dialogs_.shown[0].text.find(kFile), std::string::npos);
-  EXPECT_NE(dialogs_.shown[0].text.find("No such file or directory"), std::string::npos);
-  Row(1);
-  Row(2);
-  EXPECT_EQ(dialogs_.shown.size(), 1U);  // told once for the spell of failures
-  EXPECT_EQ(log_.KeptLines(), 3U);
-  files_.folders.insert("/lab/Res_Data");
-  Row(3);
-  EXPECT_EQ(files_.files[kFile], kHeader + RowText(1) + RowText(2) + RowText(3));
-  EXPECT_EQ(log_.KeptLines(), 0U);
+// Each fault strikes after the header and row 1, holds for rows 2 and 3, and is gone at row 4.
+TEST_F(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
+  const struct {
+    const char* name;
+    std::function<void(MemoryFileSystem&)> strike, heal;
+    const char* reason;
+    bool fileLost;  // the fault took the file's earlier rows with it
+  } faults[] = {
+      {"folder gone", [](auto& f) { f.folders.erase("/lab/Res_Data"); f.files.erase(kFile); },
+       [](auto& f) { f.folders.insert("/lab/Res_Data"); }, "No such file or directory", true},
+      {"read-only", [](auto& f) { f.readOnly.insert("/lab/Res_Data"); }, [](auto& f) { f.readOnly.clear(); },
+       "Permission denied", false},
+      // The lab's disk is full; the user's own data folder lies on another.
+      {"disk full", [](auto& f) { f.closeErrors[kFile] = {err::kDiskFull, "No space left on device", kFile}; },
+       [](auto& f) { f.closeErrors.clear(); }, "No space left on device", false},
+  };
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(fault.name);
+    MemoryFileSystem files;
+    files.folders.insert("/lab/Res_Data");
+    files.folders.insert("/prog");
+    ScriptedDialogs dialogs;
+    ResultsLog log(files, dialogs, "/prog/journal");
+    const auto row = [&](int trial) {
+      log.Open();
+      log.WriteFields({trial, 1});
+      log.WriteFields({std::string("1"), 500, LineEnd()});
+      log.Close();
+    };
+    log.WriteHeader(kFile);
+    row(1);
+    fault.strike(files);
+    row(2);
+    row(3);
+    ASSERT_EQ(dialogs.shown.size(), 2U);  // at each answer while rows wait
+    const Message& told = dialogs.shown[1];
+    EXPECT_EQ(told.title, "RESULTS NOT SAVED YET");
+    EXPECT_TRUE(told.keyProof);
+    EXPECT_EQ(told.icon, Icon::kExclamation);
+    for (const std::string& part : {kFile, std::string(fault.reason), log.journalPath(), std::string("2 lines")}) {
+      EXPECT_NE(told.text.find(part), std::string::npos) << part << " in " << told.text;
+    }
+    EXPECT_EQ(files.files[log.journalPath()], "#" + kFile + "\r\n" + kHeader + RowText(2) + RowText(3));
+    fault.heal(files);
+    row(4);
+    const std::string before = fault.fileLost ? kHeader : kHeader + RowText(1);
+    EXPECT_EQ(files.files[kFile], before + RowText(2) + RowText(3) + RowText(4));
+    EXPECT_FALSE(files.Exists(log.journalPath()));
+    EXPECT_EQ(dialogs.shown.size(), 2U);
+  }
 }
 
-TEST_F(ResultsLogTest, FullDiskKeepsTheRowAndAChangedReasonIsToldAgain) {
-  files_.folders.insert("/lab/Res_Data");
-  log_.WriteHeader(kFile);
-  files_.diskFull = true;
-  Row(1);
-  ASSERT_EQ(dialogs_.shown.size(), 1U);
-  EXPECT_NE(dialogs_.shown[0].text.find("No space left on device"), std::string::npos);
-  files_.diskFull = false;
-  files_.readOnly.insert("/lab/Res_Data");
-  Row(2);
-  EXPECT_EQ(dialogs_.shown.size(), 2U);
-  files_.readOnly.clear();
-  log_.FinalFlush();
-  EXPECT_EQ(files_.files[kFile], kHeader + RowText(1) + RowText(2));
-}
-
-TEST_F(ResultsLogTest, FinalFlushRescuesWhatTheResultsFileCannotTake) {
+TEST_F(ResultsLogTest, TheLastChanceLeavesKeptRowsInTheJournalAndSaysWhere) {
   files_.folders.insert("/lab/Res_Data");
   log_.WriteHeader(kFile);
   Row(1);
   files_.folders.erase("/lab/Res_Data");
   Row(2);
-  Row(3);
-  log_.FinalFlush();
+  log_.Open();
+  log_.WriteFields({3, 1});
+  log_.WriteFields({std::string("1"), 500, LineEnd()});
+  const auto report = log_.LastChance();  // the row still open is closed and kept too
+  ASSERT_TRUE(report.has_value());
+  EXPECT_EQ(report->title, "RESULTS RESCUED");
+  EXPECT_NE(report->text.find(log_.journalPath()), std::string::npos);
+  EXPECT_EQ(log_.journalPath().rfind("/prog/journal/lab-", 0), 0U);
+  EXPECT_EQ(Journal(), JournalHead() + RowText(2) + RowText(3));
   EXPECT_EQ(files_.files[kFile], kHeader + RowText(1));
-  EXPECT_EQ(files_.files["/prog/R-17-RESCUED.txt"], RowText(2) + RowText(3));
-  EXPECT_EQ(dialogs_.shown.back().title, "RESULTS RESCUED");
-  EXPECT_NE(dialogs_.shown.back().text.find("/prog/R-17-RESCUED.txt"), std::string::npos);
-  EXPECT_EQ(log_.KeptLines(), 0U);
+
+  files_.folders.erase("/prog/journal");
+  files_.folders.erase("/prog");
+  ResultsLog nowhere(files_, dialogs_, "/prog/journal");
+  nowhere.WriteHeader(kFile);
+  EXPECT_FALSE(nowhere.LastChance().has_value());  // no answer yet
+  nowhere.Open();
+  nowhere.WriteFields({std::string("1"), LineEnd()});
+  EXPECT_EQ(nowhere.LastChance()->title, "RESULTS NOT SAVED");
 }
 
-TEST_F(ResultsLogTest, WithNowhereToWriteTheExperimenterIsStillTold) {
-  log_.WriteHeader(kFile);
-  files_.folders.erase("/prog");
-  log_.FinalFlush();
-  EXPECT_EQ(dialogs_.shown.back().title, "RESULTS NOT SAVED");
+TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone) {
+  MemoryFileSystem files;
+  files.folders.insert("/lab/Res_Data");
+  files.folders.insert("/j");
+  const std::string r5 = "/lab/Res_Data/R-5.txt", r6 = "/lab/Res_Data/R-6.txt", r7 = "/lab/Res_Data/R-7.txt";
+  const auto journal = [&](const std::string& results, const std::string& rows) {
+    const std::string path = "/j/" + JournalName(results);
+    files.files[path] = "#" + results + "\r\n" + kHeader + rows;
+    return path;
+  };
+  const std::string row1 = "1\t1\t1\t500\t\r\n", row2 = "2\t1\t1\t500\t\r\n";
+  files.files[r5] = kHeader + row1;  // row 1 reached the file before the program ended
+  const std::string j5 = journal(r5, row1 + row2);
+  const std::string j6 = journal(r6, row1);  // its results file is gone
+  const std::string j7 = journal(r7, row1);  // its subject is running
+  files.locked.insert(RunLockPath(r7));
+  files.files["/j/" + JournalName("/other/Res_Data/R-5.txt")] = "#/other/Res_Data/R-5.txt\r\n" + kHeader + row1;
+
+  const auto found = RecoverJournals(files, "/j", "/lab");
+  EXPECT_EQ(files.files[r5], kHeader + row1 + row2);
+  EXPECT_EQ(files.files[r6], kHeader + row1);
+  EXPECT_FALSE(files.Exists(j5));
+  EXPECT_FALSE(files.Exists(j6));
+  EXPECT_TRUE(files.Exists(j7));
+  EXPECT_FALSE(files.files.contains("/other/Res_Data/R-5.txt"));
+  ASSERT_EQ(found.size(), 2U);
+  EXPECT_TRUE(Recovered(found, r5));
+  EXPECT_FALSE(Recovered(found, r7));
+  const Message message = RecoveryMessage(found);
+  EXPECT_EQ(message.title, "RESULTS RECOVERED");
+  EXPECT_NE(message.text.find("1 answer that"), std::string::npos);
+  EXPECT_NE(message.text.find(r6), std::string::npos);
+
+  files.readOnly.insert("/lab/Res_Data");
+  files.locked.clear();
+  const auto failed = RecoverJournals(files, "/j", "/lab");
+  ASSERT_EQ(failed.size(), 1U);
+  EXPECT_TRUE(failed[0].error.has_value());
+  EXPECT_TRUE(files.Exists(j7));
+  EXPECT_NE(RecoveryMessage(failed).text.find("still cannot be written"), std::string::npos);
 }
 
 }  // namespace

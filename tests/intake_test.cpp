@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,47 @@ TEST(GreetLaunchTest, AFailedStepIsReportedAndEndsTheProgramBeforeTheNext) {
     ASSERT_EQ(d.dialogs.shown.size(), 1U);
     EXPECT_EQ(d.dialogs.shown[0].title, kAppTitle);
     EXPECT_EQ(d.dialogs.shown[0].icon, Icon::kExclamation);
+  }
+}
+
+// Two programs in one lab folder: the check is made again under the registry's lock, and the
+// subject's lock is held for the whole run.
+TEST(GreetLaunchTest, OneRunPerSubject) {
+  const std::string registryLock = kPath + ".lock", runLock = "/lab/Res_Data/R-12.txt.lock";
+  const struct {
+    const char* name;
+    std::string locked;
+    std::string registry;  // at the press of Start
+    EventLog log;
+  } rows[] = {
+      {"registry locked", registryLock, "",
+       {"Message The subject registry is in use: its lock " + registryLock +
+        " is held by another start of the program.\rError 70: Locked by another run.\r"
+        "Nothing was registered. Press Start again in a moment."}},
+      {"registered meanwhile", "", kLine12,
+       {"Message Sorry subject 12 allready exsists.\rLook in /lab/CurrentSubjects to see current subjects."}},
+      {"subject running", runLock, "",
+       {"Append " + kPath, "MakeDirectory /lab/Res_Data",
+        "Message Subject 12 is being run by another program: its lock " + runLock +
+            " is held.\rError 70: Locked by another run.\rThat run's results file is left untouched. "
+            "The program ends.",
+        "EndProgram"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    IntakeDoubles d;
+    if (!row.locked.empty()) d.memory.locked.insert(row.locked);
+    if (!row.registry.empty()) d.memory.files[kPath] = row.registry;
+    GreetLogic logic(d.Context());
+    d.state.subjectId = 12;
+    logic.Command1_Click("AB", "1");
+    EXPECT_EQ(d.log, row.log);
+    if (row.log.back() == "EndProgram") continue;
+    d.memory.locked.clear();
+    d.memory.files.erase(kPath);
+    logic.Command1_Click("AB", "1");  // refused without a change: Start works again
+    EXPECT_EQ(d.memory.files[kPath], kLine12);
+    EXPECT_EQ(d.memory.locked, (std::set<std::string>{runLock}));  // for the whole run
   }
 }
 

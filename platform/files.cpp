@@ -87,8 +87,9 @@ FileError TooLarge(std::size_t limit, const std::string& path) {
 }
 
 std::optional<FileError> CheckStat(const struct stat& info, std::size_t limit, const std::string& path) {
+  if (S_ISDIR(info.st_mode)) return ErrorFromErrno(EISDIR, path);
   if (!S_ISREG(info.st_mode)) {
-    return FileError{err::kDeviceIo, "Not a regular file (a FIFO, a device or a folder), so it is not read", path};
+    return FileError{err::kDeviceIo, "Not a regular file (a FIFO or a device), so it is not read", path};
   }
   if (static_cast<std::uintmax_t>(info.st_size) > limit) return TooLarge(limit, path);
   return std::nullopt;

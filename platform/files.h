@@ -59,8 +59,8 @@ class FileSystem {
   // folder or a read-only file is reported now.
   virtual std::variant<std::unique_ptr<AppendFile>, FileError> OpenForAppend(
       const std::string& path) = 0;
-  // Reads a regular file whole. Anything else (a FIFO, a device, a folder) or a file over
-  // kMaxReadBytes is refused with err::kDeviceIo, without blocking and without reading it.
+  // Reads a regular file whole. A FIFO, a device or a file over kMaxReadBytes is refused with
+  // err::kDeviceIo (a folder with err::kPathFileAccess), without blocking or reading it.
   virtual std::variant<std::string, FileError> ReadAll(const std::string& path) const = 0;
   // Creates one folder; an existing one gives err::kPathFileAccess. The new folder's entry
   // is on disk when this returns, as is a new file's after its first Close.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -192,6 +193,49 @@ TEST_F(DiskFileSystemTest, FullDiskIsReportedAtClose) {
   ASSERT_TRUE(error.has_value());
   EXPECT_EQ(error->number, err::kDiskFull);
   EXPECT_EQ(error->path, "/dev/full");
+}
+
+// Nothing read whole may block or grow without bound: each is refused at once, named.
+TEST_F(DiskFileSystemTest, OnlyRegularFilesOfBoundedSizeAreRead) {
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0644), 0);
+  { std::ofstream(Path("big")) << ""; }
+  std::filesystem::resize_file(Path("big"), kMaxReadBytes + 1);
+  { std::ofstream(Path("edge")) << ""; }
+  std::filesystem::resize_file(Path("edge"), kMaxReadBytes);
+  const struct {
+    std::string path;
+    int number;
+    const char* reason;
+  } rows[] = {{Path("fifo"), err::kDeviceIo, "Not a regular file"},
+              {"/dev/zero", err::kDeviceIo, "Not a regular file"},
+              {Path("big"), err::kDeviceIo, "Larger than 16 MB"},
+              {dir_.string(), err::kPathFileAccess, "directory"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    for (const auto& read : {fs_.ReadAll(row.path), std::variant<std::string, FileError>(
+                                                        *CheckReadable(row.path, kMaxReadBytes))}) {
+      ASSERT_TRUE(std::holds_alternative<FileError>(read));
+      EXPECT_EQ(std::get<FileError>(read).number, row.number);
+      EXPECT_NE(std::get<FileError>(read).description.find(row.reason), std::string::npos);
+      EXPECT_EQ(std::get<FileError>(read).path, row.path);
+    }
+  }
+  EXPECT_EQ(Contents(fs_.ReadAll(Path("edge"))).size(), kMaxReadBytes);
+}
+
+TEST_F(DiskFileSystemTest, ALockIsHeldByOneHolderAtATimeAndNamesIt) {
+  auto first = fs_.Lock(Path("R-1.txt.lock"));
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<FileLock>>(first));
+  auto second = fs_.Lock(Path("R-1.txt.lock"));
+  ASSERT_TRUE(std::holds_alternative<FileError>(second));
+  EXPECT_EQ(std::get<FileError>(second).number, err::kPermissionDenied);
+  char host[256] = {};
+  ::gethostname(host, sizeof host - 1);
+  EXPECT_NE(std::get<FileError>(second).description.find(std::string("machine ") + host +
+                                                          ", process " + std::to_string(::getpid())),
+            std::string::npos);
+  first = FileError{};  // released
+  EXPECT_TRUE(std::holds_alternative<std::unique_ptr<FileLock>>(fs_.Lock(Path("R-1.txt.lock"))));
 }
 
 }  // namespace

@@ -48,6 +48,11 @@ void Program::Ending::EndProgram() {
 // Until the first trial no sound is due: the output idles on its long buffer.
 void Program::Start() {
   sound_.SetLowLatency(false);
+  // Decoded while the experimenter types: the run's Open then finds every sound ready.
+  const std::string wave = JoinPath(files_.CurrentDirectory(), "wave");
+  std::vector<std::string> sounds = {JoinPath(wave, CORRECT_SOUND), JoinPath(wave, ERROR_SOUND)};
+  for (int digit = 1; digit <= 9; ++digit) sounds.push_back(JoinPath(wave, std::to_string(digit) + ".wav"));
+  sound_.Preload(sounds);
   recovered_ = RecoverJournals(files_, journalFolder_, files_.CurrentDirectory());
   if (!recovered_.empty()) dialogs_.Show(RecoveryMessage(recovered_));
   greet_.Load();

@@ -1,6 +1,7 @@
 // The sound player's parts that need no device: decoding and conversion, the voices and
 // their mix, the stream timeline, the lock-free hand-overs, and the placement of plays.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -29,41 +30,83 @@ using namespace cue::testing;  // NOLINT(google-build-using-namespace): the test
 
 // --- Decoding and conversion ---
 
-// Mono is checked through a decoded file below.
-TEST(DecodeTest, ToStereoKeepsTheFirstTwoOfMoreChannels) {
-  EXPECT_EQ(ToStereo({1, 2, 3, 4, 5, 6, 7, 8}, 4), (std::vector<float>{1, 2, 5, 6}));
+TEST(DecodeTest, EveryChannelIsHeardOnItsSideOrOnBoth) {
+  EXPECT_EQ(ToStereo({1, 2}, 1), (std::vector<float>{1, 1, 2, 2}));
+  EXPECT_EQ(ToStereo({1, 2, 3, 4}, 2), (std::vector<float>{1, 2, 3, 4}));
+  // Left, right, centre, back: each side is the mean of its own and the shared channels.
+  EXPECT_EQ(ToStereo({1, 2, 3, 6, 4, 5, 0, 0}, 4), (std::vector<float>{10.0F / 3, 11.0F / 3, 4.0F / 3, 5.0F / 3}));
 }
 
-// A second of a 440 Hz tone in 16 bits: the same on both channels, resampled to 2 * 22050 - 1
-// frames (ending on the file's last frame, not on one invented after it), its pitch kept.
-TEST(DecodeTest, AMonoFileAtAnotherRateComesOutAsStereoAtTheStreamRateWithItsPitch) {
+// A second of a 440 Hz tone in 16 bits at 22050 Hz comes out as a second at 44100 Hz, the
+// same on both channels, its pitch kept. A 30 kHz tone recorded at 96 kHz is above what
+// 44100 Hz can carry: it must vanish, not fold back into a 14.1 kHz whistle.
+TEST(DecodeTest, ResamplingKeepsThePitchAndLeavesNoAlias) {
   ScratchDir dir;
   WriteWav(dir.File("a.wav"), 22050, 1, Tone(22050, 1, 1.0, 440, 0.5F), SF_FORMAT_PCM_16);
+  WriteWav(dir.File("high.wav"), 96000, 1, Tone(96000, 1, 0.5, 30000, 0.5F));
   const auto decoded = DecodeSoundFile(dir.File("a.wav"), 44100);
   ASSERT_TRUE(std::holds_alternative<StereoSamples>(decoded));
   const auto& sound = std::get<StereoSamples>(decoded);
-  ASSERT_EQ(sound.Frames(), 2U * 22050 - 1);
-  for (std::size_t f = 0; f < sound.Frames(); f += 997) {
+  ASSERT_EQ(sound.Frames(), 44100U);
+  for (std::size_t f = 441; f < 44100 - 441; f += 997) {
     const double t = static_cast<double>(f) / 44100;
-    ASSERT_NEAR(sound.data[2 * f], 0.5 * std::sin(2 * std::numbers::pi * 440 * t), 2e-3) << f;
+    ASSERT_NEAR(sound.data[2 * f], 0.5 * std::sin(2 * std::numbers::pi * 440 * t), 5e-3) << f;
     ASSERT_EQ(sound.data[2 * f + 1], sound.data[2 * f]) << f;
   }
+  const auto high = std::get<StereoSamples>(DecodeSoundFile(dir.File("high.wav"), 44100));
+  double energy = 0;
+  for (std::size_t f = 441; f + 441 < high.Frames(); ++f) energy += high.data[2 * f] * high.data[2 * f];
+  EXPECT_LT(std::sqrt(energy / static_cast<double>(high.Frames())), 0.01);
 }
 
-// The system's words where it has them; for a file that is no sound, libsndfile's.
-TEST(DecodeTest, FilesThatCannotBePlayedSayWhyInPlainWords) {
+// A WAV header with the given rate, channels and data size in bytes, then `bytes` zeros.
+void RawWav(const std::string& path, std::uint32_t rate, std::uint16_t channels, std::uint32_t dataBytes,
+            std::size_t bytes) {
+  std::ofstream out(path, std::ios::binary);
+  const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+  const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+  out << "RIFF";
+  u32(36 + dataBytes);
+  out << "WAVEfmt ";
+  u32(16), u16(1), u16(channels), u32(rate), u32(rate * channels * 2), u16(static_cast<std::uint16_t>(channels * 2)), u16(16);
+  out << "data";
+  u32(dataBytes);
+  out << std::string(bytes, '\0');
+}
+
+// Each is refused at once with its reason, nothing allocated for what a header claims; the
+// mixer remembers the refusal instead of reading the file again at every cue.
+TEST(DecodeTest, FilesThatCannotBePlayedAreRefusedAtOnceSayingWhy) {
   ScratchDir dir;
   std::filesystem::create_directory(dir.File("folder.wav"));
   std::ofstream(dir.File("text.wav")) << "not a sound at all, just some words in a file";
-  for (const auto& [name, reason] : {std::pair{"7.wav", "No such file or directory"},
-                                     {"folder.wav", "Is a directory"},
-                                     {"text.wav", ""}}) {
-    const auto decoded = DecodeSoundFile(dir.File(name), 44100);
-    ASSERT_TRUE(std::holds_alternative<SoundError>(decoded)) << name;
-    EXPECT_EQ(std::get<SoundError>(decoded).path, dir.File(name));
+  ASSERT_EQ(::mkfifo(dir.File("fifo.wav").c_str(), 0644), 0);
+  RawWav(dir.File("1hz.wav"), 1, 1, 29000, 29000);
+  RawWav(dir.File("400khz.wav"), 400000, 1, 800, 800);
+  RawWav(dir.File("9ch.wav"), 44100, 9, 1800, 1800);
+  RawWav(dir.File("long.wav"), 8000, 1, 40'000'000, 0);
+  std::filesystem::resize_file(dir.File("long.wav"), 40'000'044);  // 40 MB of 8 kHz: 882 MB at 44.1 kHz
+  const std::pair<std::string, std::string> rows[] = {
+      {dir.File("7.wav"), "No such file or directory"},
+      {dir.File("folder.wav"), "Is a directory"},
+      {dir.File("text.wav"), "ormat"},
+      {dir.File("fifo.wav"), "Not a regular file"},
+      {"/dev/zero", "Not a regular file"},
+      {dir.File("1hz.wav"), "sample rate of 1 Hz is outside 8000 to 192000 Hz"},
+      {dir.File("400khz.wav"), "sample rate of 400000 Hz"},
+      {dir.File("9ch.wav"), "9 channels, not 1 to 8"},
+      {dir.File("long.wav"), "more than 64 MB once decoded"}};
+  VirtualTime clock;
+  SoundMixer mixer(clock, 44100, 0);
+  for (const auto& [path, reason] : rows) {
+    const auto decoded = mixer.Open(path);
+    ASSERT_TRUE(std::holds_alternative<SoundError>(decoded)) << path;
+    EXPECT_EQ(std::get<SoundError>(decoded).path, path);
     const std::string& said = std::get<SoundError>(decoded).reason;
-    EXPECT_TRUE(*reason == '\0' ? !said.empty() : said == reason) << name << ": " << said;
+    EXPECT_NE(said.find(reason), std::string::npos) << path << ": " << said;
   }
+  WriteWav(dir.File("7.wav"), 44100, 1, Tone(44100, 1, 0.1, 440, 0.5F));
+  EXPECT_TRUE(std::holds_alternative<SoundError>(mixer.Open(dir.File("7.wav"))));
 }
 
 // --- Voices ---

@@ -27,6 +27,8 @@ class PulseSoundPlayer final : public SoundPlayer {
   PulseSoundPlayer& operator=(const PulseSoundPlayer&) = delete;
 
   std::variant<SoundId, SoundError> Open(const std::string& path) override;
+  // Decodes these files on worker threads ahead of their Open (see SoundMixer::Preload).
+  void Preload(const std::vector<std::string>& paths) { mixer_.Preload(paths); }
   PlayId Play(SoundId id) override;
   PlayId PlayAt(SoundId id, std::uint64_t atMicros) override;
   void SetLowLatency(bool on) override { output_.SetLowLatency(on); }

@@ -9,12 +9,29 @@ SoundMixer::SoundMixer(const Clock& clock, int rate, std::uint64_t leadMicros)
 
 std::variant<SoundMixer::SoundId, SoundError> SoundMixer::Open(const std::string& path) {
   if (const auto known = idsByPath_.find(path); known != idsByPath_.end()) return known->second;
-  auto decoded = DecodeSoundFile(path, rate_);
-  if (auto* error = std::get_if<SoundError>(&decoded)) return std::move(*error);
+  if (const auto failed = failed_.find(path); failed != failed_.end()) return failed->second;
+  std::variant<StereoSamples, SoundError> decoded;
+  if (auto started = decoding_.find(path); started != decoding_.end()) {
+    decoded = started->second.get();
+    decoding_.erase(started);
+  } else {
+    decoded = DecodeSoundFile(path, rate_);
+  }
+  if (auto* error = std::get_if<SoundError>(&decoded)) {
+    failed_.emplace(path, *error);
+    return std::move(*error);
+  }
   sounds_.push_back(std::make_unique<const StereoSamples>(std::get<StereoSamples>(decoded)));
   const auto id = static_cast<SoundId>(sounds_.size() - 1);
   idsByPath_.emplace(path, id);
   return id;
+}
+
+void SoundMixer::Preload(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (idsByPath_.contains(path) || failed_.contains(path) || decoding_.contains(path)) continue;
+    decoding_.emplace(path, std::async(std::launch::async, DecodeSoundFile, path, rate_));
+  }
 }
 
 SoundMixer::PlayId SoundMixer::Play(SoundId id) { return PlayAt(id, clock_.Micros() + lead_); }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -50,8 +51,12 @@ class SoundMixer final : public FrameSource {
   SoundMixer(const SoundMixer&) = delete;
   SoundMixer& operator=(const SoundMixer&) = delete;
 
-  // As SoundPlayer::Open: decodes once per path, converting to the mixer's rate.
+  // As SoundPlayer::Open: decodes once per path, converting to the mixer's rate. A file that
+  // failed is not read again: its error is kept and given at every later Open.
   std::variant<SoundId, SoundError> Open(const std::string& path);
+  // Starts decoding these files on worker threads, so that the Open of each later finds it
+  // decoded instead of reading and converting it on the caller's (the GUI) thread.
+  void Preload(const std::vector<std::string>& paths);
   // Queues a play of the sound, due lead after now; 0 for an unknown id or a full queue.
   PlayId Play(SoundId id);
   // Queues a play due at atMicros (at the first frame that can still be written, if later).
@@ -87,6 +92,8 @@ class SoundMixer final : public FrameSource {
   // pointers to them.
   std::vector<std::unique_ptr<const StereoSamples>> sounds_;
   std::map<std::string, SoundId> idsByPath_;
+  std::map<std::string, SoundError> failed_;
+  std::map<std::string, std::future<std::variant<StereoSamples, SoundError>>> decoding_;
   PlayId lastPlay_ = 0;
   // Shared.
   SpscQueue<Request, kQueuedPlays> requests_;

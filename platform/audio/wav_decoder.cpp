@@ -1,6 +1,7 @@
 #include "platform/audio/wav_decoder.h"
 
 #include <sndfile.h>
+#include <soxr.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "platform/files.h"
 
 namespace cue::audio {
 namespace {
@@ -31,16 +34,33 @@ std::string SystemReasonIfUnreadable(const std::string& path) {
 
 }  // namespace
 
+// What the header declares, checked before anything is allocated for it.
+std::string CheckHeader(const SF_INFO& info, int rate) {
+  if (info.samplerate < kMinSoundRate || info.samplerate > kMaxSoundRate) {
+    return "its sample rate of " + std::to_string(info.samplerate) + " Hz is outside 8000 to 192000 Hz";
+  }
+  if (info.channels < 1 || info.channels > kMaxSoundChannels) {
+    return "it declares " + std::to_string(info.channels) + " channels, not 1 to 8";
+  }
+  // Both the samples as read and the stereo samples at the output's rate must fit the bound.
+  const double frames = static_cast<double>(info.frames);
+  const double bytes = std::max(frames * info.channels, 2 * frames * rate / info.samplerate) * sizeof(float);
+  if (info.frames < 0 || bytes > static_cast<double>(kMaxDecodedBytes)) {
+    return "it declares " + std::to_string(info.frames) + " frames, more than 64 MB once decoded";
+  }
+  return {};
+}
+
 std::variant<StereoSamples, SoundError> DecodeSoundFile(const std::string& path, int rate) {
+  // Only a regular file is opened: a FIFO or a device would block or never end.
+  if (auto refused = CheckReadable(path, kMaxDecodedBytes)) return SoundError{path, refused->description};
   if (std::string reason = SystemReasonIfUnreadable(path); !reason.empty()) {
     return SoundError{path, reason};
   }
   SF_INFO info{};
   Sndfile file(sf_open(path.c_str(), SFM_READ, &info));
   if (!file) return SoundError{path, sf_strerror(nullptr)};
-  if (info.channels <= 0 || info.samplerate <= 0) {
-    return SoundError{path, "the file declares no channels or no sample rate"};
-  }
+  if (std::string wrong = CheckHeader(info, rate); !wrong.empty()) return SoundError{path, wrong};
   std::vector<float> raw(static_cast<std::size_t>(info.frames) *
                          static_cast<std::size_t>(info.channels));
   const sf_count_t read = sf_readf_float(file.get(), raw.data(), info.frames);
@@ -58,29 +78,35 @@ std::vector<float> ToStereo(const std::vector<float>& interleaved, int channels)
   const std::size_t frames = interleaved.size() / n;
   std::vector<float> stereo(2 * frames);
   for (std::size_t f = 0; f < frames; ++f) {
-    stereo[2 * f] = interleaved[f * n];
-    stereo[2 * f + 1] = interleaved[f * n + (n > 1 ? 1 : 0)];
+    const float* in = &interleaved[f * n];
+    if (n <= 2) {
+      stereo[2 * f] = in[0];
+      stereo[2 * f + 1] = in[n - 1];
+      continue;
+    }
+    float shared = 0;
+    for (std::size_t c = 2; c < n; ++c) shared += in[c];
+    const auto share = static_cast<float>(n - 1);
+    stereo[2 * f] = (in[0] + shared) / share;
+    stereo[2 * f + 1] = (in[1] + shared) / share;
   }
   return stereo;
 }
 
 std::vector<float> ResampleStereo(const std::vector<float>& stereo, int from, int to) {
-  const auto in_frames = static_cast<std::int64_t>(stereo.size() / 2);
-  if (in_frames == 0 || from == to) return stereo;
-  // Input position of output frame j is j * from / to = whole + part / to, kept exact in
-  // integers so that long sounds do not drift.
-  const std::int64_t out_frames = (in_frames - 1) * to / from + 1;
-  std::vector<float> out(static_cast<std::size_t>(2 * out_frames));
-  for (std::int64_t j = 0; j < out_frames; ++j) {
-    const std::int64_t whole = j * from / to;
-    const float t = static_cast<float>(j * from % to) / static_cast<float>(to);
-    const std::int64_t next = std::min(whole + 1, in_frames - 1);
-    for (int c = 0; c < 2; ++c) {
-      const float a = stereo[static_cast<std::size_t>(2 * whole + c)];
-      const float b = stereo[static_cast<std::size_t>(2 * next + c)];
-      out[static_cast<std::size_t>(2 * j + c)] = a + (b - a) * t;
-    }
+  const std::size_t inFrames = stereo.size() / 2;
+  if (inFrames == 0 || from == to) return stereo;
+  const auto outFrames = static_cast<std::size_t>(
+      (static_cast<std::uint64_t>(inFrames) * static_cast<std::uint64_t>(to) + static_cast<std::uint64_t>(from) - 1) /
+      static_cast<std::uint64_t>(from));
+  std::vector<float> out(2 * outFrames);
+  std::size_t done = 0;
+  const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+  if (soxr_oneshot(from, to, 2, stereo.data(), inFrames, nullptr, out.data(), outFrames, &done,
+                   nullptr, &quality, nullptr) != nullptr) {
+    return {};
   }
+  out.resize(2 * done);
   return out;
 }
 

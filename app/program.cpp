@@ -53,9 +53,29 @@ void Program::Start() {
   std::vector<std::string> sounds = {JoinPath(wave, CORRECT_SOUND), JoinPath(wave, ERROR_SOUND)};
   for (int digit = 1; digit <= 9; ++digit) sounds.push_back(JoinPath(wave, std::to_string(digit) + ".wav"));
   sound_.Preload(sounds);
+  soundWorked_ = sound_.OutputAvailable();
+  QObject::connect(&soundWatch_, &QTimer::timeout, [this] { WatchSound(); });
+  soundWatch_.start(500);
   recovered_ = RecoverJournals(files_, journalFolder_, files_.CurrentDirectory());
   if (!recovered_.empty()) dialogs_.Show(RecoveryMessage(recovered_));
   greet_.Load();
+}
+
+void Program::WatchSound() {
+  const bool works = sound_.OutputAvailable();
+  if (works || !soundWorked_) {
+    soundWorked_ = works;
+    return;
+  }
+  soundWorked_ = false;
+  Message message{"The sound output was lost (" + sound_.OutputError() +
+                      ").\rThe rest of the run is silent until the sound server comes back; the "
+                      "program tries to reconnect before each trial. Answers are still recorded, "
+                      "and each trial's sound state is in the timing file (column soundOutput).\r"
+                      "Press Enter or click OK to go on.",
+                  "SOUND LOST: THE RUN IS SILENT", Buttons::kOk, Icon::kExclamation};
+  message.keyProof = true;
+  experiment_.dialogs.Show(message);
 }
 
 void Program::EndUnasked(int signal) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ class Program {
   // A session ending under the program (signal 0: the X connection is gone): the kept rows
   // go to disk one last time, without a message box, and the process ends.
   void EndUnasked(int signal);
+  // Tells the experimenter, once each time, that the sound output was lost during the run.
+  void WatchSound();
 
   std::string journalFolder_;
   std::vector<RecoveredJournal> recovered_;
@@ -68,6 +71,8 @@ class Program {
   Greet greet_;
   SessionRecord session_;
   LastChance lastChance_;
+  QTimer soundWatch_;
+  bool soundWorked_ = false;
 };
 
 }  // namespace cue

@@ -30,7 +30,7 @@ std::optional<std::uint64_t> Onset(const SoundPlayer& sound, SoundPlayer::PlayId
 // The header without the results header's "#": no reader may take one for the other.
 std::string Header() {
   return HeaderLine({"trialNumber", "clockStart", "cueTick", "cueOnset", "answer",
-                     "feedbackOnset", "cueDelayMs", "feedbackDelayMs"}).substr(1);
+                     "feedbackOnset", "cueDelayMs", "feedbackDelayMs", "soundOutput"}).substr(1);
 }
 
 }  // namespace
@@ -56,7 +56,7 @@ void TimingLog::Write() {
 
 void TimingLog::TrialStarted(std::int16_t trial, std::uint64_t clockStartMicros) {
   Flush();
-  trials_.push_back(Trial{trial, clockStartMicros, std::nullopt, 0, std::nullopt, 0});
+  trials_.push_back(Trial{trial, clockStartMicros, std::nullopt, 0, std::nullopt, 0, sound_.OutputAvailable()});
 }
 
 // A cue belongs to the latest trial that has started: its timer is re-armed at every start.
@@ -70,6 +70,7 @@ void TimingLog::Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedbac
   if (trials_.empty()) return;
   trials_.back().answer = answerMicros;
   trials_.back().feedbackPlay = feedback;
+  trials_.back().soundOutput = trials_.back().soundOutput && sound_.OutputAvailable();
 }
 
 std::string TimingLog::Line(const Trial& t) const {
@@ -78,7 +79,8 @@ std::string TimingLog::Line(const Trial& t) const {
   const std::vector<std::string> fields = {std::to_string(t.number),     std::to_string(t.clockStart),
                                            Micros(t.cueTick),            Micros(cueOnset),
                                            Micros(t.answer),             Micros(feedbackOnset),
-                                           DelayMs(cueOnset, t.clockStart), DelayMs(feedbackOnset, t.answer)};
+                                           DelayMs(cueOnset, t.clockStart), DelayMs(feedbackOnset, t.answer),
+                                           t.soundOutput ? "ok" : "lost"};
   std::string line;
   for (const auto& field : fields) line += field + '\t';
   return line + LineEnd();

@@ -19,7 +19,9 @@ namespace cue {
 // Columns: trialNumber; clockStart (the reaction-time clock's start); cueTick (the cue
 // timer's tick); cueOnset (when the cue's first sample was due at the output, as the sound
 // output reports it); answer (the answer key's reading of the clock); feedbackOnset; and
-// cueDelayMs = cueOnset - clockStart, feedbackDelayMs = feedbackOnset - answer, in ms.
+// cueDelayMs = cueOnset - clockStart, feedbackDelayMs = feedbackOnset - answer, in ms;
+// soundOutput: "ok" when the sound output worked from the trial's start to its answer, "lost"
+// when it did not (the trial's sounds were then silent).
 //
 // A trial's line is written TIMING_WRITE_DELAY after its answer (the trial cycle asks for it),
 // when the output has long reported the onsets of its cue and feedback sound and nothing is
@@ -52,6 +54,7 @@ class TimingLog {
     SoundPlayer::PlayId cuePlay = 0;
     std::optional<std::uint64_t> answer;
     SoundPlayer::PlayId feedbackPlay = 0;
+    bool soundOutput = true;  // the output worked from start to answer
   };
   std::string Line(const Trial& trial) const;
   // Appends the unwritten lines; keeps them when they cannot be written.

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <future>
+#include <memory>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,18 +34,29 @@ class PulseSoundPlayer final : public SoundPlayer {
   void Preload(const std::vector<std::string>& paths) { mixer_.Preload(paths); }
   PlayId Play(SoundId id) override;
   PlayId PlayAt(SoundId id, std::uint64_t atMicros) override;
-  void SetLowLatency(bool on) override { output_.SetLowLatency(on); }
+  // Switching on comes at every trial's start: while the output is lost, it also tries to
+  // reconnect (see Reconnect).
+  void SetLowLatency(bool on) override;
   std::optional<std::uint64_t> OnsetMicros(PlayId play) const override;
   bool OutputAvailable() const override;
   std::string OutputError() const override;
 
   const audio::SoundMixer& Mixer() const { return mixer_; }
-  const audio::PulseOutput& Output() const { return output_; }
+  const audio::PulseOutput& Output() const { return *output_; }
 
  private:
+  // A lost output is replaced by a new stream, connected on a worker thread (connecting may
+  // take up to the connection timeout) at most every kRetryMicros, and taken on by the next
+  // call on this thread once it works, at the mixer's rate. Until then plays are silent.
+  void Reconnect();
+  static constexpr std::uint64_t kRetryMicros = 2'000'000;
+
   SteadyClock clock_;
-  audio::PulseOutput output_;
+  audio::PulseOptions options_;
+  std::unique_ptr<audio::PulseOutput> output_;
   audio::SoundMixer mixer_;
+  std::future<std::unique_ptr<audio::PulseOutput>> connecting_;
+  std::uint64_t lastTryMicros_ = 0;
 };
 
 }  // namespace cue

@@ -3,6 +3,8 @@
 #  ended    Res_Data moved away mid-run, two answers kept, then kill -TERM; the folder comes
 #           back and the next start writes the kept answers from the journal.
 #  twice    a second program started with the ID of a running one is refused.
+#  sound    the sound server is killed mid-run and started again: the experimenter is told
+#           once, the run goes on, and the timing file marks the silent trials.
 #  fifo     the registry is a FIFO: the ID is refused at once, nothing hangs.
 # Usage: faults.sh CUESEARCH MAKE_SOUNDS  (DISPLAY from scripts/test-env)
 set -euo pipefail
@@ -92,6 +94,34 @@ id 62
 window ERROR >/dev/null
 [[ $(grep -c '^ 62 ' CurrentSubjects.txt) -eq 1 ]] || fail "registry: $(cat -A CurrentSubjects.txt)"
 kill -9 "${pids[-1]}" "${pids[-2]}"
+
+# sound (the server of scripts/test-env, when there is one)
+if pactl info >/dev/null 2>&1 && [[ -f $XDG_RUNTIME_DIR/pulse/pid ]]; then
+  start
+  enter 64 AB 1
+  sleep 3.0
+  xdotool key m
+  kill "$(cat "$XDG_RUNTIME_DIR/pulse/pid")"
+  box=$(window "SOUND LOST: THE RUN IS SILENT")
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --load=module-null-sink \
+    --load=module-native-protocol-unix --log-target=file:"$work/pulse.log" 2>/dev/null &
+  pids+=($!)
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+  xdotool windowfocus --sync "$box"
+  sleep 0.3
+  xdotool key Return
+  for key in n m n m n; do
+    sleep 3.0
+    xdotool key "$key"
+  done
+  sleep 3.0
+  timing=Res_Data/R-64-timing.txt
+  states=$(cut -f9 $timing | tr -d '\r' | tr '\n' ' ')
+  [[ -n ${KEEP:-} ]] && { import -window root /tmp/sound.png; cat -A Res_Data/R-64.txt $timing > /tmp/sound.txt; }
+  [[ $states == "soundOutput "*lost*ok" " ]] || fail "sound states: $states"
+  [[ $(rows Res_Data/R-64.txt) -eq 6 ]] || fail "results: $(cat -A Res_Data/R-64.txt)"
+  kill -9 "${pids[-2]}"
+fi
 
 # fifo
 mkdir fifo && cd fifo && mkfifo CurrentSubjects.txt

@@ -30,8 +30,9 @@ std::string LabPrefix(const std::string& labFolder) {
 
 // Makes folder and any missing folder above it.
 void MakeFolders(FileSystem& files, const std::string& folder) {
-  if (folder.empty() || files.IsDirectory(folder)) return;
-  MakeFolders(files, std::filesystem::path(folder).parent_path().string());
+  if (files.IsDirectory(folder)) return;
+  const std::string parent = std::filesystem::path(folder).parent_path().string();
+  if (!parent.empty() && parent != folder) MakeFolders(files, parent);
   (void)files.MakeDirectory(folder);
 }
 

@@ -258,13 +258,14 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
   const std::string latency = "4.500";
   for (int t = 1; t <= 360; ++t) {
     const auto& line = timing[static_cast<std::size_t>(t - 1)];
-    ASSERT_EQ(line.size(), 8U);
+    ASSERT_EQ(line.size(), 9U);
     EXPECT_EQ(line[0], std::to_string(t));
     EXPECT_EQ(line[1], std::to_string(h.displayShownAt[static_cast<std::size_t>(t - 1)] * 1000));
     if (static_cast<std::size_t>(t) <= lastCue) {
       EXPECT_EQ(line[6], "1000.000") << t;
     }
     EXPECT_EQ(line[7], latency) << t;
+    EXPECT_EQ(line[8], "ok") << t;
   }
   if (lastCue == 359) {
     EXPECT_EQ(timing.back()[3], "-");  // the last cue never played

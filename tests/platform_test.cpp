@@ -22,16 +22,11 @@ namespace {
 using testing::ScriptedDialogs;
 using testing::VirtualTime;
 
-TEST(ClockTest, MillisecondCounterWrapsAtTwoToTheThirtyTwo) {
-  VirtualTime time((0x1'0000'0000ULL + 5) * 1000 + 999);
-  EXPECT_EQ(timeGetTime(time), 5U);
-  VirtualTime beforeWrap(0xFFFF'FFFFULL * 1000);
-  EXPECT_EQ(timeGetTime(beforeWrap), 0xFFFF'FFFFU);
-}
-
-TEST(ClockTest, TickCountIsSignedThirtyTwoBit) {
-  VirtualTime time(0x8000'0000ULL * 1000);
-  EXPECT_EQ(GetTickCount(time), INT32_MIN);
+// The millisecond counter wraps at 2^32; the tick count is its signed 32-bit reading.
+TEST(ClockTest, ThirtyTwoBitCounters) {
+  EXPECT_EQ(timeGetTime(VirtualTime((0x1'0000'0000ULL + 5) * 1000 + 999)), 5U);
+  EXPECT_EQ(timeGetTime(VirtualTime(0xFFFF'FFFFULL * 1000)), 0xFFFF'FFFFU);
+  EXPECT_EQ(GetTickCount(VirtualTime(0x8000'0000ULL * 1000)), INT32_MIN);
 }
 
 TEST(TimerTest, RearmingRestartsTheCountWithTheNewCallback) {
@@ -164,35 +159,30 @@ TEST_F(DiskFileSystemTest, AppendCreatesThenAppendsByteForByte) {
   EXPECT_EQ(Contents(fs_.ReadAll(Path("r.txt"))), "one\t\r\ntwo\t\r\n");
 }
 
+// Each failure carries the platform's number, the system's reason and the path; a full disk
+// shows at Close.
 TEST_F(DiskFileSystemTest, ErrorsCarryThePlatformNumberAndTheSystemsReason) {
-  auto missingFolder = fs_.OpenForAppend(Path("gone/r.txt"));
-  ASSERT_TRUE(std::holds_alternative<FileError>(missingFolder));
-  EXPECT_EQ(std::get<FileError>(missingFolder).number, err::kPathNotFound);
-  EXPECT_FALSE(std::get<FileError>(missingFolder).description.empty());
-
-  auto missingFile = fs_.ReadAll(Path("nothing.txt"));
-  ASSERT_TRUE(std::holds_alternative<FileError>(missingFile));
-  EXPECT_EQ(std::get<FileError>(missingFile).number, err::kFileNotFound);
-
-  auto folderAsFile = fs_.OpenForAppend(dir_.string());
-  ASSERT_TRUE(std::holds_alternative<FileError>(folderAsFile));
-  EXPECT_EQ(std::get<FileError>(folderAsFile).number, err::kPathFileAccess);
-
   ASSERT_FALSE(fs_.MakeDirectory(Path("Res_Data")).has_value());
-  auto again = fs_.MakeDirectory(Path("Res_Data"));
-  ASSERT_TRUE(again.has_value());
-  EXPECT_EQ(again->number, err::kPathFileAccess);
-}
-
-TEST_F(DiskFileSystemTest, FullDiskIsReportedAtClose) {
-  auto opened = fs_.OpenForAppend("/dev/full");
-  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<AppendFile>>(opened));
-  auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
-  file->Write("row\t\r\n");
-  auto error = file->Close();
-  ASSERT_TRUE(error.has_value());
-  EXPECT_EQ(error->number, err::kDiskFull);
-  EXPECT_EQ(error->path, "/dev/full");
+  auto full = fs_.OpenForAppend("/dev/full");
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<AppendFile>>(full));
+  std::get<std::unique_ptr<AppendFile>>(full)->Write("row\t\r\n");
+  const struct {
+    std::optional<FileError> error;
+    int number;
+    std::string path;
+  } rows[] = {
+      {std::get<FileError>(fs_.OpenForAppend(Path("gone/r.txt"))), err::kPathNotFound, Path("gone/r.txt")},
+      {std::get<FileError>(fs_.ReadAll(Path("nothing.txt"))), err::kFileNotFound, Path("nothing.txt")},
+      {std::get<FileError>(fs_.OpenForAppend(dir_.string())), err::kPathFileAccess, dir_.string()},
+      {fs_.MakeDirectory(Path("Res_Data")), err::kPathFileAccess, Path("Res_Data")},
+      {std::get<std::unique_ptr<AppendFile>>(full)->Close(), err::kDiskFull, "/dev/full"},
+  };
+  for (const auto& row : rows) {
+    ASSERT_TRUE(row.error.has_value()) << row.path;
+    EXPECT_EQ(row.error->number, row.number) << row.path;
+    EXPECT_EQ(row.error->path, row.path);
+    EXPECT_FALSE(row.error->description.empty());
+  }
 }
 
 // Nothing read whole may block or grow without bound: each is refused at once, named.

@@ -131,7 +131,7 @@ if pulse; then
     xdotool key "$key"
   done
   sleep 3.0
-  timing=Res_Data/R-64-timing.txt
+  timing=Res_Data/timing-64.tsv
   states=$(cut -f9 $timing | tr -d '\r' | tr '\n' ' ')
   [[ $states == "soundOutput "*lost*ok" " ]] || fail "sound states: $states"
   [[ $(rows Res_Data/R-64.txt) -eq 6 ]] || fail "results: $(cat -A Res_Data/R-64.txt)"

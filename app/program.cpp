@@ -57,6 +57,7 @@ void Program::Start() {
   QObject::connect(&soundWatch_, &QTimer::timeout, [this] { WatchSound(); });
   soundWatch_.start(500);
   recovered_ = RecoverJournals(files_, journalFolder_, files_.CurrentDirectory());
+  SessionRecord::MarkRecovered(files_, recovered_);
   if (!recovered_.empty()) dialogs_.Show(RecoveryMessage(recovered_));
   greet_.Load();
 }
@@ -84,6 +85,7 @@ void Program::EndUnasked(int signal) {
     std::replace(text.begin(), text.end(), '\r', '\n');
     std::fputs(text.c_str(), stderr);
   }
+  session_.Ended();  // quit at the trial it was on; a later start marks it recovered if it must
   std::fflush(nullptr);
   if (signal != 0) std::_Exit(128 + signal);
 }

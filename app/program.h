@@ -36,8 +36,6 @@ class Program {
   // Writes back what earlier runs in this lab folder left in the journal, tells the
   // experimenter, then shows the start-up screen.
   void Start();
-  // What Start found in the journal, for the records of the run.
-  const std::vector<RecoveredJournal>& recovered() const { return recovered_; }
 
  private:
   // A session ending under the program (signal 0: the X connection is gone): the kept rows

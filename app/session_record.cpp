@@ -1,5 +1,8 @@
 #include "app/session_record.h"
 
+
+#include <filesystem>
+
 #include "cue_version.h"
 
 #include <unistd.h>
@@ -73,9 +76,7 @@ void SessionRecord::Ended() {
   const std::int32_t trial = x_.state.trialNumber;
   info_.trialsAnswered = trial - (x_.display.awaitingResponse ? 1 : 0);
   info_.end = IsoTime(std::time(nullptr));
-  if (recovered_) {
-    info_.ended = SessionInfo::Ending::kRecovered;
-  } else if (info_.trialsAnswered >= TOTAL_TRIALS) {
+  if (info_.trialsAnswered >= TOTAL_TRIALS) {
     info_.ended = SessionInfo::Ending::kCompleted;
   } else {
     info_.ended = SessionInfo::Ending::kQuit;
@@ -83,6 +84,23 @@ void SessionRecord::Ended() {
   }
   Write();
   WriteSummary();
+}
+
+void SessionRecord::MarkRecovered(FileSystem& files, const std::vector<RecoveredJournal>& found) {
+  for (const RecoveredJournal& r : found) {
+    if (r.rows == 0 || r.error) continue;
+    const std::filesystem::path results(r.resultsFile);
+    const std::string name = results.filename().string();  // R-<ID>.txt
+    if (!name.starts_with("R-") || !name.ends_with(".txt")) continue;
+    const std::string id = name.substr(2, name.size() - 6);
+    const std::string path = (results.parent_path() / ("session-" + id + ".json")).string();
+    const auto read = files.ReadAll(path);
+    const auto* text = std::get_if<std::string>(&read);
+    auto info = text != nullptr ? ParseSessionJson(*text, nullptr) : std::nullopt;
+    if (!info) continue;  // a run from before session files, or a damaged one: left as it is
+    info->ended = SessionInfo::Ending::kRecovered;
+    ReplaceFile(path, SessionJson(*info));
+  }
 }
 
 void SessionRecord::Write() {

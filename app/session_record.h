@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/experiment.h"
+#include "engine/journal.h"
 #include "platform/sound.h"
 #include "study/session_file.h"
 
@@ -20,8 +21,9 @@ class SessionRecord {
 
   void Launched();
   void Ended();
-  // A run resumed from its journal ends as "recovered": call before Ended().
-  void MarkRecovered() { recovered_ = true; }
+  // The sessions whose answers an earlier run left in the journal and this start wrote back
+  // to their results files: their session files now say "recovered".
+  static void MarkRecovered(FileSystem& files, const std::vector<RecoveredJournal>& found);
 
  private:
   void Write();
@@ -31,7 +33,6 @@ class SessionRecord {
   const SoundPlayer& sound_;
   bool pilot_;
   bool launched_ = false;
-  bool recovered_ = false;
   SessionInfo info_;
 };
 

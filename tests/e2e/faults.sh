@@ -92,6 +92,7 @@ results=Res_Data/R-61.txt
 [[ $(grep -c '^#' $results) -eq 1 && $(rows $results) -eq 4 ]] || fail "results: $(cat -A $results)"
 [[ $(cut -f1 $results | tail -n4 | tr '\n' ' ') == "1 2 3 4 " ]] || fail "order: $(cut -f1 $results)"
 [[ ! -e $journal ]] || fail "the journal is still there"
+grep -q '"ended": "recovered"' Res_Data/session-61.json || fail "session: $(cat Res_Data/session-61.json)"
 kill -9 "${pids[-1]}"
 
 # twice: a second program given the ID of a running one is refused. (Two programs checking

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QImage>
 #include <QTimer>
 #include <functional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_scheduler.h"
+#include "platform/qt/x11_presenter.h"
 #include "support/scheduler_contract.h"
 
 namespace cue {
@@ -79,6 +81,18 @@ TEST(QtSchedulerTest, DestroyingItWithCallbacksPendingRunsNone) {
   QTimer::singleShot(20, [&] { waited = true; });
   RunLoopUntil([&] { return waited; });
   EXPECT_FALSE(ran);
+}
+
+// Off X11 the frames fall back to the toolkit's painting; the presenter says why and calls nothing.
+TEST(X11PresenterTest, OffX11ItFallsBackAndCallsNothing) {
+  X11Presenter presenter;
+  EXPECT_FALSE(presenter.FrameAccurate());
+  EXPECT_EQ(presenter.Unavailable(), "the display is not an X server");
+  bool called = false;
+  presenter.AtNextRefresh([&](Refresh) { called = true; });
+  presenter.Queue(presenter.Upload(QImage(8, 8, QImage::Format_RGB32)), 0, [&](Refresh) { called = true; });
+  for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+  EXPECT_FALSE(called);
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace cue {
+
+// A refresh of the display: its count (MSC, one per refresh since some origin) and the moment
+// it began, in microseconds of the program's Clock.
+struct Refresh {
+  std::uint64_t msc = 0;
+  std::uint64_t micros = 0;
+};
+
+// The refreshes between the pause-ending refresh at which a trial's steps run and its field's
+// first refresh: the steps, the drawing and the copy to the server fit in this many.
+inline constexpr std::uint64_t FIELD_LEAD_REFRESHES = 1;
+
+// Puts whole frames on the screen at display refreshes and tells when each one appeared. The
+// frames themselves are made by the toolkit side (a frame is an id here); the core asks for
+// refreshes and learns onsets. Callbacks run on the event loop, never inside the call.
+class Presenter {
+ public:
+  using FrameId = std::uint32_t;  // 0 is never a frame
+  using Done = std::function<void(Refresh)>;
+
+  virtual ~Presenter() = default;
+  // True when the display server reports each frame's refresh; false on the fallback, where
+  // frames are painted by the toolkit whenever it paints and nothing below is meaningful.
+  virtual bool FrameAccurate() const = 0;
+  // Shows frame from refresh targetMsc on (0: the next refresh); done gets the refresh it
+  // really appeared at. A later MSC than targetMsc counts as missed refreshes.
+  virtual void Queue(FrameId frame, std::uint64_t targetMsc, Done done) = 0;
+  // Runs done at the beginning of the next refresh.
+  virtual void AtNextRefresh(Done done) = 0;
+  // The latest refresh the server has reported.
+  virtual Refresh LastRefresh() const = 0;
+  // The display's refresh period measured over the first refreshes (µs); 0 until measured.
+  virtual double PeriodMicros() const = 0;
+  // Refreshes that frames came late by, all frames since the start.
+  virtual std::uint64_t MissedRefreshes() const = 0;
+  // The screen's size in pixels (0 x 0 until known).
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+};
+
+}  // namespace cue

@@ -1,0 +1,171 @@
+#include "platform/qt/x11_presenter.h"
+
+#include <xcb/present.h>
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cstdlib>
+
+namespace cue {
+
+namespace {
+
+bool ServerTakesRgb32(const xcb_setup_t* setup, std::uint8_t depth) {
+  if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) return false;
+  for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem > 0; xcb_format_next(&it)) {
+    if (it.data->depth == depth) return it.data->bits_per_pixel == 32;
+  }
+  return false;
+}
+
+}  // namespace
+
+X11Presenter::X11Presenter(const std::string& displayName) {
+  if (displayName.empty() && QGuiApplication::platformName() != QStringLiteral("xcb")) {
+    unavailable_ = "the display is not an X server";
+    return;
+  }
+  connection_ = xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), nullptr);
+  if (xcb_connection_has_error(connection_) != 0) {
+    unavailable_ = "cannot connect to the X server";
+    return;
+  }
+  const xcb_query_extension_reply_t* present = xcb_get_extension_data(connection_, &xcb_present_id);
+  if (present == nullptr || present->present == 0) {
+    unavailable_ = "the X server has no Present extension";
+    return;
+  }
+  auto* version = xcb_present_query_version_reply(
+      connection_, xcb_present_query_version(connection_, XCB_PRESENT_MAJOR_VERSION, XCB_PRESENT_MINOR_VERSION),
+      nullptr);
+  if (version == nullptr) {
+    unavailable_ = "the X server's Present extension does not answer";
+    return;
+  }
+  std::free(version);
+}
+
+X11Presenter::~X11Presenter() {
+  notifier_.reset();
+  if (connection_ == nullptr) return;
+  if (events_ != nullptr) xcb_unregister_for_special_event(connection_, events_);
+  xcb_disconnect(connection_);
+}
+
+void X11Presenter::Attach(std::uint32_t window) {
+  if (!FrameAccurate() || window_ != 0) return;
+  auto* geometry = xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr);
+  if (geometry == nullptr) {
+    unavailable_ = "the experiment window is gone";
+    return;
+  }
+  depth_ = geometry->depth;
+  width_ = geometry->width;
+  height_ = geometry->height;
+  std::free(geometry);
+  if (!ServerTakesRgb32(xcb_get_setup(connection_), depth_)) {
+    unavailable_ = "the X server's pixel format is not 32-bit little-endian";
+    return;
+  }
+  window_ = window;
+  const std::uint32_t eid = xcb_generate_id(connection_);
+  events_ = xcb_register_for_special_xge(connection_, &xcb_present_id, eid, nullptr);
+  xcb_present_select_input(connection_, eid, window_, XCB_PRESENT_EVENT_MASK_COMPLETE_NOTIFY);
+  notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_), QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Drain(); });
+  measuring_ = MEASURED_REFRESHES + 1;
+  AtNextRefresh([this](Refresh r) { Measure(r); });
+}
+
+// Measures the period from consecutive refreshes, one NotifyMSC at a time.
+void X11Presenter::Measure(Refresh refresh) {
+  if (measuring_ == MEASURED_REFRESHES + 1) firstMeasured_ = refresh;
+  if (--measuring_ > 0) {
+    AtNextRefresh([this](Refresh r) { Measure(r); });
+    return;
+  }
+  if (refresh.msc > firstMeasured_.msc) {
+    period_ = static_cast<double>(refresh.micros - firstMeasured_.micros) /
+              static_cast<double>(refresh.msc - firstMeasured_.msc);
+  }
+}
+
+X11Presenter::FrameId X11Presenter::Upload(const QImage& source) {
+  if (window_ == 0) return 0;
+  const QImage image = source.convertToFormat(QImage::Format_RGB32).copy(0, 0, width_, height_);
+  const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+  xcb_create_pixmap(connection_, depth_, pixmap, window_, static_cast<std::uint16_t>(width_),
+                    static_cast<std::uint16_t>(height_));
+  const xcb_gcontext_t gc = xcb_generate_id(connection_);
+  xcb_create_gc(connection_, gc, pixmap, 0, nullptr);
+  // A request holds at most the server's maximum length: the image goes in bands of rows.
+  const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
+  const std::size_t maxBytes = static_cast<std::size_t>(xcb_get_maximum_request_length(connection_)) * 4 - 64;
+  const int bandRows = std::max(1, static_cast<int>(std::min<std::size_t>(maxBytes / rowBytes, 256)));
+  for (int y = 0; y < height_; y += bandRows) {
+    const int rows = std::min(bandRows, height_ - y);
+    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<std::uint16_t>(width_),
+                  static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(y), 0, depth_,
+                  static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(rows)), image.constScanLine(y));
+  }
+  xcb_free_gc(connection_, gc);
+  xcb_flush(connection_);
+  Drain();  // events read while writing wait in the queue without waking the notifier
+  return pixmap;
+}
+
+void X11Presenter::Release(FrameId frame) {
+  if (frame == 0 || connection_ == nullptr) return;
+  xcb_free_pixmap(connection_, frame);  // a copy still queued keeps the server's reference
+  xcb_flush(connection_);
+}
+
+void X11Presenter::Queue(FrameId frame, std::uint64_t targetMsc, Done done) {
+  if (window_ == 0 || frame == 0) return;
+  const std::uint32_t serial = nextSerial_++;
+  pending_[serial] = Pending{targetMsc, std::move(done)};
+  // Without a target: the next refresh (divisor 1, remainder 0 is "the next MSC after now").
+  xcb_present_pixmap(connection_, window_, frame, serial, 0, 0, 0, 0, 0, 0, 0, XCB_PRESENT_OPTION_COPY,
+                     targetMsc, targetMsc == 0 ? 1 : 0, 0, 0, nullptr);
+  xcb_flush(connection_);
+  Drain();
+}
+
+void X11Presenter::AtNextRefresh(Done done) {
+  if (window_ == 0) return;
+  const std::uint32_t serial = nextSerial_++;
+  pending_[serial] = Pending{0, std::move(done)};
+  xcb_present_notify_msc(connection_, window_, serial, 0, 1, 0);
+  xcb_flush(connection_);
+  Drain();
+}
+
+void X11Presenter::Drain() {
+  if (connection_ == nullptr) return;
+  while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) std::free(event);  // errors
+  if (events_ == nullptr) return;
+  while (xcb_generic_event_t* event = xcb_poll_for_special_event(connection_, events_)) {
+    const auto* ge = reinterpret_cast<const xcb_present_generic_event_t*>(event);
+    if (ge->evtype == XCB_PRESENT_EVENT_COMPLETE_NOTIFY) {
+      const auto* complete = reinterpret_cast<const xcb_present_complete_notify_event_t*>(event);
+      Complete(complete->serial, complete->msc, complete->ust);
+    }
+    std::free(event);
+  }
+}
+
+void X11Presenter::Complete(std::uint32_t serial, std::uint64_t msc, std::uint64_t ust) {
+  const Refresh refresh{msc, ToClock(ust)};
+  if (msc >= last_.msc) last_ = refresh;
+  const auto it = pending_.find(serial);
+  if (it == pending_.end()) return;
+  Pending pending = std::move(it->second);
+  pending_.erase(it);
+  if (pending.target != 0 && msc > pending.target) missed_ += msc - pending.target;
+  if (pending.done) pending.done(refresh);
+}
+
+}  // namespace cue

@@ -1,0 +1,70 @@
+// Frames through the X Present extension on scripts/test-env's Xvfb (simulated 60 Hz
+// refreshes).
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/qt/x11_presenter.h"
+
+namespace cue {
+namespace {
+
+QImage Filled(QColor colour) {
+  QImage image(320, 200, QImage::Format_RGB32);
+  image.fill(colour);
+  return image;
+}
+
+struct Presented {
+  X11Presenter::FrameId frame;
+  Refresh at;
+};
+
+TEST(X11Presenter, ShowsQueuedFramesInOrderAtTheirRefreshesAndTellsWhen) {
+  QWidget window;
+  window.setAttribute(Qt::WA_PaintOnScreen);
+  window.setGeometry(0, 0, 320, 200);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  X11Presenter presenter;
+  ASSERT_TRUE(presenter.FrameAccurate()) << presenter.Unavailable();
+  presenter.Attach(static_cast<std::uint32_t>(window.winId()));
+  EXPECT_EQ(presenter.Width(), 320);
+  // The period is measured first, before any frame.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return presenter.PeriodMicros() > 0; }, 3000));
+  EXPECT_NEAR(presenter.PeriodMicros(), 16667, 1500);
+
+  const X11Presenter::FrameId red = presenter.Upload(Filled(Qt::red));
+  const X11Presenter::FrameId blue = presenter.Upload(Filled(Qt::blue));
+  std::vector<Presented> shown;
+  const std::uint64_t base = presenter.LastRefresh().msc;
+  presenter.Queue(red, base + 3, [&](Refresh r) { shown.push_back({red, r}); });
+  presenter.Queue(blue, base + 5, [&](Refresh r) { shown.push_back({blue, r}); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 2; }, 3000));
+  EXPECT_EQ(shown[0].frame, red);
+  EXPECT_EQ(shown[0].at.msc, base + 3);
+  EXPECT_EQ(shown[1].at.msc, base + 5);
+  // Onsets in the program's clock: in order, and just past.
+  EXPECT_GT(shown[1].at.micros, shown[0].at.micros);
+  const std::uint64_t now = SteadyClock().Micros();
+  EXPECT_LT(now - shown[1].at.micros, 1'000'000u);
+  EXPECT_EQ(presenter.MissedRefreshes(), 0u);
+  EXPECT_EQ(window.screen()->grabWindow(window.winId()).toImage().pixelColor(160, 100), QColor(Qt::blue));
+
+  // A target already past shows at the next refresh and counts as missed.
+  bool late = false;
+  presenter.Queue(red, presenter.LastRefresh().msc - 2, [&](Refresh) { late = true; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return late; }, 3000));
+  EXPECT_GE(presenter.MissedRefreshes(), 2u);
+  presenter.Release(red);
+  presenter.Release(blue);
+}
+
+}  // namespace
+}  // namespace cue

@@ -1,5 +1,7 @@
 #include "app/experiment_screens.h"
 
+#include <cstdio>
+
 namespace cue {
 
 ExperimentScreens::ExperimentScreens(Experiment& x, const QtLabelMetrics& metrics)
@@ -11,6 +13,19 @@ ExperimentScreens::ExperimentScreens(Experiment& x, const QtLabelMetrics& metric
   x.blanke.SetView(&blanke);
   x.rest.SetForm(&rest);
   x.display.SetDebugToggle([this] { myDebug.Toggle(); });
+  x.display.SetPresenter(&presenter);
+  if (!presenter.FrameAccurate()) {
+    std::fprintf(stderr,
+                 "cuesearch: frames are painted by the toolkit (%s): the screens' onsets are not "
+                 "known, and the timing file says \"toolkit\".\n",
+                 presenter.Unavailable().c_str());
+    return;
+  }
+  window = std::make_unique<FrameWindow>(presenter);
+  for (ExperimentScreen* page : {static_cast<ExperimentScreen*>(&blanke), static_cast<ExperimentScreen*>(&display),
+                                 static_cast<ExperimentScreen*>(&rest)}) {
+    page->UseFrames(window.get());
+  }
 }
 
 LaunchTargets ExperimentScreens::Targets() {

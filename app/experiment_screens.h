@@ -1,15 +1,21 @@
 #pragma once
 
 #include "engine/experiment.h"
+#include <memory>
+
 #include "engine/qt/display_form.h"
 #include "intake/greet_logic.h"
+#include "platform/qt/x11_presenter.h"
+#include "screens/qt/frame_window.h"
 #include "screens/qt/blanke_form.h"
 #include "screens/qt/rest_form.h"
 #include "tools/qt/debug_window.h"
 
 namespace cue {
 
-// The experiment's full-screen forms, each attached to its core in the Experiment.
+// The experiment's full-screen forms, each attached to its core in the Experiment. Where the
+// display server presents frames (X Present), the forms are pages of one experiment window;
+// elsewhere each is a window of its own, painted by the toolkit, and the program says so once.
 class ExperimentScreens {
  public:
   ExperimentScreens(Experiment& experiment, const QtLabelMetrics& metrics);
@@ -21,6 +27,8 @@ class ExperimentScreens {
   LaunchTargets Targets();
 
   Experiment& experiment;
+  X11Presenter presenter;
+  std::unique_ptr<FrameWindow> window;  // null without frames
   BlankeForm blanke;
   DisplayForm display;
   RestForm rest;

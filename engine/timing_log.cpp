@@ -30,7 +30,9 @@ std::optional<std::uint64_t> Onset(const SoundPlayer& sound, SoundPlayer::PlayId
 // The header without the results header's "#": no reader may take one for the other.
 std::string Header() {
   return HeaderLine({"trialNumber", "clockStart", "cueTick", "cueOnset", "answer",
-                     "feedbackOnset", "cueDelayMs", "feedbackDelayMs", "soundOutput"}).substr(1);
+                     "feedbackOnset", "cueDelayMs", "feedbackDelayMs", "soundOutput", "fieldOnset",
+                     "fieldMsc", "rtFromOnset", "missedRefreshes", "refreshHz", "screen", "presenter"})
+      .substr(1);
 }
 
 }  // namespace
@@ -56,7 +58,8 @@ void TimingLog::Write() {
 
 void TimingLog::TrialStarted(std::int16_t trial, std::uint64_t clockStartMicros) {
   Flush();
-  trials_.push_back(Trial{trial, clockStartMicros, std::nullopt, 0, std::nullopt, 0, sound_.OutputAvailable()});
+  trials_.push_back(
+      Trial{trial, clockStartMicros, std::nullopt, 0, std::nullopt, 0, sound_.OutputAvailable(), std::nullopt, {}});
 }
 
 // A cue belongs to the latest trial that has started: its timer is re-armed at every start.
@@ -73,6 +76,35 @@ void TimingLog::Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedbac
   trials_.back().soundOutput = trials_.back().soundOutput && sound_.OutputAvailable();
 }
 
+void TimingLog::FieldShown(Refresh at) {
+  if (!trials_.empty() && !trials_.back().field) trials_.back().field = at;
+}
+
+void TimingLog::SetDisplay(const DisplayFacts& facts) {
+  if (!trials_.empty()) trials_.back().display = facts;
+}
+
+std::vector<std::string> TimingLog::DisplayFields(const Trial& t) {
+  const DisplayFacts& d = t.display;
+  if (!d.frameAccurate) return {"-", "-", "-", "-", "-", "-", "toolkit"};
+  std::vector<std::string> fields;
+  if (t.field && t.answer) {
+    fields = {std::to_string(t.field->micros), std::to_string(t.field->msc),
+              std::to_string(static_cast<std::int64_t>(*t.answer) - static_cast<std::int64_t>(t.field->micros))};
+  } else {
+    fields = {"-", "-", "-"};
+  }
+  // to_chars: a point whatever the user's locale.
+  std::string hz = "-";
+  if (d.periodMicros > 0) {
+    char text[32];
+    hz.assign(text, std::to_chars(text, text + sizeof text, 1e6 / d.periodMicros, std::chars_format::fixed, 3).ptr);
+  }
+  fields.insert(fields.end(), {std::to_string(d.missedRefreshes), hz,
+                               std::to_string(d.width) + "x" + std::to_string(d.height), "xpresent"});
+  return fields;
+}
+
 std::string TimingLog::Line(const Trial& t) const {
   const auto cueOnset = Onset(sound_, t.cuePlay);
   const auto feedbackOnset = Onset(sound_, t.feedbackPlay);
@@ -83,6 +115,7 @@ std::string TimingLog::Line(const Trial& t) const {
                                            t.soundOutput ? "ok" : "lost"};
   std::string line;
   for (const auto& field : fields) line += field + '\t';
+  for (const auto& field : DisplayFields(t)) line += field + '\t';
   return line + LineEnd();
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/presenter.h"
 #include "platform/sound.h"
 
 namespace cue {
@@ -21,7 +22,13 @@ namespace cue {
 // output reports it); answer (the answer key's reading of the clock); feedbackOnset; and
 // cueDelayMs = cueOnset - clockStart, feedbackDelayMs = feedbackOnset - answer, in ms;
 // soundOutput: "ok" when the sound output worked from the trial's start to its answer, "lost"
-// when it did not (the trial's sounds were then silent).
+// when it did not (the trial's sounds were then silent);
+// then what the display reported: fieldOnset (the refresh at which the trial's field appeared,
+// µs) and fieldMsc (its refresh count); rtFromOnset = answer - fieldOnset (µs); missedRefreshes
+// (refreshes that frames came late by since the previous trial's answer); refreshHz (the
+// display's rate as measured before the first trial) and screen ("<width>x<height>" pixels);
+// and presenter: "xpresent" when frames went through the X Present extension, "toolkit" when
+// they were painted by the toolkit, whose onsets are not known ("-" in the display's columns).
 //
 // A trial's line is written TIMING_WRITE_DELAY after its answer (the trial cycle asks for it),
 // when the output has long reported the onsets of its cue and feedback sound and nothing is
@@ -34,6 +41,15 @@ namespace cue {
 // the answer, and the cross that follows the 1000 ms blank goes at 2000 ms.
 inline constexpr int TIMING_WRITE_DELAY = 1500;
 
+// What the display tells of a trial, beside its field's onset.
+struct DisplayFacts {
+  bool frameAccurate = false;
+  double periodMicros = 0;  // 0: not measured
+  int width = 0;
+  int height = 0;
+  std::uint64_t missedRefreshes = 0;
+};
+
 class TimingLog {
  public:
   TimingLog(FileSystem& files, const SoundPlayer& sound) : files_(files), sound_(sound) {}
@@ -43,6 +59,10 @@ class TimingLog {
   void TrialStarted(std::int16_t trial, std::uint64_t clockStartMicros);
   void CueStarted(std::uint64_t tickMicros, SoundPlayer::PlayId play);
   void Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback);
+  // The latest trial's field appeared; only its first frame counts.
+  void FieldShown(Refresh at);
+  // The latest trial's display facts (without them: the toolkit's painting).
+  void SetDisplay(const DisplayFacts& facts);
   // Writes every answered trial not yet written.
   void Flush();
 
@@ -55,8 +75,11 @@ class TimingLog {
     std::optional<std::uint64_t> answer;
     SoundPlayer::PlayId feedbackPlay = 0;
     bool soundOutput = true;  // the output worked from start to answer
+    std::optional<Refresh> field;
+    DisplayFacts display;
   };
   std::string Line(const Trial& trial) const;
+  static std::vector<std::string> DisplayFields(const Trial& trial);
   // Appends the unwritten lines; keeps them when they cannot be written.
   void Write();
 

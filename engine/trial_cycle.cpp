@@ -109,6 +109,16 @@ void TrialCycle::ReportMissingSounds() {
 }
 
 void TrialCycle::Start() {
+  if (presenter_ != nullptr && presenter_->FrameAccurate()) {
+    presenter_->AtNextRefresh([this](Refresh pauseEnd) { RunTrial(&pauseEnd); });
+  } else {
+    RunTrial(nullptr);
+  }
+}
+
+void TrialCycle::FieldShown(Refresh at) { timing_.FieldShown(at); }
+
+void TrialCycle::RunTrial(const Refresh* pauseEnd) {
   // The output's short buffer for the feedback at the answer; it takes effect within the long
   // buffer (150 ms), before any but an anticipatory answer can come.
   services_.sound.SetLowLatency(true);
@@ -134,6 +144,7 @@ void TrialCycle::Start() {
   awaitingResponse = true;
   clock_.StartClock();
   timing_.TrialStarted(state_.trialNumber, clock_.startMicros());
+  if (pauseEnd != nullptr) presenter_->SetNextTarget(pauseEnd->msc + FIELD_LEAD_REFRESHES);
   if (BeginBlock) {
     const std::int16_t d = colourRandom_->GetNextRanWR();
     blockColour = d == 1 ? RED : GREEN;
@@ -185,6 +196,12 @@ void TrialCycle::Answer(char key) {
   const bool correct = (key == 'm') == (state_.trialType1 == 1);
   const SoundPlayer::SoundId feedback = correct ? correctSound_ : errorSound_;
   timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0);
+  if (presenter_ != nullptr) {
+    const std::uint64_t missed = presenter_->MissedRefreshes();
+    timing_.SetDisplay(DisplayFacts{presenter_->FrameAccurate(), presenter_->PeriodMicros(),
+                                    presenter_->Width(), presenter_->Height(), missed - missedBefore_});
+    missedBefore_ = missed;
+  }
   // The output keeps the short buffer until the feedback has played (and a coming cue too).
   if (!cueComing_) services_.sound.SetLowLatency(false);
   view_->HideDisplay();

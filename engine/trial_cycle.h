@@ -10,6 +10,7 @@
 #include "engine/results_log.h"
 #include "engine/timing_log.h"
 #include "engine/trial_schedule.h"
+#include "platform/presenter.h"
 #include "platform/services.h"
 #include "random/my_random.h"
 #include "screens/blanke.h"
@@ -53,12 +54,19 @@ class TrialCycle final : public Startable {
 
   void SetView(DisplayView* view) { view_ = view; }
   void SetDebugToggle(std::function<void()> toggle) { toggleDebug_ = std::move(toggle); }
+  // The display's presenter. When it is frame-accurate, a trial's steps run right after the
+  // refresh that ends the pause before it, and its field is queued for FIELD_LEAD_REFRESHES
+  // refreshes later: the reaction-time clock starts a nearly constant time before the onset.
+  void SetPresenter(Presenter* presenter) { presenter_ = presenter; }
 
   // Form_Resize: the field follows the form's outer size (twips).
   void Form_Resize(float formWidth, float formHeight);
   void Form_Load();
   void Start() override;
   void Form_KeyPress(int keyAscii);
+  // A frame of the experiment screen reached the display (the first one of a trial is its
+  // field's onset).
+  void FieldShown(Refresh at);
   // Ends the run after trial 360: the completion message, then the end of the program.
   bool EndExperiment();
   // Puts everything kept in memory on disk: at the end of the run and on quit.
@@ -78,6 +86,8 @@ class TrialCycle final : public Startable {
   const ReactionClock& reactionClock() const { return clock_; }
 
  private:
+  // Start's steps; pauseEnd is the refresh they follow when frames are presented.
+  void RunTrial(const Refresh* pauseEnd);
   void Answer(char key);
   void ReportMissingSounds();
   void Redraw();
@@ -100,6 +110,8 @@ class TrialCycle final : public Startable {
   std::function<void()> endProgram_;
   std::function<void()> toggleDebug_;
   DisplayView* view_ = nullptr;
+  Presenter* presenter_ = nullptr;
+  std::uint64_t missedBefore_ = 0;  // the presenter's missed refreshes at the last answer
 
   TrialSchedule schedule_;
   ReactionClock clock_;

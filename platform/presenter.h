@@ -13,8 +13,9 @@ struct Refresh {
 };
 
 // The refreshes between the pause-ending refresh at which a trial's steps run and its field's
-// first refresh: the steps, the drawing and the copy to the server fit in this many.
-inline constexpr std::uint64_t FIELD_LEAD_REFRESHES = 1;
+// first refresh: the steps, the drawing and the copy to the server fit in this many (at 60 Hz,
+// 33 ms; one refresh was too few on a busy two-core machine).
+inline constexpr std::uint64_t FIELD_LEAD_REFRESHES = 2;
 
 // Puts whole frames on the screen at display refreshes and tells when each one appeared. The
 // frames themselves are made by the toolkit side (a frame is an id here); the core asks for
@@ -31,6 +32,9 @@ class Presenter {
   // Shows frame from refresh targetMsc on (0: the next refresh); done gets the refresh it
   // really appeared at. A later MSC than targetMsc counts as missed refreshes.
   virtual void Queue(FrameId frame, std::uint64_t targetMsc, Done done) = 0;
+  // The next frame queued without a target (0) goes to refresh msc instead: a wait that ends
+  // in a change of screen names its refresh here before the change is drawn.
+  virtual void SetNextTarget(std::uint64_t msc) = 0;
   // Runs done at the beginning of the next refresh.
   virtual void AtNextRefresh(Done done) = 0;
   // The latest refresh the server has reported.

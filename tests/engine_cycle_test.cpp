@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "engine/reaction_clock.h"
 #include "engine/timing_log.h"
@@ -22,6 +24,20 @@ std::string LastRt(const std::string& file) {
   const std::size_t end = file.rfind("\t\r\n");
   const std::size_t start = file.rfind('\t', end - 1) + 1;
   return file.substr(start, end - start);
+}
+
+// The data lines of a file, split at their TABs.
+std::vector<std::vector<std::string>> Rows(const std::string& file) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(file);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    std::istringstream cells(line.substr(0, line.rfind('\t')));
+    for (std::string f; std::getline(cells, f, '\t');) fields.push_back(f);
+    rows.push_back(fields);
+  }
+  return rows;
 }
 
 // Answers every trial correctly after rtMs; space ends a rest period at once.
@@ -205,6 +221,41 @@ TEST(TrialCycleTest, TheTimingLineIsWrittenInThePauseNotAsTheNextTrialStarts) {
   h.time.Advance(2500 - TIMING_WRITE_DELAY);  // trial 2 starts and is shown
   ASSERT_EQ(h.displayShownAt.size(), 2U);
   EXPECT_EQ(whenShown, written);
+}
+
+// With a presenter (a 100 Hz display on virtual time) a trial's steps run at the refresh after
+// its pause, its field is queued FIELD_LEAD_REFRESHES later, and the timing line tells the
+// onset, the reaction time from it, the refreshes missed and the display; the results file
+// keeps the time from the clock's start.
+TEST(TrialCycleTest, TheFieldsOnsetAndTheReactionTimeFromItAreRecorded) {
+  RunHarness h;
+  h.UsePresenter(10);
+  h.onShowDisplay = [&] { h.PressLater(400, 'n'); };
+  h.Launch(5, 1);
+  h.time.Advance(4000);     // the first pause ends at refresh 350; trial 1 is answered
+  h.presenter->lateBy = 1;  // too late by one refresh: the next field was drawn slowly
+  h.time.Advance(6000);
+  const auto lines = Rows(h.files.files["/lab/Res_Data/R-5-timing.txt"]);
+  ASSERT_GE(lines.size(), 2U);
+  struct Expected {
+    std::uint64_t clockStart, onset, msc;
+    const char* rtFromOnset;
+    const char* missed;
+  };
+  const Expected expected[] = {{3'510'000, 3'530'000, 353, "380000", "0"}, {6'420'000, 6'450'000, 645, "370000", "1"}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const auto& l = lines[i];
+    ASSERT_EQ(l.size(), 15U);
+    EXPECT_EQ(l[1], std::to_string(expected[i].clockStart)) << i;
+    EXPECT_EQ(l[8], std::to_string(expected[i].onset)) << i;
+    EXPECT_EQ(l[9], std::to_string(expected[i].msc)) << i;
+    EXPECT_EQ(l[10], expected[i].rtFromOnset) << i;
+    EXPECT_EQ(l[11], expected[i].missed) << i;
+    EXPECT_EQ(l[12], "100.000");
+    EXPECT_EQ(l[13], "1024x768");
+    EXPECT_EQ(l[14], "xpresent");
+  }
+  EXPECT_EQ(LastRt(h.Results()), "400");
 }
 
 }  // namespace

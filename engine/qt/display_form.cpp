@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFontMetrics>
+#include <QImage>
 #include <QPainter>
 #include <cmath>
 
@@ -45,9 +46,11 @@ void DisplayForm::ShowDisplay() {
   ShowForms(self);
 }
 
-void DisplayForm::HideDisplay() { hide(); }
+void DisplayForm::HideDisplay() { SetVisible(false); }
 
-void DisplayForm::FieldChanged() { update(); }
+void DisplayForm::FieldChanged() { Redraw(); }
+
+void DisplayForm::FrameShown(Refresh at) { core_.FieldShown(at); }
 
 void DisplayForm::FormKeyPress(int& keyAscii) { core_.Form_KeyPress(keyAscii); }
 
@@ -76,6 +79,18 @@ std::vector<ExperimentScreen::Caption> DisplayForm::Captions() const {
 
 void DisplayForm::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  PaintField(painter);
+}
+
+QImage DisplayForm::RenderFrame() {
+  QImage image(size(), QImage::Format_RGB32);
+  image.fill(palette().color(QPalette::Window));
+  QPainter painter(&image);
+  PaintField(painter);
+  return image;
+}
+
+void DisplayForm::PaintField(QPainter& painter) const {
   const auto px = [this](float t) { return twips().ToPixels(t); };
   const StimulusField& field = core_.field();
   for (int j = 1; j <= LINE_COUNT; ++j) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPainter>
 
 #include "engine/trial_cycle.h"
 #include "platform/twips.h"
@@ -33,6 +34,10 @@ class DisplayForm final : public ExperimentScreen, public DisplayView {
   void HideDisplay() override;
   void FieldChanged() override;
   std::vector<Caption> Captions() const override;
+  void FrameShown(Refresh at) override;
+  // Only the background and the field, without the widget machinery: it runs between the
+  // clock's start and the field's refresh.
+  QImage RenderFrame() override;
 
  protected:
   void OnLoad() override;
@@ -44,6 +49,7 @@ class DisplayForm final : public ExperimentScreen, public DisplayView {
  private:
   // A number label's place on the form, in pixels.
   QRect Box(const NumberLabel& label) const;
+  void PaintField(QPainter& painter) const;
 
   TrialCycle& core_;
   const QtLabelMetrics& metrics_;

@@ -5,9 +5,11 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QRect>
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace cue {
 
@@ -19,6 +21,27 @@ bool ServerTakesRgb32(const xcb_setup_t* setup, std::uint8_t depth) {
     if (it.data->depth == depth) return it.data->bits_per_pixel == 32;
   }
   return false;
+}
+
+// The smallest rectangle outside which a and b (same size, RGB32) are equal; empty if equal.
+QRect ChangedRect(const QImage& a, const QImage& b) {
+  const int w = a.width();
+  int top = -1, bottom = -1, left = w, right = -1;
+  for (int y = 0; y < a.height(); ++y) {
+    const auto* ra = reinterpret_cast<const std::uint32_t*>(a.constScanLine(y));
+    const auto* rb = reinterpret_cast<const std::uint32_t*>(b.constScanLine(y));
+    if (std::equal(ra, ra + w, rb)) continue;
+    if (top < 0) top = y;
+    bottom = y;
+    int x = 0;
+    while (x < left && ra[x] == rb[x]) ++x;
+    left = std::min(left, x);
+    int r = w - 1;
+    while (r > right && ra[r] == rb[r]) --r;
+    right = std::max(right, r);
+  }
+  if (top < 0) return {};
+  return QRect(left, top, right - left + 1, bottom - top + 1);
 }
 
 }  // namespace
@@ -93,23 +116,34 @@ void X11Presenter::Measure(Refresh refresh) {
   }
 }
 
-X11Presenter::FrameId X11Presenter::Upload(const QImage& source) {
+X11Presenter::FrameId X11Presenter::Upload(const QImage& source, FrameId base, const QImage* baseImage) {
   if (window_ == 0) return 0;
-  const QImage image = source.convertToFormat(QImage::Format_RGB32).copy(0, 0, width_, height_);
+  QImage image = source.format() == QImage::Format_RGB32 ? source : source.convertToFormat(QImage::Format_RGB32);
+  if (image.width() != width_ || image.height() != height_) image = image.copy(0, 0, width_, height_);
   const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
   xcb_create_pixmap(connection_, depth_, pixmap, window_, static_cast<std::uint16_t>(width_),
                     static_cast<std::uint16_t>(height_));
   const xcb_gcontext_t gc = xcb_generate_id(connection_);
   xcb_create_gc(connection_, gc, pixmap, 0, nullptr);
-  // A request holds at most the server's maximum length: the image goes in bands of rows.
-  const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
+  QRect changed(0, 0, width_, height_);
+  if (base != 0 && baseImage != nullptr && baseImage->size() == image.size() &&
+      baseImage->format() == image.format()) {
+    changed = ChangedRect(image, *baseImage);
+    xcb_copy_area(connection_, base, pixmap, gc, 0, 0, 0, 0, static_cast<std::uint16_t>(width_),
+                  static_cast<std::uint16_t>(height_));
+  }
+  // A request holds at most the server's maximum length: the rectangle goes in bands of rows.
+  const std::size_t rowBytes = static_cast<std::size_t>(changed.width()) * 4;
   const std::size_t maxBytes = static_cast<std::size_t>(xcb_get_maximum_request_length(connection_)) * 4 - 64;
-  const int bandRows = std::max(1, static_cast<int>(std::min<std::size_t>(maxBytes / rowBytes, 256)));
-  for (int y = 0; y < height_; y += bandRows) {
-    const int rows = std::min(bandRows, height_ - y);
-    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<std::uint16_t>(width_),
-                  static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(y), 0, depth_,
-                  static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(rows)), image.constScanLine(y));
+  const int bandRows = rowBytes == 0 ? 1 : std::max(1, static_cast<int>(std::min<std::size_t>(maxBytes / rowBytes, 256)));
+  QImage band;
+  for (int y = changed.top(); y <= changed.bottom(); y += bandRows) {
+    const int rows = std::min(bandRows, changed.bottom() + 1 - y);
+    band = image.copy(changed.left(), y, changed.width(), rows);
+    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<std::uint16_t>(changed.width()),
+                  static_cast<std::uint16_t>(rows), static_cast<std::int16_t>(changed.left()),
+                  static_cast<std::int16_t>(y), 0, depth_, static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(rows)),
+                  band.constBits());
   }
   xcb_free_gc(connection_, gc);
   xcb_flush(connection_);
@@ -125,6 +159,7 @@ void X11Presenter::Release(FrameId frame) {
 
 void X11Presenter::Queue(FrameId frame, std::uint64_t targetMsc, Done done) {
   if (window_ == 0 || frame == 0) return;
+  if (targetMsc == 0) targetMsc = std::exchange(nextTarget_, 0);
   const std::uint32_t serial = nextSerial_++;
   pending_[serial] = Pending{targetMsc, std::move(done)};
   // Without a target: the next refresh (divisor 1, remainder 0 is "the next MSC after now").

@@ -41,12 +41,15 @@ class X11Presenter final : public QObject, public Presenter {
   // Draws on this X window from now on and starts measuring the refresh period. The window
   // should be mapped; frames shown before that are lost (the window's expose redraws).
   void Attach(std::uint32_t window);
-  // A frame with the image's pixels (converted to RGB32, cropped or padded to the window).
-  FrameId Upload(const QImage& image);
+  // A frame with the image's pixels (RGB32, the window's size). With a base frame and the
+  // image it was made from, only the rectangle where the two differ is sent; the rest is
+  // copied from the base inside the server.
+  FrameId Upload(const QImage& image, FrameId base = 0, const QImage* baseImage = nullptr);
   void Release(FrameId frame);
 
   bool FrameAccurate() const override { return unavailable_.empty(); }
   void Queue(FrameId frame, std::uint64_t targetMsc, Done done) override;
+  void SetNextTarget(std::uint64_t msc) override { nextTarget_ = msc; }
   void AtNextRefresh(Done done) override;
   Refresh LastRefresh() const override { return last_; }
   double PeriodMicros() const override { return period_; }
@@ -75,6 +78,7 @@ class X11Presenter final : public QObject, public Presenter {
   int width_ = 0;
   int height_ = 0;
   std::uint32_t nextSerial_ = 1;
+  std::uint64_t nextTarget_ = 0;
   std::map<std::uint32_t, Pending> pending_;
   Refresh last_;
   std::uint64_t missed_ = 0;

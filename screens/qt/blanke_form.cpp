@@ -21,7 +21,7 @@ void BlankeForm::OnLoad() { label1_.visible = false; }
 // the benchmark saw as a cross about 0.9 ms longer than asked.
 void BlankeForm::SetCrossVisible(bool visible) {
   label1_.visible = visible;
-  update(CrossRect());
+  Redraw(CrossRect());
 }
 
 QRect BlankeForm::CrossRect() const {

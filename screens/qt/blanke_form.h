@@ -19,6 +19,7 @@ class BlankeForm final : public ExperimentScreen, public BlankeView {
   void ShowBlankeForm() override { Show(); }
   void SetCrossVisible(bool visible) override;
   std::vector<Caption> Captions() const override;
+  std::uint64_t FrameKey() const override { return label1_.visible ? 1 : 0; }
 
  protected:
   void OnLoad() override;

@@ -3,6 +3,7 @@
 #include <QChildEvent>
 #include <QGuiApplication>
 #include <QFontMetrics>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 
 #include "platform/qt/key_ascii.h"
 #include "platform/qt/qt_window_system.h"
+#include "screens/qt/frame_window.h"
 
 namespace cue {
 
@@ -30,12 +32,25 @@ void ExperimentScreen::Load() {
 void ExperimentScreen::Show() {
   Load();
   CoverScreen();
+  if (frames_ != nullptr) {
+    frames_->Raise(this);
+    return;
+  }
   show();
   raise();
   activateWindow();
 }
 
 void ExperimentScreen::SetVisible(bool visible) {
+  if (frames_ != nullptr) {
+    if (!visible) {
+      frames_->Remove(this);
+      return;
+    }
+    CoverScreen();
+    frames_->Raise(this);
+    return;
+  }
   if (visible) {
     CoverScreen();
     show();
@@ -46,7 +61,24 @@ void ExperimentScreen::SetVisible(bool visible) {
   }
 }
 
-bool ExperimentScreen::Visible() const { return isVisible(); }
+bool ExperimentScreen::Visible() const { return frames_ != nullptr ? frames_->Contains(this) : isVisible(); }
+
+void ExperimentScreen::Redraw(const QRect& rect) {
+  if (frames_ != nullptr) {
+    ++version_;
+    frames_->Changed(this);
+  } else if (rect.isEmpty()) {
+    update();
+  } else {
+    update(rect);
+  }
+}
+
+QImage ExperimentScreen::RenderFrame() {
+  QImage image(size(), QImage::Format_RGB32);
+  render(&image);
+  return image;
+}
 
 void ExperimentScreen::CoverScreen() {
   const QScreen* screen = QGuiApplication::primaryScreen();

@@ -6,11 +6,14 @@
 #include <QWidget>
 #include <vector>
 
+#include "platform/presenter.h"
 #include "platform/twips.h"
 #include "screens/form.h"
 #include "screens/layout.h"
 
 namespace cue {
+
+class FrameWindow;
 
 // The common frame of the four experiment screens (start-up, trials, blank, rest): no border
 // or title bar, covering the whole screen, the toolkit's default window colour, and key
@@ -29,6 +32,19 @@ class ExperimentScreen : public QWidget, public Form {
   void SetVisible(bool visible) override;
   bool Visible() const override;
   bool Loaded() const { return loaded_; }
+
+  // From now on the form is a page of the experiment window and never a window of its own.
+  void UseFrames(FrameWindow* window) { frames_ = window; }
+  bool Framed() const { return frames_ != nullptr; }
+  // The page drawn off screen, as the subject will see it.
+  virtual QImage RenderFrame();
+  // What the page shows now, as a key to its frames: equal keys, equal frames. By default
+  // every Redraw() makes a new frame.
+  virtual std::uint64_t FrameKey() const { return version_; }
+  // One of the page's frames reached the screen at this refresh.
+  virtual void FrameShown(Refresh at) { (void)at; }
+  // A typed character for the page (key preview included), from the experiment window.
+  void KeyPress(int& keyAscii) { FormKeyPress(keyAscii); }
 
   // The form's outer size in twips.
   FormSize SizeTwips() const;
@@ -64,6 +80,9 @@ class ExperimentScreen : public QWidget, public Form {
                   Qt::Alignment alignment) const;
   // Places a child widget at a control's twip geometry (rounded to whole pixels).
   void Place(QWidget* widget, const Control& control) const;
+  // What the form shows changed within rect (all of it when empty): repainted, or presented
+  // anew as a frame.
+  void Redraw(const QRect& rect = {});
   // Covers the whole screen with the window (window managers, and bare X servers that ignore
   // the full-screen request alike).
   void CoverScreen();
@@ -76,6 +95,8 @@ class ExperimentScreen : public QWidget, public Form {
  private:
   Twips twips_;
   bool loaded_ = false;
+  FrameWindow* frames_ = nullptr;
+  std::uint64_t version_ = 0;
 };
 
 }  // namespace cue

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,13 @@ class RunHarness {
     x.blanke.SetView(&blankeView);
     x.display.SetView(&displayView);
     x.rest.SetForm(&restForm);
+  }
+
+  // Frames through a display refreshing every periodMs (a test without it has no presenter):
+  // the experiment screen's frame goes to the presenter, which reports its onset.
+  void UsePresenter(int periodMs) {
+    presenter = std::make_unique<FakePresenter>(time, periodMs);
+    x.display.SetPresenter(presenter.get());
   }
 
   // Loads the experiment screen for a subject and starts the first pause, as the launch does.
@@ -81,6 +89,7 @@ class RunHarness {
   FakeLifecycle lifecycle;
   FakeLabelMetrics metrics;
   Experiment x;
+  std::unique_ptr<FakePresenter> presenter;
   Front front = Front::kNone;
 
   // Events seen by the doubles, in virtual milliseconds.
@@ -109,6 +118,7 @@ class RunHarness {
     void ShowDisplay() override {
       h_.front = Front::kDisplay;
       h_.displayShownAt.push_back(h_.NowMs());
+      if (h_.presenter) h_.presenter->Queue(1, 0, [this](Refresh at) { h_.x.display.FieldShown(at); });
       if (h_.onShowDisplay) h_.onShowDisplay();
     }
     void HideDisplay() override {

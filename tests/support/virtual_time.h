@@ -1,10 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "platform/clock.h"
+#include "platform/presenter.h"
 #include "platform/scheduler.h"
 
 namespace cue::testing {
@@ -78,6 +81,51 @@ class VirtualTime final : public Clock, public Scheduler {
   std::uint64_t now_;
   TimerId nextId_ = 1;
   std::map<Key, Callback> queue_;
+};
+
+// A display on virtual time: refresh n begins at n * periodMs. A frame queued for a refresh
+// that has begun (or without a target) shows at the next one; lateBy delays the next frame by
+// that many more refreshes, as a slow drawing would.
+class FakePresenter final : public Presenter {
+ public:
+  FakePresenter(VirtualTime& time, int periodMs) : time_(time), periodMs_(static_cast<std::uint64_t>(periodMs)) {}
+
+  bool FrameAccurate() const override { return true; }
+  void Queue(FrameId frame, std::uint64_t target, Done done) override {
+    if (target == 0) target = std::exchange(nextTarget_, 0);
+    const std::uint64_t msc = std::max(target, Current() + 1) + std::exchange(lateBy, 0);
+    if (target != 0) missed_ += msc - std::min(msc, target);
+    At(msc, [this, frame, done](Refresh r) {
+      shown.push_back({frame, r.msc});
+      if (done) done(r);
+    });
+  }
+  void SetNextTarget(std::uint64_t msc) override { nextTarget_ = msc; }
+  void AtNextRefresh(Done done) override { At(Current() + 1, std::move(done)); }
+  Refresh LastRefresh() const override { return {Current(), Current() * periodMs_ * 1000}; }
+  double PeriodMicros() const override { return static_cast<double>(periodMs_) * 1000; }
+  std::uint64_t MissedRefreshes() const override { return missed_; }
+  int Width() const override { return 1024; }
+  int Height() const override { return 768; }
+
+  struct Shown {
+    FrameId frame;
+    std::uint64_t msc;
+  };
+  std::vector<Shown> shown;
+  std::uint64_t lateBy = 0;
+
+ private:
+  std::uint64_t Current() const { return time_.Micros() / (periodMs_ * 1000); }
+  void At(std::uint64_t msc, Done done) {
+    const std::uint64_t due = msc * periodMs_ * 1000;
+    time_.After(static_cast<int>((due - time_.Micros()) / 1000), [done = std::move(done), msc, due] { done({msc, due}); });
+  }
+
+  VirtualTime& time_;
+  std::uint64_t periodMs_;
+  std::uint64_t nextTarget_ = 0;
+  std::uint64_t missed_ = 0;
 };
 
 }  // namespace cue::testing

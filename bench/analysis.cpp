@@ -96,8 +96,17 @@ std::vector<double> ToMs(const std::vector<double>& micros) {
   return ms;
 }
 
+// The display's period (ms) as the program measured it, 0 when its log does not say.
+double PeriodMs(const RunRecord& run) {
+  for (const auto& [trial, row] : run.timing) {
+    if (row.refreshHz > 0) return 1000.0 / row.refreshHz;
+  }
+  return 0;
+}
+
 void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builder& out) {
   std::vector<double> error, show, errorLessShow, delivery, rounding, delays;
+  std::vector<double> loggedOnset, onsetError, loggedShow, missed;
   int missing = 0;
   for (int trial = 1; trial <= run.trials; ++trial) {
     const auto key = std::find_if(run.keys.begin(), run.keys.end(),
@@ -117,6 +126,13 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
     const double showMs = (onset - static_cast<double>(timing->second.clockStart)) / kMs;
     show.push_back(showMs);
     errorLessShow.push_back(result->second.rt - trueDelay - showMs);
+    const TimingRow& log = timing->second;
+    if (log.fieldOnset) {
+      loggedOnset.push_back((static_cast<double>(*log.fieldOnset) - onset) / kMs);
+      loggedShow.push_back(static_cast<double>(*log.fieldOnset - log.clockStart) / kMs);
+    }
+    if (log.rtFromOnset) onsetError.push_back(static_cast<double>(*log.rtFromOnset) / kMs - trueDelay);
+    if (log.missedRefreshes) missed.push_back(static_cast<double>(*log.missedRefreshes));
     if (timing->second.answer) {
       delivery.push_back(static_cast<double>(*timing->second.answer - key->sent) / kMs);
       rounding.push_back(result->second.rt -
@@ -130,6 +146,10 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
   out.Add("key_delivery", "key delivery: program's read - key sent", "ms", delivery);
   out.Add("rt_rounding", "RT rounding: RT - (read - clockStart)", "ms", rounding);
   out.Add("true_delay", "robot's delay: key sent - field onset", "ms", delays);
+  out.Add("onset_logged", "field onset logged (display's refresh) - photodiode onset", "ms", loggedOnset);
+  out.Add("show_logged", "field show time logged: fieldOnset - clockStart", "ms", loggedShow);
+  out.Add("rt_onset_error", "RT from onset (log) - (key sent - photodiode onset)", "ms", onsetError);
+  out.Add("missed", "missed refreshes per trial (log)", "count", missed);
   out.Note("trials without a key, a results row or a field onset", missing);
 }
 
@@ -167,6 +187,17 @@ void Pauses(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builde
   out.Add("rest_before", "blank 2000 ms before rest: achieved - asked", "ms", restBefore);
   out.Add("rest_after", "blank 2000 ms after rest: achieved - asked", "ms", restAfter);
   out.Add("space_to_blank", "space sent -> blank shown", "ms", spaceToBlank);
+  // The same intervals in refreshes of the display, as the program measured its period.
+  if (const double period = PeriodMs(run); period > 0) {
+    const auto frames = [period](std::vector<double> late, double asked) {
+      for (double& v : late) v = (v + asked) / period;
+      return late;
+    };
+    out.Add("blank1_frames", "blank 1000 ms in refreshes", "count", frames(blank1, kPauseBlank1));
+    out.Add("cross_frames", "cross 1000 ms in refreshes", "count", frames(cross, kPauseCross));
+    out.Add("blank2_frames", "blank 500 ms (to field onset) in refreshes", "count", frames(blank2, kPauseBlank2));
+    out.Add("rest_before_frames", "blank 2000 ms before rest in refreshes", "count", frames(restBefore, kRestBlank));
+  }
   out.Note("pauses not seen as blank-cross-blank or blank-rest-blank", unknown);
 }
 
@@ -196,6 +227,11 @@ void Flicker(const RunRecord& run, const std::vector<FieldPeriod>& fields, Build
   out.Add("flicker_200", "flicker swap, 200 ms: achieved - asked", "ms", fixed);
   out.Add("flicker_drawn", "flicker swap, 100-300 ms drawn: achieved - asked", "ms", drawn);
   out.Add("flicker_first", "first swap after field onset: achieved - asked", "ms", first);
+  if (const double period = PeriodMs(run); period > 0) {
+    std::vector<double> frames;
+    for (const double late : fixed) frames.push_back((late + 200) / period);
+    out.Add("flicker_200_frames", "flicker swap, 200 ms, in refreshes", "count", frames);
+  }
   out.Note("flicker intervals spanning a label drawn twice running (counted as n delays)", repeats);
 }
 

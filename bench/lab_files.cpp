@@ -69,13 +69,30 @@ std::map<int, ResultRow> ParseResults(const std::string& text, int* bad) {
 
 std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
   std::map<int, TimingRow> rows;
+  // The display's columns, by name from the (last) header line.
+  const char* const names[] = {"fieldOnset", "fieldMsc", "rtFromOnset", "missedRefreshes", "refreshHz"};
+  std::size_t at[5] = {0, 0, 0, 0, 0};
+  for (std::size_t p = text.rfind("#"); p != std::string::npos;) {
+    const auto header = Fields(text.substr(p + 1, text.find('\r', p) - p - 1));
+    for (std::size_t i = 0; i < header.size(); ++i) {
+      for (std::size_t n = 0; n < 5; ++n) {
+        if (header[i] == names[n]) at[n] = i;
+      }
+    }
+    break;
+  }
   for (const auto& line : Lines(text)) {
     if (line.rfind("trialNumber\t", 0) == 0) continue;  // the header
     const auto f = Fields(line);
     TimingRow r;
-    const bool ok = f.size() >= 6 && Number(f[0], r.trial) && Number(f[1], r.clockStart) &&
-                    Optional(f[2], r.cueTick) && Optional(f[3], r.cueOnset) &&
-                    Optional(f[4], r.answer) && Optional(f[5], r.feedbackOnset);
+    bool ok = f.size() >= 6 && Number(f[0], r.trial) && Number(f[1], r.clockStart) &&
+              Optional(f[2], r.cueTick) && Optional(f[3], r.cueOnset) && Optional(f[4], r.answer) &&
+              Optional(f[5], r.feedbackOnset);
+    std::optional<std::int64_t>* display[] = {&r.fieldOnset, &r.fieldMsc, &r.rtFromOnset, &r.missedRefreshes};
+    for (std::size_t n = 0; n < 4 && ok; ++n) {
+      if (at[n] != 0 && at[n] < f.size()) ok = Optional(f[at[n]], *display[n]);
+    }
+    if (ok && at[4] != 0 && at[4] < f.size() && f[at[4]] != "-") ok = Number(f[at[4]], r.refreshHz);
     if (ok) {
       rows[r.trial] = r;
     } else if (bad != nullptr) {

@@ -28,6 +28,13 @@ struct TimingRow {
   std::optional<std::int64_t> cueOnset;
   std::optional<std::int64_t> answer;
   std::optional<std::int64_t> feedbackOnset;
+  // What the display reported (columns found by their header names): the field's onset and
+  // refresh count, the RT from it, missed refreshes, the measured rate (Hz; 0 unknown).
+  std::optional<std::int64_t> fieldOnset;
+  std::optional<std::int64_t> fieldMsc;
+  std::optional<std::int64_t> rtFromOnset;
+  std::optional<std::int64_t> missedRefreshes;
+  double refreshHz = 0;
 };
 
 // Parses the files' text (TAB after every field, CR LF, "#" header lines skipped). A line

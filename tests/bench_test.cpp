@@ -229,13 +229,21 @@ TEST(LabFilesTest, ReadsTheResultsRowsAndSkipsHeadersAndBrokenLines) {
 
 TEST(LabFilesTest, ReadsTheTimingLogWithItsUnknowns) {
   const std::string text =
-      "#trialNumber\tclockStart\tcueTick\tcueOnset\tanswer\tfeedbackOnset\t\r\n"
-      "1\t1000\t1001000\t1007000\t500000\t-\t1006.000\t-\t\r\n";
+      "#trialNumber\tclockStart\tcueTick\tcueOnset\tanswer\tfeedbackOnset\tsound\tfieldOnset\tfieldMsc\t"
+      "rtFromOnset\tmissedRefreshes\trefreshHz\t\r\n"
+      "1\t1000\t1001000\t1007000\t500000\t-\tok\t34000\t77\t466000\t2\t59.940\t\r\n";
   const auto rows = ParseTiming(text);
   ASSERT_EQ(rows.count(1), 1U);
-  EXPECT_EQ(rows.at(1).clockStart, 1000);
-  EXPECT_EQ(rows.at(1).cueOnset, 1007000);
-  EXPECT_FALSE(rows.at(1).feedbackOnset.has_value());
+  const TimingRow& r = rows.at(1);
+  EXPECT_EQ(r.clockStart, 1000);
+  EXPECT_EQ(r.cueOnset, 1007000);
+  EXPECT_FALSE(r.feedbackOnset.has_value());
+  // The display's columns are found by name, wherever they stand.
+  EXPECT_EQ(r.fieldOnset, 34000);
+  EXPECT_EQ(r.fieldMsc, 77);
+  EXPECT_EQ(r.rtFromOnset, 466000);
+  EXPECT_EQ(r.missedRefreshes, 2);
+  EXPECT_DOUBLE_EQ(r.refreshHz, 59.94);
 }
 
 TEST(CaptureClockTest, FramesMapThroughTheReportsAroundThem) {
@@ -332,10 +340,11 @@ class AnalysisTest : public ::testing::Test {
     run.keys = {KeySent{1, 'm', 0, 10 * kS + 300'000, 0}, KeySent{2, 'n', 0, 13 * kS + 807'000, 0}};
     run.results[1] = ResultRow{1, 2, 1, 4, 200, 1, 305};  // rt 305: 5 ms more than the delay
     run.results[2] = ResultRow{2, 2, 1, 6, 200, 2, 306};
-    run.timing[1] = TimingRow{
-        1, 10 * kS - 5'000, 11 * kS - 4'000, 11 * kS + 2'000, 10 * kS + 300'400, 10 * kS + 306'000};
-    run.timing[2] = TimingRow{
-        2, 13 * kS + 502'000, std::nullopt, std::nullopt, 13 * kS + 807'600, std::nullopt};
+    // The display (50 Hz) logged trial 1's onset 0.2 ms after the photodiode saw it.
+    run.timing[1] = TimingRow{1, 10 * kS - 5'000, 11 * kS - 4'000, 11 * kS + 2'000, 10 * kS + 300'400,
+                              10 * kS + 306'000, 10 * kS + 200, 500, 300'200, 0, 50};
+    run.timing[2] = TimingRow{2,  13 * kS + 502'000, std::nullopt, std::nullopt, 13 * kS + 807'600, std::nullopt,
+                              {}, {}, {},           1,                 50};
     run.sounds = {Heard{10 * kS + 306'500, kCorrect}, Heard{11 * kS + 2'500, 4},
                   Heard{13 * kS + 813'000, kError}, Heard{14 * kS + 509'000, 6}};
   }
@@ -358,6 +367,11 @@ TEST_F(AnalysisTest, ReactionTimeErrorIsTheRecordedRtLessTheRobotsTrueDelay) {
   EXPECT_NEAR(Find(report, "key_delivery").s.min, 0.4, 1e-9);
   EXPECT_NEAR(Find(report, "rt_rounding").s.min, 305 - 305.4, 1e-9);
   EXPECT_NEAR(Find(report, "rt_rounding").s.max, 306 - 305.6, 1e-9);
+  EXPECT_NEAR(Find(report, "onset_logged").s.max, 0.2, 1e-9);
+  EXPECT_NEAR(Find(report, "show_logged").s.max, 5.2, 1e-9);
+  EXPECT_NEAR(Find(report, "rt_onset_error").s.max, 0.2, 1e-9);
+  EXPECT_EQ(Find(report, "rt_onset_error").s.n, 1U);
+  EXPECT_NEAR(Find(report, "missed").s.max, 1.0, 1e-9);
 }
 
 TEST_F(AnalysisTest, PauseIntervalsAreWhatTheScreenShowedLessWhatWasAsked) {
@@ -370,6 +384,8 @@ TEST_F(AnalysisTest, PauseIntervalsAreWhatTheScreenShowedLessWhatWasAsked) {
   EXPECT_EQ(Find(report, "blank1").s.n, 1U);
   EXPECT_EQ(Find(report, "cross").s.n, 2U);
   EXPECT_NEAR(Find(report, "cross").s.min, 0.0, 1e-9);
+  EXPECT_NEAR(Find(report, "cross_frames").s.min, 50.0, 1e-9);  // 1000 ms at 50 Hz
+  EXPECT_NEAR(Find(report, "blank1_frames").s.max, 1001.5 / 20, 1e-9);
 }
 
 TEST_F(AnalysisTest, FlickerSwapsCountARepeatedLabelAsTwoDelays) {

@@ -63,6 +63,9 @@ class TrialCycle final : public Startable {
   void Form_Resize(float formWidth, float formHeight);
   void Form_Load();
   void Start() override;
+  std::uint64_t ShowLead() const override {
+    return presenter_ != nullptr && presenter_->FrameAccurate() ? FIELD_LEAD_REFRESHES : 0;
+  }
   void Form_KeyPress(int keyAscii);
   // A frame of the experiment screen reached the display (the first one of a trial is its
   // field's onset).

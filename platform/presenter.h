@@ -39,6 +39,9 @@ class Presenter {
   virtual void AtNextRefresh(Done done) = 0;
   // The latest refresh the server has reported.
   virtual Refresh LastRefresh() const = 0;
+  // The refresh the latest frame was queued for (its onset, unless it came late): the onset
+  // of the screen being shown, from which the next wait counts.
+  virtual std::uint64_t LastQueued() const = 0;
   // The display's refresh period measured over the first refreshes (µs); 0 until measured.
   virtual double PeriodMicros() const = 0;
   // Refreshes that frames came late by, all frames since the start.
@@ -47,5 +50,12 @@ class Presenter {
   virtual int Width() const = 0;
   virtual int Height() const = 0;
 };
+
+// When refresh msc begins (µs of the Clock), from the latest reported one and the period.
+inline double TimeOfRefresh(const Presenter& presenter, std::uint64_t msc) {
+  const Refresh last = presenter.LastRefresh();
+  return static_cast<double>(last.micros) +
+         (static_cast<double>(msc) - static_cast<double>(last.msc)) * presenter.PeriodMicros();
+}
 
 }  // namespace cue

@@ -1,5 +1,7 @@
 #include "screens/blanke.h"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "screens/layout.h"
@@ -19,23 +21,24 @@ Blanke::Blanke(Scheduler& scheduler, ModalGate& gate, Dialogs& dialogs, WindowSy
 void Blanke::ShowBlanke(std::int16_t timeInterval, Startable& myForm) {
   if (view_ != nullptr) view_->ShowBlankeForm();
   ParkCursor(windows_);
-  Wait2(timeInterval, [&myForm] { myForm.Start(); });
+  StartScreenWait(channel2_, timeInterval, myForm.ShowLead(), [&myForm] { myForm.Start(); });
 }
 
 void Blanke::ShowBlankeCross(std::int16_t hideCrossTime1, std::int16_t showCrossTime,
                              std::int16_t hideCrossTime2, Startable& myForm) {
   if (view_ != nullptr) view_->ShowBlankeForm();
   ParkCursor(windows_);
-  Wait2(hideCrossTime1, [this, showCrossTime, hideCrossTime2, &myForm] {
+  StartScreenWait(channel2_, hideCrossTime1, 0, [this, showCrossTime, hideCrossTime2, &myForm] {
     SetCross(true);
-    Wait2(showCrossTime, [this, hideCrossTime2, &myForm] {
+    StartScreenWait(channel2_, showCrossTime, 0, [this, hideCrossTime2, &myForm] {
       SetCross(false);
-      Wait2(hideCrossTime2, [&myForm] { myForm.Start(); });
+      StartScreenWait(channel2_, hideCrossTime2, myForm.ShowLead(), [&myForm] { myForm.Start(); });
     });
   });
 }
 
-void Blanke::Wait(int ms, std::function<void()> then) { StartWait(channel1_, ms, std::move(then)); }
+// Channel 1 times the flicker's swaps: each ends in a change of the field.
+void Blanke::Wait(int ms, std::function<void()> then) { StartScreenWait(channel1_, ms, 0, std::move(then)); }
 
 void Blanke::Wait2(int ms, std::function<void()> then) { StartWait(channel2_, ms, std::move(then)); }
 
@@ -49,6 +52,26 @@ void Blanke::StartWait(Channel& channel, int ms, std::function<void()> then) {
   channel.timer.Start(ms, [this, &channel] {
     channel.waiting = false;
     Release(channel);
+  });
+}
+
+void Blanke::StartScreenWait(Channel& channel, int ms, std::uint64_t lead, std::function<void()> then) {
+  const bool frames = presenter_ != nullptr && clock_ != nullptr && presenter_->FrameAccurate() &&
+                      presenter_->PeriodMicros() > 0;
+  if (!frames || ms <= 0) {
+    StartWait(channel, ms, std::move(then));
+    return;
+  }
+  const double period = presenter_->PeriodMicros();
+  const auto refreshes = static_cast<std::uint64_t>(std::llround(ms * 1000.0 / period));
+  const std::uint64_t target = presenter_->LastQueued() + std::max(refreshes, lead + 1) - lead;
+  // A refresh ahead: the steps draw their frame and queue it for the target.
+  const double due = TimeOfRefresh(*presenter_, target) - period;
+  const auto wait = static_cast<int>(std::floor((due - static_cast<double>(clock_->Micros())) / 1000.0));
+  StartWait(channel, std::max(wait, 1), [this, target, then = std::move(then)] {
+    presenter_->SetNextTarget(target);
+    then();
+    presenter_->SetNextTarget(0);  // a step that drew nothing leaves no target behind
   });
 }
 

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/clock.h"
 #include "platform/modal_gate.h"
+#include "platform/presenter.h"
 #include "platform/scheduler.h"
 #include "platform/window_system.h"
 #include "screens/form.h"
@@ -39,6 +41,13 @@ class Blanke final : public Waiter {
   Blanke(Scheduler& scheduler, ModalGate& gate, Dialogs& dialogs, WindowSystem& windows, Quit quit);
 
   void SetView(BlankeView* view) { view_ = view; }
+  // With a frame-accurate presenter whose period is known, every wait that ends in a change
+  // of screen (both channels) ends at the refresh nearest to its time counted from the onset
+  // of the screen being shown: its steps run a refresh ahead and their frame is queued for it.
+  void SetPresenter(Presenter* presenter, const Clock* clock) {
+    presenter_ = presenter;
+    clock_ = clock;
+  }
 
   // Blank screen for timeInterval ms, then myForm.Start().
   void ShowBlanke(std::int16_t timeInterval, Startable& myForm);
@@ -75,6 +84,8 @@ class Blanke final : public Waiter {
     std::vector<std::function<void()>> steps;  // continuations of the pending waits
   };
   void StartWait(Channel& channel, int ms, std::function<void()> then);
+  // A wait that ends in a change of screen, lead refreshes before the asked time's refresh.
+  void StartScreenWait(Channel& channel, int ms, std::uint64_t lead, std::function<void()> then);
   void Release(Channel& channel);
   void RunSteps(std::vector<std::function<void()>> steps);
   void SetCross(bool visible);
@@ -85,6 +96,8 @@ class Blanke final : public Waiter {
   WindowSystem& windows_;
   Quit quit_;
   BlankeView* view_ = nullptr;
+  Presenter* presenter_ = nullptr;
+  const Clock* clock_ = nullptr;
   Channel channel1_;
   Channel channel2_;
   bool crossVisible_ = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <span>
 
 namespace cue {
@@ -22,6 +23,9 @@ class Startable {
  public:
   virtual ~Startable() = default;
   virtual void Start() = 0;
+  // Refreshes from Start() to the first frame it shows (a pause that ends in it ends that
+  // much earlier, so that the frame comes at the asked time).
+  virtual std::uint64_t ShowLead() const { return 0; }
 };
 
 // For each form in order: load it, then make it visible. The last one ends up in front.

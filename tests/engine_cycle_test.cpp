@@ -223,35 +223,44 @@ TEST(TrialCycleTest, TheTimingLineIsWrittenInThePauseNotAsTheNextTrialStarts) {
   EXPECT_EQ(whenShown, written);
 }
 
-// With a presenter (a 100 Hz display on virtual time) a trial's steps run at the refresh after
-// its pause, its field is queued FIELD_LEAD_REFRESHES later, and the timing line tells the
-// onset, the reaction time from it, the refreshes missed and the display; the results file
-// keeps the time from the clock's start.
-TEST(TrialCycleTest, TheFieldsOnsetAndTheReactionTimeFromItAreRecorded) {
+// With a presenter (a 62.5 Hz display on virtual time) every pause lasts the whole number of
+// refreshes nearest its time, counted from the onset of the screen it ends; a trial's steps
+// run at the refresh FIELD_LEAD_REFRESHES before its field's; the timing line tells the onset,
+// the reaction time from it, the refreshes missed and the display; the results file keeps
+// the time from the clock's start.
+TEST(TrialCycleTest, PausesLastWholeRefreshesAndTheFieldsOnsetIsRecorded) {
   RunHarness h;
-  h.UsePresenter(10);
+  h.UsePresenter(16);
   h.onShowDisplay = [&] { h.PressLater(400, 'n'); };
   h.Launch(5, 1);
-  h.time.Advance(4000);     // the first pause ends at refresh 350; trial 1 is answered
-  h.presenter->lateBy = 1;  // too late by one refresh: the next field was drawn slowly
-  h.time.Advance(6000);
+  h.time.Advance(4000);     // trial 1 answered
+  h.presenter->lateBy = 1;  // the next frame (the blank after the cross) comes a refresh late
+  h.time.Advance(5000);
+  std::vector<std::pair<Presenter::FrameId, std::uint64_t>> changes;  // each change of frame
+  for (const auto& f : h.presenter->shown) {
+    if (changes.empty() || changes.back().first != f.frame) changes.emplace_back(f.frame, f.msc);
+  }
+  // blank, cross, blank, field (trial 1), blank, cross, blank (late), field (trial 2)
+  ASSERT_GE(changes.size(), 8U);
+  const auto at = [&](std::size_t i) { return changes[i].second; };
+  EXPECT_EQ(changes[5].first, RunHarness::kCrossFrame);
+  EXPECT_EQ(at(5) - at(4), 63U);      // 1000 ms: 62.5 refreshes, rounded
+  EXPECT_EQ(at(6) - at(5), 63U + 1);  // the blank came late: the next pause counts from it
+  EXPECT_EQ(at(7) - at(6), 31U);      // 500 ms: 31.25
+  EXPECT_EQ(at(3) - at(2), 31U);
+
   const auto lines = Rows(h.files.files["/lab/Res_Data/R-5-timing.txt"]);
-  ASSERT_GE(lines.size(), 2U);
-  struct Expected {
-    std::uint64_t clockStart, onset, msc;
-    const char* rtFromOnset;
-    const char* missed;
-  };
-  const Expected expected[] = {{3'510'000, 3'530'000, 353, "380000", "0"}, {6'420'000, 6'450'000, 645, "370000", "1"}};
+  ASSERT_EQ(lines.size(), 2U);
   for (std::size_t i = 0; i < 2; ++i) {
     const auto& l = lines[i];
+    const std::uint64_t field = at(3 + 4 * i);
     ASSERT_EQ(l.size(), 15U);
-    EXPECT_EQ(l[1], std::to_string(expected[i].clockStart)) << i;
-    EXPECT_EQ(l[8], std::to_string(expected[i].onset)) << i;
-    EXPECT_EQ(l[9], std::to_string(expected[i].msc)) << i;
-    EXPECT_EQ(l[10], expected[i].rtFromOnset) << i;
-    EXPECT_EQ(l[11], expected[i].missed) << i;
-    EXPECT_EQ(l[12], "100.000");
+    EXPECT_EQ(l[1], std::to_string((field - FIELD_LEAD_REFRESHES) * 16'000)) << i;  // the clock's start
+    EXPECT_EQ(l[8], std::to_string(field * 16'000)) << i;
+    EXPECT_EQ(l[9], std::to_string(field)) << i;
+    EXPECT_EQ(l[10], std::to_string(400'000 - FIELD_LEAD_REFRESHES * 16'000)) << i;
+    EXPECT_EQ(l[11], i == 0 ? "0" : "1") << i;
+    EXPECT_EQ(l[12], "62.500");
     EXPECT_EQ(l[13], "1024x768");
     EXPECT_EQ(l[14], "xpresent");
   }

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QRect>
 #include <QSocketNotifier>
+
+#include "platform/clock.h"
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
@@ -162,6 +164,13 @@ void X11Presenter::Queue(FrameId frame, std::uint64_t targetMsc, Done done) {
   if (targetMsc == 0) targetMsc = std::exchange(nextTarget_, 0);
   const std::uint32_t serial = nextSerial_++;
   pending_[serial] = Pending{targetMsc, std::move(done)};
+  queuedSerial_ = serial;
+  queued_ = targetMsc;
+  if (targetMsc == 0 && period_ > 0) {  // the next refresh, as far as the period tells
+    const double now = static_cast<double>(SteadyClock().Micros());
+    queued_ = last_.msc + 1 +
+              static_cast<std::uint64_t>(std::max(0.0, (now - static_cast<double>(last_.micros)) / period_));
+  }
   // Without a target: the next refresh (divisor 1, remainder 0 is "the next MSC after now").
   xcb_present_pixmap(connection_, window_, frame, serial, 0, 0, 0, 0, 0, 0, 0, XCB_PRESENT_OPTION_COPY,
                      targetMsc, targetMsc == 0 ? 1 : 0, 0, 0, nullptr);
@@ -200,6 +209,7 @@ void X11Presenter::Complete(std::uint32_t serial, std::uint64_t msc, std::uint64
   Pending pending = std::move(it->second);
   pending_.erase(it);
   if (pending.target != 0 && msc > pending.target) missed_ += msc - pending.target;
+  if (serial == queuedSerial_) queued_ = msc;
   if (pending.done) pending.done(refresh);
 }
 

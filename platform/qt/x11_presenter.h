@@ -52,6 +52,7 @@ class X11Presenter final : public QObject, public Presenter {
   void SetNextTarget(std::uint64_t msc) override { nextTarget_ = msc; }
   void AtNextRefresh(Done done) override;
   Refresh LastRefresh() const override { return last_; }
+  std::uint64_t LastQueued() const override { return queued_; }
   double PeriodMicros() const override { return period_; }
   std::uint64_t MissedRefreshes() const override { return missed_; }
   int Width() const override { return width_; }
@@ -81,6 +82,8 @@ class X11Presenter final : public QObject, public Presenter {
   std::uint64_t nextTarget_ = 0;
   std::map<std::uint32_t, Pending> pending_;
   Refresh last_;
+  std::uint64_t queued_ = 0;
+  std::uint32_t queuedSerial_ = 0;
   std::uint64_t missed_ = 0;
   // The period is measured over MEASURED_REFRESHES refreshes following the first.
   static constexpr int MEASURED_REFRESHES = 30;

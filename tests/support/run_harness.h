@@ -43,6 +43,7 @@ class RunHarness {
   void UsePresenter(int periodMs) {
     presenter = std::make_unique<FakePresenter>(time, periodMs);
     x.display.SetPresenter(presenter.get());
+    x.blanke.SetPresenter(presenter.get(), &time);
   }
 
   // Loads the experiment screen for a subject and starts the first pause, as the launch does.
@@ -77,6 +78,8 @@ class RunHarness {
   std::uint64_t NowMs() const { return time.Micros() / 1000; }
 
   enum class Front { kNone, kBlanke, kDisplay, kRest };
+  // The frames the doubles queue with a presenter, as FakePresenter::shown records them.
+  static constexpr Presenter::FrameId kFieldFrame = 1, kBlankFrame = 2, kCrossFrame = 3, kRestFrame = 4;
   // How long after it is asked for a sound reaches the output.
   static constexpr std::uint64_t kSoundLatencyMicros = 4500;
 
@@ -100,14 +103,21 @@ class RunHarness {
   std::function<void()> onShowRest;
 
  private:
+  void Frame(Presenter::FrameId frame) {
+    if (presenter) presenter->Queue(frame, 0, {});
+  }
   class BlankeViewDouble final : public BlankeView {
    public:
     explicit BlankeViewDouble(RunHarness& h) : h_(h) {}
     void ShowBlankeForm() override {
       h_.front = Front::kBlanke;
       h_.blankeShownAt.push_back(h_.NowMs());
+      h_.Frame(kBlankFrame);
     }
-    void SetCrossVisible(bool visible) override { h_.crossChanges.emplace_back(h_.NowMs(), visible); }
+    void SetCrossVisible(bool visible) override {
+      h_.crossChanges.emplace_back(h_.NowMs(), visible);
+      h_.Frame(visible ? kCrossFrame : kBlankFrame);
+    }
 
    private:
     RunHarness& h_;
@@ -118,14 +128,16 @@ class RunHarness {
     void ShowDisplay() override {
       h_.front = Front::kDisplay;
       h_.displayShownAt.push_back(h_.NowMs());
-      if (h_.presenter) h_.presenter->Queue(1, 0, [this](Refresh at) { h_.x.display.FieldShown(at); });
+      if (h_.presenter) h_.presenter->Queue(kFieldFrame, 0, [this](Refresh at) { h_.x.display.FieldShown(at); });
       if (h_.onShowDisplay) h_.onShowDisplay();
     }
     void HideDisplay() override {
       h_.displayHiddenAt.push_back(h_.NowMs());
       if (h_.front == Front::kDisplay) h_.front = Front::kNone;
+      h_.Frame(kBlankFrame);
     }
     void FieldChanged() override {
+      if (h_.front == Front::kDisplay) h_.Frame(kFieldFrame);
       if (h_.onFieldChanged) h_.onFieldChanged();
     }
 
@@ -139,6 +151,7 @@ class RunHarness {
     void Show() override {
       h_.front = Front::kRest;
       h_.restShownAt.push_back(h_.NowMs());
+      h_.Frame(kRestFrame);
       if (h_.onShowRest) h_.onShowRest();
     }
     void SetVisible(bool) override {}

@@ -95,6 +95,7 @@ class FakePresenter final : public Presenter {
     if (target == 0) target = std::exchange(nextTarget_, 0);
     const std::uint64_t msc = std::max(target, Current() + 1) + std::exchange(lateBy, 0);
     if (target != 0) missed_ += msc - std::min(msc, target);
+    queued_ = msc;
     At(msc, [this, frame, done](Refresh r) {
       shown.push_back({frame, r.msc});
       if (done) done(r);
@@ -103,6 +104,7 @@ class FakePresenter final : public Presenter {
   void SetNextTarget(std::uint64_t msc) override { nextTarget_ = msc; }
   void AtNextRefresh(Done done) override { At(Current() + 1, std::move(done)); }
   Refresh LastRefresh() const override { return {Current(), Current() * periodMs_ * 1000}; }
+  std::uint64_t LastQueued() const override { return queued_; }
   double PeriodMicros() const override { return static_cast<double>(periodMs_) * 1000; }
   std::uint64_t MissedRefreshes() const override { return missed_; }
   int Width() const override { return 1024; }
@@ -126,6 +128,7 @@ class FakePresenter final : public Presenter {
   std::uint64_t periodMs_;
   std::uint64_t nextTarget_ = 0;
   std::uint64_t missed_ = 0;
+  std::uint64_t queued_ = 0;
 };
 
 }  // namespace cue::testing

@@ -1,5 +1,5 @@
-// The real experiment screens under Qt's offscreen platform, in real time: through the whole
-// first block, its rest period and into the second block (about two minutes; labelled slow).
+// The real experiment screens under Qt's offscreen platform, in real time: the last trials of
+// the first block, its rest period and into the second block (about 20 s; labelled slow).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -53,6 +53,7 @@ TEST(RealFormsTest, FirstBlockRestAndIntoTheSecondBlock) {
   GreetLogic launch(GreetContext{x.state, dialogs, files, windows, lifecycle, screens.Targets()});
   launch.Command1_Click("AB", "2");  // block 1 flickers at 200 ms, block 2 at a drawn delay
   EXPECT_TRUE(screens.blanke.isVisible());
+  x.state.trialNumber = 37;  // the run goes on from the end of the first block
 
   QEventLoop loop;
   int answeredTrial = 0, rests = 0, maxOdd = 0, strayKeys = 0;
@@ -86,19 +87,19 @@ TEST(RealFormsTest, FirstBlockRestAndIntoTheSecondBlock) {
     }
   });
   poll.start(5);
-  QTimer::singleShot(200'000, &loop, &QEventLoop::quit);  // a safety net, not a measurement
+  QTimer::singleShot(60'000, &loop, &QEventLoop::quit);  // a safety net, not a measurement
   loop.exec();
 
   ASSERT_EQ(x.state.trialNumber, 42);
   EXPECT_EQ(rests, 1);
   EXPECT_LE(maxOdd, 1);
   EXPECT_TRUE(sawFlicker);
-  EXPECT_GT(strayKeys, 30);
+  EXPECT_GE(strayKeys, 4);
   EXPECT_EQ(lifecycle.ended, 0);
   auto file = files.ReadAll((dir / "Res_Data" / "R-3.txt").string());
   ASSERT_TRUE(std::holds_alternative<std::string>(file));
   const std::string& text = std::get<std::string>(file);
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 42);  // the header and 41 rows
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);  // the header and trials 38-41
   EXPECT_NE(text.find("\r\n40\t1\t2\t2\t"), std::string::npos);
   EXPECT_NE(text.find("\r\n41\t2\t3\t2\t"), std::string::npos);
   EXPECT_TRUE(dialogs.shown.empty());

@@ -110,7 +110,7 @@ void TrialCycle::ReportMissingSounds() {
 
 void TrialCycle::Start() {
   if (presenter_ != nullptr && presenter_->FrameAccurate()) {
-    presenter_->AtNextRefresh([this](Refresh pauseEnd) { RunTrial(&pauseEnd); });
+    presenter_->AtTargetRefresh([this](Refresh pauseEnd) { RunTrial(&pauseEnd); });
   } else {
     RunTrial(nullptr);
   }

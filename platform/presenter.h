@@ -29,14 +29,17 @@ class Presenter {
   // True when the display server reports each frame's refresh; false on the fallback, where
   // frames are painted by the toolkit whenever it paints and nothing below is meaningful.
   virtual bool FrameAccurate() const = 0;
-  // Shows frame from refresh targetMsc on (0: the next refresh); done gets the refresh it
-  // really appeared at. A later MSC than targetMsc counts as missed refreshes.
+  // Shows frame from refresh targetMsc on (0: the next refresh, or the one the frame queued
+  // before it goes to if that is later: a frame never overtakes an earlier one); done gets the
+  // refresh it really appeared at. A later MSC than targetMsc counts as missed refreshes.
   virtual void Queue(FrameId frame, std::uint64_t targetMsc, Done done) = 0;
   // The next frame queued without a target (0) goes to refresh msc instead: a wait that ends
   // in a change of screen names its refresh here before the change is drawn.
   virtual void SetNextTarget(std::uint64_t msc) = 0;
-  // Runs done at the beginning of the next refresh.
-  virtual void AtNextRefresh(Done done) = 0;
+  // Runs done at the beginning of the refresh SetNextTarget() named (which it leaves set), or
+  // of the next refresh when none is named; at once, with the refresh under way, when the named
+  // one has begun.
+  virtual void AtTargetRefresh(Done done) = 0;
   // The latest refresh the server has reported.
   virtual Refresh LastRefresh() const = 0;
   // The refresh the latest frame was queued for (its onset, unless it came late): the onset

@@ -89,7 +89,7 @@ TEST(X11PresenterTest, OffX11ItFallsBackAndCallsNothing) {
   EXPECT_FALSE(presenter.FrameAccurate());
   EXPECT_EQ(presenter.Unavailable(), "the display is not an X server");
   bool called = false;
-  presenter.AtNextRefresh([&](Refresh) { called = true; });
+  presenter.AtTargetRefresh([&](Refresh) { called = true; });
   presenter.Queue(presenter.Upload(QImage(8, 8, QImage::Format_RGB32)), 0, [&](Refresh) { called = true; });
   for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
   EXPECT_FALSE(called);

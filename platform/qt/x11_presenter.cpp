@@ -102,14 +102,14 @@ void X11Presenter::Attach(std::uint32_t window) {
   notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_), QSocketNotifier::Read);
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Drain(); });
   measuring_ = MEASURED_REFRESHES + 1;
-  AtNextRefresh([this](Refresh r) { Measure(r); });
+  NotifyAt(0, [this](Refresh r) { Measure(r); });
 }
 
 // Measures the period from consecutive refreshes, one NotifyMSC at a time.
 void X11Presenter::Measure(Refresh refresh) {
   if (measuring_ == MEASURED_REFRESHES + 1) firstMeasured_ = refresh;
   if (--measuring_ > 0) {
-    AtNextRefresh([this](Refresh r) { Measure(r); });
+    NotifyAt(0, [this](Refresh r) { Measure(r); });
     return;
   }
   if (refresh.msc > firstMeasured_.msc) {
@@ -164,13 +164,16 @@ void X11Presenter::Queue(FrameId frame, std::uint64_t targetMsc, Done done) {
   if (targetMsc == 0) targetMsc = std::exchange(nextTarget_, 0);
   const std::uint32_t serial = nextSerial_++;
   pending_[serial] = Pending{targetMsc, std::move(done)};
-  queuedSerial_ = serial;
-  queued_ = targetMsc;
   if (targetMsc == 0 && period_ > 0) {  // the next refresh, as far as the period tells
     const double now = static_cast<double>(SteadyClock().Micros());
-    queued_ = last_.msc + 1 +
-              static_cast<std::uint64_t>(std::max(0.0, (now - static_cast<double>(last_.micros)) / period_));
+    const std::uint64_t next =
+        last_.msc + 1 + static_cast<std::uint64_t>(std::max(0.0, (now - static_cast<double>(last_.micros)) / period_));
+    if (queued_ > next) targetMsc = queued_;  // never ahead of the frame queued before
+    queued_ = std::max(next, queued_);
+  } else {
+    queued_ = targetMsc;
   }
+  queuedSerial_ = serial;
   // Without a target: the next refresh (divisor 1, remainder 0 is "the next MSC after now").
   xcb_present_pixmap(connection_, window_, frame, serial, 0, 0, 0, 0, 0, 0, 0, XCB_PRESENT_OPTION_COPY,
                      targetMsc, targetMsc == 0 ? 1 : 0, 0, 0, nullptr);
@@ -178,11 +181,13 @@ void X11Presenter::Queue(FrameId frame, std::uint64_t targetMsc, Done done) {
   Drain();
 }
 
-void X11Presenter::AtNextRefresh(Done done) {
+void X11Presenter::AtTargetRefresh(Done done) { NotifyAt(nextTarget_, std::move(done)); }
+
+void X11Presenter::NotifyAt(std::uint64_t msc, Done done) {
   if (window_ == 0) return;
   const std::uint32_t serial = nextSerial_++;
   pending_[serial] = Pending{0, std::move(done)};
-  xcb_present_notify_msc(connection_, window_, serial, 0, 1, 0);
+  xcb_present_notify_msc(connection_, window_, serial, msc, msc == 0 ? 1 : 0, 0);
   xcb_flush(connection_);
   Drain();
 }
@@ -204,6 +209,11 @@ void X11Presenter::Drain() {
 void X11Presenter::Complete(std::uint32_t serial, std::uint64_t msc, std::uint64_t ust) {
   const Refresh refresh{msc, ToClock(ust)};
   if (msc >= last_.msc) last_ = refresh;
+  // The first measurement names the rate before the first trial; every later refresh
+  // lengthens its baseline, so that refreshes counted ahead from it do not drift.
+  if (period_ > 0 && msc > firstMeasured_.msc + MEASURED_REFRESHES) {
+    period_ = static_cast<double>(refresh.micros - firstMeasured_.micros) / static_cast<double>(msc - firstMeasured_.msc);
+  }
   const auto it = pending_.find(serial);
   if (it == pending_.end()) return;
   Pending pending = std::move(it->second);

@@ -50,7 +50,7 @@ class X11Presenter final : public QObject, public Presenter {
   bool FrameAccurate() const override { return unavailable_.empty(); }
   void Queue(FrameId frame, std::uint64_t targetMsc, Done done) override;
   void SetNextTarget(std::uint64_t msc) override { nextTarget_ = msc; }
-  void AtNextRefresh(Done done) override;
+  void AtTargetRefresh(Done done) override;
   Refresh LastRefresh() const override { return last_; }
   std::uint64_t LastQueued() const override { return queued_; }
   double PeriodMicros() const override { return period_; }
@@ -69,6 +69,7 @@ class X11Presenter final : public QObject, public Presenter {
   void Drain();
   void Complete(std::uint32_t serial, std::uint64_t msc, std::uint64_t ust);
   void Measure(Refresh refresh);
+  void NotifyAt(std::uint64_t msc, Done done);
 
   xcb_connection_t* connection_ = nullptr;
   xcb_special_event* events_ = nullptr;

@@ -93,7 +93,7 @@ class FakePresenter final : public Presenter {
   bool FrameAccurate() const override { return true; }
   void Queue(FrameId frame, std::uint64_t target, Done done) override {
     if (target == 0) target = std::exchange(nextTarget_, 0);
-    const std::uint64_t msc = std::max(target, Current() + 1) + std::exchange(lateBy, 0);
+    const std::uint64_t msc = std::max({target, Current() + 1, queued_}) + std::exchange(lateBy, 0);
     if (target != 0) missed_ += msc - std::min(msc, target);
     queued_ = msc;
     At(msc, [this, frame, done](Refresh r) {
@@ -102,7 +102,7 @@ class FakePresenter final : public Presenter {
     });
   }
   void SetNextTarget(std::uint64_t msc) override { nextTarget_ = msc; }
-  void AtNextRefresh(Done done) override { At(Current() + 1, std::move(done)); }
+  void AtTargetRefresh(Done done) override { At(std::max(nextTarget_, Current() + 1), std::move(done)); }
   Refresh LastRefresh() const override { return {Current(), Current() * periodMs_ * 1000}; }
   std::uint64_t LastQueued() const override { return queued_; }
   double PeriodMicros() const override { return static_cast<double>(periodMs_) * 1000; }

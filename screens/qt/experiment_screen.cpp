@@ -26,6 +26,7 @@ ExperimentScreen::ExperimentScreen(const char* caption, QWidget* parent)
 void ExperimentScreen::Load() {
   if (loaded_) return;
   loaded_ = true;
+  if (frames_ != nullptr) CoverScreen();  // a page is never shown: it takes the screen's size now
   OnLoad();
 }
 
@@ -83,7 +84,11 @@ QImage ExperimentScreen::RenderFrame() {
 void ExperimentScreen::CoverScreen() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
-  if (geometry() != screen->geometry()) setGeometry(screen->geometry());
+  if (geometry() != screen->geometry()) {
+    setGeometry(screen->geometry());
+    // A hidden widget gets its resize event only when shown, and a page is never shown.
+    if (frames_ != nullptr) OnResize();
+  }
   setWindowState(windowState() | Qt::WindowFullScreen);
 }
 

@@ -69,17 +69,20 @@ std::map<int, ResultRow> ParseResults(const std::string& text, int* bad) {
 
 std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
   std::map<int, TimingRow> rows;
-  // The display's columns, by name from the (last) header line.
-  const char* const names[] = {"fieldOnset", "fieldMsc", "rtFromOnset", "missedRefreshes", "refreshHz"};
+  // The display's columns, by name from the (last) header line, "#" before it or not.
+  const char* const names[] = {"fieldOnset", "fieldMsc", "rtFromOnset", "missedFrames", "refreshHz"};
   std::size_t at[5] = {0, 0, 0, 0, 0};
-  for (std::size_t p = text.rfind("#"); p != std::string::npos;) {
-    const auto header = Fields(text.substr(p + 1, text.find('\r', p) - p - 1));
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.front() == '#') line.erase(0, 1);
+    if (line.rfind("trialNumber\t", 0) != 0) continue;
+    const auto header = Fields(line);
     for (std::size_t i = 0; i < header.size(); ++i) {
       for (std::size_t n = 0; n < 5; ++n) {
         if (header[i] == names[n]) at[n] = i;
       }
     }
-    break;
   }
   for (const auto& line : Lines(text)) {
     if (line.rfind("trialNumber\t", 0) == 0) continue;  // the header

@@ -31,7 +31,7 @@ std::optional<std::uint64_t> Onset(const SoundPlayer& sound, SoundPlayer::PlayId
 std::string Header() {
   return HeaderLine({"trialNumber", "clockStart", "cueTick", "cueOnset", "answer",
                      "feedbackOnset", "cueDelayMs", "feedbackDelayMs", "soundOutput", "fieldOnset",
-                     "fieldMsc", "rtFromOnset", "missedRefreshes", "refreshHz", "screen", "presenter"})
+                     "fieldMsc", "rtFromOnset", "missedFrames", "refreshHz", "screen", "presenter"})
       .substr(1);
 }
 

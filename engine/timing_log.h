@@ -24,7 +24,7 @@ namespace cue {
 // soundOutput: "ok" when the sound output worked from the trial's start to its answer, "lost"
 // when it did not (the trial's sounds were then silent);
 // then what the display reported: fieldOnset (the refresh at which the trial's field appeared,
-// µs) and fieldMsc (its refresh count); rtFromOnset = answer - fieldOnset (µs); missedRefreshes
+// µs) and fieldMsc (its refresh count); rtFromOnset = answer - fieldOnset (µs); missedFrames
 // (refreshes that frames came late by since the previous trial's answer); refreshHz (the
 // display's rate as measured before the first trial) and screen ("<width>x<height>" pixels);
 // and presenter: "xpresent" when frames went through the X Present extension, "toolkit" when

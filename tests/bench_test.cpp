@@ -210,8 +210,8 @@ TEST(LabFilesTest, ReadsTheResultsRowsAndSkipsHeadersAndBrokenLines) {
 
 TEST(LabFilesTest, ReadsTheTimingLogWithItsUnknowns) {
   const std::string text =
-      "#trialNumber\tclockStart\tcueTick\tcueOnset\tanswer\tfeedbackOnset\tsound\tfieldOnset\tfieldMsc\t"
-      "rtFromOnset\tmissedRefreshes\trefreshHz\t\r\n"
+      "trialNumber\tclockStart\tcueTick\tcueOnset\tanswer\tfeedbackOnset\tsound\tfieldOnset\tfieldMsc\t"
+      "rtFromOnset\tmissedFrames\trefreshHz\t\r\n"
       "1\t1000\t1001000\t1007000\t500000\t-\tok\t34000\t77\t466000\t2\t59.940\t\r\n";
   const auto rows = ParseTiming(text);
   ASSERT_EQ(rows.count(1), 1U);

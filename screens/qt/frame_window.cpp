@@ -37,7 +37,7 @@ bool FrameWindow::Contains(const ExperimentScreen* page) const {
 // A frame not kept yet is drawn and sent now, only where it differs from the frame before; the
 // server shows it at the next refresh (or the one a wait named) and tells the page when.
 void FrameWindow::PresentTop() {
-  if (stack_.empty() || !isVisible()) return;
+  if (stack_.empty() || !exposed_) return;
   ExperimentScreen* page = stack_.back();
   last_ = FrameOf(page);
   presenter_.Queue(last_.id, 0, [this, page](Refresh at) {
@@ -70,7 +70,12 @@ void FrameWindow::FormKeyPress(int& keyAscii) {
   if (!stack_.empty()) stack_.back()->KeyPress(keyAscii);
 }
 
-void FrameWindow::paintEvent(QPaintEvent*) { PresentTop(); }
+// The first expose presents the page then on top: the pages raised at the launch before it
+// are never drawn.
+void FrameWindow::paintEvent(QPaintEvent*) {
+  exposed_ = true;
+  PresentTop();
+}
 
 void FrameWindow::closeEvent(QCloseEvent* event) {
   event->ignore();

@@ -53,6 +53,7 @@ class FrameWindow final : public ExperimentScreen {
   X11Presenter& presenter_;
   std::vector<ExperimentScreen*> stack_;  // bottom first
   std::map<const ExperimentScreen*, std::vector<Frame>> frames_;  // oldest first
+  bool exposed_ = false;  // the window has been mapped and exposed
   Frame last_;  // the frame queued last: the base of the next one, never released
 };
 

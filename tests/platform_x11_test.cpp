@@ -43,16 +43,18 @@ TEST(X11Presenter, ShowsQueuedFramesInOrderAtTheirRefreshesAndTellsWhen) {
   const X11Presenter::FrameId red = presenter.Upload(Filled(Qt::red));
   const X11Presenter::FrameId blue = presenter.Upload(Filled(Qt::blue));
   std::vector<Presented> shown;
-  const std::uint64_t base = presenter.LastRefresh().msc;
-  presenter.Queue(red, base + 3, [&](Refresh r) { shown.push_back({red, r}); });
-  presenter.Queue(blue, base + 5, [&](Refresh r) { shown.push_back({blue, r}); });
+  std::uint64_t base = 0;  // a refresh just reported: the targets below are ahead of now
+  presenter.AtTargetRefresh([&](Refresh r) { base = r.msc; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return base != 0; }, 3000));
+  presenter.Queue(red, base + 4, [&](Refresh r) { shown.push_back({red, r}); });
+  presenter.Queue(blue, base + 6, [&](Refresh r) { shown.push_back({blue, r}); });
   // Without a target a frame goes with the one queued before it, never ahead of it.
   presenter.Queue(blue, 0, [&](Refresh r) { shown.push_back({blue, r}); });
   ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 3; }, 3000));
-  EXPECT_EQ(shown[2].at.msc, base + 5);
+  EXPECT_EQ(shown[2].at.msc, base + 6);
   EXPECT_EQ(shown[0].frame, red);
-  EXPECT_EQ(shown[0].at.msc, base + 3);
-  EXPECT_EQ(shown[1].at.msc, base + 5);
+  EXPECT_EQ(shown[0].at.msc, base + 4);
+  EXPECT_EQ(shown[1].at.msc, base + 6);
   // Onsets in the program's clock: in order, and just past.
   EXPECT_GT(shown[1].at.micros, shown[0].at.micros);
   const std::uint64_t now = SteadyClock().Micros();

@@ -44,7 +44,7 @@ xdotool type --delay 30 1
 xdotool key Tab space  # the focus is on Start
 
 # Trial 1 comes 2.5 s after Start (blank, cross, blank); each answer is followed by 2.5 s.
-sleep 3.0
+sleep 3.5  # the launch draws its first frames and measures the refresh meanwhile
 for key in m n m; do
   xdotool key "$key"
   sleep 3.0
@@ -127,7 +127,7 @@ xdotool type --delay 30 XY
 xdotool key Tab
 xdotool type --delay 30 2
 xdotool key Tab space
-sleep 3.0
+sleep 3.5
 xdotool key m
 sleep 0.5
 quit_program

@@ -254,15 +254,15 @@ TEST(TrialCycleTest, PausesLastWholeRefreshesAndTheFieldsOnsetIsRecorded) {
   for (std::size_t i = 0; i < 2; ++i) {
     const auto& l = lines[i];
     const std::uint64_t field = at(3 + 4 * i);
-    ASSERT_EQ(l.size(), 15U);
+    ASSERT_EQ(l.size(), 16U);
     EXPECT_EQ(l[1], std::to_string((field - FIELD_LEAD_REFRESHES) * 16'000)) << i;  // the clock's start
-    EXPECT_EQ(l[8], std::to_string(field * 16'000)) << i;
-    EXPECT_EQ(l[9], std::to_string(field)) << i;
-    EXPECT_EQ(l[10], std::to_string(400'000 - FIELD_LEAD_REFRESHES * 16'000)) << i;
-    EXPECT_EQ(l[11], i == 0 ? "0" : "1") << i;
-    EXPECT_EQ(l[12], "62.500");
-    EXPECT_EQ(l[13], "1024x768");
-    EXPECT_EQ(l[14], "xpresent");
+    EXPECT_EQ(l[9], std::to_string(field * 16'000)) << i;
+    EXPECT_EQ(l[10], std::to_string(field)) << i;
+    EXPECT_EQ(l[11], std::to_string(400'000 - FIELD_LEAD_REFRESHES * 16'000)) << i;
+    EXPECT_EQ(l[12], i == 0 ? "0" : "1") << i;
+    EXPECT_EQ(l[13], "62.500");
+    EXPECT_EQ(l[14], "1024x768");
+    EXPECT_EQ(l[15], "xpresent");
   }
   EXPECT_EQ(LastRt(h.Results()), "400");
 }

@@ -37,7 +37,7 @@ Program::Program(const std::string& journalFolder, bool pilot)
       screens_(experiment_, metrics_),
       greet_(GreetContext{experiment_.state, experiment_.dialogs, files_, windows_, lifecycle_,
                           WithSession(screens_.Targets(), session_)}),
-      session_(experiment_, sound_, pilot),
+      session_(experiment_, sound_, screens_.presenter, pilot),
       lastChance_([this](int signal) { EndUnasked(signal); }) {}
 
 void Program::Ending::EndProgram() {

@@ -51,8 +51,8 @@ void SessionRecord::Launched() {
   }
   info_.screenWidthTwips = x_.platform.windows.ScreenWidthTwips();
   info_.screenHeightTwips = x_.platform.windows.ScreenHeightTwips();
-  // The refresh rate is left unknown until the screen's presenter can say what it measured;
-  // the toolkit's figure is the mode's nominal rate, not what the screen does.
+  // The refresh rate is written at the end: the presenter measures it before the first trial.
+  // The toolkit's own figure is the mode's nominal rate, not what the screen does.
   info_.font = QFontInfo(MsSansSerif(18, true)).family().toStdString();
   info_.soundServer = Env("PULSE_SERVER", "default");
   info_.soundSink = Env("PULSE_SINK", "default");
@@ -76,6 +76,9 @@ void SessionRecord::Ended() {
   const std::int32_t trial = x_.state.trialNumber;
   info_.trialsAnswered = trial - (x_.display.awaitingResponse ? 1 : 0);
   info_.end = IsoTime(std::time(nullptr));
+  if (presenter_.FrameAccurate() && presenter_.PeriodMicros() > 0) {
+    info_.refreshHz = 1e6 / presenter_.PeriodMicros();
+  }
   if (info_.trialsAnswered >= TOTAL_TRIALS) {
     info_.ended = SessionInfo::Ending::kCompleted;
   } else {

@@ -4,6 +4,7 @@
 
 #include "engine/experiment.h"
 #include "engine/journal.h"
+#include "platform/presenter.h"
 #include "platform/sound.h"
 #include "study/session_file.h"
 
@@ -16,8 +17,8 @@ namespace cue {
 // a failure to write them never stops the run: they describe it, they hold no answer.
 class SessionRecord {
  public:
-  SessionRecord(Experiment& x, const SoundPlayer& sound, bool pilot)
-      : x_(x), sound_(sound), pilot_(pilot) {}
+  SessionRecord(Experiment& x, const SoundPlayer& sound, const Presenter& presenter, bool pilot)
+      : x_(x), sound_(sound), presenter_(presenter), pilot_(pilot) {}
 
   void Launched();
   void Ended();
@@ -31,6 +32,7 @@ class SessionRecord {
 
   Experiment& x_;
   const SoundPlayer& sound_;
+  const Presenter& presenter_;
   bool pilot_;
   bool launched_ = false;
   SessionInfo info_;

@@ -102,6 +102,8 @@ for field in '"subject_id":12' '"order_condition":1' '"pilot":false' '"ended":"q
   '"trials_answered":3' '"quit_at_trial":4' '"screen_width_px":1024' '"dpi":96' '"missing_sounds":[]'; do
   [[ $session == *"$field"* ]] || fail "session file lacks $field: $session"
 done
+# Xvfb's simulated refreshes come at 60 Hz; the presenter measures them before the first trial.
+[[ $session =~ \"refresh_hz\":(5[89]|6[01])\. ]] || fail "refresh rate: $session"
 [[ $(head -c 8 Res_Data/summary-12.png | od -An -c | tr -d ' ') == '211PNG\r\n032\n' ]] || fail "no summary"
 
 # The same ID again: refused when the focus leaves the box, and nothing is written.

@@ -1,3 +1,5 @@
+// Catches: results bytes that differ from the file format, numbers that follow the locale,
+// and an answer lost, doubled or reordered when the disk fails.
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -26,36 +28,22 @@ const std::string kHeader =
     "subject_res\tRT\t\r\n";
 const std::string kFile = "/lab/Res_Data/R-17.txt";
 
-TEST(ResultsFormatTest, HeaderLineByteForByte) {
+TEST(ResultsFormatTest, HeaderAtEveryRunAndRowsByteForByte) {
   EXPECT_EQ(HeaderLine(ResultsColumns()), kHeader);
-}
-
-TEST(ResultsFormatTest, FileNameIsBuiltFromTheCurrentFolder) {
-  MemoryFileSystem files;
-  EXPECT_EQ(ResultsFileName(files, 17), kFile);
-  EXPECT_EQ(ResultsFileName(files, 7), "/lab/Res_Data/R-7.txt");
-}
-
-// Trial 41 of order condition 1: block 2, type 2, target 7 on label 12 at (4500, 3300),
-// answered "m" after 734 ms.
-TEST(ResultsFormatTest, WorkedExampleRowByteForByte) {
   MemoryFileSystem files;
   files.folders.insert("/lab/Res_Data");
+  EXPECT_FALSE(WriteHeader(files, kFile, ResultsColumns()).has_value());
+  EXPECT_FALSE(WriteHeader(files, kFile, ResultsColumns()).has_value());  // a second run
   auto opened = OpenForAppend(files, kFile);
   auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
+  // Trial 41 of order condition 1: block 2, type 2, target 7 on label 12 at (4500, 3300),
+  // answered "m" after 734 ms. Only the exact line end goes without its tab.
   WriteFields(*file, {41, 2, 2, 1, 1});
   WriteFields(*file, {7, 12, 4500.0F, 3300.0F, 0, 200});
   WriteFields(*file, {std::string("1"), 734, LineEnd()});
+  WriteFields(*file, {std::string("\r"), std::string("\r\n"), std::string("a")});
   ASSERT_FALSE(file->Close().has_value());
-  EXPECT_EQ(files.files[kFile], "41\t2\t2\t1\t1\t7\t12\t4500\t3300\t0\t200\t1\t734\t\r\n");
-}
-
-TEST(ResultsFormatTest, SecondRunAppendsASecondHeader) {
-  MemoryFileSystem files;
-  files.folders.insert("/lab/Res_Data");
-  EXPECT_FALSE(WriteHeader(files, kFile, ResultsColumns()).has_value());
-  EXPECT_FALSE(WriteHeader(files, kFile, ResultsColumns()).has_value());
-  EXPECT_EQ(files.files[kFile], kHeader + kHeader);
+  EXPECT_EQ(files.files[kFile], kHeader + kHeader + "41\t2\t2\t1\t1\t7\t12\t4500\t3300\t0\t200\t1\t734\t\r\n\r\t\r\na\t");
 }
 
 // Under the C locale and under one whose decimal separator is a comma: numbers in the
@@ -93,35 +81,18 @@ TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigitsInAnyLocale) {
   std::setlocale(LC_ALL, "C");
 }
 
-TEST(ResultsFormatTest, OnlyTheExactLineEndIsWrittenWithoutATab) {
-  MemoryFileSystem files;
-  auto opened = OpenForAppend(files, "/lab/x.txt");
-  auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
-  WriteFields(*file, {std::string("\r"), std::string("\r\n"), std::string("a")});
-  ASSERT_FALSE(file->Close().has_value());
-  EXPECT_EQ(files.files["/lab/x.txt"], "\r\t\r\na\t");
+// One answer's row, left open when the program ends before it is closed.
+void Row(ResultsLog& log, int trial, bool close = true) {
+  log.Open();
+  log.WriteFields({trial, 1});
+  log.WriteFields({std::string("1"), 500, LineEnd()});
+  if (close) log.Close();
 }
-
-class ResultsLogTest : public ::testing::Test {
- protected:
-  ResultsLogTest() { files_.folders.insert("/prog"); }
-  void Row(int trial) {
-    log_.Open();
-    log_.WriteFields({trial, 1});
-    log_.WriteFields({std::string("1"), 500, LineEnd()});
-    log_.Close();
-  }
-  static std::string RowText(int trial) { return std::to_string(trial) + "\t1\t1\t500\t\r\n"; }
-  std::string Journal() { return files_.files[log_.journalPath()]; }
-  static std::string JournalHead() { return "#" + kFile + "\r\n" + kHeader; }
-
-  MemoryFileSystem files_;
-  ScriptedDialogs dialogs_;
-  ResultsLog log_{files_, dialogs_, "/prog/journal"};
-};
+std::string RowText(int trial) { return std::to_string(trial) + "\t1\t1\t500\t\r\n"; }
+const std::string kJournalHead = "#" + kFile + "\r\n" + kHeader;
 
 // Each fault strikes after the header and row 1, holds for rows 2 and 3, and is gone at row 4.
-TEST_F(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
+TEST(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
   const struct {
     const char* name;
     std::function<void(MemoryFileSystem&)> strike, heal;
@@ -139,21 +110,14 @@ TEST_F(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
   for (const auto& fault : faults) {
     SCOPED_TRACE(fault.name);
     MemoryFileSystem files;
-    files.folders.insert("/lab/Res_Data");
-    files.folders.insert("/prog");
+    files.folders.insert({"/lab/Res_Data", "/prog"});
     ScriptedDialogs dialogs;
     ResultsLog log(files, dialogs, "/prog/journal");
-    const auto row = [&](int trial) {
-      log.Open();
-      log.WriteFields({trial, 1});
-      log.WriteFields({std::string("1"), 500, LineEnd()});
-      log.Close();
-    };
     log.WriteHeader(kFile);
-    row(1);
+    Row(log, 1);
     fault.strike(files);
-    row(2);
-    row(3);
+    Row(log, 2);
+    Row(log, 3);
     ASSERT_EQ(dialogs.shown.size(), 2U);  // at each answer while rows wait
     const Message& told = dialogs.shown[1];
     EXPECT_EQ(told.title, "RESULTS NOT SAVED YET");
@@ -162,9 +126,9 @@ TEST_F(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
     for (const std::string& part : {kFile, std::string(fault.reason), log.journalPath(), std::string("2 lines")}) {
       EXPECT_NE(told.text.find(part), std::string::npos) << part << " in " << told.text;
     }
-    EXPECT_EQ(files.files[log.journalPath()], "#" + kFile + "\r\n" + kHeader + RowText(2) + RowText(3));
+    EXPECT_EQ(files.files[log.journalPath()], kJournalHead + RowText(2) + RowText(3));
     fault.heal(files);
-    row(4);
+    Row(log, 4);
     const std::string before = fault.fileLost ? kHeader : kHeader + RowText(1);
     EXPECT_EQ(files.files[kFile], before + RowText(2) + RowText(3) + RowText(4));
     EXPECT_FALSE(files.Exists(log.journalPath()));
@@ -172,44 +136,42 @@ TEST_F(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
   }
 }
 
-TEST_F(ResultsLogTest, TheLastChanceLeavesKeptRowsInTheJournalAndSaysWhere) {
-  files_.folders.insert("/lab/Res_Data");
-  log_.WriteHeader(kFile);
-  Row(1);
-  files_.folders.erase("/lab/Res_Data");
-  Row(2);
-  log_.Open();
-  log_.WriteFields({3, 1});
-  log_.WriteFields({std::string("1"), 500, LineEnd()});
-  const auto report = log_.LastChance();  // the row still open is closed and kept too
+TEST(ResultsLogTest, TheLastChanceLeavesKeptRowsInTheJournalAndSaysWhere) {
+  MemoryFileSystem files;
+  files.folders.insert({"/lab/Res_Data", "/prog"});
+  ScriptedDialogs dialogs;
+  ResultsLog log(files, dialogs, "/prog/journal");
+  log.WriteHeader(kFile);
+  Row(log, 1);
+  files.folders.erase("/lab/Res_Data");
+  Row(log, 2);
+  Row(log, 3, false);
+  const auto report = log.LastChance();  // the row still open is closed and kept too
   ASSERT_TRUE(report.has_value());
   EXPECT_EQ(report->title, "RESULTS RESCUED");
-  EXPECT_NE(report->text.find(log_.journalPath()), std::string::npos);
-  EXPECT_EQ(log_.journalPath().rfind("/prog/journal/lab-", 0), 0U);
-  EXPECT_EQ(Journal(), JournalHead() + RowText(2) + RowText(3));
-  EXPECT_EQ(files_.files[kFile], kHeader + RowText(1));
+  EXPECT_NE(report->text.find(log.journalPath()), std::string::npos);
+  EXPECT_EQ(log.journalPath().rfind("/prog/journal/lab-", 0), 0U);
+  EXPECT_EQ(files.files[log.journalPath()], kJournalHead + RowText(2) + RowText(3));
+  EXPECT_EQ(files.files[kFile], kHeader + RowText(1));
 
-  files_.folders.erase("/prog/journal");
-  files_.folders.erase("/prog");
-  ResultsLog nowhere(files_, dialogs_, "/prog/journal");
+  files.folders = {"/lab"};
+  ResultsLog nowhere(files, dialogs, "/prog/journal");
   nowhere.WriteHeader(kFile);
   EXPECT_FALSE(nowhere.LastChance().has_value());  // no answer yet
-  nowhere.Open();
-  nowhere.WriteFields({std::string("1"), LineEnd()});
+  Row(nowhere, 1, false);
   EXPECT_EQ(nowhere.LastChance()->title, "RESULTS NOT SAVED");
 }
 
 TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone) {
   MemoryFileSystem files;
-  files.folders.insert("/lab/Res_Data");
-  files.folders.insert("/j");
+  files.folders.insert({"/lab/Res_Data", "/j"});
   const std::string r5 = "/lab/Res_Data/R-5.txt", r6 = "/lab/Res_Data/R-6.txt", r7 = "/lab/Res_Data/R-7.txt";
   const auto journal = [&](const std::string& results, const std::string& rows) {
     const std::string path = "/j/" + JournalName(results);
     files.files[path] = "#" + results + "\r\n" + kHeader + rows;
     return path;
   };
-  const std::string row1 = "1\t1\t1\t500\t\r\n", row2 = "2\t1\t1\t500\t\r\n";
+  const std::string row1 = RowText(1), row2 = RowText(2);
   files.files[r5] = kHeader + row1;  // row 1 reached the file before the program ended
   const std::string j5 = journal(r5, row1 + row2);
   const std::string j6 = journal(r6, row1);  // its results file is gone

@@ -1,4 +1,5 @@
-// Whole runs of the experiment on virtual time, with a scripted subject.
+// Catches: any results row, pause, cue, feedback or flicker of a whole run that differs from
+// what the subject saw and did (every row of every order condition, all 13 columns).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,23 +16,14 @@ namespace {
 
 using testing::RunHarness;
 
+// The TAB-separated fields of every CR LF line that is not a header.
 std::vector<std::vector<std::string>> Rows(const std::string& file) {
   std::vector<std::vector<std::string>> rows;
-  std::size_t start = 0;
-  while (start < file.size()) {
-    const std::size_t end = file.find("\r\n", start);
-    if (end == std::string::npos) break;
-    const std::string line = file.substr(start, end - start);
-    start = end + 2;
-    if (line.rfind('#', 0) == 0) continue;
-    std::vector<std::string> fields;
-    std::size_t f = 0;
-    while (f < line.size()) {
-      const std::size_t tab = line.find('\t', f);
-      fields.push_back(line.substr(f, tab - f));
-      f = tab + 1;
-    }
-    rows.push_back(fields);
+  for (std::size_t at = 0, end; (end = file.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    if (file[at] == '#') continue;
+    std::istringstream line(file.substr(at, end - at));
+    rows.emplace_back();
+    for (std::string field; std::getline(line, field, '\t');) rows.back().push_back(field);
   }
   return rows;
 }
@@ -46,44 +38,44 @@ Response ScriptFor(int trial) {
   return Response{250 + (trial * 137) % 1400, trial % 7 != 3};
 }
 
-class WholeRunTest : public ::testing::TestWithParam<int> {
- protected:
-  // Answers every trial by the script, with stray keys around the answer, and ends every
-  // rest period with space 4 s after it begins.
-  void ScriptSubject(RunHarness& h) {
-    h.onShowDisplay = [&h] {
-      const int trial = h.x.state.trialNumber;
-      const Response r = ScriptFor(trial);
-      const bool present = h.x.state.trialType1 == 1;
-      const int key = (present == r.correct) ? 'm' : 'n';
-      if (trial % 5 == 1) {
-        h.PressLater(r.rtMs / 2, trial % 2 ? 'M' : 'N');  // upper case never counts
-        h.PressLater(r.rtMs / 2 + 1, 9);  // Tab: nothing
-        h.PressLater(r.rtMs / 2 + 2, 96);  // the debug window, twice
-        h.PressLater(r.rtMs / 2 + 3, 96);
-      }
-      h.PressLater(r.rtMs, key);
-      if (trial % 4 == 0) h.PressLater(r.rtMs + 1, 'm');  // a second answer
-      if (trial % 6 == 0) h.PressLater(r.rtMs + 1700, 'n');  // a key during the pause
-    };
-    h.x.display.SetDebugToggle([this] { ++debugToggles_; });
-    h.onShowRest = [&h] { h.PressLater(4000, ' '); };
-  }
-
-  int debugToggles_ = 0;
-};
+class WholeRunTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
   const int condition = GetParam();
   RunHarness h(static_cast<std::uint64_t>(condition) * 1000 + 7);
-  ScriptSubject(h);
+  // At each start: what is on disk and on screen; then the subject answers by the script,
+  // with stray keys around the answer, and ends every rest period with space after 4 s.
+  std::vector<int> linesAtStart;
+  std::vector<float> colours;
+  std::vector<StimulusField> fields;
+  h.onShowDisplay = [&] {
+    const std::string file = h.Results();
+    linesAtStart.push_back(static_cast<int>(std::count(file.begin(), file.end(), '\n')));
+    colours.push_back(h.x.display.blockColour);
+    fields.push_back(h.x.display.field());
+    const int trial = h.x.state.trialNumber;
+    const Response r = ScriptFor(trial);
+    const bool present = h.x.state.trialType1 == 1;
+    if (trial % 5 == 1) {
+      h.PressLater(r.rtMs / 2, trial % 2 ? 'M' : 'N');  // upper case never counts
+      h.PressLater(r.rtMs / 2 + 1, 9);  // Tab: nothing
+      h.PressLater(r.rtMs / 2 + 2, 96);  // the debug window, twice
+      h.PressLater(r.rtMs / 2 + 3, 96);
+    }
+    h.PressLater(r.rtMs, (present == r.correct) ? 'm' : 'n');
+    if (trial % 4 == 0) h.PressLater(r.rtMs + 1, 'm');  // a second answer
+    if (trial % 6 == 0) h.PressLater(r.rtMs + 1700, 'n');  // a key during the pause
+  };
+  int debugToggles = 0;
+  h.x.display.SetDebugToggle([&debugToggles] { ++debugToggles; });
+  h.onShowRest = [&h] { h.PressLater(4000, ' '); };
 
   // Flicker: watch every redraw while a trial waits for its answer.
   int maxOdd = 0;
   int seenTrial = 0;
   std::map<int, std::uint64_t> swappedAt;  // label -> time it took the other colour
   std::vector<std::uint64_t> swapLengths;
-  std::vector<std::int16_t> delays;
+  std::vector<int> swapTrials;  // the trial of each swap length
   std::vector<int> swappedAtAnswer(361, 0);  // the label the flicker had swapped, by trial
   h.onFieldChanged = [&] {
     if (!h.x.display.awaitingResponse || h.x.display.responseGiven) return;
@@ -99,28 +91,19 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
       if (differs && !swappedAt.count(i)) swappedAt[i] = h.NowMs();
       if (!differs && swappedAt.count(i)) {
         swapLengths.push_back(h.NowMs() - swappedAt[i]);
-        delays.push_back(h.x.state.flickerDelay);
+        swapTrials.push_back(trial);
         swappedAt.erase(i);
       }
     }
     maxOdd = std::max(maxOdd, odd);
   };
 
-  std::vector<int> linesAtStart;
-  std::vector<float> colours;
-  std::vector<StimulusField> fields;
-  auto subject = h.onShowDisplay;
-  h.onShowDisplay = [&] {
-    const std::string file = h.Results();
-    linesAtStart.push_back(static_cast<int>(std::count(file.begin(), file.end(), '\n')));
-    colours.push_back(h.x.display.blockColour);
-    fields.push_back(h.x.display.field());
-    subject();
-  };
   h.Launch(17, static_cast<std::int16_t>(condition));
   h.time.RunUntilIdle();
 
   ASSERT_EQ(h.lifecycle.ended, 1);
+  EXPECT_EQ(h.x.state.fieldWidth, 7360.0F);  // the screen less its margins
+  EXPECT_EQ(h.x.state.fieldHeight, 5520.0F);
   const auto rows = Rows(h.Results());
   ASSERT_EQ(rows.size(), 360U);
   ASSERT_EQ(h.displayShownAt.size(), 360U);
@@ -239,14 +222,14 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     EXPECT_EQ(feedback[i].path, correct ? "/lab/wave/Utopia Default.wav" : "/lab/wave/Utopia Error.wav");
   }
 
-  // Flicker: never more than one odd label; every swap lasted its delay.
+  // Flicker: never more than one odd label; every swap lasted the delay its row says.
   EXPECT_LE(maxOdd, 1);
   ASSERT_FALSE(swapLengths.empty());
   for (std::size_t i = 0; i < swapLengths.size(); ++i) {
-    EXPECT_EQ(swapLengths[i], static_cast<std::uint64_t>(delays[i])) << "swap " << i;
+    EXPECT_EQ(std::to_string(swapLengths[i]), rows[static_cast<std::size_t>(swapTrials[i] - 1)][10]) << "swap " << i;
   }
-  EXPECT_GT(debugToggles_, 0);
-  EXPECT_EQ(debugToggles_ % 2, 0);
+  EXPECT_GT(debugToggles, 0);
+  EXPECT_EQ(debugToggles % 2, 0);
 
   // The program's own timing record: one line per trial, the cue 1000 ms after the clock's
   // start, the feedback at the answer plus the output's latency.
@@ -277,10 +260,28 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
   ASSERT_FALSE(h.dialogs.shown.empty());
   EXPECT_EQ(h.dialogs.shown.back().text, "Well done experiment complete. Please call the experimenter.");
   EXPECT_EQ(h.dialogs.shown.back().title, "EXPERIMENT COMPLETE");
+  EXPECT_EQ(h.dialogs.shown.back().buttons, Buttons::kOk);
+  EXPECT_EQ(h.dialogs.shown.back().icon, Icon::kNone);
   EXPECT_EQ(h.dialogs.shown.size(), 1U);
 }
 
 INSTANTIATE_TEST_SUITE_P(OrderConditions, WholeRunTest, ::testing::Values(1, 2, 3));
+
+// The random flicker delay takes both ends of 100..300: the first trial of order condition 3
+// flickers at random, here with every draw the lowest or the highest.
+TEST(FlickerDelayTest, RandomDelayReachesBothEndsOfItsRange) {
+  for (const auto& [draw, delay] : {std::pair{0.0F, "100"}, std::pair{0.99999994F, "300"}}) {
+    testing::ScriptedGenerator generator({draw});
+    RunHarness h(1, 1'000'000, nullptr, &generator);
+    h.onShowDisplay = [&h] { h.PressLater(700, h.x.state.trialType1 == 1 ? 'm' : 'n'); };
+    h.Launch(5, 3);
+    h.time.Advance(2500 + 700);
+    const auto rows = Rows(h.Results());
+    ASSERT_EQ(rows.size(), 1U);
+    EXPECT_EQ(rows[0][2], "3");
+    EXPECT_EQ(rows[0][10], delay);
+  }
+}
 
 }  // namespace
 }  // namespace cue

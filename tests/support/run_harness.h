@@ -19,14 +19,15 @@ namespace cue::testing {
 // the sound, the files and the screen. Tests script the subject by reacting to OnShowDisplay.
 class RunHarness {
  public:
-  // labelMetrics sizes the number labels (by default a fixed-width fake).
+  // labelMetrics sizes the number labels (by default a fixed-width fake); generator, if
+  // given, draws instead of pcg.
   explicit RunHarness(std::uint64_t seed = 1, std::uint64_t startMicros = 1'000'000,
-                      const LabelMetrics* labelMetrics = nullptr)
+                      const LabelMetrics* labelMetrics = nullptr, Generator* generator = nullptr)
       : time(startMicros),
         pcg(seed),
         sound(time),
         lifecycle(time),
-        x(Services{time, time, dialogs, files, sound, pcg, windows, lifecycle},
+        x(Services{time, time, dialogs, files, sound, generator != nullptr ? *generator : pcg, windows, lifecycle},
           labelMetrics != nullptr ? *labelMetrics : metrics, "/prog"),
         blankeView(*this),
         displayView(*this) {

@@ -154,6 +154,15 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     EXPECT_EQ(row[6], std::to_string(holder));
     EXPECT_EQ(std::stof(row[7]), holder > 0 ? field.Label1(holder).left : 0.0F);
     EXPECT_EQ(std::stof(row[8]), holder > 0 ? field.Label1(holder).top : 0.0F);
+    // Every label inside its own cell of the 6 x 5 grid: offsets are at least 1 twip, and
+    // rounding the position may move it by half a twip.
+    for (int p = 1; p <= LABEL_COUNT; ++p) {
+      const NumberLabel& l = field.Label1(p);
+      const float w = 7360.0F / 6, left = FIELD_LEFT + static_cast<float>((p - 1) % 6) * w,
+                  top = FIELD_TOP + static_cast<float>((p - 1) / 6) * 1104.0F;
+      EXPECT_TRUE(l.left >= left + 0.5F && l.top >= top + 0.5F && l.left + l.width <= left + w + 0.5F &&
+                  l.top + l.height <= top + 1104.5F) << "label " << p << " at " << l.left << ", " << l.top;
+    }
     // The counter, against the colours the labels kept from the previous trial.
     const bool counted = holder > 0 && kept[static_cast<std::size_t>(holder)] == GREEN;
     EXPECT_EQ(row[9], counted ? "1" : "0");

@@ -126,22 +126,15 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     const int type = typeTable[condition - 1][block - 1];
     EXPECT_EQ(row[2], std::to_string(type));
     EXPECT_EQ(row[3], std::to_string(condition));
-    presentPerBlock[block] += row[4] == "1";
+    const bool present = row[4] == "1";
+    presentPerBlock[block] += present;
     // FLICKER_DELAY: 200 in type 2, drawn in type 3, the last value (0 at first) in type 1.
     const int delay = std::stoi(row[10]);
-    if (type == 2) {
-      EXPECT_EQ(delay, 200);
-    }
-    if (type == 3) {
-      EXPECT_TRUE(delay >= 100 && delay <= 300) << delay;
-    }
-    if (type == 1) {
-      EXPECT_EQ(delay, lastDelay);
-    }
+    EXPECT_TRUE(type == 2 ? delay == 200 : type == 3 ? delay >= 100 && delay <= 300 : delay == lastDelay)
+        << "FLICKER_DELAY " << delay << " in block type " << type << " after " << lastDelay;
     lastDelay = delay;
     // The answer and its time.
     const Response r = ScriptFor(t);
-    const bool present = row[4] == "1";
     EXPECT_EQ(row[11], (present == r.correct) ? "1" : "2");
     EXPECT_EQ(row[12], std::to_string(r.rtMs));
     // Target facts against the field shown: the one label with the target digit, its left

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,18 @@
 #include "support/virtual_time.h"
 
 namespace cue::testing {
+
+// The TAB-separated fields of every CR LF line of a results or timing file, headers left out.
+inline std::vector<std::vector<std::string>> DataRows(const std::string& file) {
+  std::vector<std::vector<std::string>> rows;
+  for (std::size_t at = 0, end; (end = file.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    if (file[at] == '#' || file.compare(at, 12, "trialNumber\t") == 0) continue;
+    std::istringstream line(file.substr(at, end - at));
+    rows.emplace_back();
+    for (std::string field; std::getline(line, field, '\t');) rows.back().push_back(field);
+  }
+  return rows;
+}
 
 // A whole experiment on virtual time: the real cores with recording doubles for the forms,
 // the sound, the files and the screen. Tests script the subject by reacting to OnShowDisplay.

@@ -1,3 +1,4 @@
+// Catches nothing alone: the start-up screen on the disk with recording doubles, for its tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,7 +14,6 @@
 #include <optional>
 #include <string>
 #include <variant>
-#include <vector>
 
 #include "intake/qt/greet.h"
 #include "intake/registry.h"

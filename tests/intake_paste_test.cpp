@@ -1,5 +1,4 @@
-// The ways into the start-up screen's boxes other than typing, all closed. Built twice: under
-// the offscreen platform and on the X server, where the middle button pastes the selection.
+// Catches: text reaching a start-up box past its filter: paste, drop, menu, X selection.
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>

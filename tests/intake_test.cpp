@@ -1,9 +1,8 @@
-// The subject registry, the key filters and the launch without the toolkit. The start-up
-// screen's own tests (intake_greet_test.cpp) drive the same rules through the real form; here
-// are the edges that typing cannot reach and what only the recording doubles can see.
+// Catches: a registry line read or written wrongly, a filter letting a character through, a launch
+// step out of order or a failure message that loses the subject or its text.
 #include <gtest/gtest.h>
 
-#include <map>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -29,7 +28,6 @@ const std::string kPath = "/lab/CurrentSubjects.txt";
 
 TEST(ScanRegistryTest, Table) {
   const std::string blanks = " 12" + Blanks(25) + " 0 \r\n";  // no initials, condition 0
-  const std::string junk(1 << 20, 'x');
   const struct {
     const char* name;
     std::string text;
@@ -44,35 +42,19 @@ TEST(ScanRegistryTest, Table) {
       // Hand-edited lines that still name a subject.
       {"line feeds", " 7 CD 2\n 12 AB 1\n", 12, Result::kRegistered},
       {"lone CRs", " 7 CD 2\r 12 AB 1\r", 12, Result::kRegistered},
-      {"no line end", kLine7 + " 12 AB 1", 12, Result::kRegistered},
       {"byte-order mark", "\xEF\xBB\xBF" + kLine12, 12, Result::kRegistered},
-      {"byte-order mark is no bad line", "\xEF\xBB\xBF" + kLine12, 13, Result::kNew},
-      {"blank lines", "\r\n" + kLine7 + "\r\n   \r\n\t\r\n" + kLine12 + "\r\n", 12,
-       Result::kRegistered},
       {"blank lines name nobody", "\r\n  \r\n\n\n\t", 0, Result::kNew},
       {"leading zeros", "007 CD 2\r\n", 7, Result::kRegistered},
-      {"many leading zeros", "0000000000012 AB 1\r\n", 12, Result::kRegistered},
-      {"plus sign", "+12 AB 1\r\n", 12, Result::kRegistered},
-      {"commas", "12,AB,1\r\n", 12, Result::kRegistered},
       {"fields after a comma", "12,AB,1\r\n", 1, Result::kNew},
       {"tabs", "\t12\tAB\t1\r\n", 12, Result::kRegistered},
       {"largest ID", "32767\r\n", 32767, Result::kRegistered},
       {"smallest ID", "-32768\r\n", -32768, Result::kRegistered},
-      {"very long line", " 7 " + junk + "\r\n 12 AB 1\r\n", 12, Result::kRegistered},
       // Lines that cannot be read: never "new", unless a line names the ID.
       {"letters first", "AB 13 1\r\n", 13, Result::kMalformed, 1},
       {"found besides a bad line", "ID Initials\r\n" + kLine12, 12, Result::kRegistered},
       {"digits run into letters", "12AB 1\r\n", 12, Result::kMalformed, 1},
-      {"decimal", "1.5\r\n", 1, Result::kMalformed, 1},
-      {"empty field before a comma", ",AB,1\r\n", 0, Result::kMalformed, 1},
-      {"sign alone", "- AB 1\r\n", 0, Result::kMalformed, 1},
       {"above 16 bits", "32768 AB 1\r\n", 0, Result::kMalformed, 1},
-      {"below 16 bits", "-32769 AB 1\r\n", 0, Result::kMalformed, 1},
       {"wraps to 12 in 16 bits", "65548 AB 1\r\n", 12, Result::kMalformed, 1},
-      {"a million digits", std::string(1 << 20, '1') + "\r\n", 11, Result::kMalformed, 1},
-      {"UTF-16", std::string("\xFF\xFE" "1\0" "2\0", 6), 12, Result::kMalformed, 1},
-      {"stray byte-order mark", kLine7 + "\xEF\xBB\xBF 12 AB 1\r\n", 13, Result::kMalformed, 2},
-      {"NUL byte", kLine7 + std::string("\0", 1) + "\r\n", 13, Result::kMalformed, 2},
       {"the first bad line", kLine7 + "x\r\n" + kLine12 + "y\r\n", 13, Result::kMalformed, 2},
       {"blank lines counted", "\r\n\n\r" + kLine7 + "?\r\n", 13, Result::kMalformed, 5},
       // clang-format on
@@ -129,100 +111,76 @@ TEST(GreetLaunchTest, StepsInOrder) {
                       "Blanke.Visible", "ShowBlankeCross 1000 1000 500 Display"}));
 }
 
-TEST(GreetLaunchTest, AFailedStepIsReportedAndEndsTheProgramBeforeTheNext) {
+// Start pressed with the disk or another program in the way: each cause is told in the
+// application's box (a registration lost meanwhile in the entry's), and the program ends only
+// where the subject can no longer be started again.
+TEST(GreetLaunchTest, WhatStopsALaunchIsToldWithItsCause) {
   const std::string appended = "Append " + kPath, made = "MakeDirectory /lab/Res_Data";
-  const std::string notRegistered =
+  const std::string folder = "/lab/Res_Data", registryLock = kPath + ".lock";
+  const std::string runLock = folder + "/R-12.txt.lock";
+  const std::string notAdded =
       "Message The subject could not be added to the registry " + kPath + ".\rError ";
-  const std::string noFolder = "Message The results folder /lab/Res_Data could not be created.\r";
+  const std::string noFolder = "Message The results folder " + folder + " could not be created.\r";
   const std::string ends = ".\rThe registry is unchanged. The program ends.";
   const std::string ends12 = ".\rSubject 12 is already in the registry. The program ends.";
-  const std::string folder = "/lab/Res_Data";
-  const struct {
-    std::map<std::string, FileError> MemoryFileSystem::*errors;
-    std::string path;
-    FileError error;
-    EventLog log;
-  } rows[] = {
-      {&MemoryFileSystem::openErrors,
-       kPath,
-       {75, "Permission denied", kPath},
-       {notRegistered + "75: Permission denied" + ends, "EndProgram"}},
-      {&MemoryFileSystem::closeErrors,
-       kPath,
-       {61, "No space left on device", kPath},
-       {notRegistered + "61: No space left on device" + ends, "EndProgram"}},
-      {&MemoryFileSystem::makeErrors,
-       folder,
-       {76, "Gone", folder},
-       {appended, made, noFolder + "Error 76: Gone" + ends12, "EndProgram"}},
-      // Error 75 means "already there" only where a folder is there.
-      {&MemoryFileSystem::makeErrors,
-       folder,
-       {75, "File exists", folder},
-       {appended, made, noFolder + "Error 75: File exists" + ends12, "EndProgram"}},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.error.description);
-    IntakeDoubles d;
-    d.memory.files[kPath] = kLine7;
-    (d.memory.*row.errors)[row.path] = row.error;
-    GreetLogic logic(d.Context());
-    d.state.subjectId = 12;
-    logic.Command1_Click("AB", "1");
-    EXPECT_EQ(d.log, row.log);
-    EXPECT_EQ(d.memory.files[kPath], kLine7 + (row.log[0] == appended ? kLine12 : ""));
-    ASSERT_EQ(d.dialogs.shown.size(), 1U);
-    EXPECT_EQ(d.dialogs.shown[0].title, kAppTitle);
-    EXPECT_EQ(d.dialogs.shown[0].icon, Icon::kExclamation);
-  }
-}
-
-// Two programs in one lab folder: the check is made again under the registry's lock, and the
-// subject's lock is held for the whole run.
-TEST(GreetLaunchTest, OneRunPerSubject) {
-  const std::string registryLock = kPath + ".lock", runLock = "/lab/Res_Data/R-12.txt.lock";
+  const std::string locked = ".\rError 70: Locked by another run.\r";
   const struct {
     const char* name;
-    std::string locked;
-    std::string registry;  // at the press of Start
+    std::function<void(MemoryFileSystem&)> setUp;
     EventLog log;
+    std::string title = kAppTitle;
   } rows[] = {
-      {"registry locked", registryLock, "",
+      {"not opened", [&](auto& m) { m.openErrors[kPath] = {75, "Permission denied", kPath}; },
+       {notAdded + "75: Permission denied" + ends, "EndProgram"}},
+      {"not closed", [&](auto& m) { m.closeErrors[kPath] = {61, "No space left on device", kPath}; },
+       {notAdded + "61: No space left on device" + ends, "EndProgram"}},
+      {"no folder", [&](auto& m) { m.makeErrors[folder] = {76, "Gone", folder}; },
+       {appended, made, noFolder + "Error 76: Gone" + ends12, "EndProgram"}},
+      // Error 75 means "already there" only where a folder is there.
+      {"75 and no folder", [&](auto& m) { m.makeErrors[folder] = {75, "File exists", folder}; },
+       {appended, made, noFolder + "Error 75: File exists" + ends12, "EndProgram"}},
+      // Two programs in one lab folder: the check is made again under the registry's lock,
+      // and the subject's lock is held for the whole run.
+      {"registry locked", [&](auto& m) { m.locked.insert(registryLock); },
        {"Message The subject registry is in use: its lock " + registryLock +
-        " is held by another start of the program.\rError 70: Locked by another run.\r"
+        " is held by another start of the program" + locked +
         "Nothing was registered. Press Start again in a moment."}},
-      {"registered meanwhile", "", kLine12,
-       {"Message Sorry subject 12 allready exsists.\rLook in /lab/CurrentSubjects to see current subjects."}},
-      {"subject running", runLock, "",
-       {"Append " + kPath, "MakeDirectory /lab/Res_Data",
-        "Message Subject 12 is being run by another program: its lock " + runLock +
-            " is held.\rError 70: Locked by another run.\rThat run's results file is left untouched. "
-            "The program ends.",
+      {"registered meanwhile", [&](auto& m) { m.files[kPath] += kLine12; },
+       {"Message Sorry subject 12 allready exsists.\rLook in /lab/CurrentSubjects to see current "
+        "subjects."},
+       "ERROR"},
+      {"subject running", [&](auto& m) { m.locked.insert(runLock); },
+       {appended, made,
+        "Message Subject 12 is being run by another program: its lock " + runLock + " is held" +
+            locked + "That run's results file is left untouched. The program ends.",
         "EndProgram"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     IntakeDoubles d;
-    if (!row.locked.empty()) d.memory.locked.insert(row.locked);
-    if (!row.registry.empty()) d.memory.files[kPath] = row.registry;
+    d.memory.files[kPath] = kLine7;
+    row.setUp(d.memory);
+    const std::string before = d.memory.files[kPath];
     GreetLogic logic(d.Context());
     d.state.subjectId = 12;
     logic.Command1_Click("AB", "1");
     EXPECT_EQ(d.log, row.log);
+    EXPECT_EQ(d.memory.files[kPath], before + (row.log[0] == appended ? kLine12 : ""));
+    ASSERT_EQ(d.dialogs.shown.size(), 1U);
+    EXPECT_EQ(d.dialogs.shown[0].title, row.title);
+    EXPECT_EQ(d.dialogs.shown[0].icon, Icon::kExclamation);
     if (row.log.back() == "EndProgram") continue;
     d.memory.locked.clear();
-    d.memory.files.erase(kPath);
+    d.memory.files[kPath] = kLine7;
     logic.Command1_Click("AB", "1");  // refused without a change: Start works again
-    EXPECT_EQ(d.memory.files[kPath], kLine12);
+    EXPECT_EQ(d.memory.files[kPath], kLine7 + kLine12);
     EXPECT_EQ(d.memory.locked, (std::set<std::string>{runLock}));  // for the whole run
   }
 }
 
 TEST(GreetLaunchTest, TheLaunchedIdIsRegisteredWhateverTheRegistryHeld) {
-  std::string many;
-  for (int i = 0; i < 1000; ++i) many += RegistryLine(static_cast<std::int16_t>(100 + i), "AB", 1);
   // The last three end without a line end, with a lone LF, with a lone CR.
-  for (const std::string& before : {std::string(), kLine7, many, std::string(" 5 X 1"),
+  for (const std::string& before : {std::string(), kLine7, std::string(" 5 X 1"),
                                     std::string(" 5 X 1\n"), std::string(" 5 X 1\r")}) {
     SCOPED_TRACE(before.substr(0, 10));
     IntakeDoubles d;
@@ -232,7 +190,6 @@ TEST(GreetLaunchTest, TheLaunchedIdIsRegisteredWhateverTheRegistryHeld) {
     logic.Command1_Click("AB", "1");
     const std::string lineEnd = before.ends_with('1') ? "\r\n" : "";
     EXPECT_EQ(d.memory.files[kPath], before + lineEnd + kLine12);
-    d.memory.files[kPath] += many;  // and later runs
     EXPECT_EQ(IsNewSubject(d.files, 12).result, Result::kRegistered);
     EXPECT_TRUE(IsNewSubject(d.files, 13).IsNew());
   }

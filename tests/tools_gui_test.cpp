@@ -1,8 +1,5 @@
-// The tools' forms under Qt's offscreen platform: the debug window's toggle, docking and
-// scaling, its file view, and the colour tester typed into.
+// Catches: a debug window not docked, toggled or scaled as told, a colour tester's wrong swatch.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -11,8 +8,6 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
-#include <filesystem>
-#include <fstream>
 
 #include "platform/qt/qt_window_system.h"
 #include "tools/qt/debug_window.h"
@@ -28,18 +23,11 @@ void Settle() {
 
 int ScreenWidthPx() { return QGuiApplication::primaryScreen()->geometry().width(); }
 
-// A debug window not yet created, and a folder for the files it shows.
+// A debug window not yet created.
 class DebugWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/cue-view.XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    file_ = (dir_ / "R-12.txt").string();
-  }
   void TearDown() override {
     if (DebugWindow* w = debug_.Window()) w->hide();
-    std::filesystem::remove_all(dir_);
   }
   // Toggles as the screens' key handlers do, and lets the docking finish.
   DebugWindow& Toggle() {
@@ -56,8 +44,6 @@ class DebugWindowTest : public ::testing::Test {
   ScaleMemory memory_;
   QtWindowSystem windows_;
   MyDebug debug_{memory_, windows_};
-  std::filesystem::path dir_;
-  std::string file_;
 };
 
 TEST_F(DebugWindowTest, EachGraveAccentTogglesItDockedAndGivesTheKeyboardBack) {
@@ -120,33 +106,6 @@ TEST_F(DebugWindowTest, AHeightChangeScalesOle1AWidthChangeIsUndone) {
   EXPECT_NEAR(w.Ole1View()->height(), height, 1.0);
 }
 
-// A regular file within the limit is shown as it is now; anything else gives one line that
-// names it and says why, without waiting for a FIFO's writer.
-TEST_F(DebugWindowTest, OpenFileShowsARegularFileWithinTheLimit) {
-  const std::string fifo = (dir_ / "pipe").string();
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const std::string big = (dir_ / "big").string();
-  std::ofstream(big, std::ios::binary) << std::string(DebugWindow::kMaxShownBytes + 1, 'x');
-  std::ofstream(file_, std::ios::binary) << "# R-12\r\n1\tm\t512\r\n2\r3\n";
-  const struct {
-    std::string path;
-    QString shown;
-  } rows[] = {
-      {file_, QStringLiteral("# R-12\n1\tm\t512\n2\n3\n")},
-      {(dir_ / "none").string(), QStringLiteral("Cannot show %1: No such file or directory.")},
-      {dir_.string(), QStringLiteral("Cannot show %1: it is not a regular file.")},
-      {fifo, QStringLiteral("Cannot show %1: it is not a regular file.")},
-      {big, QStringLiteral("Cannot show %1: it is larger than 1048576 bytes.")},
-  };
-  for (const auto& row : rows) {
-    debug_.OpenFile(row.path);
-    EXPECT_EQ(Shown(), row.shown.contains(QLatin1String("%1")) ? row.shown.arg(QString::fromStdString(row.path)) : row.shown);
-  }
-  std::filesystem::resize_file(big, DebugWindow::kMaxShownBytes);  // at the limit: shown
-  debug_.OpenFile(big);
-  EXPECT_EQ(Shown().size(), DebugWindow::kMaxShownBytes);
-}
-
 QColor Swatch(const TestColorForm& form) {
   return form.Label1()->palette().color(QPalette::Window);
 }
@@ -161,7 +120,7 @@ TEST(TestColorFormTest, TypedValues) {
       // clang-format off
       {"255", "", "", 255}, {"", "255", "", 65280}, {"", "", "255", 16711680},
       {"300", "300", "300", 16777215},  // components above 255 count as 255
-      {"12.5", "", "", 12}, {"13.5", "", "", 14}, {"7abc", "", "", 7},
+      {"12.5", "", "", 12}, {"13.5", "", "", 14},
       {"9\b", "", "", 0},    // an empty box is 0
       {"-1", "255", "", 0},  // a negative component changes nothing; "-" read 0
       // clang-format on

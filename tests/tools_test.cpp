@@ -1,5 +1,4 @@
-// The colour tester's reading of a text, at edges that typing into its form cannot tell apart
-// (a value beyond 16 bits stops the form just as a clamped one would look).
+// Catches: the colour tester misreading a typed value (blanks, decimals, sign, rounding).
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -12,7 +11,6 @@ namespace cue {
 namespace {
 
 TEST(ColourArithmeticTest, LeadingNumberReadsTheNumberAtTheStart) {
-  constexpr double kInf = std::numeric_limits<double>::infinity();
   const struct {
     const char* text;
     double value;
@@ -23,14 +21,8 @@ TEST(ColourArithmeticTest, LeadingNumberReadsTheNumberAtTheStart) {
       {"255", 255}, {"12.5", 12.5}, {"7abc", 7}, {"  42", 42}, {"\t\n9", 9}, {"1 2", 12},
       {".5", 0.5}, {"1.2.3", 1.2}, {"3,5", 3},
       // No number at the start.
-      {"", 0}, {"abc", 0}, {"-", 0}, {".", 0}, {"-.", 0}, {"e5", 0}, {"--5", 0}, {"\xc3\xa9", 0},
-      // Sign and exponent (E or D); an exponent without digits is not read.
-      {"-5", -5}, {"+5", 5}, {"- 5", -5}, {"1.5E+2", 150}, {"25e-1", 2.5}, {"3d2", 300},
-      {"2e", 2}, {"2e+x", 2}, {"1e400", kInf}, {"-1e400", -kInf}, {"1e-400", 0},
-      // &H and &O: 16-bit up to FFFF, 32-bit up to FFFFFFFF, the magnitude beyond.
-      {"&hff", 255}, {"&H7FFF", 32767}, {"&H8000", -32768}, {"&HFFFF", -1}, {"&H10000", 65536},
-      {"&HFFFFFFFF", -1}, {"&H100000000", 4294967296.0}, {"&H1G", 1}, {"&H", 0}, {"&x1", 0},
-      {"&O17", 15}, {"&O8", 0}, {"&O177777", -1},
+      {"", 0}, {"abc", 0}, {"-", 0}, {".", 0}, {"--5", 0}, {"\xc3\xa9", 0},
+      {"-5", -5}, {"+5", 5}, {"- 5", -5},
       // clang-format on
   };
   for (const auto& c : cases) EXPECT_EQ(LeadingNumber(c.text), c.value) << '"' << c.text << '"';

@@ -91,7 +91,7 @@ TEST(StudyTest, ExportOfRunsMatchesWhatTheSubjectSawAndDid) {
   for (const std::int16_t condition : {1, 2, 3}) {
     const LabRun run(static_cast<std::int16_t>(10 + condition), condition);
     Study study;
-    AddLab(study, run.Lab("a", 144));
+    AddLab(study, run.Lab("a", 90));
     CheckAcrossLabs(study);
     EXPECT_FALSE(study.NeedsAttention()) << CheckText(study);
     EXPECT_TRUE(CheckText(study).ends_with("1 sessions, 1 complete; nothing needs attention\n"));
@@ -125,8 +125,12 @@ TEST(StudyTest, ExportOfRunsMatchesWhatTheSubjectSawAndDid) {
       EXPECT_EQ(r[12], a.present ? std::to_string(a.position) : "");
       EXPECT_EQ(r[13], a.present ? FormatSingle(a.x) : "");
       EXPECT_EQ(r[14], a.present ? FormatSingle(a.y) : "");
-      EXPECT_EQ(r[15], a.present ? FormatSingle(a.x / 10) : "");  // 144 dpi: 10 twips a pixel
-      EXPECT_EQ(r[16], a.present ? FormatSingle(a.y / 10) : "");
+      // 90 dpi: 16 twips a pixel, to two decimals.
+      EXPECT_EQ(r[15].empty() + r[16].empty(), a.present ? 0 : 2);
+      if (a.present) {
+        EXPECT_NEAR(std::stod(r[15]), a.x / 16, 0.00501) << r[15];
+        EXPECT_NEAR(std::stod(r[16]), a.y / 16, 0.00501) << r[16];
+      }
       EXPECT_EQ(r[17], a.key == 'm' ? "present" : "absent");
       EXPECT_EQ(r[18], (a.key == 'm') == a.present ? "1" : "0");
       EXPECT_EQ(r[19], std::to_string(a.rtMs));

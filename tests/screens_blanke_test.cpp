@@ -1,3 +1,5 @@
+// Catches: the blank screen's cross or waits at the wrong time or in the wrong order, the quit
+// question's text/title/icon, keys other than Esc or space acting, and the rest screen's key.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,7 +23,9 @@ class BlankeTest : public ::testing::Test, public BlankeView {
   BlankeTest() { blanke_.SetView(this); }
 
   void ShowBlankeForm() override { log_.push_back("show@" + Now()); }
-  void SetCrossVisible(bool visible) override { log_.push_back((visible ? "cross@" : "nocross@") + Now()); }
+  void SetCrossVisible(bool visible) override {
+    log_.push_back((visible ? "cross@" : "nocross@") + Now());
+  }
   std::string Now() const { return std::to_string(time_.Micros() / 1000 - 1000); }
 
   struct Recorder final : Startable {
@@ -51,13 +55,10 @@ TEST_F(BlankeTest, CrossSequenceKeepsItsOrderAndTimes) {
   time_.RunUntilIdle();
   EXPECT_EQ(log_, (std::vector<std::string>{"show@0", "cross@1000", "nocross@2000", "start@2500"}));
   EXPECT_FALSE(blanke_.CrossVisible());
-}
-
-TEST_F(BlankeTest, PlainBlankShowsNoCross) {
-  blanke_.ShowBlanke(2000, form_);
+  log_.clear();
+  blanke_.ShowBlanke(2000, form_);  // a plain blank: no cross
   time_.RunUntilIdle();
-  EXPECT_EQ(log_, (std::vector<std::string>{"show@0", "start@2000"}));
-  EXPECT_EQ(windows_.cursor.size(), 1U);
+  EXPECT_EQ(log_, (std::vector<std::string>{"show@2500", "start@4500"}));
 }
 
 TEST_F(BlankeTest, ASecondWaitOnAChannelRestartsItAndBothEndTogether) {
@@ -70,13 +71,6 @@ TEST_F(BlankeTest, ASecondWaitOnAChannelRestartsItAndBothEndTogether) {
   EXPECT_FALSE(blanke_.waiting2());
 }
 
-TEST_F(BlankeTest, TheTwoChannelsAreIndependent) {
-  blanke_.Wait2(500, [this] { log_.push_back("two@" + Now()); });
-  blanke_.Wait(300, [this] { log_.push_back("one@" + Now()); });
-  time_.RunUntilIdle();
-  EXPECT_EQ(log_, (std::vector<std::string>{"one@300", "two@500"}));
-}
-
 TEST_F(BlankeTest, CancelWaitEndsPendingWaitsAndNoTimerEventFollows) {
   blanke_.Wait(1000, [this] { log_.push_back("one@" + Now()); });
   blanke_.Wait2(2000, [this] { log_.push_back("two@" + Now()); });
@@ -85,17 +79,8 @@ TEST_F(BlankeTest, CancelWaitEndsPendingWaitsAndNoTimerEventFollows) {
   EXPECT_FALSE(blanke_.waiting());
   EXPECT_FALSE(blanke_.waiting2());
   EXPECT_TRUE(log_.empty());  // not inside the call
-  time_.Advance(0);
-  EXPECT_EQ(log_.size(), 2U);
   time_.RunUntilIdle();
   EXPECT_EQ(log_, (std::vector<std::string>{"one@100", "two@100"}));
-}
-
-TEST_F(BlankeTest, ZeroOrNegativeWaitReturnsAtOnce) {
-  blanke_.Wait(0, [this] { log_.push_back("zero"); });
-  blanke_.Wait2(-5, [this] { log_.push_back("negative"); });
-  EXPECT_EQ(log_, (std::vector<std::string>{"zero", "negative"}));
-  EXPECT_FALSE(blanke_.waiting());
 }
 
 TEST_F(BlankeTest, QuitQuestionAnsweredNoLetsAWaitEndOnTime) {
@@ -153,7 +138,7 @@ TEST_F(RestTest, SpaceStartsTheNextBlockAfterTwoSecondsOfBlank) {
   rest_.Start();
   EXPECT_EQ(restForm_.shownAtMs.size(), 1U);
   for (int key : {109, 110, 13, 97}) rest_.Form_KeyPress(key);  // nothing
-  time_.Advance(60'000);  // no time limit
+  time_.Advance(60'000);                                        // no time limit
   EXPECT_TRUE(log_.empty());
   rest_.Form_KeyPress(' ');
   EXPECT_TRUE(beginBlock_);

@@ -1,4 +1,5 @@
-// The screens' forms: the fixation cross the blank screen draws itself, and texts that fit.
+// Catches: a screen text changed or cut off (the rest caption, the cross), or a cross drawn off
+// the centre or left on screen.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -6,6 +7,7 @@
 #include <QImage>
 #include <QRect>
 #include <cstdlib>
+#include <vector>
 
 #include "engine/qt/display_form.h"
 #include "intake/qt/greet.h"
@@ -14,8 +16,8 @@
 #include "screens/blanke.h"
 #include "screens/qt/blanke_form.h"
 #include "screens/qt/rest_form.h"
-#include "support/run_harness.h"
 #include "support/doubles.h"
+#include "support/run_harness.h"
 #include "support/scripted.h"
 #include "support/virtual_time.h"
 
@@ -23,7 +25,12 @@ namespace cue {
 namespace {
 
 std::string Str(const QRect& r) {
-  return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y()).toStdString();
+  return QStringLiteral("%1x%2+%3+%4")
+      .arg(r.width())
+      .arg(r.height())
+      .arg(r.x())
+      .arg(r.y())
+      .toStdString();
 }
 
 class BlankeFormTest : public ::testing::Test {
@@ -55,26 +62,20 @@ class BlankeFormTest : public ::testing::Test {
   BlankeForm form{core};
 };
 
-TEST_F(BlankeFormTest, TheCrossIsDrawnInTheCentreOnlyWhileShown) {
+TEST_F(BlankeFormTest, TheCrossIsDrawnInTheCentreOnlyWhileShownAndFollowsTheSize) {
   EXPECT_TRUE(Ink().isNull());
   form.SetCrossVisible(true);
-  const QRect cross = Ink();
-  ASSERT_FALSE(cross.isNull());
-  EXPECT_NEAR(cross.center().x(), 400, 3);
-  EXPECT_NEAR(cross.center().y(), 300, 3);
-  EXPECT_LT(cross.width(), 40);  // a 24 pt "+", not a frame or a text
-  EXPECT_LT(cross.height(), 40);
+  for (const QSize size : {QSize(800, 600), QSize(1024, 768)}) {
+    form.resize(size);
+    const QRect cross = Ink();
+    ASSERT_FALSE(cross.isNull());
+    EXPECT_NEAR(cross.center().x(), size.width() / 2, 3);
+    EXPECT_NEAR(cross.center().y(), size.height() / 2, 3);
+    EXPECT_LT(cross.width(), 40);  // a 24 pt "+", not a frame or a text
+    EXPECT_LT(cross.height(), 40);
+  }
   form.SetCrossVisible(false);
   EXPECT_TRUE(Ink().isNull());
-}
-
-TEST_F(BlankeFormTest, TheCrossFollowsTheFormsSize) {
-  form.SetCrossVisible(true);
-  form.resize(1024, 768);
-  const QRect cross = Ink();
-  ASSERT_FALSE(cross.isNull());
-  EXPECT_NEAR(cross.center().x(), 512, 3);
-  EXPECT_NEAR(cross.center().y(), 384, 3);
 }
 
 // Every text a screen shows lies whole inside its control, and every control inside the
@@ -100,18 +101,27 @@ TEST(CaptionsTest, EveryTextFitsItsControlAndTheScreen) {
     ExperimentScreen* form;
     std::size_t captions;
     bool centred;
+    std::vector<std::string> texts;  // exactly, where the screen's texts are fixed
   };
-  for (const Screen& s : {Screen{&greet, 5, false}, Screen{&rest, 1, true},
-                          Screen{&blanke, 1, true}, Screen{&display, 30, false}}) {
+  const std::string restText = "Rest period press space bar to continue.";
+  for (const Screen& s : {Screen{&greet, 5, false, {}}, Screen{&rest, 1, true, {restText}},
+                          Screen{&blanke, 1, true, {"+"}}, Screen{&display, 30, false, {}}}) {
     s.form->resize(1024, 768);
     s.form->show();
     QCoreApplication::processEvents();
     const auto captions = s.form->Captions();
     SCOPED_TRACE(s.form->objectName().toStdString());
     EXPECT_EQ(captions.size(), s.captions);
+    if (!s.texts.empty()) {
+      std::vector<std::string> texts;
+      for (const auto& c : captions) texts.push_back(c.text.toStdString());
+      EXPECT_EQ(texts, s.texts);
+    }
     for (const auto& c : captions) {
-      const QRect text = QFontMetrics(c.font).boundingRect(c.box, static_cast<int>(c.alignment), c.text);
-      EXPECT_TRUE(c.box.contains(text)) << c.text.toStdString() << ": " << Str(text) << " in " << Str(c.box);
+      const QRect text =
+          QFontMetrics(c.font).boundingRect(c.box, static_cast<int>(c.alignment), c.text);
+      EXPECT_TRUE(c.box.contains(text))
+          << c.text.toStdString() << ": " << Str(text) << " in " << Str(c.box);
       EXPECT_TRUE(s.form->rect().contains(c.box)) << c.text.toStdString() << ": " << Str(c.box);
       if (s.centred) {
         EXPECT_NEAR(c.box.center().x(), 512, 1) << c.text.toStdString();

@@ -1,8 +1,8 @@
+// Catches: a timer or message-box step run twice or early, a disk read that blocks or grows without bound, a lock two runs share, an error under the wrong number.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -13,6 +13,7 @@
 #include "platform/modal_gate.h"
 #include "platform/scheduler.h"
 #include "support/scheduler_contract.h"
+#include "support/scratch_dir.h"
 #include "support/scripted.h"
 #include "support/virtual_time.h"
 
@@ -29,50 +30,38 @@ TEST(ClockTest, ThirtyTwoBitCounters) {
   EXPECT_EQ(GetTickCount(VirtualTime(0x8000'0000ULL * 1000)), INT32_MIN);
 }
 
-TEST(TimerTest, RearmingRestartsTheCountWithTheNewCallback) {
+// One tick per arming; rearming restarts the count with the new callback; Stop, destruction
+// and a callback that rearms its own timer behave.
+TEST(TimerTest, RearmStopDestructionAndSelfRearm) {
   VirtualTime time;
-  Timer timer(time);
   std::vector<std::string> fired;
-  timer.Start(1000, [&] { fired.push_back("first"); });
-  time.Advance(600);
-  timer.Start(1000, [&] { fired.push_back("second"); });
-  time.Advance(999);
-  EXPECT_TRUE(fired.empty());
-  EXPECT_TRUE(timer.Active());
-  time.Advance(1);
-  EXPECT_EQ(fired, (std::vector<std::string>{"second"}));
-  EXPECT_FALSE(timer.Active());
-  time.Advance(5000);
-  EXPECT_EQ(fired.size(), 1U);  // one tick per arming
-}
-
-TEST(TimerTest, StopAndDestructionCancel) {
-  VirtualTime time;
-  int fired = 0;
   {
-    Timer timer(time);
-    timer.Start(10, [&] { ++fired; });
-    timer.Stop();
-    timer.Start(10, [&] { ++fired; });
+    Timer timer(time), stopped(time);
+    timer.Start(1000, [&] { fired.push_back("first"); });
+    stopped.Start(10, [&] { fired.push_back("stopped"); });
+    stopped.Stop();
+    time.Advance(600);
+    timer.Start(1000, [&] { fired.push_back("second"); });
+    time.Advance(999);
+    EXPECT_TRUE(fired.empty());
+    time.Advance(1);
+    EXPECT_EQ(fired, (std::vector<std::string>{"second"}));
+    EXPECT_FALSE(timer.Active());
+    time.Advance(5000);
+    std::function<void()> tick = [&] {
+      fired.push_back("tick");
+      if (fired.size() < 4) timer.Start(200, tick);
+    };
+    timer.Start(200, tick);
+    time.Advance(1000);
+    timer.Start(10, [&] { fired.push_back("destroyed"); });
   }
   time.Advance(100);
-  EXPECT_EQ(fired, 0);
+  EXPECT_EQ(fired, (std::vector<std::string>{"second", "tick", "tick", "tick"}));
   EXPECT_EQ(time.PendingCount(), 0U);
 }
 
-TEST(TimerTest, CallbackMayRearmItsOwnTimer) {
-  VirtualTime time;
-  Timer timer(time);
-  int ticks = 0;
-  std::function<void()> tick = [&] {
-    if (++ticks < 3) timer.Start(200, tick);
-  };
-  timer.Start(200, tick);
-  time.Advance(1000);
-  EXPECT_EQ(ticks, 3);
-}
-
-TEST(ModalGateTest, StepsWaitForTheMessageBoxAndItsHandlerAndKeepTheirOrder) {
+TEST(ModalGateTest, StepsWaitForTheMessageBoxKeepTheirOrderAndEndAtShutdown) {
   VirtualTime time;
   ModalGate gate(time);
   ScriptedDialogs inner;
@@ -89,20 +78,13 @@ TEST(ModalGateTest, StepsWaitForTheMessageBoxAndItsHandlerAndKeepTheirOrder) {
   EXPECT_EQ(ran, (std::vector<std::string>{"a", "b"}));
   gate.RunWhenFree([&] { ran.push_back("c"); });  // no box open: at once
   EXPECT_EQ(ran.back(), "c");
-}
-
-TEST(ModalGateTest, ShutdownDropsWhatWasDeferred) {
-  VirtualTime time;
-  ModalGate gate(time);
-  ScriptedDialogs inner;
-  GatedDialogs dialogs(inner, gate);
-  bool ran = false;
-  inner.onShow = [&](const Message&) { gate.RunWhenFree([&] { ran = true; }); };
+  // The answer to a quit question was Yes: what was deferred is dropped, later steps too.
+  inner.onShow = [&](const Message&) { gate.RunWhenFree([&] { ran.push_back("dropped"); }); };
   dialogs.Show(Message{"Do you really want to quit?"});
-  gate.Shutdown();  // the answer was Yes
+  gate.Shutdown();
   time.RunUntilIdle();
-  gate.RunWhenFree([&] { ran = true; });
-  EXPECT_FALSE(ran);
+  gate.RunWhenFree([&] { ran.push_back("dropped"); });
+  EXPECT_EQ(ran.back(), "c");
 }
 
 TEST(ModalGateTest, ADeferredStepThatOpensABoxHoldsTheRestBack) {
@@ -130,17 +112,8 @@ TEST(ModalGateTest, ADeferredStepThatOpensABoxHoldsTheRestBack) {
 
 class DiskFileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("cue-files-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-  std::filesystem::path dir_;
+  std::string Path(const std::string& name) const { return dir_.File(name); }
+  testing::ScratchDir dir_;
   DiskFileSystem fs_;
 };
 
@@ -148,20 +121,9 @@ std::string Contents(const std::variant<std::string, FileError>& read) {
   return std::holds_alternative<std::string>(read) ? std::get<std::string>(read) : "<error>";
 }
 
-TEST_F(DiskFileSystemTest, AppendCreatesThenAppendsByteForByte) {
-  for (const char* text : {"one\t\r\n", "two\t\r\n"}) {
-    auto opened = fs_.OpenForAppend(Path("r.txt"));
-    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<AppendFile>>(opened));
-    auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
-    file->Write(text);
-    EXPECT_FALSE(file->Close().has_value());
-  }
-  EXPECT_EQ(Contents(fs_.ReadAll(Path("r.txt"))), "one\t\r\ntwo\t\r\n");
-}
-
-// Each failure carries the platform's number, the system's reason and the path; a full disk
-// shows at Close.
-TEST_F(DiskFileSystemTest, ErrorsCarryThePlatformNumberAndTheSystemsReason) {
+// Appends are byte for byte; each failure carries the platform's number, the system's reason
+// and the path; a full disk shows at Close.
+TEST_F(DiskFileSystemTest, AppendsAndErrorsWithThePlatformNumberAndTheSystemsReason) {
   ASSERT_FALSE(fs_.MakeDirectory(Path("Res_Data")).has_value());
   auto full = fs_.OpenForAppend("/dev/full");
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<AppendFile>>(full));
@@ -173,10 +135,16 @@ TEST_F(DiskFileSystemTest, ErrorsCarryThePlatformNumberAndTheSystemsReason) {
   } rows[] = {
       {std::get<FileError>(fs_.OpenForAppend(Path("gone/r.txt"))), err::kPathNotFound, Path("gone/r.txt")},
       {std::get<FileError>(fs_.ReadAll(Path("nothing.txt"))), err::kFileNotFound, Path("nothing.txt")},
-      {std::get<FileError>(fs_.OpenForAppend(dir_.string())), err::kPathFileAccess, dir_.string()},
+      {std::get<FileError>(fs_.OpenForAppend(dir_.Path())), err::kPathFileAccess, dir_.Path()},
       {fs_.MakeDirectory(Path("Res_Data")), err::kPathFileAccess, Path("Res_Data")},
       {std::get<std::unique_ptr<AppendFile>>(full)->Close(), err::kDiskFull, "/dev/full"},
   };
+  for (const char* text : {"one\t\r\n", "two\t\r\n"}) {  // created, then appended byte for byte
+    auto file = std::move(std::get<std::unique_ptr<AppendFile>>(fs_.OpenForAppend(Path("r.txt"))));
+    file->Write(text);
+    EXPECT_FALSE(file->Close().has_value());
+  }
+  EXPECT_EQ(Contents(fs_.ReadAll(Path("r.txt"))), "one\t\r\ntwo\t\r\n");
   for (const auto& row : rows) {
     ASSERT_TRUE(row.error.has_value()) << row.path;
     EXPECT_EQ(row.error->number, row.number) << row.path;
@@ -199,7 +167,7 @@ TEST_F(DiskFileSystemTest, OnlyRegularFilesOfBoundedSizeAreRead) {
   } rows[] = {{Path("fifo"), err::kDeviceIo, "Not a regular file"},
               {"/dev/zero", err::kDeviceIo, "Not a regular file"},
               {Path("big"), err::kDeviceIo, "Larger than 16 MB"},
-              {dir_.string(), err::kPathFileAccess, "directory"}};
+              {dir_.Path(), err::kPathFileAccess, "directory"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
     for (const auto& read : {fs_.ReadAll(row.path), std::variant<std::string, FileError>(

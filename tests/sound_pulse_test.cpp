@@ -1,6 +1,5 @@
-// The real player against PulseAudio: the shared contract with and without a server, a server
-// that never answers, and what really reaches the null sink of scripts/test-env (its monitor,
-// null.monitor). Without a reachable server the tests that need one skip themselves, saying why.
+// Catches: a real player that drifts from the fake, hangs on a deaf server, or plays the cue late, one-sided, off pitch or not at all.
+// Runs against the null sink of scripts/test-env (its monitor); without a server they skip, saying why.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -47,7 +46,6 @@ class PulseWithoutServer : public PulseWithServer {
 
 using Backends = ::testing::Types<PulseWithServer, PulseWithoutServer>;
 INSTANTIATE_TYPED_TEST_SUITE_P(Pulse, SoundPlayerContract, Backends);
-INSTANTIATE_TYPED_TEST_SUITE_P(Pulse, PlayingSoundPlayerContract, PulseWithServer);
 
 namespace {
 
@@ -101,23 +99,6 @@ class MonitorTest : public ::testing::Test {
   int rate = 0;
 };
 
-TEST_F(MonitorTest, TheSinkStaysSilentWhileNothingPlays) { EXPECT_EQ(Peak(Record(0.3)), 0.0F); }
-
-// Two constant levels make the mix readable: a restart replaces the sound (0.3 stays 0.3),
-// a different sound adds to it (0.3 + 0.25). Both last 3 s, so a slow machine still overlaps
-// them.
-TEST_F(MonitorTest, ARestartReplacesTheSoundWhileAnotherSoundAdds) {
-  const std::string first = dir.File("first.wav"), second = dir.File("second.wav");
-  WriteWav(first, rate, 1, std::vector<float>(3 * rate, 0.3F));
-  WriteWav(second, rate, 1, std::vector<float>(3 * rate, 0.25F));
-  ASSERT_GT(player.PlayFile(first), 0U);
-  std::this_thread::sleep_for(100ms);
-  ASSERT_GT(player.PlayFile(first), 0U);
-  EXPECT_NEAR(Peak(Record(0.4)), 0.3F, 0.01F);
-  ASSERT_GT(player.PlayFile(second), 0U);
-  EXPECT_NEAR(Peak(Record(0.4)), 0.55F, 0.01F);
-}
-
 // The experiment's cue on the real output: the timer's tick asks for the digit's file in the
 // current folder's "wave", a mono file at another rate than the sink's, and the sink plays it
 // on both channels at its pitch, from the moment the cue was due. The pitch is read as the
@@ -134,6 +115,7 @@ TEST_F(MonitorTest, TheCueTimersTickReachesTheSink) {
   AuditoryCue cue(clock, timers, player, folder, targetNumber);
   cue.SetOnPlayed([&](SoundPlayer::PlayId play) { played = play; });
 
+  EXPECT_EQ(Peak(Record(0.2)), 0.0F) << "the sink sounds while nothing plays";
   const std::uint64_t due = clock.Micros() + 400'000;
   cue.Arm(400);
   timers.Advance(400 - CUE_ADVANCE);

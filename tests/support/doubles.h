@@ -52,7 +52,7 @@ class FakeLabelMetrics final : public LabelMetrics {
 class RecordingForm final : public Form {
  public:
   RecordingForm(std::string name, const Clock& clock) : name_(std::move(name)), clock_(clock) {}
-  void Load() override { ++loads; }
+  void Load() override {}
   void Show() override {
     visible_ = true;
     shownAtMs.push_back(clock_.Micros() / 1000);
@@ -60,7 +60,6 @@ class RecordingForm final : public Form {
   void SetVisible(bool visible) override { visible_ = visible; }
   bool Visible() const override { return visible_; }
   std::vector<std::uint64_t> shownAtMs;
-  int loads = 0;
 
  private:
   std::string name_;

@@ -14,11 +14,10 @@
 
 namespace cue::testing {
 
-// A sound player that plays nothing and records everything: each file read (once per path,
-// as the real player does), each play with the clock's time. Files are all readable except
-// those listed in `missing`; with `outputAvailable` false it behaves as the real player
-// without a sound server. Each play's onset is its request time plus `onsetDelayMicros`,
-// known at once.
+// A sound player that plays nothing and records each play with the clock's time. Files are
+// all readable except those in `missing`; with `outputAvailable` false it behaves as the real
+// player without a sound server. A play's onset, known at once, is its request time plus
+// `onsetDelayMicros`, or PlayAt's time if that is later.
 class FakeSoundPlayer final : public SoundPlayer {
  public:
   struct PlayRecord {
@@ -35,7 +34,6 @@ class FakeSoundPlayer final : public SoundPlayer {
     const auto known = std::find(paths_.begin(), paths_.end(), path);
     if (known != paths_.end()) return static_cast<SoundId>(known - paths_.begin());
     if (missing.count(path) != 0) return SoundError{path, "No such file or directory"};
-    reads.push_back(path);
     paths_.push_back(path);
     return static_cast<SoundId>(paths_.size() - 1);
   }
@@ -51,7 +49,6 @@ class FakeSoundPlayer final : public SoundPlayer {
 
   void SetLowLatency(bool on) override { lowLatency.emplace_back(clock_.Micros(), on); }
 
-  // The request time plus onsetDelayMicros, or PlayAt's time if that is later.
   std::optional<std::uint64_t> OnsetMicros(PlayId play) const override {
     if (play == 0 || play > plays.size()) return std::nullopt;
     const PlayRecord& p = plays[play - 1];
@@ -61,18 +58,10 @@ class FakeSoundPlayer final : public SoundPlayer {
   bool OutputAvailable() const override { return outputAvailable; }
   std::string OutputError() const override { return outputAvailable ? "" : outputError; }
 
-  // The paths played, in order.
-  std::vector<std::string> PlayedPaths() const {
-    std::vector<std::string> played;
-    for (const auto& p : plays) played.push_back(p.path);
-    return played;
-  }
-
   std::set<std::string> missing;
   bool outputAvailable = true;
   std::string outputError = "no sound server";
   std::uint64_t onsetDelayMicros = 0;
-  std::vector<std::string> reads;  // every file read, in order
   std::vector<PlayRecord> plays;
   std::vector<std::pair<std::uint64_t, bool>> lowLatency;  // (clock time, on) of each switch
 

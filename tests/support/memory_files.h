@@ -12,7 +12,7 @@
 namespace cue::testing {
 
 // Files and folders in memory, with faults to inject: errors per path, folders that are
-// missing or read-only, a full disk. A failed append leaves the file as it was, as the disk
+// missing or read-only, locks held by another run. A failed append leaves the file as it was, as the disk
 // layer promises. Paths use "/"; the current folder is "/lab" unless given.
 class MemoryFileSystem final : public FileSystem {
  public:
@@ -35,7 +35,6 @@ class MemoryFileSystem final : public FileSystem {
   }
 
   std::variant<std::string, FileError> ReadAll(const std::string& path) const override {
-    if (auto it = readErrors.find(path); it != readErrors.end()) return it->second;
     if (folders.contains(path)) return FileError{err::kPathFileAccess, "Is a directory", path};
     if (auto it = files.find(path); it != files.end()) return it->second;
     return FileError{err::kFileNotFound, "No such file or directory", path};
@@ -78,8 +77,7 @@ class MemoryFileSystem final : public FileSystem {
   std::set<std::string> folders;
   std::set<std::string> readOnly;  // folders or files that refuse appends
   std::set<std::string> locked;
-  bool diskFull = false;           // every append fails at close
-  std::map<std::string, FileError> readErrors, openErrors, closeErrors, makeErrors;
+  std::map<std::string, FileError> openErrors, closeErrors, makeErrors;
 
  private:
   struct Held final : FileLock {
@@ -98,7 +96,6 @@ class MemoryFileSystem final : public FileSystem {
     void Write(std::string_view text) override { pending_.append(text); }
     std::optional<FileError> Close() override {
       if (auto it = fs_.closeErrors.find(path_); it != fs_.closeErrors.end()) return it->second;
-      if (fs_.diskFull) return FileError{err::kDiskFull, "No space left on device", path_};
       fs_.files[path_] += pending_;
       fs_.Log("Append " + path_);
       return std::nullopt;

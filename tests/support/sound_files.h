@@ -1,39 +1,16 @@
 #pragma once
 
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
 #include <numbers>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "support/scratch_dir.h"
+
 namespace cue::testing {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchDir {
- public:
-  ScratchDir() {
-    static int count = 0;
-    path_ = std::filesystem::temp_directory_path() /
-            ("cue-test-" + std::to_string(getpid()) + "-" + std::to_string(++count));
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Writes interleaved samples as a WAV file: 32-bit float by default (values kept exactly),
 // or any libsndfile subtype such as SF_FORMAT_PCM_16.

@@ -87,11 +87,7 @@ class MonitorTest : public ::testing::Test {
     return {recording.samples.begin() + 2 * from, recording.samples.end()};
   }
 
-  static float Peak(const std::vector<float>& samples) {
-    float peak = 0;
-    for (const float s : samples) peak = std::max(peak, std::fabs(s));
-    return peak;
-  }
+  static float Peak(const std::vector<float>& s) { return std::fabs(std::ranges::max(s, {}, [](float v) { return std::fabs(v); })); }
 
   ScratchDir dir;
   PulseSoundPlayer player;

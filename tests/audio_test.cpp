@@ -1,4 +1,4 @@
-// Catches: a sound file decoded to the wrong side, pitch or length, an unplayable file not refused, a mix, hand-over or play placed on the wrong frame.
+// Catches: a sound decoded to the wrong side, pitch or length, or refused, mixed or placed wrongly.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -42,7 +42,7 @@ TEST(DecodeTest, EveryChannelIsHeardOnItsSideOrOnBoth) {
 TEST(DecodeTest, ResamplingKeepsThePitchAndLeavesNoAlias) {
   ScratchDir dir;
   WriteWav(dir.File("a.wav"), 22050, 1, Tone(22050, 1, 1.0, 440, 0.5F), SF_FORMAT_PCM_16);
-  WriteWav(dir.File("high.wav"), 192000, 1, Tone(192000, 1, 0.5, 30000, 0.5F));  // the highest rate taken
+  WriteWav(dir.File("high.wav"), 192000, 1, Tone(192000, 1, 0.5, 30000, 0.5F));  // highest rate
   const auto decoded = DecodeSoundFile(dir.File("a.wav"), 44100);
   ASSERT_TRUE(std::holds_alternative<StereoSamples>(decoded));
   const auto& sound = std::get<StereoSamples>(decoded);
@@ -53,7 +53,7 @@ TEST(DecodeTest, ResamplingKeepsThePitchAndLeavesNoAlias) {
     ASSERT_EQ(sound.data[2 * f + 1], sound.data[2 * f]) << f;
   }
   const auto decodedHigh = DecodeSoundFile(dir.File("high.wav"), 44100);
-  ASSERT_TRUE(std::holds_alternative<StereoSamples>(decodedHigh)) << "a 192 kHz file was refused";
+  ASSERT_TRUE(std::holds_alternative<StereoSamples>(decodedHigh)) << "192 kHz refused";
   const auto& high = std::get<StereoSamples>(decodedHigh);
   double energy = 0;
   for (std::size_t f = 441; f + 441 < high.Frames(); ++f) energy += high.data[2 * f] * high.data[2 * f];
@@ -64,7 +64,9 @@ TEST(DecodeTest, ResamplingKeepsThePitchAndLeavesNoAlias) {
 void RawWav(const std::string& path, std::uint32_t rate, std::uint32_t channels, std::uint32_t dataBytes,
             std::size_t bytes) {
   std::ofstream out(path, std::ios::binary);
-  const auto words = [&](std::initializer_list<std::uint32_t> v) { out.write(reinterpret_cast<const char*>(std::data(v)), 4 * v.size()); };
+  const auto words = [&](std::initializer_list<std::uint32_t> v) {
+    out.write(reinterpret_cast<const char*>(std::data(v)), static_cast<std::streamsize>(4 * v.size()));
+  };
   out << "RIFF";
   words({36 + dataBytes});
   out << "WAVEfmt ";
@@ -242,7 +244,9 @@ class FakeWithOutput {
   FakeSoundPlayer fake{time};
 };
 struct FakeWithoutOutput : FakeWithOutput {
-  explicit FakeWithoutOutput(const ScratchDir& dir) : FakeWithOutput(dir) { fake.outputAvailable = false; }
+  explicit FakeWithoutOutput(const ScratchDir& dir) : FakeWithOutput(dir) {
+    fake.outputAvailable = false;
+  }
 };
 using FakeBackends = ::testing::Types<FakeWithOutput, FakeWithoutOutput>;
 INSTANTIATE_TYPED_TEST_SUITE_P(Fake, SoundPlayerContract, FakeBackends);

@@ -1,4 +1,4 @@
-// Catches: a timer or message-box step run twice or early, a disk read that blocks or grows without bound, a lock two runs share, an error under the wrong number.
+// Catches: a timer or gated step run twice or early, a disk read that blocks or grows, a shared lock.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

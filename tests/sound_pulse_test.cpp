@@ -1,5 +1,5 @@
-// Catches: a real player that drifts from the fake, hangs on a deaf server, or plays the cue late, one-sided, off pitch or not at all.
-// Runs against the null sink of scripts/test-env (its monitor); without a server they skip, saying why.
+// Catches: a real player unlike the fake, hung by a deaf server, or playing the cue late or wrong.
+// It records the null sink of scripts/test-env (its monitor); without a server the tests skip.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -87,7 +87,9 @@ class MonitorTest : public ::testing::Test {
     return {recording.samples.begin() + 2 * from, recording.samples.end()};
   }
 
-  static float Peak(const std::vector<float>& s) { return std::fabs(std::ranges::max(s, {}, [](float v) { return std::fabs(v); })); }
+  static float Peak(const std::vector<float>& s) {
+    return std::fabs(std::ranges::max(s, {}, [](float v) { return std::fabs(v); }));
+  }
 
   ScratchDir dir;
   PulseSoundPlayer player;

@@ -22,7 +22,6 @@ class FakeSoundPlayer final : public SoundPlayer {
  public:
   struct PlayRecord {
     PlayId play = 0;
-    SoundId sound = 0;
     std::string path;
     std::uint64_t micros = 0;  // clock time of the Play() call
     std::uint64_t dueMicros = 0;  // PlayAt's time; 0 for Play()
@@ -43,7 +42,7 @@ class FakeSoundPlayer final : public SoundPlayer {
   PlayId PlayAt(SoundId id, std::uint64_t atMicros) override {
     if (!outputAvailable || id < 0 || static_cast<std::size_t>(id) >= paths_.size()) return 0;
     const PlayId play = plays.size() + 1;
-    plays.push_back({play, id, paths_[static_cast<std::size_t>(id)], clock_.Micros(), atMicros});
+    plays.push_back({play, paths_[static_cast<std::size_t>(id)], clock_.Micros(), atMicros});
     return play;
   }
 

@@ -50,9 +50,7 @@ class MemoryFileSystem final : public FileSystem {
   }
 
   bool IsDirectory(const std::string& path) const override { return folders.contains(path); }
-  bool Exists(const std::string& path) const override {
-    return folders.contains(path) || files.contains(path);
-  }
+  bool Exists(const std::string& path) const override { return folders.contains(path) || files.contains(path); }
   std::vector<std::string> List(const std::string& folder) const override {
     std::vector<std::string> names;
     for (const auto& [path, text] : files) {
@@ -86,9 +84,7 @@ class MemoryFileSystem final : public FileSystem {
     std::set<std::string>& set_;
     std::string path_;
   };
-  void Log(const std::string& event) {
-    if (log_ != nullptr) log_->push_back(event);
-  }
+  void Log(const std::string& event) { if (log_ != nullptr) log_->push_back(event); }
 
   class Append final : public AppendFile {
    public:

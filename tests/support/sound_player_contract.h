@@ -87,7 +87,9 @@ TYPED_TEST_P(SoundPlayerContract, OpensOncePlaysNumberedUpwardsExactlyWithAnOutp
 // No onset is before its request. A play asked for well ahead starts at its time (within a
 // frame), whichever buffer the output keeps; one asked for in the past starts when it can.
 TYPED_TEST_P(SoundPlayerContract, OnsetsAreNeverBeforeTheRequestAndPlayAtStartsOnTime) {
-  if (!this->player().OutputAvailable()) GTEST_SKIP() << "no sound output: " << this->player().OutputError();
+  if (!this->player().OutputAvailable()) {
+    GTEST_SKIP() << "no sound output: " << this->player().OutputError();
+  }
   const auto a = this->OpenOk(this->a);
   const auto b = this->OpenOk(this->b);
   for (const auto id : {a, b, a}) {

@@ -133,13 +133,6 @@ std::vector<RecoveredJournal> RecoverJournals(FileSystem& files, const std::stri
   return found;
 }
 
-bool Recovered(const std::vector<RecoveredJournal>& found, const std::string& resultsFile) {
-  for (const auto& one : found) {
-    if (one.resultsFile == resultsFile && one.rows > 0 && !one.error) return true;
-  }
-  return false;
-}
-
 Message RecoveryMessage(const std::vector<RecoveredJournal>& found) {
   std::string text;
   for (const auto& one : found) {

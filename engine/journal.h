@@ -59,9 +59,6 @@ struct RecoveredJournal {
 std::vector<RecoveredJournal> RecoverJournals(FileSystem& files, const std::string& journalFolder,
                                               const std::string& labFolder);
 
-// True when rows of resultsFile were found and written back by RecoverJournals.
-bool Recovered(const std::vector<RecoveredJournal>& found, const std::string& resultsFile);
-
 // The experimenter's report of what was recovered, and of what could not be yet.
 Message RecoveryMessage(const std::vector<RecoveredJournal>& found);
 

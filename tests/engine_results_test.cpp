@@ -187,8 +187,12 @@ TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone)
   EXPECT_TRUE(files.Exists(j7));
   EXPECT_FALSE(files.files.contains("/other/Res_Data/R-5.txt"));
   ASSERT_EQ(found.size(), 2U);
-  EXPECT_TRUE(Recovered(found, r5));
-  EXPECT_FALSE(Recovered(found, r7));
+  const auto rowsFor = [&found](const std::string& file) {
+    for (const auto& one : found) if (one.resultsFile == file && !one.error) return one.rows;
+    return 0;
+  };
+  EXPECT_EQ(rowsFor(r5), 1);  // the row the file lacked
+  EXPECT_EQ(rowsFor(r7), 0);
   const Message message = RecoveryMessage(found);
   EXPECT_EQ(message.title, "RESULTS RECOVERED");
   EXPECT_NE(message.text.find("1 answer that"), std::string::npos);

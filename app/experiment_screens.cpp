@@ -22,7 +22,9 @@ ExperimentScreens::ExperimentScreens(Experiment& x, const QtLabelMetrics& metric
                  presenter.Unavailable().c_str());
     return;
   }
-  window = std::make_unique<FrameWindow>(presenter);
+  keys = std::make_unique<X11KeyArrivals>();
+  x.display.SetKeyArrivals(keys.get());
+  window = std::make_unique<FrameWindow>(presenter, *keys);
   for (ExperimentScreen* page : {static_cast<ExperimentScreen*>(&blanke), static_cast<ExperimentScreen*>(&display),
                                  static_cast<ExperimentScreen*>(&rest)}) {
     page->UseFrames(window.get());

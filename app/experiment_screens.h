@@ -28,6 +28,7 @@ class ExperimentScreens {
 
   Experiment& experiment;
   X11Presenter presenter;
+  std::unique_ptr<X11KeyArrivals> keys;  // null without frames
   std::unique_ptr<FrameWindow> window;  // null without frames
   BlankeForm blanke;
   DisplayForm display;

@@ -105,7 +105,7 @@ double PeriodMs(const RunRecord& run) {
 }
 
 void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builder& out) {
-  std::vector<double> error, show, errorLessShow, delivery, rounding, delays;
+  std::vector<double> error, show, errorLessShow, delivery, arrival, rounding, delays;
   std::vector<double> loggedOnset, onsetError, loggedShow, missed;
   int missing = 0;
   for (int trial = 1; trial <= run.trials; ++trial) {
@@ -133,6 +133,7 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
     }
     if (log.rtFromOnset) onsetError.push_back(static_cast<double>(*log.rtFromOnset) / kMs - trueDelay);
     if (log.missedRefreshes) missed.push_back(static_cast<double>(*log.missedRefreshes));
+    if (log.keyArrival) arrival.push_back(static_cast<double>(*log.keyArrival - key->sent) / kMs);
     if (timing->second.answer) {
       delivery.push_back(static_cast<double>(*timing->second.answer - key->sent) / kMs);
       rounding.push_back(result->second.rt -
@@ -144,6 +145,7 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
   out.Add("show_time", "field show time: onset - clockStart", "ms", show);
   out.Add("rt_error_less_show", "RT error - show time", "ms", errorLessShow);
   out.Add("key_delivery", "key delivery: program's read - key sent", "ms", delivery);
+  out.Add("key_arrival", "key arrival (input thread's stamp) - key sent", "ms", arrival);
   out.Add("rt_rounding", "RT rounding: RT - (read - clockStart)", "ms", rounding);
   out.Add("true_delay", "robot's delay: key sent - field onset", "ms", delays);
   out.Add("onset_logged", "field onset logged (display's refresh) - photodiode onset", "ms", loggedOnset);

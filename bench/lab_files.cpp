@@ -70,8 +70,8 @@ std::map<int, ResultRow> ParseResults(const std::string& text, int* bad) {
 std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
   std::map<int, TimingRow> rows;
   // The display's columns, by name from the (last) header line, "#" before it or not.
-  const char* const names[] = {"fieldOnset", "fieldMsc", "rtFromOnset", "missedFrames", "refreshHz"};
-  std::size_t at[5] = {0, 0, 0, 0, 0};
+  const char* const names[] = {"fieldOnset", "fieldMsc", "rtFromOnset", "missedFrames", "keyArrival", "refreshHz"};
+  std::size_t at[6] = {0, 0, 0, 0, 0, 0};
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -79,7 +79,7 @@ std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
     if (line.rfind("trialNumber\t", 0) != 0) continue;
     const auto header = Fields(line);
     for (std::size_t i = 0; i < header.size(); ++i) {
-      for (std::size_t n = 0; n < 5; ++n) {
+      for (std::size_t n = 0; n < 6; ++n) {
         if (header[i] == names[n]) at[n] = i;
       }
     }
@@ -91,11 +91,12 @@ std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
     bool ok = f.size() >= 6 && Number(f[0], r.trial) && Number(f[1], r.clockStart) &&
               Optional(f[2], r.cueTick) && Optional(f[3], r.cueOnset) && Optional(f[4], r.answer) &&
               Optional(f[5], r.feedbackOnset);
-    std::optional<std::int64_t>* display[] = {&r.fieldOnset, &r.fieldMsc, &r.rtFromOnset, &r.missedRefreshes};
-    for (std::size_t n = 0; n < 4 && ok; ++n) {
+    std::optional<std::int64_t>* display[] = {&r.fieldOnset, &r.fieldMsc, &r.rtFromOnset, &r.missedRefreshes,
+                                              &r.keyArrival};
+    for (std::size_t n = 0; n < 5 && ok; ++n) {
       if (at[n] != 0 && at[n] < f.size()) ok = Optional(f[at[n]], *display[n]);
     }
-    if (ok && at[4] != 0 && at[4] < f.size() && f[at[4]] != "-") ok = Number(f[at[4]], r.refreshHz);
+    if (ok && at[5] != 0 && at[5] < f.size() && f[at[5]] != "-") ok = Number(f[at[5]], r.refreshHz);
     if (ok) {
       rows[r.trial] = r;
     } else if (bad != nullptr) {

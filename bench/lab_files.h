@@ -29,11 +29,13 @@ struct TimingRow {
   std::optional<std::int64_t> answer;
   std::optional<std::int64_t> feedbackOnset;
   // What the display reported (columns found by their header names): the field's onset and
-  // refresh count, the RT from it, missed refreshes, the measured rate (Hz; 0 unknown).
+  // refresh count, the RT from it, missed refreshes, the key's arrival on the program's input
+  // thread, the measured rate (Hz; 0 unknown).
   std::optional<std::int64_t> fieldOnset;
   std::optional<std::int64_t> fieldMsc;
   std::optional<std::int64_t> rtFromOnset;
   std::optional<std::int64_t> missedRefreshes;
+  std::optional<std::int64_t> keyArrival;
   double refreshHz = 0;
 };
 

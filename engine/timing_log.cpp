@@ -31,7 +31,7 @@ std::optional<std::uint64_t> Onset(const SoundPlayer& sound, SoundPlayer::PlayId
 std::string Header() {
   return HeaderLine({"trialNumber", "clockStart", "cueTick", "cueOnset", "answer",
                      "feedbackOnset", "cueDelayMs", "feedbackDelayMs", "soundOutput", "fieldOnset",
-                     "fieldMsc", "rtFromOnset", "missedFrames", "refreshHz", "screen", "presenter"})
+                     "fieldMsc", "rtFromOnset", "missedFrames", "refreshHz", "screen", "presenter", "keyArrival"})
       .substr(1);
 }
 
@@ -59,7 +59,7 @@ void TimingLog::Write() {
 void TimingLog::TrialStarted(std::int16_t trial, std::uint64_t clockStartMicros) {
   Flush();
   trials_.push_back(
-      Trial{trial, clockStartMicros, std::nullopt, 0, std::nullopt, 0, sound_.OutputAvailable(), std::nullopt, {}});
+      Trial{trial, clockStartMicros, std::nullopt, 0, std::nullopt, std::nullopt, 0, sound_.OutputAvailable(), std::nullopt, {}});
 }
 
 // A cue belongs to the latest trial that has started: its timer is re-armed at every start.
@@ -69,9 +69,10 @@ void TimingLog::CueStarted(std::uint64_t tickMicros, SoundPlayer::PlayId play) {
   trials_.back().cuePlay = play;
 }
 
-void TimingLog::Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback) {
+void TimingLog::Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback, std::uint64_t keyMicros) {
   if (trials_.empty()) return;
   trials_.back().answer = answerMicros;
+  if (keyMicros != 0) trials_.back().keyArrival = keyMicros;
   trials_.back().feedbackPlay = feedback;
   trials_.back().soundOutput = trials_.back().soundOutput && sound_.OutputAvailable();
 }
@@ -89,8 +90,9 @@ std::vector<std::string> TimingLog::DisplayFields(const Trial& t) {
   if (!d.frameAccurate) return {"-", "-", "-", "-", "-", "-", "toolkit"};
   std::vector<std::string> fields;
   if (t.field && t.answer) {
+    const std::uint64_t key = t.keyArrival.value_or(*t.answer);
     fields = {std::to_string(t.field->micros), std::to_string(t.field->msc),
-              std::to_string(static_cast<std::int64_t>(*t.answer) - static_cast<std::int64_t>(t.field->micros))};
+              std::to_string(static_cast<std::int64_t>(key) - static_cast<std::int64_t>(t.field->micros))};
   } else {
     fields = {"-", "-", "-"};
   }
@@ -116,6 +118,7 @@ std::string TimingLog::Line(const Trial& t) const {
   std::string line;
   for (const auto& field : fields) line += field + '\t';
   for (const auto& field : DisplayFields(t)) line += field + '\t';
+  line += Micros(t.keyArrival) + '\t';
   return line + LineEnd();
 }
 

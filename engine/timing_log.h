@@ -24,11 +24,14 @@ namespace cue {
 // soundOutput: "ok" when the sound output worked from the trial's start to its answer, "lost"
 // when it did not (the trial's sounds were then silent);
 // then what the display reported: fieldOnset (the refresh at which the trial's field appeared,
-// µs) and fieldMsc (its refresh count); rtFromOnset = answer - fieldOnset (µs); missedFrames
+// µs) and fieldMsc (its refresh count); rtFromOnset = keyArrival - fieldOnset (µs; answer -
+// fieldOnset when the key was not stamped); missedFrames
 // (refreshes that frames came late by since the previous trial's answer); refreshHz (the
 // display's rate as measured before the first trial) and screen ("<width>x<height>" pixels);
 // and presenter: "xpresent" when frames went through the X Present extension, "toolkit" when
-// they were painted by the toolkit, whose onsets are not known ("-" in the display's columns).
+// they were painted by the toolkit, whose onsets are not known ("-" in the display's columns);
+// and keyArrival, when the answer key's event reached the program, stamped on an input thread
+// ("-" when it was not).
 //
 // A trial's line is written TIMING_WRITE_DELAY after its answer (the trial cycle asks for it),
 // when the output has long reported the onsets of its cue and feedback sound and nothing is
@@ -58,7 +61,8 @@ class TimingLog {
   void Open(const std::string& fileName);
   void TrialStarted(std::int16_t trial, std::uint64_t clockStartMicros);
   void CueStarted(std::uint64_t tickMicros, SoundPlayer::PlayId play);
-  void Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback);
+  // keyMicros: the key's arrival, 0 when not stamped.
+  void Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback, std::uint64_t keyMicros = 0);
   // The latest trial's field appeared; only its first frame counts.
   void FieldShown(Refresh at);
   // The latest trial's display facts (without them: the toolkit's painting).
@@ -73,6 +77,7 @@ class TimingLog {
     std::optional<std::uint64_t> cueTick;
     SoundPlayer::PlayId cuePlay = 0;
     std::optional<std::uint64_t> answer;
+    std::optional<std::uint64_t> keyArrival;
     SoundPlayer::PlayId feedbackPlay = 0;
     bool soundOutput = true;  // the output worked from start to answer
     std::optional<Refresh> field;

@@ -195,7 +195,8 @@ void TrialCycle::Answer(char key) {
   results_.WriteFields({std::string(key == 'm' ? "1" : "2"), rt, LineEnd()});
   const bool correct = (key == 'm') == (state_.trialType1 == 1);
   const SoundPlayer::SoundId feedback = correct ? correctSound_ : errorSound_;
-  timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0);
+  timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0,
+                   keys_ != nullptr ? keys_->CurrentKeyMicros() : 0);
   if (presenter_ != nullptr) {
     const std::uint64_t missed = presenter_->MissedRefreshes();
     timing_.SetDisplay(DisplayFacts{presenter_->FrameAccurate(), presenter_->PeriodMicros(),

@@ -10,6 +10,7 @@
 #include "engine/results_log.h"
 #include "engine/timing_log.h"
 #include "engine/trial_schedule.h"
+#include "platform/key_arrivals.h"
 #include "platform/presenter.h"
 #include "platform/services.h"
 #include "random/my_random.h"
@@ -58,6 +59,8 @@ class TrialCycle final : public Startable {
   // refresh that ends the pause before it, and its field is queued for FIELD_LEAD_REFRESHES
   // refreshes later: the reaction-time clock starts a nearly constant time before the onset.
   void SetPresenter(Presenter* presenter) { presenter_ = presenter; }
+  // Where the answer key's arrival is stamped (the timing file's keyArrival and rtFromOnset).
+  void SetKeyArrivals(const KeyArrivals* keys) { keys_ = keys; }
 
   // Form_Resize: the field follows the form's outer size (twips).
   void Form_Resize(float formWidth, float formHeight);
@@ -114,6 +117,7 @@ class TrialCycle final : public Startable {
   std::function<void()> toggleDebug_;
   DisplayView* view_ = nullptr;
   Presenter* presenter_ = nullptr;
+  const KeyArrivals* keys_ = nullptr;
   std::uint64_t missedBefore_ = 0;  // the presenter's missed refreshes at the last answer
 
   TrialSchedule schedule_;

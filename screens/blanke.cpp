@@ -64,12 +64,14 @@ void Blanke::StartScreenWait(Channel& channel, int ms, std::uint64_t lead, std::
   }
   const double period = presenter_->PeriodMicros();
   const auto refreshes = static_cast<std::uint64_t>(std::llround(ms * 1000.0 / period));
-  const std::uint64_t target = presenter_->LastQueued() + std::max(refreshes, lead + 1) - lead;
+  const std::uint64_t span = std::max(refreshes, lead + 1) - lead;
   // A refresh ahead: the steps draw their frame and queue it for the target.
-  const double due = TimeOfRefresh(*presenter_, target) - period;
+  const double due = TimeOfRefresh(*presenter_, presenter_->LastQueued() + span) - period;
   const auto wait = static_cast<int>(std::floor((due - static_cast<double>(clock_->Micros())) / 1000.0));
-  StartWait(channel, std::max(wait, 1), [this, target, then = std::move(then)] {
-    presenter_->SetNextTarget(target);
+  StartWait(channel, std::max(wait, 1), [this, span, then = std::move(then)] {
+    // Counted from the screen's onset as the server reported it by now: the refresh assumed
+    // when the wait began can be one early, when the screen's frame just missed it.
+    presenter_->SetNextTarget(presenter_->LastQueued() + span);
     then();
     presenter_->SetNextTarget(0);  // a step that drew nothing leaves no target behind
   });

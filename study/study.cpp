@@ -62,6 +62,7 @@ void ReadTiming(Session& session, const std::string& text) {
     return it == rows[0].end() ? -1 : static_cast<int>(it - rows[0].begin());
   };
   const int trial = column("trialNumber"), answer = column("answer"), onset = column(kTimingFieldOnset),
+            fromOnset = column("rtFromOnset"),
             cueOnset = column("cueOnset"), cueDelay = column("cueDelayMs"),
             missed = column(kTimingMissedFrames);
   TimingHealth& h = session.health;
@@ -74,8 +75,13 @@ void ReadTiming(Session& session, const std::string& text) {
     if (!Num(rows[i], cueOnset) && i + 1 < rows.size()) ++h.cuesNotPlayed;
     if (const auto d = Num(rows[i], cueDelay); d && std::abs(*d - 1000.0) > kLateCueMs) ++h.lateCues;
     if (const auto m = Num(rows[i], missed); m && h.missedFrames) *h.missedFrames += static_cast<int>(*m);
-    const auto a = Num(rows[i], answer), o = Num(rows[i], onset);
-    if (a && o) session.rtFromOnset[static_cast<std::int32_t>(*t)] = (*a - *o) / 1000.0;
+    // The program's own value (from the key's arrival); older records have only the answer.
+    const auto a = Num(rows[i], answer), o = Num(rows[i], onset), r = Num(rows[i], fromOnset);
+    if (r && o) {
+      session.rtFromOnset[static_cast<std::int32_t>(*t)] = *r / 1000.0;
+    } else if (a && o) {
+      session.rtFromOnset[static_cast<std::int32_t>(*t)] = (*a - *o) / 1000.0;
+    }
   }
 }
 

@@ -155,11 +155,17 @@ TEST(TrialCycleTest, TheTimingLineIsWrittenInThePauseNotAsTheNextTrialStarts) {
 // With a presenter (a 62.5 Hz display on virtual time) every pause lasts the whole number of
 // refreshes nearest its time, counted from the onset of the screen it ends; a trial's steps
 // run at the refresh FIELD_LEAD_REFRESHES before its field's; the timing line tells the onset,
-// the reaction time from it, the refreshes missed and the display; the results file keeps
-// the time from the clock's start.
+// the key's arrival, the reaction time from that arrival, the refreshes missed and the display;
+// the results file keeps the time from the clock's start to the key's handling.
 TEST(TrialCycleTest, PausesLastWholeRefreshesAndTheFieldsOnsetIsRecorded) {
   RunHarness h;
   h.UsePresenter(16);
+  struct : KeyArrivals {  // each key arrived 250 µs before it is handled
+    std::uint64_t CurrentKeyMicros() const override { return clock->Micros() - 250; }
+    const Clock* clock = nullptr;
+  } keys;
+  keys.clock = &h.time;
+  h.x.display.SetKeyArrivals(&keys);
   h.onShowDisplay = [&] { h.PressLater(400, 'n'); };
   h.Launch(5, 1);
   h.time.Advance(4000);     // trial 1 answered
@@ -183,11 +189,13 @@ TEST(TrialCycleTest, PausesLastWholeRefreshesAndTheFieldsOnsetIsRecorded) {
   for (std::size_t i = 0; i < 2; ++i) {
     const auto& l = lines[i];
     const std::uint64_t field = at(3 + 4 * i);
-    ASSERT_EQ(l.size(), 16U);
-    EXPECT_EQ(l[1], std::to_string((field - FIELD_LEAD_REFRESHES) * 16'000)) << i;  // the clock's start
+    ASSERT_EQ(l.size(), 17U);
+    const std::uint64_t start = (field - FIELD_LEAD_REFRESHES) * 16'000;
+    EXPECT_EQ(l[1], std::to_string(start)) << i;  // the clock's start
     EXPECT_EQ(l[9], std::to_string(field * 16'000)) << i;
     EXPECT_EQ(l[10], std::to_string(field)) << i;
-    EXPECT_EQ(l[11], std::to_string(400'000 - FIELD_LEAD_REFRESHES * 16'000)) << i;
+    EXPECT_EQ(l[11], std::to_string(400'000 - 250 - FIELD_LEAD_REFRESHES * 16'000)) << i;
+    EXPECT_EQ(l[16], std::to_string(start + 400'000 - 250)) << i;
     EXPECT_EQ(l[12], i == 0 ? "0" : "1") << i;
     EXPECT_EQ(l[13], "62.500");
     EXPECT_EQ(l[14], "1024x768");

@@ -230,8 +230,9 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
   const std::string latency = "4.500";
   for (int t = 1; t <= 360; ++t) {
     const auto& line = timing[static_cast<std::size_t>(t - 1)];
-    ASSERT_EQ(line.size(), 16U);
+    ASSERT_EQ(line.size(), 17U);
     EXPECT_EQ(line[15], "toolkit");  // no presenter: the display's onsets are not known
+    EXPECT_EQ(line[16], "-");        // nor the keys' arrivals
     EXPECT_EQ(line[9], "-");
     EXPECT_EQ(line[0], std::to_string(t));
     EXPECT_EQ(line[1], std::to_string(h.displayShownAt[static_cast<std::size_t>(t - 1)] * 1000));

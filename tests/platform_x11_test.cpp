@@ -4,12 +4,16 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/qt/x11_key_arrivals.h"
 #include "platform/qt/x11_presenter.h"
 
 namespace cue {
@@ -69,6 +73,30 @@ TEST(X11Presenter, ShowsQueuedFramesInOrderAtTheirRefreshesAndTellsWhen) {
   EXPECT_GE(presenter.MissedRefreshes(), 2u);
   presenter.Release(red);
   presenter.Release(blue);
+}
+
+// The input thread stamps a key between its sending and the event loop's handling of it, and
+// the handler finds the stamp by the event's server time and key code.
+TEST(X11KeyArrivals, StampsAKeyBeforeTheEventLoopHandlesIt) {
+  struct Window : QWidget {
+    X11KeyArrivals keys;
+    std::uint64_t found = 0, handled = 0;
+    void keyPressEvent(QKeyEvent* event) override {
+      found = keys.Find(static_cast<std::uint32_t>(event->timestamp()), event->nativeScanCode());
+      handled = SteadyClock().Micros();
+    }
+  } window;
+  window.setGeometry(0, 0, 200, 100);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.keys.Watch(static_cast<std::uint32_t>(window.winId()));
+  const std::uint64_t sent = SteadyClock().Micros();
+  const std::string press = "xdotool windowfocus --sync " + std::to_string(window.winId()) + " key m";
+  ASSERT_EQ(std::system(press.c_str()), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.handled != 0; }, 3000));
+  EXPECT_GT(window.found, sent);
+  EXPECT_LE(window.found, window.handled);
+  EXPECT_EQ(window.keys.Find(1, 1), 0u);  // a key never seen has no stamp
 }
 
 }  // namespace

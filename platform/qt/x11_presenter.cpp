@@ -1,6 +1,7 @@
 #include "platform/qt/x11_presenter.h"
 
 #include <xcb/present.h>
+#include <xcb/xfixes.h>
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
@@ -25,8 +26,9 @@ bool ServerTakesRgb32(const xcb_setup_t* setup, std::uint8_t depth) {
   return false;
 }
 
-// The smallest rectangle outside which a and b (same size, RGB32) are equal; empty if equal.
-QRect ChangedRect(const QImage& a, const QImage& b) {
+}  // namespace
+
+QRect X11Presenter::ChangedRect(const QImage& a, const QImage& b) {
   const int w = a.width();
   int top = -1, bottom = -1, left = w, right = -1;
   for (int y = 0; y < a.height(); ++y) {
@@ -45,8 +47,6 @@ QRect ChangedRect(const QImage& a, const QImage& b) {
   if (top < 0) return {};
   return QRect(left, top, right - left + 1, bottom - top + 1);
 }
-
-}  // namespace
 
 X11Presenter::X11Presenter(const std::string& displayName) {
   if (displayName.empty() && QGuiApplication::platformName() != QStringLiteral("xcb")) {
@@ -71,6 +71,11 @@ X11Presenter::X11Presenter(const std::string& displayName) {
     return;
   }
   std::free(version);
+  // Regions (the part of a frame copied at its refresh) need XFixes 2, which a client must
+  // ask for before its first region request.
+  auto* fixes = xcb_xfixes_query_version_reply(connection_, xcb_xfixes_query_version(connection_, 5, 0), nullptr);
+  if (fixes == nullptr || fixes->major_version < 2) unavailable_ = "the X server has no XFixes 2";
+  std::free(fixes);
 }
 
 X11Presenter::~X11Presenter() {
@@ -118,7 +123,7 @@ void X11Presenter::Measure(Refresh refresh) {
   }
 }
 
-X11Presenter::FrameId X11Presenter::Upload(const QImage& source, FrameId base, const QImage* baseImage) {
+X11Presenter::FrameId X11Presenter::Upload(const QImage& source, FrameId base, const QRect& changedRect) {
   if (window_ == 0) return 0;
   QImage image = source.format() == QImage::Format_RGB32 ? source : source.convertToFormat(QImage::Format_RGB32);
   if (image.width() != width_ || image.height() != height_) image = image.copy(0, 0, width_, height_);
@@ -128,9 +133,8 @@ X11Presenter::FrameId X11Presenter::Upload(const QImage& source, FrameId base, c
   const xcb_gcontext_t gc = xcb_generate_id(connection_);
   xcb_create_gc(connection_, gc, pixmap, 0, nullptr);
   QRect changed(0, 0, width_, height_);
-  if (base != 0 && baseImage != nullptr && baseImage->size() == image.size() &&
-      baseImage->format() == image.format()) {
-    changed = ChangedRect(image, *baseImage);
+  if (base != 0) {
+    changed = changedRect.intersected(changed);
     xcb_copy_area(connection_, base, pixmap, gc, 0, 0, 0, 0, static_cast<std::uint16_t>(width_),
                   static_cast<std::uint16_t>(height_));
   }
@@ -160,6 +164,10 @@ void X11Presenter::Release(FrameId frame) {
 }
 
 void X11Presenter::Queue(FrameId frame, std::uint64_t targetMsc, Done done) {
+  Queue(frame, targetMsc, std::move(done), QRect(0, 0, width_, height_));
+}
+
+void X11Presenter::Queue(FrameId frame, std::uint64_t targetMsc, Done done, const QRect& update) {
   if (window_ == 0 || frame == 0) return;
   if (targetMsc == 0) targetMsc = std::exchange(nextTarget_, 0);
   const std::uint32_t serial = nextSerial_++;
@@ -174,9 +182,17 @@ void X11Presenter::Queue(FrameId frame, std::uint64_t targetMsc, Done done) {
     queued_ = targetMsc;
   }
   queuedSerial_ = serial;
+  // The server keeps its own copy of the update region: it can go at once. An empty one (the
+  // same frame again) still copies a pixel, so that the frame has a refresh to report.
+  const QRect copied = update.isEmpty() ? QRect(0, 0, 1, 1) : update;
+  const xcb_rectangle_t rectangle{static_cast<std::int16_t>(copied.x()), static_cast<std::int16_t>(copied.y()),
+                                  static_cast<std::uint16_t>(copied.width()), static_cast<std::uint16_t>(copied.height())};
+  const xcb_xfixes_region_t region = xcb_generate_id(connection_);
+  xcb_xfixes_create_region(connection_, region, 1, &rectangle);
   // Without a target: the next refresh (divisor 1, remainder 0 is "the next MSC after now").
-  xcb_present_pixmap(connection_, window_, frame, serial, 0, 0, 0, 0, 0, 0, 0, XCB_PRESENT_OPTION_COPY,
+  xcb_present_pixmap(connection_, window_, frame, serial, 0, region, 0, 0, 0, 0, 0, XCB_PRESENT_OPTION_COPY,
                      targetMsc, targetMsc == 0 ? 1 : 0, 0, 0, nullptr);
+  xcb_xfixes_destroy_region(connection_, region);
   xcb_flush(connection_);
   Drain();
 }

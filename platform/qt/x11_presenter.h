@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -41,10 +42,16 @@ class X11Presenter final : public QObject, public Presenter {
   // Draws on this X window from now on and starts measuring the refresh period. The window
   // should be mapped; frames shown before that are lost (the window's expose redraws).
   void Attach(std::uint32_t window);
-  // A frame with the image's pixels (RGB32, the window's size). With a base frame and the
-  // image it was made from, only the rectangle where the two differ is sent; the rest is
+  // A frame with the image's pixels (RGB32, the window's size). With a base frame, only the
+  // changed rectangle is sent (the image differs from the base's nowhere else); the rest is
   // copied from the base inside the server.
-  FrameId Upload(const QImage& image, FrameId base = 0, const QImage* baseImage = nullptr);
+  FrameId Upload(const QImage& image, FrameId base = 0, const QRect& changed = {});
+  // Queue() that has the server copy only the update rectangle of the frame at its refresh:
+  // the window shows the frame queued before, and the two differ nowhere else. The smaller
+  // the copy, the sooner after the refresh's stamp the screen holds the frame.
+  void Queue(FrameId frame, std::uint64_t targetMsc, Done done, const QRect& update);
+  // The smallest rectangle outside which a and b (same size, RGB32) are equal; empty if equal.
+  static QRect ChangedRect(const QImage& a, const QImage& b);
   void Release(FrameId frame);
 
   bool FrameAccurate() const override { return unavailable_.empty(); }

@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/qt/x11_key_arrivals.h"
 #include "platform/qt/x11_presenter.h"
 #include "screens/qt/experiment_screen.h"
 
@@ -17,11 +18,12 @@ namespace cue {
 //
 // Pages keep the stacking of the windows they stand for: showing one puts it on top, hiding
 // one takes it out, and the page on top is what the subject sees and what gets the keys (its
-// FormKeyPress; closing the window is Esc on that page). Qt never paints the window itself:
+// FormKeyPress; closing the window is Esc on that page). While a key is handled, its arrival
+// stamp is current in the key arrivals. Qt never paints the window itself:
 // an expose (a message box closing over it) re-presents the top page at the next refresh.
 class FrameWindow final : public ExperimentScreen {
  public:
-  explicit FrameWindow(X11Presenter& presenter);
+  FrameWindow(X11Presenter& presenter, X11KeyArrivals& keys);
 
   // Puts page on top and presents it; maps the window the first time.
   void Raise(ExperimentScreen* page);
@@ -35,6 +37,7 @@ class FrameWindow final : public ExperimentScreen {
 
  protected:
   void FormKeyPress(int& keyAscii) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -45,15 +48,18 @@ class FrameWindow final : public ExperimentScreen {
     QImage image;
   };
   void PresentTop();
-  const Frame& FrameOf(ExperimentScreen* page);
+  // The page's frame, drawn and sent if not kept; changed: where it differs from the last one.
+  const Frame& FrameOf(ExperimentScreen* page, QRect& changed);
 
   // Each page keeps its last FRAMES_KEPT frames on the server: the blank screen's two (with
   // and without the cross) are drawn once, a flicker's swap back costs nothing.
   static constexpr std::size_t FRAMES_KEPT = 2;
   X11Presenter& presenter_;
+  X11KeyArrivals& keys_;
   std::vector<ExperimentScreen*> stack_;  // bottom first
   std::map<const ExperimentScreen*, std::vector<Frame>> frames_;  // oldest first
   bool exposed_ = false;  // the window has been mapped and exposed
+  bool wholeNext_ = false;  // the next frame is copied whole (after an expose)
   Frame last_;  // the frame queued last: the base of the next one, never released
 };
 

@@ -1,0 +1,78 @@
+#include "platform/qt/x11_key_arrivals.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+
+#include "platform/clock.h"
+
+namespace cue {
+
+X11KeyArrivals::X11KeyArrivals(const std::string& displayName) {
+  connection_ = xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), nullptr);
+  if (xcb_connection_has_error(connection_) != 0) {
+    xcb_disconnect(connection_);
+    connection_ = nullptr;
+  }
+}
+
+X11KeyArrivals::~X11KeyArrivals() {
+  if (thread_.joinable()) {
+    const std::uint64_t one = 1;
+    (void)!::write(wake_, &one, sizeof one);
+    thread_.join();
+  }
+  if (wake_ >= 0) ::close(wake_);
+  if (connection_ != nullptr) xcb_disconnect(connection_);
+}
+
+void X11KeyArrivals::Watch(std::uint32_t window) {
+  if (connection_ == nullptr || thread_.joinable()) return;
+  wake_ = ::eventfd(0, EFD_CLOEXEC);
+  if (wake_ < 0) return;
+  const std::uint32_t mask = XCB_EVENT_MASK_KEY_PRESS;
+  xcb_change_window_attributes(connection_, window, XCB_CW_EVENT_MASK, &mask);
+  xcb_flush(connection_);
+  running_ = true;
+  thread_ = std::thread([this] { Run(); });
+}
+
+void X11KeyArrivals::Run() {
+  const SteadyClock clock;
+  pollfd fds[2] = {{xcb_get_file_descriptor(connection_), POLLIN, 0}, {wake_, POLLIN, 0}};
+  while (::poll(fds, 2, -1) >= 0 || errno == EINTR) {
+    const std::uint64_t arrived = clock.Micros();  // first: the stamp is the event's arrival
+    if (fds[1].revents != 0 || xcb_connection_has_error(connection_) != 0) break;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+      if ((event->response_type & 0x7F) == XCB_KEY_PRESS) {
+        const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
+        const std::lock_guard lock(mutex_);
+        stamps_[next_++ % KEPT] = Stamp{press->time, press->detail, arrived};
+      }
+      std::free(event);
+    }
+    stamped_.notify_all();
+  }
+  running_ = false;
+  stamped_.notify_all();
+}
+
+std::uint64_t X11KeyArrivals::Find(std::uint32_t serverTime, std::uint32_t keycode) const {
+  std::uint64_t found = 0;
+  std::unique_lock lock(mutex_);
+  stamped_.wait_for(lock, std::chrono::milliseconds(MAX_WAIT_MS), [&] {
+    for (const Stamp& s : stamps_) {
+      if (s.micros != 0 && s.serverTime == serverTime && s.keycode == keycode) found = s.micros;
+    }
+    return found != 0 || !running_;
+  });
+  return found;
+}
+
+}  // namespace cue

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/key_arrivals.h"
+
+struct xcb_connection_t;
+
+namespace cue {
+
+// Key presses on one X window, stamped on a thread of their own. The thread has its own
+// connection to the X server, on which it asks for the window's key presses too (any number
+// of clients may), and sleeps in poll() on that connection alone; when an event arrives it
+// reads the clock before anything else. The toolkit's own copy of the same event reaches the
+// event loop later; the window's key handler finds the stamp by the event's server time and
+// key code (Find) and names it current while the key is handled. On a busy machine the event
+// loop can get there first; Find then waits for the thread, a few milliseconds at most.
+//
+// Without an X server nothing is stamped: CurrentKeyMicros() stays 0.
+class X11KeyArrivals final : public KeyArrivals {
+ public:
+  explicit X11KeyArrivals(const std::string& displayName = {});
+  ~X11KeyArrivals() override;
+  X11KeyArrivals(const X11KeyArrivals&) = delete;
+  X11KeyArrivals& operator=(const X11KeyArrivals&) = delete;
+
+  // Stamps the key presses of this window from now on (once; later calls do nothing).
+  void Watch(std::uint32_t window);
+  // The stamp of the key press with this server time (ms) and key code, waiting up to
+  // MAX_WAIT_MS for the thread to read it; 0 if none comes.
+  std::uint64_t Find(std::uint32_t serverTime, std::uint32_t keycode) const;
+  static constexpr int MAX_WAIT_MS = 3;
+  // The key the window is handling now (0: none).
+  void SetCurrent(std::uint64_t micros) { current_ = micros; }
+  std::uint64_t CurrentKeyMicros() const override { return current_; }
+
+ private:
+  struct Stamp {
+    std::uint32_t serverTime = 0;
+    std::uint32_t keycode = 0;
+    std::uint64_t micros = 0;
+  };
+  void Run();
+
+  xcb_connection_t* connection_ = nullptr;
+  int wake_ = -1;  // eventfd that ends the thread
+  std::thread thread_;
+  std::atomic<bool> running_{false};
+  mutable std::mutex mutex_;
+  mutable std::condition_variable stamped_;
+  // The latest presses; a key is handled long before KEPT more have come.
+  static constexpr std::size_t KEPT = 32;
+  std::array<Stamp, KEPT> stamps_{};
+  std::size_t next_ = 0;
+  std::uint64_t current_ = 0;
+};
+
+}  // namespace cue

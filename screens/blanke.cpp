@@ -15,8 +15,8 @@ Blanke::Blanke(Scheduler& scheduler, ModalGate& gate, Dialogs& dialogs, WindowSy
       dialogs_(dialogs),
       windows_(windows),
       quit_(std::move(quit)),
-      channel1_(scheduler),
-      channel2_(scheduler) {}
+      channel1_(scheduler, 1),
+      channel2_(scheduler, 2) {}
 
 void Blanke::ShowBlanke(std::int16_t timeInterval, Startable& myForm) {
   if (view_ != nullptr) view_->ShowBlankeForm();
@@ -65,8 +65,9 @@ void Blanke::StartScreenWait(Channel& channel, int ms, std::uint64_t lead, std::
   const double period = presenter_->PeriodMicros();
   const auto refreshes = static_cast<std::uint64_t>(std::llround(ms * 1000.0 / period));
   const std::uint64_t span = std::max(refreshes, lead + 1) - lead;
-  // A refresh ahead: the steps draw their frame and queue it for the target.
-  const double due = TimeOfRefresh(*presenter_, presenter_->LastQueued() + span) - period;
+  // Ahead of the target: the steps draw their frame and queue it for the target.
+  const double due = TimeOfRefresh(*presenter_, presenter_->LastQueued() + span) -
+                     static_cast<double>(channel.ahead) * period;
   const auto wait = static_cast<int>(std::floor((due - static_cast<double>(clock_->Micros())) / 1000.0));
   StartWait(channel, std::max(wait, 1), [this, span, then = std::move(then)] {
     // Counted from the screen's onset as the server reported it by now: the refresh assumed

@@ -43,7 +43,9 @@ class Blanke final : public Waiter {
   void SetView(BlankeView* view) { view_ = view; }
   // With a frame-accurate presenter whose period is known, every wait that ends in a change
   // of screen (both channels) ends at the refresh nearest to its time counted from the onset
-  // of the screen being shown: its steps run a refresh ahead and their frame is queued for it.
+  // of the screen being shown: its steps run ahead of it (a flicker swap one refresh, a pause's
+  // step two: its frame is ready, and a busy moment of the machine does not make it late) and
+  // their frame is queued for it.
   void SetPresenter(Presenter* presenter, const Clock* clock) {
     presenter_ = presenter;
     clock_ = clock;
@@ -78,8 +80,11 @@ class Blanke final : public Waiter {
 
  private:
   struct Channel {
-    explicit Channel(Scheduler& scheduler) : timer(scheduler) {}
+    Channel(Scheduler& scheduler, std::uint64_t refreshesAhead) : timer(scheduler), ahead(refreshesAhead) {}
     Timer timer;
+    // How many refreshes before its target a screen wait's steps run. A flicker swap changes
+    // the labels a lab's data counts against, so it changes them as late as it can.
+    std::uint64_t ahead;
     bool waiting = false;
     std::vector<std::function<void()>> steps;  // continuations of the pending waits
   };

@@ -75,6 +75,31 @@ TEST(X11Presenter, ShowsQueuedFramesInOrderAtTheirRefreshesAndTellsWhen) {
   presenter.Release(blue);
 }
 
+// A frame sent and copied only where it differs from the one before (a small patch whose
+// edges are one pixel wide) leaves the window exactly as the whole frame would.
+TEST(X11Presenter, AFrameSentAndCopiedOnlyWhereItChangedIsShownWhole) {
+  QWidget window;
+  window.setAttribute(Qt::WA_PaintOnScreen);
+  window.setGeometry(0, 0, 320, 200);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  X11Presenter presenter;
+  presenter.Attach(static_cast<std::uint32_t>(window.winId()));
+  const QImage before = Filled(Qt::red);
+  QImage after = before;
+  after.setPixelColor(40, 30, Qt::blue);    // top left corner of the change
+  after.setPixelColor(250, 170, Qt::green);  // bottom right corner
+  const QRect changed = X11Presenter::ChangedRect(after, before);
+  EXPECT_EQ(changed, QRect(QPoint(40, 30), QPoint(250, 170)));
+  const X11Presenter::FrameId first = presenter.Upload(before);
+  const X11Presenter::FrameId second = presenter.Upload(after, first, changed);
+  int shown = 0;
+  presenter.Queue(first, 0, [&](Refresh) { ++shown; });
+  presenter.Queue(second, 0, [&](Refresh) { ++shown; }, changed);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shown == 2; }, 3000));
+  EXPECT_EQ(window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32), after);
+}
+
 // The input thread stamps a key between its sending and the event loop's handling of it, and
 // the handler finds the stamp by the event's server time and key code.
 TEST(X11KeyArrivals, StampsAKeyBeforeTheEventLoopHandlesIt) {

@@ -35,8 +35,8 @@ struct TimingRow {
   std::optional<std::int64_t> fieldMsc;
   std::optional<std::int64_t> rtFromOnset;
   std::optional<std::int64_t> missedRefreshes;
-  std::optional<std::int64_t> keyArrival;
   double refreshHz = 0;
+  std::optional<std::int64_t> keyArrival;
 };
 
 // Parses the files' text (TAB after every field, CR LF, "#" header lines skipped). A line

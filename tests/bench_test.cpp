@@ -141,7 +141,8 @@ class AnalysisTest : public ::testing::Test {
                               500,
                               300'200,
                               0,
-                              50};
+                              50,
+                              10 * kS + 300'050};  // the key arrived 50 µs after it was sent
     run.timing[2] = TimingRow{2,
                               13 * kS + 502'000,
                               std::nullopt,
@@ -171,6 +172,7 @@ TEST_F(AnalysisTest, ReactionTimeErrorIsTheRecordedRtLessTheRobotsTrueDelay) {
   EXPECT_NEAR(error.s.min, 305 - 300.0, 1e-9);
   EXPECT_NEAR(error.s.max, 306 - 300.0, 1e-9);
   EXPECT_NEAR(Find(report, "key_delivery").s.min, 0.4, 1e-9);
+  EXPECT_NEAR(Find(report, "key_arrival").s.max, 0.05, 1e-9);
   EXPECT_NEAR(Find(report, "rt_rounding").s.min, 305 - 305.4, 1e-9);
   EXPECT_NEAR(Find(report, "onset_logged").s.max, 0.2, 1e-9);
   EXPECT_NEAR(Find(report, "rt_onset_error").s.max, 0.2, 1e-9);

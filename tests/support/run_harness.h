@@ -110,7 +110,7 @@ class RunHarness {
   Front front = Front::kNone;
 
   // Events seen by the doubles, in virtual milliseconds.
-  std::vector<std::uint64_t> displayShownAt, displayHiddenAt, blankeShownAt, restShownAt;
+  std::vector<std::uint64_t> displayShownAt, restShownAt;
   std::vector<std::pair<std::uint64_t, bool>> crossChanges;
   std::function<void()> onShowDisplay;  // the scripted subject
   std::function<void()> onFieldChanged;
@@ -125,7 +125,6 @@ class RunHarness {
     explicit BlankeViewDouble(RunHarness& h) : h_(h) {}
     void ShowBlankeForm() override {
       h_.front = Front::kBlanke;
-      h_.blankeShownAt.push_back(h_.NowMs());
       h_.Frame(kBlankFrame);
     }
     void SetCrossVisible(bool visible) override {
@@ -146,7 +145,6 @@ class RunHarness {
       if (h_.onShowDisplay) h_.onShowDisplay();
     }
     void HideDisplay() override {
-      h_.displayHiddenAt.push_back(h_.NowMs());
       if (h_.front == Front::kDisplay) h_.front = Front::kNone;
       h_.Frame(kBlankFrame);
     }

@@ -60,12 +60,6 @@ class VirtualTime final : public Clock, public Scheduler {
     return true;
   }
 
-  // Milliseconds until the next pending callback, or -1 when none is pending.
-  std::int64_t NextDueInMs() const {
-    if (queue_.empty()) return -1;
-    return static_cast<std::int64_t>((queue_.begin()->first.due - now_) / 1000);
-  }
-
   std::size_t PendingCount() const { return queue_.size(); }
   // Forgets everything pending: the program has ended.
   void CancelAll() { queue_.clear(); }

@@ -36,6 +36,12 @@ int main(int argc, char** argv) {
   // the cross, the blanks and every flicker swap. A lab may still set its own value.
   if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
     qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
+  // In a Wayland session the screens go through its X server (Xwayland), whose Present
+  // extension reports each frame's refresh; Wayland's own surfaces would be painted untimed.
+  // A lab may still choose the platform itself.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
+      qEnvironmentVariableIsSet("DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "xcb");
   QApplication application(argc, argv);
   // The toolkit takes the user's locale; every number the program writes is in the C locale's
   // form whatever the lab's language ("1000.000", never "1000,000").

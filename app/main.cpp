@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
     qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
   // In a Wayland session the screens go through its X server (Xwayland), whose Present
-  // extension reports each frame's refresh; Wayland's own surfaces would be painted untimed.
-  // A lab may still choose the platform itself.
+  // extension reports the refresh each frame was shown at; Wayland surfaces would be painted
+  // untimed. A lab may still choose the platform itself.
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
       qEnvironmentVariableIsSet("DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "xcb");

@@ -25,16 +25,22 @@ QImage Filled(QColor colour) {
   return image;
 }
 
+// A 320 x 200 window on the screen, painted by nothing but the presenter.
+struct Window : QWidget {
+  Window() {
+    setAttribute(Qt::WA_PaintOnScreen);
+    setGeometry(0, 0, 320, 200);
+    show();
+  }
+};
+
 struct Presented {
   X11Presenter::FrameId frame;
   Refresh at;
 };
 
 TEST(X11Presenter, ShowsQueuedFramesInOrderAtTheirRefreshesAndTellsWhen) {
-  QWidget window;
-  window.setAttribute(Qt::WA_PaintOnScreen);
-  window.setGeometry(0, 0, 320, 200);
-  window.show();
+  Window window;
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   X11Presenter presenter;
   ASSERT_TRUE(presenter.FrameAccurate()) << presenter.Unavailable();
@@ -78,10 +84,7 @@ TEST(X11Presenter, ShowsQueuedFramesInOrderAtTheirRefreshesAndTellsWhen) {
 // A frame sent and copied only where it differs from the one before (a small patch whose
 // edges are one pixel wide) leaves the window exactly as the whole frame would.
 TEST(X11Presenter, AFrameSentAndCopiedOnlyWhereItChangedIsShownWhole) {
-  QWidget window;
-  window.setAttribute(Qt::WA_PaintOnScreen);
-  window.setGeometry(0, 0, 320, 200);
-  window.show();
+  Window window;
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   X11Presenter presenter;
   presenter.Attach(static_cast<std::uint32_t>(window.winId()));
@@ -103,7 +106,7 @@ TEST(X11Presenter, AFrameSentAndCopiedOnlyWhereItChangedIsShownWhole) {
 // The input thread stamps a key between its sending and the event loop's handling of it, and
 // the handler finds the stamp by the event's server time and key code.
 TEST(X11KeyArrivals, StampsAKeyBeforeTheEventLoopHandlesIt) {
-  struct Window : QWidget {
+  struct KeyWindow : Window {
     X11KeyArrivals keys;
     std::uint64_t found = 0, handled = 0;
     void keyPressEvent(QKeyEvent* event) override {
@@ -111,8 +114,6 @@ TEST(X11KeyArrivals, StampsAKeyBeforeTheEventLoopHandlesIt) {
       handled = SteadyClock().Micros();
     }
   } window;
-  window.setGeometry(0, 0, 200, 100);
-  window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   window.keys.Watch(static_cast<std::uint32_t>(window.winId()));
   const std::uint64_t sent = SteadyClock().Micros();

@@ -79,7 +79,7 @@ class VirtualTime final : public Clock, public Scheduler {
 
 // A display on virtual time: refresh n begins at n * periodMs. A frame queued for a refresh
 // that has begun (or without a target) shows at the next one; lateBy delays the next frame by
-// that many more refreshes, as a slow drawing would.
+// that many more refreshes, as a slow drawing would, and LastQueued() learns it at the onset.
 class FakePresenter final : public Presenter {
  public:
   FakePresenter(VirtualTime& time, int periodMs) : time_(time), periodMs_(static_cast<std::uint64_t>(periodMs)) {}
@@ -87,10 +87,14 @@ class FakePresenter final : public Presenter {
   bool FrameAccurate() const override { return true; }
   void Queue(FrameId frame, std::uint64_t target, Done done) override {
     if (target == 0) target = std::exchange(nextTarget_, 0);
-    const std::uint64_t msc = std::max({target, Current() + 1, queued_}) + std::exchange(lateBy, 0);
+    const std::uint64_t asked = std::max({target, Current() + 1, queued_});
+    const std::uint64_t msc = asked + std::exchange(lateBy, 0);
     if (target != 0) missed_ += msc - std::min(msc, target);
-    queued_ = msc;
-    At(msc, [this, frame, done](Refresh r) {
+    // Like the server: the refresh asked for until the frame's onset is reported.
+    queued_ = asked;
+    const std::uint64_t serial = ++serial_;
+    At(msc, [this, frame, done, serial](Refresh r) {
+      if (serial == serial_) queued_ = r.msc;
       shown.push_back({frame, r.msc});
       if (done) done(r);
     });
@@ -123,6 +127,7 @@ class FakePresenter final : public Presenter {
   std::uint64_t nextTarget_ = 0;
   std::uint64_t missed_ = 0;
   std::uint64_t queued_ = 0;
+  std::uint64_t serial_ = 0;
 };
 
 }  // namespace cue::testing

@@ -1,4 +1,5 @@
-// The Qt adapters of the platform interfaces: the scheduler on the Qt event loop.
+// Catches: timers on the Qt event loop that starve other events, run twice in a nested loop or
+// after their scheduler is gone; paths garbled in messages; frames sent without an X server.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>

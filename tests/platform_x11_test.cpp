@@ -1,5 +1,5 @@
-// Frames through the X Present extension on scripts/test-env's Xvfb (simulated 60 Hz
-// refreshes).
+// Catches: frames shown out of order, at the wrong refresh or with a wrong onset, a frame's
+// changed part copied short, and answer keys not stamped before they are handled (real Xvfb).
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>

@@ -1,5 +1,6 @@
 // Catches: frames shown out of order, at the wrong refresh or with a wrong onset, a frame's
-// changed part copied short, and answer keys not stamped before they are handled (real Xvfb).
+// changed part copied short, a page left half drawn after a window over it goes, and answer
+// keys not stamped before they are handled (real Xvfb).
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
@@ -15,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/qt/x11_key_arrivals.h"
 #include "platform/qt/x11_presenter.h"
+#include "screens/qt/frame_window.h"
 
 namespace cue {
 namespace {
@@ -101,6 +103,38 @@ TEST(X11Presenter, AFrameSentAndCopiedOnlyWhereItChangedIsShownWhole) {
   presenter.Queue(second, 0, [&](Refresh) { ++shown; }, changed);
   ASSERT_TRUE(QTest::qWaitFor([&] { return shown == 2; }, 3000));
   EXPECT_EQ(window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32), after);
+}
+
+// A window that covered the experiment window and went leaves no trace: the page on top is
+// presented whole again, not only where it changed.
+TEST(FrameWindowTest, ThePageOnTopIsPresentedWholeAgainWhenAWindowOverItGoes) {
+  X11Presenter presenter;
+  X11KeyArrivals keys;
+  FrameWindow frames(presenter, keys);
+  struct Page : ExperimentScreen {
+    Page() : ExperimentScreen("Page") {}
+    QImage RenderFrame() override {
+      QImage image(size(), QImage::Format_RGB32);
+      image.fill(Qt::red);
+      return image;
+    }
+    void FrameShown(Refresh at) override { shown = at.msc; }
+    std::uint64_t shown = 0;
+  } page;
+  page.UseFrames(&frames);
+  page.Show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.shown != 0; }, 3000));
+  {
+    Window cover;  // blue, over part of the page
+    cover.setAutoFillBackground(true);
+    cover.setPalette(QPalette(Qt::blue));
+    cover.setAttribute(Qt::WA_PaintOnScreen, false);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+    page.shown = 0;
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.shown != 0; }, 3000));
+  EXPECT_EQ(frames.screen()->grabWindow(frames.winId()).toImage().pixelColor(160, 100).name(), QStringLiteral("#ff0000"))
+      << "where the covering window was";
 }
 
 // The input thread stamps a key between its sending and the event loop's handling of it, and

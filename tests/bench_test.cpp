@@ -153,7 +153,8 @@ class AnalysisTest : public ::testing::Test {
                               {},
                               {},
                               1,
-                              50};
+                              50,
+                              {}};
     run.sounds = {Heard{10 * kS + 306'500, kCorrect}, Heard{11 * kS + 2'500, 4},
                   Heard{13 * kS + 813'000, kError}, Heard{14 * kS + 509'000, 6}};
   }

@@ -17,7 +17,7 @@
 
 #include "intake/qt/greet.h"
 #include "intake/registry.h"
-#include "intake_doubles.h"
+#include "support/doubles.h"
 
 namespace cue::testing {
 

@@ -9,7 +9,7 @@
 
 #include "intake/entry_rules.h"
 #include "intake/registry.h"
-#include "intake_doubles.h"
+#include "support/doubles.h"
 
 namespace cue {
 namespace {

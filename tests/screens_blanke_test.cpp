@@ -130,13 +130,14 @@ class RestTest : public BlankeTest {
   RestTest() { rest_.SetForm(&restForm_); }
   bool beginBlock_ = false;
   Recorder display_{*this};
-  testing::RecordingForm restForm_{"Rest", time_};
+  testing::EventLog restLog_;
+  testing::RecordingForm restForm_{"Rest", restLog_};
   Rest rest_{blanke_, beginBlock_, display_};
 };
 
 TEST_F(RestTest, SpaceStartsTheNextBlockAfterTwoSecondsOfBlank) {
   rest_.Start();
-  EXPECT_EQ(restForm_.shownAtMs.size(), 1U);
+  EXPECT_EQ(restLog_, (testing::EventLog{"Rest.Show"}));
   for (int key : {109, 110, 13, 97}) rest_.Form_KeyPress(key);  // nothing
   time_.Advance(60'000);                                        // no time limit
   EXPECT_TRUE(log_.empty());

@@ -11,7 +11,6 @@
 
 #include "engine/qt/display_form.h"
 #include "intake/qt/greet.h"
-#include "intake_doubles.h"
 #include "platform/qt/fonts.h"
 #include "screens/blanke.h"
 #include "screens/qt/blanke_form.h"

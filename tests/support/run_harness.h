@@ -39,7 +39,7 @@ class RunHarness {
       : time(startMicros),
         pcg(seed),
         sound(time),
-        lifecycle(time),
+        lifecycle(&time),
         x(Services{time, time, dialogs, files, sound, generator != nullptr ? *generator : pcg, windows, lifecycle},
           labelMetrics != nullptr ? *labelMetrics : metrics, "/prog"),
         blankeView(*this),

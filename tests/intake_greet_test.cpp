@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -61,9 +62,16 @@ class GreetTest : public ::testing::Test {
   }
 
   // Types into whichever control has the focus, as the experimenter would: '\t' is Tab,
-  // '\v' Shift+Tab, '\b' Backspace, '\r' Enter, '\x1b' Esc.
+  // '\v' Shift+Tab, '\b' Backspace, '\r' Enter, '\x1b' Esc; '\2' and '\3' click Text2 and
+  // Text3, '\4' clicks Start.
   void Keys(const char* keys) {
-    for (; *keys != '\0'; ++keys) QTest::keyClick(Focus(), *keys);
+    for (; *keys != '\0'; ++keys) {
+      if (*keys >= 2 && *keys <= 4) {
+        Click(std::array<QWidget*, 3>{text2_, text3_, command1_}[*keys - 2]);
+      } else {
+        QTest::keyClick(Focus(), *keys);
+      }
+    }
   }
   void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
   QWidget* Focus() const { return greet_->focusWidget(); }
@@ -130,6 +138,11 @@ TEST_F(GreetTest, EntryTable) {
       {"13\tAB\v", "", kNone, "Text1", "13|AB|", 13},
       // On the button Esc meets no filter: the quit question only.
       {"13\tAB\t1\t\x1b", "", kNone, "Command1", "13|AB|1", 13},
+      // A press on another control validates the box being left first; a refusal swallows it.
+      {"\3", "Please insert subject id!", kNone, "Text1", "||", 0},
+      {"12\4", "Sorry subject 12 allready exsists.\r", kWarn, "Text1", "12||", 12},
+      {"13\3", "", kNone, "Text3", "13||", 13},  // past Text2, which is not validated
+      {"13\3\2", "Please insert Order Condition!", kNone, "Text3", "13||", 13},
   };
   Register(12);
   Register(7);
@@ -141,6 +154,7 @@ TEST_F(GreetTest, EntryTable) {
     EXPECT_EQ(Texts(), row.texts);
     EXPECT_EQ(doubles_->state.subjectId, row.subjectId);
     EXPECT_EQ(Launches(), 0);
+    EXPECT_FALSE(command1_->isDown());
     // Only Esc asks the quit question.
     EXPECT_EQ(std::count(doubles_->log.begin(), doubles_->log.end(), "Unload Blanke"),
               std::count(row.keys, row.keys + std::strlen(row.keys), '\x1b'));
@@ -203,28 +217,6 @@ TEST_F(GreetTest, ARegistryThatCannotBeCheckedLetsNoIdPass) {
                                "No subject ID can be checked until that line is corrected.");
   EXPECT_EQ(Focus(), text1_);
   EXPECT_EQ(Launches(), 0);
-}
-
-// A press on another control validates the box being left first; a refusal swallows it.
-TEST_F(GreetTest, AClickValidatesTheBoxItLeaves) {
-  Register(12);
-  Click(text3_);
-  EXPECT_EQ(Focus(), text1_);
-  Keys("12");
-  Click(command1_);  // starts nothing
-  EXPECT_EQ(Launches(), 0);
-  EXPECT_FALSE(std::filesystem::exists(dir_.File("Res_Data")));
-  EXPECT_EQ(Focus(), text1_);
-  EXPECT_FALSE(command1_->isDown());
-  Keys("\b3");
-  Click(text3_);  // past Text2, which is not validated
-  EXPECT_EQ(Focus(), text3_);
-  Click(text2_);
-  EXPECT_EQ(Focus(), text3_);
-  ASSERT_EQ(Messages().size(), 3U);
-  EXPECT_EQ(Messages()[0], "Please insert subject id!");
-  EXPECT_TRUE(Messages()[1].starts_with("Sorry subject 12 allready exsists.\r"));
-  EXPECT_EQ(Messages()[2], "Please insert Order Condition!");
 }
 
 // The first run types every box and presses Enter on Start; the next run in the folder clicks

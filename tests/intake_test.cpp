@@ -1,22 +1,41 @@
-// Catches: a registry line read or written wrongly, a filter letting a character through, a launch
-// step out of order or a failure message that loses the subject or its text.
+// Catches: a registry line read or written wrongly, a filter letting a character through, a
+// launch step out of order, or a start-up screen whose texts, fonts, messages, focus moves or
+// launch differ from what the experimenter is told to expect, typed into and clicked on the
+// disk, or that takes text past its filter (paste, drop, menu, X selection).
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "intake/entry_rules.h"
+#include "intake/qt/greet.h"
 #include "intake/registry.h"
 #include "support/doubles.h"
+#include "support/scratch_dir.h"
 
-namespace cue {
+namespace cue::testing {
 namespace {
 
-using testing::EventLog;
-using testing::IntakeDoubles;
-using testing::MemoryFileSystem;
 using Result = SubjectCheck::Result;
 
 std::string Blanks(std::size_t n) { return std::string(n, ' '); }
@@ -106,16 +125,21 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
   const std::string ends = ".\rThe registry is unchanged. The program ends.";
   const std::string ends12 = ".\rSubject 12 is already in the registry. The program ends.";
   const std::string locked = ".\rError 70: Locked by another run.\r";
+  const EventLog launched = {appended, made, "SetCursorPos 15360 11520", "Display.Load", "Display.Visible",
+                             "Rest.Load", "Rest.Visible", "Blanke.Load", "Blanke.Visible",
+                             "ShowBlankeCross 1000 1000 500 Display"};
   const struct {
     const char* name;
     std::function<void(MemoryFileSystem&)> setUp;
     EventLog log;
     std::string title = kAppTitle;  // "": no message
+    std::string lineEnd = "";        // added before the new line
   } rows[] = {
-      {"nothing in the way", [](auto&) {},
-       {appended, made, "SetCursorPos 15360 11520", "Display.Load", "Display.Visible", "Rest.Load",
-        "Rest.Visible", "Blanke.Load", "Blanke.Visible", "ShowBlankeCross 1000 1000 500 Display"},
-       ""},
+      {"nothing in the way", [](auto&) {}, launched, ""},
+      // The registry ends without a line end, with a lone LF, with a lone CR.
+      {"no line end", [&](auto& m) { m.files[kPath] = " 5 X 1"; }, launched, "", "\r\n"},
+      {"a lone LF", [&](auto& m) { m.files[kPath] = " 5 X 1\n"; }, launched, ""},
+      {"a lone CR", [&](auto& m) { m.files[kPath] = " 5 X 1\r"; }, launched, ""},
       {"not opened", [&](auto& m) { m.openErrors[kPath] = {75, "Permission denied", kPath}; },
        {notAdded + "75: Permission denied" + ends, "EndProgram"}},
       {"not closed", [&](auto& m) { m.closeErrors[kPath] = {61, "No space left on device", kPath}; },
@@ -154,10 +178,12 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
     d.state.subjectId = 12;
     logic.Command1_Click("AB", "1");
     EXPECT_EQ(d.log, row.log);
-    EXPECT_EQ(d.memory.files[kPath], before + (row.log[0] == appended ? kLine12 : ""));
+    EXPECT_EQ(d.memory.files[kPath], before + (row.log[0] == appended ? row.lineEnd + kLine12 : ""));
     EXPECT_EQ(d.dialogs.shown.size(), row.title.empty() ? 0U : 1U);
     if (row.title.empty()) {
       EXPECT_EQ(d.state.orderCondition, 1);
+      EXPECT_EQ(IsNewSubject(d.files, 12).result, Result::kRegistered);  // read back
+      EXPECT_TRUE(IsNewSubject(d.files, 13).IsNew());
       continue;
     }
     EXPECT_EQ(d.dialogs.shown[0].title, row.title);
@@ -171,22 +197,331 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
   }
 }
 
-TEST(GreetLaunchTest, TheLaunchedIdIsRegisteredWhateverTheRegistryHeld) {
-  // The last three end without a line end, with a lone LF, with a lone CR.
-  for (const std::string& before : {std::string(), kLine7, std::string(" 5 X 1"),
-                                    std::string(" 5 X 1\n"), std::string(" 5 X 1\r")}) {
-    SCOPED_TRACE(before.substr(0, 10));
-    IntakeDoubles d;
-    if (!before.empty()) d.memory.files[kPath] = before;
-    GreetLogic logic(d.Context());
-    d.state.subjectId = 12;
-    logic.Command1_Click("AB", "1");
-    const std::string lineEnd = before.ends_with('1') ? "\r\n" : "";
-    EXPECT_EQ(d.memory.files[kPath], before + lineEnd + kLine12);
-    EXPECT_EQ(IsNewSubject(d.files, 12).result, Result::kRegistered);
-    EXPECT_TRUE(IsNewSubject(d.files, 13).IsNew());
+// The start-up screen, loaded and active, in a fresh current folder, with recording doubles
+// of the screens it hands over to and scripted message boxes.
+class GreetTest : public ::testing::Test {
+ protected:
+  GreetTest() : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir_.Path());
+  }
+  ~GreetTest() override {
+    greet_.reset();
+    std::filesystem::current_path(previous_);
+  }
+  void SetUp() override { Start(); }
+
+  // Loads the screen afresh, with fresh doubles, as the next run in the same folder does.
+  void Start() {
+    greet_.reset();
+    doubles_.emplace(&files_);
+    greet_ = std::make_unique<Greet>(doubles_->Context());
+    greet_->Load();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(greet_.get()));
+    text1_ = greet_->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    text2_ = greet_->findChild<QLineEdit*>(QStringLiteral("Text2"));
+    text3_ = greet_->findChild<QLineEdit*>(QStringLiteral("Text3"));
+    command1_ = greet_->findChild<QPushButton*>(QStringLiteral("Command1"));
+    ASSERT_TRUE(text1_ && text2_ && text3_ && command1_);
+  }
+
+  // Types into whichever control has the focus, as the experimenter would: '\t' is Tab,
+  // '\v' Shift+Tab, '\b' Backspace, '\r' Enter, '\x1b' Esc; '\2' and '\3' click Text2 and
+  // Text3, '\4' clicks Start.
+  void Keys(const char* keys) {
+    for (; *keys != '\0'; ++keys) {
+      if (*keys >= 2 && *keys <= 4) {
+        Click(std::array<QWidget*, 3>{text2_, text3_, command1_}[*keys - 2]);
+      } else {
+        QTest::keyClick(Focus(), *keys);
+      }
+    }
+  }
+  void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+  QWidget* Focus() const { return greet_->focusWidget(); }
+  // The three boxes' texts, "Text1|Text2|Text3".
+  std::string Texts() const {
+    return (text1_->text() + u'|' + text2_->text() + u'|' + text3_->text()).toStdString();
+  }
+  void Register(std::int16_t id) {
+    std::ofstream(dir_.File("CurrentSubjects.txt"), std::ios::binary | std::ios::app)
+        << RegistryLine(id, "XY", 2);
+  }
+  std::string Registry() const { return std::get<std::string>(files_.ReadAll(RegistryPath(files_))); }
+  // How often the experiment was started.
+  long Launches() const {
+    return std::count(doubles_->log.begin(), doubles_->log.end(), "ShowBlankeCross 1000 1000 500 Display");
+  }
+  std::vector<std::string> Messages() const { return doubles_->dialogs.Texts(); }
+
+  std::filesystem::path previous_;
+  ScratchDir dir_;
+  DiskFileSystem files_;
+  std::optional<IntakeDoubles> doubles_;
+  std::unique_ptr<Greet> greet_;
+  QLineEdit *text1_ = nullptr, *text2_ = nullptr, *text3_ = nullptr;
+  QPushButton* command1_ = nullptr;
+};
+
+const std::string kNumbers = "Please enter numbers only!";
+const std::string kLetters = "Please enter letters only!";
+const std::string kOneToThree = "Please enter numbers 1 to 3 only!";
+constexpr Icon kWarn = Icon::kExclamation;
+constexpr Icon kNone = Icon::kNone;
+
+// Every row of the failure table, and what passes, typed into a fresh screen with 12 and 7
+// registered. A duplicate-ID message is given up to its CR; the current folder follows.
+TEST_F(GreetTest, EntryTable) {
+  const struct {
+    const char* keys;
+    std::string message;  // "" for none
+    Icon icon;
+    const char* focus;  // where the focus is afterwards
+    const char* texts;  // of Text1|Text2|Text3
+    int subjectId;
+  } rows[] = {
+      // A refused character is dropped; its box shows the message and keeps the focus.
+      {"1\r", kNumbers, kWarn, "Text1", "1||", 0},
+      {"13\tA\x1b", kLetters, kWarn, "Text2", "13|A|", 13},
+      {"13\tAB\t4", kOneToThree, kWarn, "Text3", "13|AB|", 13},
+      // A box left empty, too short or with a registered ID keeps the focus; an ID box
+      // emptied after a valid ID leaves no ID behind.
+      {"13\tAB\v\b\b\t", "Please insert subject id!", kNone, "Text1", "|AB|", 0},
+      {"12\t", "Sorry subject 12 allready exsists.\r", kWarn, "Text1", "12||", 12},
+      {"007\t", "Sorry subject 7 allready exsists.\r", kWarn, "Text1", "007||", 7},
+      {"13\tA\t", "Please insert subject initials!", kNone, "Text2", "13|A|", 13},
+      {"13\tA\v", "Please insert subject initials!", kNone, "Text2", "13|A|", 13},
+      {"13\tAB\t\t", "Please insert Order Condition!", kNone, "Text3", "13|AB|", 13},
+      // What passes, and how much a box holds.
+      {"0\t", "", kNone, "Text2", "0||", 0},
+      {"1234\t", "", kNone, "Text2", "123||", 123},
+      {"13\tabcd\t", "", kNone, "Text3", "13|abc|", 13},
+      {"13\tAB\t12", "", kNone, "Text3", "13|AB|1", 13},
+      {"13\tAB\v", "", kNone, "Text1", "13|AB|", 13},
+      // On the button Esc meets no filter: the quit question only.
+      {"13\tAB\t1\t\x1b", "", kNone, "Command1", "13|AB|1", 13},
+      // A press on another control validates the box being left first; a refusal swallows it.
+      {"\3", "Please insert subject id!", kNone, "Text1", "||", 0},
+      {"12\4", "Sorry subject 12 allready exsists.\r", kWarn, "Text1", "12||", 12},
+      {"13\3", "", kNone, "Text3", "13||", 13},  // past Text2, which is not validated
+      {"13\3\2", "Please insert Order Condition!", kNone, "Text3", "13||", 13},
+  };
+  Register(12);
+  Register(7);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.keys);
+    Start();
+    Keys(row.keys);
+    EXPECT_EQ(Focus()->objectName().toStdString(), row.focus);
+    EXPECT_EQ(Texts(), row.texts);
+    EXPECT_EQ(doubles_->state.subjectId, row.subjectId);
+    EXPECT_EQ(Launches(), 0);
+    EXPECT_FALSE(command1_->isDown());
+    // Only Esc asks the quit question.
+    EXPECT_EQ(std::count(doubles_->log.begin(), doubles_->log.end(), "Unload Blanke"),
+              std::count(row.keys, row.keys + std::strlen(row.keys), '\x1b'));
+    const std::vector<Message>& shown = doubles_->dialogs.shown;
+    EXPECT_EQ(shown.size(), row.message.empty() ? 0U : 1U);
+    if (shown.size() != 1) continue;
+    std::string expected = row.message;
+    if (expected.ends_with('\r')) {
+      expected += "Look in " + dir_.Path() + "/CurrentSubjects to see current subjects.";
+    }
+    EXPECT_EQ(shown[0].text, expected);
+    EXPECT_EQ(shown[0].title, "ERROR");
+    EXPECT_EQ(shown[0].buttons, Buttons::kOk);
+    EXPECT_EQ(shown[0].icon, row.icon);
   }
 }
 
+// Every caption as the experimenter reads it, and every font; a control without its own font
+// takes the window's, 18 pt bold.
+TEST_F(GreetTest, CaptionsAndFonts) {
+  const struct {
+    const char* control;
+    const char* text;
+    double points;
+    bool bold;
+  } rows[] = {
+      {"Label2", "Welcome  please enter subject information:", 24, false},
+      {"Label3", "Subject ID", 18, true},
+      {"Label4", "Subject Initials", 18, true},
+      {"Label5", "Order Condition 1-3", 18, true},
+      {"Text1", "", 18, false},
+      {"Text2", "", 18, false},
+      {"Text3", "", 18, true},
+      {"Command1", "Start", 8.25, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.control);
+    const auto* control = greet_->findChild<QWidget*>(QString::fromLatin1(row.control));
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->property("text").toString().toStdString(), row.text);
+    EXPECT_EQ(control->font().pointSizeF(), row.points);
+    EXPECT_EQ(control->font().bold(), row.bold);
+  }
+}
+
+TEST_F(GreetTest, ARegistryThatCannotBeCheckedLetsNoIdPass) {
+  const std::string path = dir_.File("CurrentSubjects.txt");
+  std::filesystem::create_directory(path);
+  Keys("13");
+  Click(command1_);
+  std::filesystem::remove(path);
+  std::ofstream(path, std::ios::binary) << "S12 AB 1\r\n";
+  Keys("\t");
+  ASSERT_EQ(Messages().size(), 2U);
+  EXPECT_EQ(Messages()[0], "The subject registry " + path +
+                               " cannot be read.\rError 75: " + std::strerror(EISDIR) +
+                               ".\rNo subject ID can be checked until the file can be read.");
+  EXPECT_EQ(Messages()[1], "Line 1 of the subject registry " + path +
+                               " does not begin with a subject ID:\r\"S12 AB 1\"\r"
+                               "No subject ID can be checked until that line is corrected.");
+  EXPECT_EQ(Focus(), text1_);
+  EXPECT_EQ(Launches(), 0);
+}
+
+// The first run types every box and presses Enter on Start; the next run in the folder clicks
+// Start twice without visiting the initials and the order condition.
+TEST_F(GreetTest, TwoRunsWriteTheRegistryByteForByte) {
+  Keys("12\tAB\t1\t\r");
+  EXPECT_EQ(Launches(), 1);
+  EXPECT_EQ(doubles_->state.orderCondition, 1);
+  EXPECT_EQ(Registry(), kLine12);
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.File("Res_Data")));
+
+  Start();
+  Keys("12\t\b\b13");
+  Click(command1_);
+  Click(command1_);  // a double click, or a click queued before the experiment screens came up
+  EXPECT_EQ(Messages().size(), 1U);  // the refusal of 12
+  EXPECT_EQ(Launches(), 1);
+  EXPECT_EQ(doubles_->state.orderCondition, 0);
+  EXPECT_EQ(Registry(), kLine12 + " 13" + Blanks(25) + " 0 \r\n");
+}
+
+// Coming back from a message box is no activation: the focus stays in the refusing box.
+// Every real activation puts it in the ID box.
+TEST_F(GreetTest, ActivationFocusesTheIdBox) {
+  doubles_->dialogs.onShow = [](const Message&) {  // a real modal window that closes itself
+    QDialog box;
+    QTimer::singleShot(0, &box, &QDialog::accept);
+    box.exec();
+  };
+  Keys("13\tA\t");
+  ASSERT_EQ(Messages().size(), 1U);
+  // A window manager gives the activation back to the window under a closed dialog; the
+  // offscreen platform leaves that to the program.
+  greet_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(greet_.get()));
+  EXPECT_EQ(Focus(), text2_);
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  greet_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(greet_.get()));
+  EXPECT_EQ(Focus(), text1_);
+  EXPECT_EQ(Messages().size(), 1U);  // moving the focus on activation validates nothing
+}
+
+// Label1 is centred; every other control moves with it, and again only as far as it moved.
+TEST_F(GreetTest, LayoutOnA1024By768Screen) {
+  const GreetLayout design;
+  const GreetLayout& layout = greet_->layout();
+  const auto expectShifted = [&](const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_FLOAT_EQ(layout.label1.left, 7432.5F);
+    EXPECT_FLOAT_EQ(layout.label1.top, 5512.5F);
+    for (const auto c :
+         {&GreetLayout::label2, &GreetLayout::label3, &GreetLayout::label4, &GreetLayout::label5,
+          &GreetLayout::text1, &GreetLayout::text2, &GreetLayout::text3, &GreetLayout::command1}) {
+      SCOPED_TRACE((design.*c).name);
+      EXPECT_FLOAT_EQ((layout.*c).left - (design.*c).left, 832.5F);
+      EXPECT_FLOAT_EQ((layout.*c).top - (design.*c).top, 232.5F);
+      EXPECT_EQ((layout.*c).width, (design.*c).width);
+      EXPECT_EQ((layout.*c).height, (design.*c).height);
+    }
+    // Drawn at whole pixels, 15 twips each: 8272.5 / 15 = 551.5 and 4552.5 / 15 = 303.5.
+    EXPECT_EQ(text1_->geometry(), QRect(552, 304, 81, 41));
+  };
+  greet_->setGeometry(0, 0, 1024, 768);  // 15360 x 11520 twips
+  expectShifted("first layout");
+  QResizeEvent again(greet_->size(), greet_->size());
+  QApplication::sendEvent(greet_.get(), &again);
+  expectShifted("second layout at the same size");
+  greet_->setGeometry(0, 0, 800, 600);
+  greet_->setGeometry(0, 0, 1024, 768);
+  expectShifted("another size and back");
+}
+
+// Digits could go into the ID box, but only by typing: each way offers digits, which nothing
+// else would stop. These run again on a real X server, where the middle button pastes.
+using PasteTest = GreetTest;
+const QString kDigits = QStringLiteral("12");
+
+TEST_F(PasteTest, CtrlVIsARefusedCharacter) {
+  QGuiApplication::clipboard()->setText(kDigits);
+  QTest::keyClick(text1_, Qt::Key_V, Qt::ControlModifier);
+  Keys("12\t");
+  // In the initials box the letter v would pass: Ctrl+V must arrive as code 22.
+  QGuiApplication::clipboard()->setText(QStringLiteral("AB"));
+  QTest::keyClick(text2_, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Texts(), "12||");
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"Please enter numbers only!", "Please enter letters only!"}));
+}
+
+TEST_F(PasteTest, NoOtherWayInTakesText) {
+  QGuiApplication::clipboard()->setText(kDigits);
+  QMimeData data;
+  data.setText(kDigits);
+  const std::pair<const char*, std::function<void()>> ways[] = {
+      {"Shift+Insert", [&] { QTest::keyClick(text1_, Qt::Key_Insert, Qt::ShiftModifier); }},
+      {"a drag and drop",
+       [&] {
+         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+         QApplication::sendEvent(text1_, &enter);
+         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+         QApplication::sendEvent(text1_, &drop);
+       }},
+      {"an input method",
+       [&] {
+         QInputMethodEvent commit;
+         commit.setCommitString(kDigits);
+         QApplication::sendEvent(text1_, &commit);
+       }},
+      {"a context menu",
+       [&] {  // one that did open would block in its own loop: close it
+         QTimer::singleShot(0, [] {
+           if (QWidget* menu = QApplication::activePopupWidget()) {
+             ADD_FAILURE() << "a context menu opened";
+             menu->close();
+           }
+         });
+         QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5), text1_->mapToGlobal(QPoint(5, 5)));
+         QApplication::sendEvent(text1_, &request);
+         QCoreApplication::processEvents();
+       }},
+      // Behind these, the boxes take no text that their filters would refuse.
+      {"text with a letter", [&] { text1_->insert(QStringLiteral("9z")); }},
+      {"text with a backspace", [&] { text1_->insert(QStringLiteral("9\x08")); }},
+  };
+  for (const auto& [name, way] : ways) {
+    SCOPED_TRACE(name);
+    way();
+    EXPECT_EQ(text1_->text(), QString());
+  }
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(PasteTest, MiddleClickPastesNoSelection) {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (!clipboard->supportsSelection()) GTEST_SKIP() << "no X11 selection on this platform";
+  clipboard->setText(kDigits, QClipboard::Selection);
+  QTest::mouseClick(text1_, Qt::MiddleButton);
+  QTest::mouseClick(text2_, Qt::MiddleButton);  // after a refused move, too
+  EXPECT_EQ(Texts(), "||");
+}
+
 }  // namespace
-}  // namespace cue
+}  // namespace cue::testing

@@ -213,30 +213,6 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
                               "1 sessions, 1 complete; nothing needs attention\n");
 }
 
-// The timing record is read by column name: a later version's columns (the field's onset,
-// missed frames) are picked up wherever they stand; a cue off its 1000 ms is late.
-TEST(StudyTest, TimingRecordReadByColumnName) {
-  static const LabRun run(9, 1, 4);
-  LabFiles lab = run.Lab("a");
-  lab.files["Res_Data/timing-9.tsv"] =
-      "trialNumber\tmissedFrames\tclockStart\tcueOnset\tanswer\tfieldOnset\tcueDelayMs\t\r\n"
-      "1\t0\t100\t1000100\t700000\t4100\t1000.000\t\r\n"
-      "2\t2\t100\t-\t800000\t5000\t-\t\r\n"
-      "3\t1\t100\t1002100\t900000\t3500\t1002.001\t\r\n";
-  Study study;
-  AddLab(study, lab);
-  const Session& s = study.sessions.front();
-  EXPECT_EQ(s.health.trials, 3);
-  EXPECT_EQ(s.health.cuesNotPlayed, 1);
-  EXPECT_EQ(s.health.lateCues, 1);
-  EXPECT_EQ(s.health.missedFrames, 3);
-  const auto rows = CsvRows(StudyCsv(study));
-  ASSERT_EQ(rows.size(), 4U);
-  EXPECT_EQ(rows[1][20], "695.9");
-  EXPECT_EQ(rows[2][20], "795");
-  EXPECT_EQ(rows[3][20], "896.5");
-}
-
 // Every field of the session file read back as written; the time with its offset; the file
 // replaced whole, or left as it was.
 TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
@@ -247,7 +223,6 @@ TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
   const auto back = ParseSessionJson(SessionJson(info), &why);
   ASSERT_TRUE(back) << why;
   EXPECT_EQ(SessionJson(*back), SessionJson(info));
-  EXPECT_EQ(back->host, info.host);
   EXPECT_NE(SessionJson(info).find("\"ended\": \"quit\",\n  \"trials_answered\": 40,\n  \"quit_at_trial\": 41"),
             std::string::npos);
   EXPECT_NE(SessionJson(info).find("\"refresh_hz\": null"), std::string::npos);
@@ -269,13 +244,28 @@ TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
   EXPECT_TRUE(ReplaceFile(dir.File("no-folder/x.json"), "x"));
 }
 
-// The summary page of a quit session: the table's figures, and a page that is drawn (dark text,
-// the RT line in blue, the block bands shaded), saved where the experimenter finds it.
-TEST(StudyTest, SummaryOfASessionIsDrawnWithItsFigures) {
+// A quit session's summary: the table's figures, the blocks reached, the timing health from a
+// timing record read by column name (a later version's columns, the field's onset and missed
+// frames, wherever they stand; a cue off its 1000 ms is late), and a page that is drawn (dark
+// text, the RT line in blue, the block bands shaded).
+TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
   static const LabRun run(7, 3, 120);
+  LabFiles lab = run.Lab("a");
+  lab.files["Res_Data/timing-7.tsv"] =
+      "trialNumber\tmissedFrames\tclockStart\tcueOnset\tanswer\tfieldOnset\tcueDelayMs\t\r\n"
+      "1\t0\t100\t1000100\t700000\t4100\t1000.000\t\r\n"
+      "2\t2\t100\t-\t800000\t5000\t-\t\r\n"
+      "3\t1\t100\t1002100\t900000\t3500\t1002.001\t\r\n"
+      "4\t0\t100\t-\t950000\t3000\t-\t\r\n";  // the last cue, due after the end: not counted
   Study study;
-  AddLab(study, run.Lab("a"));
+  AddLab(study, lab);
+  const auto rows = CsvRows(StudyCsv(study));
+  EXPECT_EQ(std::vector<std::string>({rows[1][20], rows[2][20], rows[3][20], rows[4][20], rows[5][20]}),
+            std::vector<std::string>({"695.9", "795", "896.5", "947", ""}));
   const Summary summary = Summarise({&study.sessions.front()}, "Subject 7");
+  EXPECT_EQ(summary.health, (std::vector<std::string>{"4 trials in the timing record, 1 cues without an onset, "
+                                                      "1 cues more than 2 ms off their 1000 ms",
+                                                      "3 missed frames", "missing sounds: none"}));
   ASSERT_EQ(summary.cells.size(), 6U);
   for (const SummaryCell& cell : summary.cells) {
     std::vector<int> rts;
@@ -296,8 +286,6 @@ TEST(StudyTest, SummaryOfASessionIsDrawnWithItsFigures) {
   std::vector<std::int32_t> blockTypes(9, 0);  // blocks not reached: none
   for (std::size_t t = 0; t < run.answers.size(); ++t) blockTypes[t / 40] = run.answers[t].blockType;
   EXPECT_EQ(summary.blockTypes, blockTypes);
-  EXPECT_EQ(summary.health[0], "119 trials in the timing record, 0 cues without an onset, "
-                               "0 cues more than 2 ms off their 1000 ms");
 
   const QImage page = SummaryPage(summary);
   int dark = 0, blue = 0, shaded = 0;
@@ -312,9 +300,6 @@ TEST(StudyTest, SummaryOfASessionIsDrawnWithItsFigures) {
   EXPECT_GT(dark, 2000);
   EXPECT_GT(blue, 300);
   EXPECT_GT(shaded, 20000);
-  const auto png = std::filesystem::temp_directory_path() / "cue-summary-test.png";
-  EXPECT_TRUE(WriteSummaryPng(summary, QString::fromStdString(png.string())));
-  EXPECT_GT(std::filesystem::file_size(png), 10000U);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Catches: a debug window not docked, toggled or scaled as told, hidden behind the full-screen
 // experiment screen, a colour tester's wrong swatch, or the real pointer parked anywhere but the
 // bottom-right pixel.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
-#include <initializer_list>
 
 #include "platform/qt/qt_window_system.h"
 #include "screens/layout.h"
@@ -115,20 +115,16 @@ TEST_F(DebugWindowTest, AHeightChangeScalesOle1AWidthChangeIsUndone) {
   EXPECT_NEAR(w.Ole1View()->height(), height, 1.0);
 }
 
-// Output of an X utility (program, then arguments); fails the test if it cannot run.
-QString XTool(std::initializer_list<QString> command) {
-  QStringList arguments(command.begin() + 1, command.end());
+// Output of an X utility's command line; fails the test if it cannot run.
+std::string XTool(const QString& command) {
   QProcess process;
-  process.start(*command.begin(), arguments);
-  EXPECT_TRUE(process.waitForFinished()) << command.begin()->toStdString() << " did not finish";
-  EXPECT_EQ(process.exitCode(), 0)
-      << command.begin()->toStdString() << ": " << process.readAllStandardError().toStdString();
-  return QString::fromLocal8Bit(process.readAllStandardOutput());
+  process.startCommand(command);
+  EXPECT_TRUE(process.waitForFinished() && process.exitCode() == 0)
+      << command.toStdString() << ": " << process.readAllStandardError().toStdString();
+  return process.readAllStandardOutput().toStdString();
 }
 
-QString Id(const QWidget& window) {
-  return QStringLiteral("0x%1").arg(static_cast<qulonglong>(window.winId()), 0, 16);
-}
+std::string Id(const QWidget& window) { return QStringLiteral("0x%1").arg(window.winId(), 0, 16).toStdString(); }
 
 // On a real X server only (scripts/test-env's Xvfb, no window manager), asked with the X
 // utilities as another client: the run under xcb takes these, the offscreen one skips them.
@@ -139,10 +135,9 @@ class XvfbTest : public DebugWindowTest {
   }
   // Whether top is stacked above other: xwininfo lists the root's children top first.
   static bool Above(const QWidget& top, const QWidget& other) {
-    const QString tree =
-        XTool({QStringLiteral("xwininfo"), QStringLiteral("-root"), QStringLiteral("-children")});
-    const auto at = [&](const QWidget& w) { return tree.indexOf(u' ' + Id(w) + u' '); };
-    EXPECT_TRUE(at(top) >= 0 && at(other) >= 0) << tree.toStdString();
+    const std::string tree = XTool(QStringLiteral("xwininfo -root -children"));
+    const auto at = [&](const QWidget& w) { return tree.find(' ' + Id(w) + ' '); };
+    EXPECT_TRUE(at(top) != std::string::npos && at(other) != std::string::npos) << tree;
     return at(top) < at(other);
   }
 };
@@ -153,9 +148,8 @@ TEST_F(XvfbTest, TheDebugWindowIsTopmost) {
   DebugWindow& debug = *debug_.Window();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&debug));
   Settle();
-  const QString state = XTool(
-      {QStringLiteral("xprop"), QStringLiteral("-id"), Id(debug), QStringLiteral("_NET_WM_STATE")});
-  EXPECT_TRUE(state.contains(QStringLiteral("_NET_WM_STATE_ABOVE"))) << state.toStdString();
+  const std::string state = XTool(QString::fromStdString("xprop -id " + Id(debug) + " _NET_WM_STATE"));
+  EXPECT_NE(state.find("_NET_WM_STATE_ABOVE"), std::string::npos) << state;
   ExperimentScreen display("Display");
   display.Show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&display));
@@ -171,15 +165,12 @@ TEST_F(XvfbTest, TheDebugWindowIsTopmost) {
 }
 
 TEST_F(XvfbTest, ParkCursorLeavesThePointerInTheBottomRightPixel) {
-  XTool({QStringLiteral("xdotool"), QStringLiteral("mousemove"), QStringLiteral("10"),
-         QStringLiteral("20")});
+  XTool(QStringLiteral("xdotool mousemove 10 20"));
   ParkCursor(windows_);
   Settle();
-  const QString where = XTool({QStringLiteral("xdotool"), QStringLiteral("getmouselocation")});
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  EXPECT_TRUE(
-      where.startsWith(QStringLiteral("x:%1 y:%2 ").arg(screen.right()).arg(screen.bottom())))
-      << where.toStdString();
+  EXPECT_THAT(XTool(QStringLiteral("xdotool getmouselocation")),
+              ::testing::StartsWith("x:" + std::to_string(screen.right()) + " y:" + std::to_string(screen.bottom()) + " "));
 }
 
 QColor Swatch(const TestColorForm& form) {

@@ -47,13 +47,8 @@ const std::string kPath = "/lab/CurrentSubjects.txt";
 
 TEST(ScanRegistryTest, Table) {
   const std::string blanks = " 12" + Blanks(25) + " 0 \r\n";  // no initials, condition 0
-  const struct {
-    const char* name;
-    std::string text;
-    std::int16_t id;
-    Result result;
-    int badLine = 0;  // kMalformed: the line named
-  } rows[] = {
+  // Scanned for id: the result and, for kMalformed, the line named.
+  const struct { const char* name; std::string text; std::int16_t id; Result result; int badLine = 0; } rows[] = {
       // clang-format off
       // The system's own lines: the first field is the ID, nothing else is.
       {"empty", "", 12, Result::kNew},
@@ -87,10 +82,7 @@ TEST(ScanRegistryTest, Table) {
 }
 
 TEST(EntryFilterTest, EdgesOfEveryTable) {
-  const struct {
-    Box box;
-    std::vector<int> allowed, refused;
-  } rows[] = {
+  const struct { Box box; std::vector<int> allowed, refused; } rows[] = {
       {Box::kSubjectId, {8, '0', '9'}, {'/', ':', 'a', 0, 7, 9, 0x0661, 0xB2}},
       {Box::kInitials, {8, 'A', 'Z', 'a', 'z'}, {'@', '[', '`', '{', '1', 0xC4}},
       {Box::kOrderCondition, {8, '1', '3'}, {'0', '4'}},
@@ -121,12 +113,12 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
   const EventLog launched = {appended, made, "SetCursorPos 15360 11520", "Display.Load", "Display.Visible",
                              "Rest.Load", "Rest.Visible", "Blanke.Load", "Blanke.Visible",
                              "ShowBlankeCross 1000 1000 500 Display"};
+  // The title is the message's ("" for none); lineEnd is added to the registry before the new line.
   const struct {
     const char* name;
     std::function<void(MemoryFileSystem&)> setUp;
     EventLog log;
-    std::string title = kAppTitle;  // "": no message
-    std::string lineEnd = "";        // added before the new line
+    std::string title = kAppTitle, lineEnd = "";
   } rows[] = {
       {"nothing in the way", [](auto&) {}, launched, ""},
       // The registry ends without a line end, with a lone LF, with a lone CR.
@@ -172,7 +164,7 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
     logic.Command1_Click("AB", "1");
     EXPECT_EQ(d.log, row.log);
     EXPECT_EQ(d.memory.files[kPath], before + (row.log[0] == appended ? row.lineEnd + kLine12 : ""));
-    EXPECT_EQ(d.dialogs.shown.size(), row.title.empty() ? 0U : 1U);
+    ASSERT_EQ(d.dialogs.shown.size(), row.title.empty() ? 0U : 1U);
     if (row.title.empty()) {
       EXPECT_EQ(d.state.orderCondition, 1);
       EXPECT_EQ(IsNewSubject(d.files, 12).result, Result::kRegistered);  // read back
@@ -235,15 +227,9 @@ class GreetTest : public ::testing::Test {
   std::string Texts() const {
     return (text1_->text() + u'|' + text2_->text() + u'|' + text3_->text()).toStdString();
   }
-  void Register(std::int16_t id) {
-    std::ofstream(dir_.File("CurrentSubjects.txt"), std::ios::binary | std::ios::app)
-        << RegistryLine(id, "XY", 2);
-  }
   std::string Registry() const { return std::get<std::string>(files_.ReadAll(RegistryPath(files_))); }
   // How often the experiment was started.
-  long Launches() const {
-    return std::count(doubles_->log.begin(), doubles_->log.end(), "ShowBlankeCross 1000 1000 500 Display");
-  }
+  long Launches() const { return std::ranges::count(doubles_->log, "ShowBlankeCross 1000 1000 500 Display"); }
   std::vector<std::string> Messages() const { return doubles_->dialogs.Texts(); }
 
   std::filesystem::path previous_;
@@ -255,9 +241,6 @@ class GreetTest : public ::testing::Test {
   QPushButton* command1_ = nullptr;
 };
 
-const std::string kNumbers = "Please enter numbers only!";
-const std::string kLetters = "Please enter letters only!";
-const std::string kOneToThree = "Please enter numbers 1 to 3 only!";
 constexpr Icon kWarn = Icon::kExclamation;
 constexpr Icon kNone = Icon::kNone;
 
@@ -274,9 +257,9 @@ TEST_F(GreetTest, EntryTable) {
     int subjectId;
   } rows[] = {
       // A refused character is dropped; its box shows the message and keeps the focus.
-      {"1\r", kNumbers, kWarn, "Text1", "1||", 0},
-      {"13\tA\x1b", kLetters, kWarn, "Text2", "13|A|", 13},
-      {"13\tAB\t4", kOneToThree, kWarn, "Text3", "13|AB|", 13},
+      {"1\r", "Please enter numbers only!", kWarn, "Text1", "1||", 0},
+      {"13\tA\x1b", "Please enter letters only!", kWarn, "Text2", "13|A|", 13},
+      {"13\tAB\t4", "Please enter numbers 1 to 3 only!", kWarn, "Text3", "13|AB|", 13},
       // A box left empty, too short or with a registered ID keeps the focus; an ID box
       // emptied after a valid ID leaves no ID behind.
       {"13\tAB\v\b\b\t", "Please insert subject id!", kNone, "Text1", "|AB|", 0},
@@ -299,8 +282,7 @@ TEST_F(GreetTest, EntryTable) {
       {"13\3", "", kNone, "Text3", "13||", 13},  // past Text2, which is not validated
       {"13\3\2", "Please insert Order Condition!", kNone, "Text3", "13||", 13},
   };
-  Register(12);
-  Register(7);
+  std::ofstream(dir_.File("CurrentSubjects.txt"), std::ios::binary) << RegistryLine(12, "XY", 2) << kLine7;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.keys);
     Start();
@@ -311,8 +293,8 @@ TEST_F(GreetTest, EntryTable) {
     EXPECT_EQ(Launches(), 0);
     EXPECT_FALSE(command1_->isDown());
     // Only Esc asks the quit question.
-    EXPECT_EQ(std::count(doubles_->log.begin(), doubles_->log.end(), "Unload Blanke"),
-              std::count(row.keys, row.keys + std::strlen(row.keys), '\x1b'));
+    EXPECT_EQ(std::ranges::count(doubles_->log, "Unload Blanke"),
+              std::ranges::count(std::string_view(row.keys), '\x1b'));
     const std::vector<Message>& shown = doubles_->dialogs.shown;
     EXPECT_EQ(shown.size(), row.message.empty() ? 0U : 1U);
     if (shown.size() != 1) continue;
@@ -358,8 +340,9 @@ TEST_F(GreetTest, ARegistryThatCannotBeCheckedLetsNoIdPass) {
   EXPECT_EQ(Messages()[0], "The subject registry " + path +
                                " cannot be read.\rError 75: " + std::strerror(EISDIR) +
                                ".\rNo subject ID can be checked until the file can be read.");
-  EXPECT_EQ(Messages()[1], "Line 2 of the subject registry " + path + " does not begin with a subject ID:\r\"S12?" +
-                               std::string(26, 'z') + "...\"\rNo subject ID can be checked until that line is corrected.");
+  EXPECT_EQ(Messages()[1], "Line 2 of the subject registry " + path +
+                               " does not begin with a subject ID:\r\"S12?" + std::string(26, 'z') +
+                               "...\"\rNo subject ID can be checked until that line is corrected.");
   EXPECT_EQ(Focus(), text1_);
   EXPECT_EQ(Launches(), 0);
 }
@@ -369,9 +352,7 @@ TEST_F(GreetTest, ARegistryThatCannotBeCheckedLetsNoIdPass) {
 TEST_F(GreetTest, TwoRunsWriteTheRegistryByteForByte) {
   Keys("12\tAB\t1\t\r");
   EXPECT_EQ(Launches(), 1);
-  EXPECT_EQ(doubles_->state.orderCondition, 1);
   EXPECT_EQ(Registry(), kLine12);
-  EXPECT_TRUE(std::filesystem::is_directory(dir_.File("Res_Data")));
 
   Start();
   Keys("12\t\b\b13");
@@ -444,16 +425,13 @@ TEST_F(GreetTest, LayoutOnA1024By768Screen) {
 using PasteTest = GreetTest;
 const QString kDigits = QStringLiteral("12");
 
+// In the initials box the letter v would pass: Ctrl+V must arrive as code 22, and paste nothing.
 TEST_F(PasteTest, CtrlVIsARefusedCharacter) {
-  QGuiApplication::clipboard()->setText(kDigits);
-  QTest::keyClick(text1_, Qt::Key_V, Qt::ControlModifier);
   Keys("12\t");
-  // In the initials box the letter v would pass: Ctrl+V must arrive as code 22.
   QGuiApplication::clipboard()->setText(QStringLiteral("AB"));
   QTest::keyClick(text2_, Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(Texts(), "12||");
-  EXPECT_EQ(Messages(),
-            (std::vector<std::string>{"Please enter numbers only!", "Please enter letters only!"}));
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Please enter letters only!"});
 }
 
 TEST_F(PasteTest, NoOtherWayInTakesText) {

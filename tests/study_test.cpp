@@ -20,12 +20,7 @@
 namespace cue {
 namespace {
 
-struct Answered {
-  bool present;
-  std::int32_t blockType;
-  float x, y;
-  int digit, position, key, rtMs;
-};
+struct Answered { bool present; std::int32_t blockType; float x, y; int digit, position, key, rtMs; };
 
 // A run of subject `id` by a scripted subject who stops answering at trial `stopAt`, as the
 // program leaves it in /lab. Records what the subject saw and did.
@@ -154,14 +149,16 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
   const std::string line4 = results.substr(row4, results.find("\r\n5\t") + 2 - row4);
   // The results with `from` replaced by `to`.
   const auto edit = [&](const std::string& from, const std::string& to) {
-    return [=](LabFiles& l) { l.files["Res_Data/R-5.txt"] = std::string(results).replace(results.find(from), from.size(), to); };
+    const std::size_t at = results.find(from);
+    return [=](LabFiles& l) { l.files["Res_Data/R-5.txt"] = results.substr(0, at) + to + results.substr(at + from.size()); };
   };
   const auto cut = [&](LabFiles& l) { l.files["Res_Data/R-5.txt"].resize(results.size() - 5); };
+  // The file named and the problem, and the rows still exported.
   const struct {
     const char* name;
     std::function<void(LabFiles&)> damage;
     std::string file, expected;
-    std::size_t rows;  // rows still exported
+    std::size_t rows;
   } cases[] = {
       {"cut off", cut, r5, "line 361: cut off (no line end)", 359},
       {"cut off, so incomplete", cut, r5, "incomplete: 359 of 360 trials answered", 359},

@@ -48,7 +48,6 @@ class DebugWindowTest : public ::testing::Test {
     QTest::keyClick(target, c);
     Settle();
   }
-  QString Shown() const { return debug_.Window()->Ole1View()->toPlainText(); }
 
   ScaleMemory memory_;
   QtWindowSystem windows_;
@@ -78,7 +77,7 @@ TEST_F(DebugWindowTest, EachGraveAccentTogglesItDockedAndGivesTheKeyboardBack) {
     Press(w.Ole1View(), key);
     EXPECT_TRUE(w.isVisible()) << key;
     EXPECT_EQ(w.geometry(), docked) << key;
-    EXPECT_TRUE(Shown().isEmpty()) << key;  // a view only
+    EXPECT_TRUE(w.Ole1View()->toPlainText().isEmpty()) << key;  // a view only
   }
   w.activateWindow();  // the experimenter clicks into it
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -169,21 +168,14 @@ TEST_F(XvfbTest, ParkCursorLeavesThePointerInTheBottomRightPixel) {
   ParkCursor(windows_);
   Settle();
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  EXPECT_THAT(XTool(QStringLiteral("xdotool getmouselocation")),
-              ::testing::StartsWith("x:" + std::to_string(screen.right()) + " y:" + std::to_string(screen.bottom()) + " "));
+  const std::string bottomRight = "x:" + std::to_string(screen.right()) + " y:" + std::to_string(screen.bottom());
+  EXPECT_THAT(XTool(QStringLiteral("xdotool getmouselocation")), ::testing::StartsWith(bottomRight + " "));
 }
 
-QColor Swatch(const TestColorForm& form) {
-  return form.Label1()->palette().color(QPalette::Window);
-}
+QColor Swatch(const TestColorForm& form) { return form.Label1()->palette().color(QPalette::Window); }
 
 TEST(TestColorFormTest, TypedValues) {
-  const struct {
-    const char* red;
-    const char* green;
-    const char* blue;
-    int number;
-  } rows[] = {
+  const struct { const char *red, *green, *blue; int number; } rows[] = {
       // clang-format off
       {"255", "", "", 255}, {"", "255", "", 65280}, {"", "", "255", 16711680},
       {"300", "300", "300", 16777215},  // components above 255 count as 255

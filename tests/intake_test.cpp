@@ -1,7 +1,5 @@
-// Catches: a registry line read or written wrongly, a filter letting a character through, a
-// launch step out of order, or a start-up screen whose texts, fonts, messages, focus moves or
-// launch differ from what the experimenter is told to expect, typed into and clicked on the
-// disk, or that takes text past its filter (paste, drop, menu, X selection).
+// Catches: a registry line read or written wrongly, a character past a box's filter, or a start-up
+// screen whose texts, fonts, messages, focus moves or launch steps differ from what is expected.
 #include <gtest/gtest.h>
 
 #include <QApplication>

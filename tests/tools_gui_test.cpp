@@ -1,6 +1,5 @@
-// Catches: a debug window not docked, toggled or scaled as told, hidden behind the full-screen
-// experiment screen, a colour tester's wrong swatch, or the real pointer parked anywhere but the
-// bottom-right pixel.
+// Catches: a debug window not docked, toggled, scaled or kept on top as told, a colour tester's
+// wrong swatch, or the real pointer parked anywhere but the bottom-right pixel.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

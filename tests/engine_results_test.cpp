@@ -47,36 +47,30 @@ TEST(ResultsFormatTest, HeaderAtEveryRunAndRowsByteForByte) {
 }
 
 // Under the C locale and under one whose decimal separator is a comma: numbers in the
-// files never follow the user's locale.
+// files never follow the user's locale. The timing line tells a trial whose sound was lost.
 TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigitsInAnyLocale) {
-  const struct {
-    float value;
-    const char* text;
-  } cases[] = {{4500, "4500"},        {0, "0"},           {-5, "-5"},
-               {4500.5F, "4500.5"},   {0.1F, "0.1"},      {1234567, "1234567"},
-               {3.14159265F, "3.141593"}, {100000, "100000"}, {12345678, "1.234568E+07"},
-               {1e7F, "1E+07"},        {1e-6F, "1E-06"},    {0.0001F, "0.0001"},
-               {-0.0F, "0"}};
+  const std::pair<float, const char*> cases[] = {
+      {4500, "4500"},       {0, "0"},           {-5, "-5"},           {4500.5F, "4500.5"},
+      {0.1F, "0.1"},        {1234567, "1234567"}, {3.14159265F, "3.141593"}, {100000, "100000"},
+      {12345678, "1.234568E+07"}, {1e7F, "1E+07"}, {1e-6F, "1E-06"}, {0.0001F, "0.0001"}, {-0.0F, "0"}};
   for (const char* locale : {"C", "de_DE.UTF-8"}) {
     if (std::setlocale(LC_ALL, locale) == nullptr) {
       GTEST_SKIP() << locale << " is not generated on this machine (scripts/install-deps makes it)";
     }
-    for (const auto& c : cases) EXPECT_EQ(FormatSingle(c.value), c.text) << c.value << " in " << locale;
+    for (const auto& [value, text] : cases) EXPECT_EQ(FormatSingle(value), text) << value << " in " << locale;
     testing::VirtualTime clock;
     FakeSoundPlayer sound(clock);
-    sound.Open("/lab/wave/1.wav");
     MemoryFileSystem files;
     TimingLog timing(files, sound);
     timing.Open("/lab/t.txt");
     sound.onsetDelayMicros = 999'994;
     timing.TrialStarted(1, clock.Micros());
-    timing.CueStarted(0, sound.Play(0));
+    timing.CueStarted(0, sound.Play(std::get<SoundPlayer::SoundId>(sound.Open("/lab/wave/1.wav"))));
     timing.Answered(1, 0);
     sound.outputAvailable = false;  // lost before the next answer: that trial was silent
     timing.Answered(2, 0);
     timing.Flush();
-    EXPECT_NE(files.files["/lab/t.txt"].find("\t999.994\t-\tlost\t"), std::string::npos)
-        << locale << files.files["/lab/t.txt"];
+    EXPECT_NE(files.files["/lab/t.txt"].find("\t999.994\t-\tlost\t"), std::string::npos) << locale;
   }
   std::setlocale(LC_ALL, "C");
 }
@@ -136,17 +130,18 @@ TEST(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
   }
 }
 
+// At the end, the row still open is closed and kept too; with nowhere to keep them, says so.
 TEST(ResultsLogTest, TheLastChanceLeavesKeptRowsInTheJournalAndSaysWhere) {
   MemoryFileSystem files;
   files.folders.insert({"/lab/Res_Data", "/prog"});
   ScriptedDialogs dialogs;
-  ResultsLog log(files, dialogs, "/prog/journal");
+  ResultsLog log(files, dialogs, "/prog/journal"), nowhere(files, dialogs, "/prog/journal");
   log.WriteHeader(kFile);
   Row(log, 1);
   files.folders.erase("/lab/Res_Data");
   Row(log, 2);
   Row(log, 3, false);
-  const auto report = log.LastChance();  // the row still open is closed and kept too
+  const auto report = log.LastChance();
   ASSERT_TRUE(report.has_value());
   EXPECT_EQ(report->title, "RESULTS RESCUED");
   EXPECT_NE(report->text.find(log.journalPath()), std::string::npos);
@@ -155,44 +150,31 @@ TEST(ResultsLogTest, TheLastChanceLeavesKeptRowsInTheJournalAndSaysWhere) {
   EXPECT_EQ(files.files[kFile], kHeader + RowText(1));
 
   files.folders = {"/lab"};
-  ResultsLog nowhere(files, dialogs, "/prog/journal");
   nowhere.WriteHeader(kFile);
   EXPECT_FALSE(nowhere.LastChance().has_value());  // no answer yet
   Row(nowhere, 1, false);
   EXPECT_EQ(nowhere.LastChance()->title, "RESULTS NOT SAVED");
 }
 
+// The next start writes into each results file of this lab what it lacks, leaves alone the
+// journal of a subject still running and other labs' journals, and keeps what it cannot write.
 TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone) {
   MemoryFileSystem files;
   files.folders.insert({"/lab/Res_Data", "/j"});
   const std::string r5 = "/lab/Res_Data/R-5.txt", r6 = "/lab/Res_Data/R-6.txt", r7 = "/lab/Res_Data/R-7.txt";
-  const auto journal = [&](const std::string& results, const std::string& rows) {
-    const std::string path = "/j/" + JournalName(results);
-    files.files[path] = "#" + results + "\r\n" + kHeader + rows;
-    return path;
-  };
-  const std::string row1 = RowText(1), row2 = RowText(2);
+  const std::string row1 = RowText(1), row2 = RowText(2), other = "/other/Res_Data/R-5.txt";
+  for (const auto& [results, rows] : {std::pair{r5, row1 + row2}, {r6, row1}, {r7, row1}, {other, row1}}) {
+    files.files["/j/" + JournalName(results)] = "#" + results + "\r\n" + kHeader + rows;
+  }
   files.files[r5] = kHeader + row1;  // row 1 reached the file before the program ended
-  const std::string j5 = journal(r5, row1 + row2);
-  const std::string j6 = journal(r6, row1);  // its results file is gone
-  const std::string j7 = journal(r7, row1);  // its subject is running
-  files.locked.insert(RunLockPath(r7));
-  files.files["/j/" + JournalName("/other/Res_Data/R-5.txt")] = "#/other/Res_Data/R-5.txt\r\n" + kHeader + row1;
-
+  files.locked.insert(RunLockPath(r7));  // its subject is running
   const auto found = RecoverJournals(files, "/j", "/lab");
   EXPECT_EQ(files.files[r5], kHeader + row1 + row2);
-  EXPECT_EQ(files.files[r6], kHeader + row1);
-  EXPECT_FALSE(files.Exists(j5));
-  EXPECT_FALSE(files.Exists(j6));
-  EXPECT_TRUE(files.Exists(j7));
-  EXPECT_FALSE(files.files.contains("/other/Res_Data/R-5.txt"));
+  EXPECT_EQ(files.files[r6], kHeader + row1);  // its results file was gone
+  EXPECT_EQ(files.List("/j"), (std::vector<std::string>{JournalName(r7), JournalName(other)}));
+  EXPECT_FALSE(files.files.contains(other));
   ASSERT_EQ(found.size(), 2U);
-  const auto rowsFor = [&found](const std::string& file) {
-    for (const auto& one : found) if (one.resultsFile == file && !one.error) return one.rows;
-    return 0;
-  };
-  EXPECT_EQ(rowsFor(r5), 1);  // the row the file lacked
-  EXPECT_EQ(rowsFor(r7), 0);
+  EXPECT_EQ(std::pair(found[0].resultsFile, found[0].rows), std::pair(r5, 1));  // the row it lacked
   const Message message = RecoveryMessage(found);
   EXPECT_EQ(message.title, "RESULTS RECOVERED");
   EXPECT_NE(message.text.find("1 answer that"), std::string::npos);
@@ -203,7 +185,7 @@ TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone)
   const auto failed = RecoverJournals(files, "/j", "/lab");
   ASSERT_EQ(failed.size(), 1U);
   EXPECT_TRUE(failed[0].error.has_value());
-  EXPECT_TRUE(files.Exists(j7));
+  EXPECT_TRUE(files.Exists("/j/" + JournalName(r7)));
   EXPECT_NE(RecoveryMessage(failed).text.find("still cannot be written"), std::string::npos);
 }
 

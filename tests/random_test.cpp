@@ -18,12 +18,6 @@ namespace {
 using testing::ScriptedGenerator;
 using testing::VirtualTime;
 
-std::vector<int> DrawWOR(MyRandom& r, int n) {
-  std::vector<int> out;
-  for (int i = 0; i < n; ++i) out.push_back(r.GetNextRanWOR());
-  return out;
-}
-
 class MyRandomTest : public ::testing::Test {
  protected:
   VirtualTime time_;
@@ -31,35 +25,26 @@ class MyRandomTest : public ::testing::Test {
   ScriptedGenerator scripted_;
 };
 
-TEST_F(MyRandomTest, DegenerateAndExtremeRanges) {
-  MyRandom fresh(pcg_, time_);  // a fresh instance reads 0 and draws from 0..0
-  EXPECT_EQ(fresh.ran(), 0);
-  EXPECT_EQ(fresh.GetNextRanWR(), 0);
-  EXPECT_EQ(fresh.GetNextRanWOR(), 0);
-  MyRandomSpecial special(pcg_, time_);
-  EXPECT_EQ(special.GetNextRanS(), 0);
-
-  MyRandom single(pcg_, time_);
-  single.SetInterval(5, 5);  // every draw is a whole pass
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(single.GetNextRanWOR(), 5);
-
-  scripted_.Set({0.99999994F});  // the largest float below 1 stays in range
-  MyRandom top(scripted_, time_);
-  top.SetInterval(1, 30);
-  EXPECT_EQ(top.GetNextRanWR(), 30);
-}
-
-TEST_F(MyRandomTest, ThirtyDrawsArePermutationAndTheThirtyFirstStartsANewOne) {
-  MyRandom r(pcg_, time_);
+// Each pass of 30 draws is a permutation of 1..30, the next one another; a fresh instance
+// draws from 0..0, a one-value range gives it every time, the largest draw stays in range.
+TEST_F(MyRandomTest, PassesArePermutationsAndTheEdgesOfARangeHold) {
+  MyRandom r(pcg_, time_), fresh(pcg_, time_), single(pcg_, time_), top(scripted_, time_);
   r.SetInterval(1, 30);
-  std::vector<int> all(30);
+  std::vector<int> passes[2], all(30);
   std::iota(all.begin(), all.end(), 1);
-  std::vector<int> passes[2] = {DrawWOR(r, 30), DrawWOR(r, 30)};
+  for (int i = 0; i < 60; ++i) passes[i / 30].push_back(r.GetNextRanWOR());
   EXPECT_NE(passes[0], passes[1]);
   for (auto& pass : passes) {
     std::sort(pass.begin(), pass.end());
     EXPECT_EQ(pass, all);
   }
+  EXPECT_EQ(std::vector<int>({fresh.ran(), fresh.GetNextRanWR(), fresh.GetNextRanWOR()}), std::vector<int>(3, 0));
+  EXPECT_EQ(MyRandomSpecial(pcg_, time_).GetNextRanS(), 0);
+  single.SetInterval(5, 5);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(single.GetNextRanWOR(), 5);
+  scripted_.Set({0.99999994F});  // the largest float below 1
+  top.SetInterval(1, 30);
+  EXPECT_EQ(top.GetNextRanWR(), 30);
 }
 
 TEST_F(MyRandomTest, EveryDrawReseedsFromTheTickCount) {

@@ -38,28 +38,22 @@ class StimulusFieldTest : public ::testing::Test {
   VirtualTime time_;
 };
 
+// Before the target is placed, 2, 3 and 4 occur four times and the others three times; the
+// target's slots go to the next digit (9 is followed by 1), and the target is nowhere else.
 TEST_F(StimulusFieldTest, TargetSlotsShowTheNextDigit) {
-  struct Case {
-    int target;
-    std::string next;
-    int times;
-  };
-  // Before the target is placed, 2, 3 and 4 occur four times and the others three times;
-  // the target's slots go to the next digit (9 is followed by 1).
-  for (const Case& c : {Case{9, "1", 6}, Case{2, "3", 8}, Case{5, "6", 6}, Case{4, "5", 7}}) {
-    ScriptedGenerator generator({DigitDraw(c.target)});
-    const TargetFacts facts = SetDisplay(field_, Request(2), generator, time_);
-    ASSERT_EQ(facts.targetNumber, c.target);
+  for (const auto& [target, next, times] : {std::tuple{9, "1", 6}, {2, "3", 8}, {5, "6", 6}, {4, "5", 7}}) {
+    ScriptedGenerator generator({DigitDraw(target)});
+    ASSERT_EQ(SetDisplay(field_, Request(2), generator, time_).targetNumber, target);
     const auto counts = DigitCounts(field_);
-    EXPECT_EQ(counts.at(c.next), c.times) << "target " << c.target;
-    EXPECT_EQ(counts.count(std::to_string(c.target)), 0U) << "target " << c.target;
+    EXPECT_EQ(counts.at(next), times) << "target " << target;
+    EXPECT_EQ(counts.count(std::to_string(target)), 0U) << "target " << target;
   }
 }
 
+// All draws 0: label p goes to slot p, offsets are 1, the digit (and target) is 1. Cells of
+// 1000.5 twips: x = 4001 + col * 1000.5 and y = 3001 + row * 1000.5.
 TEST_F(StimulusFieldTest, PositionsRoundHalfToEven) {
-  // All draws 0: label p goes to slot p, offsets are 1, the digit (and target) is 1.
   ScriptedGenerator zeros({0.0F});
-  // Cells of 1000.5 twips: x = 4001 + col * 1000.5 and y = 3001 + row * 1000.5.
   SetDisplay(field_, FieldRequest{6003, 5002.5F, 2}, zeros, time_);
   EXPECT_EQ(field_.Label1(2).left, 5002.0F);   // 5001.5
   EXPECT_EQ(field_.Label1(4).left, 7002.0F);   // 7002.5
@@ -68,11 +62,13 @@ TEST_F(StimulusFieldTest, PositionsRoundHalfToEven) {
   EXPECT_EQ(field_.Label1(1).left, 4001.0F);
 }
 
-TEST(LabelColourTest, SwapsAndGreenVisibility) {
+// A colour swap turns any colour but red to red; only green labels are shown or hidden; grid
+// lines lie on the inner cell boundaries: five columns' edges, then four rows'.
+TEST(LabelColourTest, SwapsGreenVisibilityAndGridLines) {
   FakeLabelMetrics metrics;
   StimulusField field(metrics);
   NumberLabel& odd = field.Label1(4);
-  odd.foreColor = 0x123456;  // neither colour: red first, then green
+  odd.foreColor = 0x123456;
   SwapColour(odd);
   EXPECT_EQ(odd.foreColor, RED);
   SwapColour(odd);
@@ -80,25 +76,20 @@ TEST(LabelColourTest, SwapsAndGreenVisibility) {
   ColourLabels(field, 255.4F);
   EXPECT_EQ(field.Label1(30).foreColor, RED);
   field.Label1(2).foreColor = GREEN;
-  field.Label1(2).visible = false;
-  field.Label1(3).visible = false;
+  field.Label1(2).visible = field.Label1(3).visible = false;
   SetGreenLabelsVisible(field, true);
   EXPECT_TRUE(field.Label1(2).visible);
-  EXPECT_FALSE(field.Label1(3).visible);  // only green labels are touched
-}
+  EXPECT_FALSE(field.Label1(3).visible);
 
-TEST(GridLinesTest, LinesOnTheInnerCellBoundaries) {
-  FakeLabelMetrics metrics;
-  StimulusField field(metrics);
   PlaceGridLines(field, 6000, 5000);
-  for (int j = 1; j <= 9; ++j) {  // five columns' edges, then four rows'
+  GridVisible(field, false);
+  for (int j = 1; j <= 9; ++j) {
     const GridLine& l = field.Line1(j);
-    const float x = j <= 5 ? 4000.0F + 1000.0F * static_cast<float>(j) : 0, y = j > 5 ? 3000.0F + 1000.0F * static_cast<float>(j - 5) : 0;
+    const float x = 4000.0F + 1000.0F * static_cast<float>(j), y = 3000.0F + 1000.0F * static_cast<float>(j - 5);
     EXPECT_EQ(std::vector<float>({l.x1, l.x2, l.y1, l.y2}),
               j <= 5 ? std::vector<float>({x, x, 3000, 8000}) : std::vector<float>({4000, 10000, y, y})) << j;
+    EXPECT_FALSE(l.visible) << j;
   }
-  GridVisible(field, false);
-  for (int j = 1; j <= 9; ++j) EXPECT_FALSE(field.Line1(j).visible);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Catches: a wrong block type or text in the schedule's two warnings, which the whole run never shows.
 #include <gtest/gtest.h>
 
-#include <map>
+#include <string>
+#include <tuple>
 
 #include "engine/trial_schedule.h"
 #include "support/scripted.h"
@@ -13,10 +14,10 @@ namespace {
 using testing::ScriptedDialogs;
 using testing::ScriptedGenerator;
 
+auto Shown(const Message& m) { return std::tuple(m.text, m.title, m.buttons, m.icon); }
+
 class TrialScheduleTest : public ::testing::Test {
  protected:
-  void At(int trial) { state_.trialNumber = static_cast<std::int16_t>(trial); }
-
   ExperimentState state_;
   ScriptedDialogs dialogs_;
   testing::VirtualTime time_;
@@ -24,41 +25,35 @@ class TrialScheduleTest : public ::testing::Test {
   TrialSchedule schedule_{state_, dialogs_, generator_, time_};
 };
 
+// An unknown mode draws nothing; the range test then runs on the old values, with no lower
+// bound, and warns once per value above 2.
 TEST_F(TrialScheduleTest, UnrecognisedModeDrawsNothingButStillTestsTheRange) {
   schedule_.BuildTrialTypes();
   state_.trialType1 = 2;
   state_.trialType2 = 1;
   const auto drawsBefore = generator_.seeds.size();
-  for (const char* mode : {"special", "SPECIAL", "", "Special "}) {
-    EXPECT_EQ(schedule_.SelectTrialType(mode), 0) << mode;
-  }
+  for (const char* mode : {"special", "SPECIAL", "", "Special "}) EXPECT_EQ(schedule_.SelectTrialType(mode), 0) << mode;
   EXPECT_EQ(generator_.seeds.size(), drawsBefore);
   EXPECT_EQ(state_.trialType1, 2);
-  EXPECT_TRUE(dialogs_.shown.empty());
-
-  state_.trialType1 = 3;  // out of range: the test runs on the old values
-  schedule_.SelectTrialType("nothing");
-  state_.trialType1 = -5;  // there is no lower bound
-  schedule_.SelectTrialType("nothing");
+  for (const std::int16_t type : {3, -5}) {
+    state_.trialType1 = type;
+    schedule_.SelectTrialType("nothing");
+  }
   ASSERT_EQ(dialogs_.shown.size(), 1U);
-  EXPECT_EQ(dialogs_.shown[0].text, "Trail Type out of range.");
-  EXPECT_EQ(dialogs_.shown[0].title, "cuesearch");
-  EXPECT_EQ(dialogs_.shown[0].buttons, Buttons::kOk);
-  EXPECT_EQ(dialogs_.shown[0].icon, Icon::kNone);
+  EXPECT_EQ(Shown(dialogs_.shown[0]), std::tuple("Trail Type out of range.", "cuesearch", Buttons::kOk, Icon::kNone));
 }
 
 TEST_F(TrialScheduleTest, OrderConditionAboveThreeWarnsAtEveryStartAndKeepsTheRule) {
   state_.orderCondition = 4;
-  const std::map<int, int> typeAt{{1, 1}, {41, 2}, {81, 3}, {121, 1}};
-  for (const auto& [trial, type] : typeAt) {
-    At(trial);
+  for (const auto& [trial, type] : {std::pair{1, 1}, {41, 2}, {81, 3}, {121, 1}}) {
+    state_.trialNumber = static_cast<std::int16_t>(trial);
     schedule_.SetBlockType();
     EXPECT_EQ(state_.blockType, type) << "trial " << trial;
   }
-  ASSERT_EQ(dialogs_.shown.size(), typeAt.size());
+  ASSERT_EQ(dialogs_.shown.size(), 4U);
   for (const auto& m : dialogs_.shown) {
-    EXPECT_EQ(m.text, "orderCondition is greater than TOTAL_ORDER_CONDITIONS");
-    EXPECT_EQ(m.title, "cuesearch");
+    EXPECT_EQ(Shown(m), std::tuple("orderCondition is greater than TOTAL_ORDER_CONDITIONS", "cuesearch",
+                                   Buttons::kOk, Icon::kNone));
   }
 }
 

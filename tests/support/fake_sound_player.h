@@ -5,7 +5,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <utility>
 #include <variant>
 #include <vector>
 
@@ -21,48 +20,38 @@ namespace cue::testing {
 class FakeSoundPlayer final : public SoundPlayer {
  public:
   struct PlayRecord {
-    PlayId play = 0;
+    PlayId play;
     std::string path;
-    std::uint64_t micros = 0;  // clock time of the Play() call
-    std::uint64_t dueMicros = 0;  // PlayAt's time; 0 for Play()
+    std::uint64_t micros;     // clock time of the Play() call
+    std::uint64_t dueMicros;  // PlayAt's time; 0 for Play()
   };
 
   explicit FakeSoundPlayer(const Clock& clock) : clock_(clock) {}
 
   std::variant<SoundId, SoundError> Open(const std::string& path) override {
-    const auto known = std::find(paths_.begin(), paths_.end(), path);
-    if (known != paths_.end()) return static_cast<SoundId>(known - paths_.begin());
-    if (missing.count(path) != 0) return SoundError{path, "No such file or directory"};
-    paths_.push_back(path);
-    return static_cast<SoundId>(paths_.size() - 1);
+    const auto known = std::ranges::find(paths_, path);
+    if (known == paths_.end() && missing.contains(path)) return SoundError{path, "No such file or directory"};
+    if (known == paths_.end()) paths_.push_back(path);
+    return static_cast<SoundId>(std::ranges::find(paths_, path) - paths_.begin());
   }
-
   PlayId Play(SoundId id) override { return PlayAt(id, 0); }
-
   PlayId PlayAt(SoundId id, std::uint64_t atMicros) override {
     if (!outputAvailable || id < 0 || static_cast<std::size_t>(id) >= paths_.size()) return 0;
-    const PlayId play = plays.size() + 1;
-    plays.push_back({play, paths_[static_cast<std::size_t>(id)], clock_.Micros(), atMicros});
-    return play;
+    plays.push_back({plays.size() + 1, paths_[static_cast<std::size_t>(id)], clock_.Micros(), atMicros});
+    return plays.size();
   }
-
-  void SetLowLatency(bool on) override { lowLatency.emplace_back(clock_.Micros(), on); }
-
+  void SetLowLatency(bool) override {}
   std::optional<std::uint64_t> OnsetMicros(PlayId play) const override {
     if (play == 0 || play > plays.size()) return std::nullopt;
-    const PlayRecord& p = plays[play - 1];
-    return std::max(p.micros + onsetDelayMicros, p.dueMicros);
+    return std::max(plays[play - 1].micros + onsetDelayMicros, plays[play - 1].dueMicros);
   }
-
   bool OutputAvailable() const override { return outputAvailable; }
-  std::string OutputError() const override { return outputAvailable ? "" : outputError; }
+  std::string OutputError() const override { return outputAvailable ? "" : "no sound server"; }
 
   std::set<std::string> missing;
   bool outputAvailable = true;
-  std::string outputError = "no sound server";
   std::uint64_t onsetDelayMicros = 0;
   std::vector<PlayRecord> plays;
-  std::vector<std::pair<std::uint64_t, bool>> lowLatency;  // (clock time, on) of each switch
 
  private:
   const Clock& clock_;

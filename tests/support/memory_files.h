@@ -24,13 +24,10 @@ class MemoryFileSystem final : public FileSystem {
 
   std::string CurrentDirectory() const override { return cwd_; }
 
-  std::variant<std::unique_ptr<AppendFile>, FileError> OpenForAppend(
-      const std::string& path) override {
+  std::variant<std::unique_ptr<AppendFile>, FileError> OpenForAppend(const std::string& path) override {
     if (auto it = openErrors.find(path); it != openErrors.end()) return it->second;
     if (!folders.contains(Parent(path))) return FileError{err::kPathNotFound, "No such file or directory", path};
-    if (readOnly.contains(Parent(path)) || readOnly.contains(path)) {
-      return FileError{err::kPathFileAccess, "Permission denied", path};
-    }
+    if (readOnly.contains(Parent(path))) return FileError{err::kPathFileAccess, "Permission denied", path};
     return std::unique_ptr<AppendFile>(std::make_unique<Append>(*this, path));
   }
 
@@ -59,8 +56,7 @@ class MemoryFileSystem final : public FileSystem {
     return names;
   }
   std::optional<FileError> Remove(const std::string& path) override {
-    if (files.erase(path) == 0) return FileError{err::kFileNotFound, "No such file or directory", path};
-    return std::nullopt;
+    return files.erase(path) != 0 ? std::nullopt : std::optional(FileError{err::kFileNotFound, "No such file", path});
   }
   // A path in `locked` is held by another run.
   std::variant<std::unique_ptr<FileLock>, FileError> Lock(const std::string& path) override {
@@ -73,34 +69,30 @@ class MemoryFileSystem final : public FileSystem {
 
   std::map<std::string, std::string> files;
   std::set<std::string> folders;
-  std::set<std::string> readOnly;  // folders or files that refuse appends
+  std::set<std::string> readOnly;  // folders that refuse appends
   std::set<std::string> locked;
   std::map<std::string, FileError> openErrors, closeErrors, makeErrors;
 
  private:
   struct Held final : FileLock {
-    Held(std::set<std::string>& set, std::string path) : set_(set), path_(std::move(path)) {}
-    ~Held() override { set_.erase(path_); }
-    std::set<std::string>& set_;
-    std::string path_;
+    Held(std::set<std::string>& set, std::string path) : set(set), path(std::move(path)) {}
+    ~Held() override { set.erase(path); }
+    std::set<std::string>& set;
+    std::string path;
   };
   void Log(const std::string& event) { if (log_ != nullptr) log_->push_back(event); }
 
-  class Append final : public AppendFile {
-   public:
-    Append(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
-    void Write(std::string_view text) override { pending_.append(text); }
+  struct Append final : AppendFile {
+    Append(MemoryFileSystem& fs, std::string path) : fs(fs), path(std::move(path)) {}
+    void Write(std::string_view text) override { pending.append(text); }
     std::optional<FileError> Close() override {
-      if (auto it = fs_.closeErrors.find(path_); it != fs_.closeErrors.end()) return it->second;
-      fs_.files[path_] += pending_;
-      fs_.Log("Append " + path_);
+      if (auto it = fs.closeErrors.find(path); it != fs.closeErrors.end()) return it->second;
+      fs.files[path] += pending;
+      fs.Log("Append " + path);
       return std::nullopt;
     }
-
-   private:
-    MemoryFileSystem& fs_;
-    std::string path_;
-    std::string pending_;
+    MemoryFileSystem& fs;
+    std::string path, pending;
   };
 
   std::string cwd_;

@@ -63,17 +63,12 @@ TEST(DecodeTest, ResamplingKeepsThePitchAndLeavesNoAlias) {
 // A 16-bit WAV header declaring rate, channels and dataBytes of samples, then `bytes` zeros.
 void RawWav(const std::string& path, std::uint32_t rate, std::uint32_t channels, std::uint32_t dataBytes,
             std::size_t bytes) {
-  std::ofstream out(path, std::ios::binary);
-  const auto words = [&](std::initializer_list<std::uint32_t> v) {
-    out.write(reinterpret_cast<const char*>(std::data(v)), static_cast<std::streamsize>(4 * v.size()));
-  };
-  out << "RIFF";
-  words({36 + dataBytes});
-  out << "WAVEfmt ";
-  words({16, 1 | channels << 16, rate, rate * channels * 2, channels * 2 | 16 << 16});
-  out << "data";
-  words({dataBytes});
-  out << std::string(bytes, '\0');
+  const std::uint32_t words[] = {36 + dataBytes, 16, 1 | channels << 16, rate, rate * channels * 2,
+                                 channels * 2 | 16 << 16};
+  const auto text = [&words](int from, int n) { return std::string(reinterpret_cast<const char*>(words + from), 4 * n); };
+  std::ofstream(path, std::ios::binary) << "RIFF" << text(0, 1) << "WAVEfmt " << text(1, 5) << "data"
+                                        << std::string(reinterpret_cast<const char*>(&dataBytes), 4)
+                                        << std::string(bytes, '\0');
 }
 
 // Each is refused at once with its reason, nothing allocated for what a header claims; the
@@ -100,9 +95,9 @@ TEST(DecodeTest, FilesThatCannotBePlayedAreRefusedAtOnceSayingWhy) {
   for (const auto& [path, reason] : rows) {
     const auto decoded = mixer.Open(path);
     ASSERT_TRUE(std::holds_alternative<SoundError>(decoded)) << path;
-    EXPECT_EQ(std::get<SoundError>(decoded).path, path);
-    const std::string& said = std::get<SoundError>(decoded).reason;
-    EXPECT_NE(said.find(reason), std::string::npos) << path << ": " << said;
+    const SoundError& said = std::get<SoundError>(decoded);
+    EXPECT_EQ(said.path, path);
+    EXPECT_NE(said.reason.find(reason), std::string::npos) << path << ": " << said.reason;
   }
   WriteWav(dir.File("7.wav"), 44100, 1, Tone(44100, 1, 0.1, 440, 0.5F));
   EXPECT_TRUE(std::holds_alternative<SoundError>(mixer.Open(dir.File("7.wav"))));
@@ -112,10 +107,8 @@ TEST(DecodeTest, FilesThatCannotBePlayedAreRefusedAtOnceSayingWhy) {
 // blocks of 3 frames. A sound is given in hundredths on the left; the right is its negative.
 TEST(VoicesTest, ASoundStartsOnItsFrameARestartReplacesItOtherSoundsAddAndTheSumSaturates) {
   std::map<char, StereoSamples> sounds;
-  for (const auto& [name, values] : std::map<char, std::vector<int>>{
-           {'r', {1, 2, 3, 4}}, {'o', {1, 2}}, {'l', {80, 80}}, {'L', {70}}}) {
-    for (const int v : values)
-      sounds[name].data.insert(sounds[name].data.end(), {v / 100.0F, -v / 100.0F});
+  for (const auto& [name, values] : std::map<char, std::vector<int>>{{'r', {1, 2, 3, 4}}, {'o', {1, 2}}, {'l', {80, 80}}, {'L', {70}}}) {
+    for (const int v : values) sounds[name].data.insert(sounds[name].data.end(), {v / 100.0F, -v / 100.0F});
   }
   struct Case {
     const char* what;
@@ -133,12 +126,13 @@ TEST(VoicesTest, ASoundStartsOnItsFrameARestartReplacesItOtherSoundsAddAndTheSum
     for (const auto& [name, frame] : c.starts) voices.Start(&sounds[name], frame);
     std::vector<float> out(2 * c.left.size());
     for (std::size_t f = 0; f < c.left.size(); f += 3) {
-      voices.Render(&out[2 * f], static_cast<std::int64_t>(f),
-                    std::min<std::size_t>(3, c.left.size() - f));
+      voices.Render(&out[2 * f], static_cast<std::int64_t>(f), std::min<std::size_t>(3, c.left.size() - f));
     }
     std::vector<long> expected, read;
-    for (const long v : c.left) expected.insert(expected.end(), {v, -v});
-    for (const float s : out) read.push_back(std::lround(s * 100));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      read.push_back(std::lround(out[i] * 100));
+      expected.push_back(i % 2 ? -c.left[i / 2] : c.left[i / 2]);
+    }
     EXPECT_EQ(read, expected) << c.what;
     EXPECT_EQ(voices.Count(), 0U) << c.what;  // every voice ended within the frames read
   }
@@ -231,24 +225,18 @@ TEST(SoundMixerTest, APlayStartsOnItsDueFrameOrTheFirstThatIsNeitherWrittenNorPa
 namespace cue::testing {
 
 // The fake that the engine's tests use meets the same contract as the real player.
-class FakeWithOutput {
- public:
-  explicit FakeWithOutput(const ScratchDir&) {}
+template <bool kOutput>
+struct FakeBackend {
+  explicit FakeBackend(const ScratchDir&) { fake.outputAvailable = kOutput; }
   SoundPlayer& Player() { return fake; }
   const Clock& Time() { return time; }
   void MakeUnreadable(const std::string& path) { fake.missing.insert(path); }
   void Pause() { time.Advance(1); }
   std::uint64_t FrameMicros() { return 0; }  // the fake starts a PlayAt on its microsecond
-
   VirtualTime time;
   FakeSoundPlayer fake{time};
 };
-struct FakeWithoutOutput : FakeWithOutput {
-  explicit FakeWithoutOutput(const ScratchDir& dir) : FakeWithOutput(dir) {
-    fake.outputAvailable = false;
-  }
-};
-using FakeBackends = ::testing::Types<FakeWithOutput, FakeWithoutOutput>;
+using FakeBackends = ::testing::Types<FakeBackend<true>, FakeBackend<false>>;
 INSTANTIATE_TYPED_TEST_SUITE_P(Fake, SoundPlayerContract, FakeBackends);
 
 }  // namespace cue::testing

@@ -25,26 +25,18 @@ using audio::MonitorCapture;
 using audio::PulseOptions;
 using namespace std::chrono_literals;
 
-class PulseWithServer {
- public:
-  explicit PulseWithServer(const ScratchDir&, const PulseOptions& options = {}) : player(options) {}
+template <bool kServer>
+struct PulseBackend {
+  explicit PulseBackend(const ScratchDir&) {}
   SoundPlayer& Player() { return player; }
   const Clock& Time() { return clock; }
   void MakeUnreadable(const std::string& path) { std::filesystem::remove(path); }
   void Pause() { std::this_thread::sleep_for(2ms); }
   std::uint64_t FrameMicros() { return 1'000'000 / player.Output().Rate(); }
-
   SteadyClock clock;
-  PulseSoundPlayer player;
+  PulseSoundPlayer player{kServer ? PulseOptions{} : PulseOptions{.server = "unix:/nonexistent/cuesearch-test/native"}};
 };
-
-class PulseWithoutServer : public PulseWithServer {
- public:
-  explicit PulseWithoutServer(const ScratchDir& dir)
-      : PulseWithServer(dir, {.server = "unix:/nonexistent/cuesearch-test/native"}) {}
-};
-
-using Backends = ::testing::Types<PulseWithServer, PulseWithoutServer>;
+using Backends = ::testing::Types<PulseBackend<true>, PulseBackend<false>>;
 INSTANTIATE_TYPED_TEST_SUITE_P(Pulse, SoundPlayerContract, Backends);
 
 namespace {
@@ -63,45 +55,33 @@ TEST(PulseSoundPlayerTest, AServerThatNeverAnswersCannotHoldTheConstructor) {
   close(deaf);
 }
 
-// Records the null sink's monitor while a real player plays into it.
-class MonitorTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!player.OutputAvailable()) GTEST_SKIP() << "no sound output: " << player.OutputError();
-    if (!capture.Ready()) GTEST_SKIP() << "cannot record the null sink: " << capture.Error();
-    rate = capture.Take().rate;  // the sink's, as its monitor records it
-    Record(0.1);                 // the monitor runs
-  }
-
-  // What the sink plays from now on for `seconds` of stream time, interleaved stereo. The limit
-  // only guards against a hang.
-  std::vector<float> Record(double seconds) {
-    const std::int64_t from = capture.Frames();
-    const auto until = from + static_cast<std::int64_t>(seconds * rate);
-    const auto limit = std::chrono::steady_clock::now() + 10s;
-    while (capture.Frames() < until && std::chrono::steady_clock::now() < limit) {
-      std::this_thread::sleep_for(5ms);
-    }
-    const auto recording = capture.Take();
-    EXPECT_GE(recording.Frames(), until) << "the monitor stopped delivering";
-    return {recording.samples.begin() + 2 * from, recording.samples.end()};
-  }
-
-  static float Peak(const std::vector<float>& s) {
-    return std::fabs(std::ranges::max(s, {}, [](float v) { return std::fabs(v); }));
-  }
-
+// The experiment's cue on the real output: the timer's tick asks for the digit's file in the
+// current folder's "wave", a mono file at another rate than the sink's, and the sink (recorded
+// through its monitor) plays it on both channels at its pitch, from the moment the cue was due.
+// The pitch is read as the median distance between rising zero crossings, robust against a
+// dropout on a busy machine.
+TEST(MonitorTest, TheCueTimersTickReachesTheSink) {
   ScratchDir dir;
   PulseSoundPlayer player;
   MonitorCapture capture{MonitorCapture::Options{}};
-  int rate = 0;
-};
-
-// The experiment's cue on the real output: the timer's tick asks for the digit's file in the
-// current folder's "wave", a mono file at another rate than the sink's, and the sink plays it
-// on both channels at its pitch, from the moment the cue was due. The pitch is read as the
-// median distance between rising zero crossings, robust against a dropout on a busy machine.
-TEST_F(MonitorTest, TheCueTimersTickReachesTheSink) {
+  if (!player.OutputAvailable()) GTEST_SKIP() << "no sound output: " << player.OutputError();
+  if (!capture.Ready()) GTEST_SKIP() << "cannot record the null sink: " << capture.Error();
+  const int rate = capture.Take().rate;  // the sink's, as its monitor records it
+  // What the sink plays from now on for `seconds` of stream time, interleaved stereo. The
+  // limit only guards against a hang.
+  const auto Record = [&capture, rate](double seconds) {
+    const std::int64_t from = capture.Frames();
+    const auto until = from + static_cast<std::int64_t>(seconds * rate);
+    const auto limit = std::chrono::steady_clock::now() + 10s;
+    while (capture.Frames() < until && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(5ms);
+    const auto recording = capture.Take();
+    EXPECT_GE(recording.Frames(), until) << "the monitor stopped delivering";
+    return std::vector<float>(recording.samples.begin() + 2 * from, recording.samples.end());
+  };
+  const auto Peak = [](const std::vector<float>& s) {
+    return std::fabs(std::ranges::max(s, {}, [](float v) { return std::fabs(v); }));
+  };
+  Record(0.1);  // the monitor runs
   const int fileRate = rate == 22050 ? 48000 : 22050;
   std::filesystem::create_directories(dir.File("wave"));
   WriteWav(dir.File("wave/7.wav"), fileRate, 1, Tone(fileRate, 1, 0.2, 1000, 0.5F));

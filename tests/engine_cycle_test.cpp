@@ -1,6 +1,4 @@
-// Catches: a trial cycle that mishandles its edges: a quit answered either way, a wrapping
-// clock, results rescued at the end, missing sounds, a slow write as a trial starts, and
-// pauses or onsets off the display's refreshes.
+// Catches: a trial mishandled at its edges: quit, counter wrap, rescue, missing sounds, slow writes, refreshes.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-// Catches: a draw out of its range, a pass that repeats or loses a value, an unbalanced 20/20
-// pass, or a reseed that freezes the draws within one millisecond.
+// Catches: a draw out of range, a pass repeating or losing a value, an unbalanced pass, a frozen reseed.
 #include <gtest/gtest.h>
 
 #include <algorithm>

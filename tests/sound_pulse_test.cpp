@@ -1,5 +1,4 @@
 // Catches: a real player unlike the fake, hung by a deaf server, or playing the cue late or wrong.
-// It records the null sink of scripts/test-env (its monitor); without a server the tests skip.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -56,8 +55,8 @@ TEST(PulseSoundPlayerTest, AServerThatNeverAnswersCannotHoldTheConstructor) {
 }
 
 // The experiment's cue on the real output: the timer's tick asks for the digit's file in the
-// current folder's "wave", a mono file at another rate than the sink's, and the sink (recorded
-// through its monitor) plays it on both channels at its pitch, from the moment the cue was due.
+// current folder's "wave", a mono file at another rate than the sink's, and the sink (the null
+// sink of scripts/test-env, recorded through its monitor; without a server the test skips) plays it on both channels at its pitch, from the moment the cue was due.
 // The pitch is read as the median distance between rising zero crossings, robust against a
 // dropout on a busy machine.
 TEST(MonitorTest, TheCueTimersTickReachesTheSink) {

@@ -1,5 +1,4 @@
-// Catches: a label position rounded the wrong way, a target digit left in the field or its
-// slots given the wrong digit, colour swaps and grid lines that the whole run does not look at.
+// Catches: a label rounded the wrong way, a wrong digit in the target's slots, wrong colour swaps or grid lines.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -110,18 +110,17 @@ TEST(VoicesTest, ASoundStartsOnItsFrameARestartReplacesItOtherSoundsAddAndTheSum
   for (const auto& [name, values] : std::map<char, std::vector<int>>{{'r', {1, 2, 3, 4}}, {'o', {1, 2}}, {'l', {80, 80}}, {'L', {70}}}) {
     for (const int v : values) sounds[name].data.insert(sounds[name].data.end(), {v / 100.0F, -v / 100.0F});
   }
-  struct Case {
+  const struct {
     const char* what;
     std::vector<std::pair<char, std::int64_t>> starts;
     std::vector<long> left;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"a restart cuts it", {{'r', 0}, {'r', 2}}, {1, 2, 1, 2, 3, 4, 0}},
       {"restarts before it began", {{'r', 5}, {'r', 5}, {'r', 3}}, {0, 0, 0, 1, 2, 3, 4, 0}},
       {"another sound adds", {{'r', 0}, {'o', 1}, {'r', 2}}, {1, 2 + 1, 1 + 2, 2, 3, 4}},
       {"the sum saturates", {{'l', 0}, {'L', 0}}, {100, 80}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Voices voices;
     for (const auto& [name, frame] : c.starts) voices.Start(&sounds[name], frame);
     std::vector<float> out(2 * c.left.size());
@@ -191,21 +190,22 @@ TEST(SoundMixerTest, APlayStartsOnItsDueFrameOrTheFirstThatIsNeitherWrittenNorPa
   ScratchDir dir;
   WriteWav(dir.File("click.wav"), kRate, 1, std::vector<float>(48, 0.5F));
   VirtualTime time{2'000'000};
-  struct Case {
+  // The first frame rendered, the timeline's time (none: the output has none), the first frame
+  // that sounds, the onset told and the count of late plays.
+  const struct {
     const char* what;
     std::int64_t first;
-    std::optional<std::int64_t> now;  // none: the output has no timeline
-    std::int64_t sounds;              // the first frame that sounds
+    std::optional<std::int64_t> now;
+    std::int64_t sounds;
     std::optional<std::uint64_t> onset;
     std::uint64_t late;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"on time", 48188, 2'001'500, 48288, 2'006'000, 0},
       {"its frame already written", 48400, 2'001'500, 48400, 2'008'333, 1},
       {"after an underrun", 48000, 2'050'000, 50400, 2'050'000, 1},
       {"without a timeline", 777, std::nullopt, 777, std::nullopt, 0},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SoundMixer mixer{time, kRate, 6000};
     const auto play = mixer.Play(std::get<SoundPlayer::SoundId>(mixer.Open(dir.File("click.wav"))));
     std::optional<StreamTimeline> timeline;

@@ -35,11 +35,9 @@ class SoundPlayerContract : public ::testing::Test {
   }
   // The play's onset once known; the limit only guards against a hang.
   std::optional<std::uint64_t> WaitForOnset(SoundPlayer::PlayId play) {
+    std::optional<std::uint64_t> onset;
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    auto onset = player().OnsetMicros(play);
-    for (; !onset && std::chrono::steady_clock::now() < limit; onset = player().OnsetMicros(play)) {
-      backend.Pause();
-    }
+    while (!(onset = player().OnsetMicros(play)) && std::chrono::steady_clock::now() < limit) backend.Pause();
     return onset;
   }
 

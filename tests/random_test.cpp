@@ -73,11 +73,6 @@ TEST_F(MyRandomTest, WithReplacementIsUniformEvenWithinOneMillisecond) {
 
 TEST(MyRandomSpecialTest, PassesHoldEachValueEquallyAndGiveTheExtraToSmallerOnes) {
   VirtualTime time;
-  ScriptedGenerator first({0.0F});  // always the front of the undrawn part: the pool in order
-  MyRandomSpecial inOrder(first, time);
-  inOrder.SetInterval(1, 40, 1, 2);
-  for (int i = 0; i < 40; ++i) EXPECT_EQ(inOrder.GetNextRanS(), i % 2 + 1) << "position " << i + 1;
-
   const struct {
     std::int16_t upper, uInt;
     std::map<int, int> perPass;

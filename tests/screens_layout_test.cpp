@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "screens/layout.h"
+#include "support/doubles.h"
 
 namespace cue {
 namespace {
@@ -80,47 +81,32 @@ TEST(FitTextTest, AControlGrowsToItsTextKeepingTheSideTheTextKeepsTo) {
   }
 }
 
-class ScaleControlsTest : public ::testing::Test {
- protected:
-  Control ole_{"OLE1", 0, 0, 8415, 1575};
-  Control other_{"Other", 100, 200, 50, 50};
-  Control twin_{"OLE1", 300, 400, 10, 10};  // another member of ctl's control array
-  ScaleMemory memory_;
-};
-
-TEST_F(ScaleControlsTest, FirstCallRemembersThenScalesInProportion) {
-  Control* controls[] = {&ole_, &other_, &twin_};
-  ScaleControls({8000, 2000}, controls, ole_, memory_);
-  EXPECT_EQ(ole_.width, 8415.0F);  // the first call only remembers the size
-  ScaleControls({16000, 3000}, controls, ole_, memory_);
-  EXPECT_FLOAT_EQ(ole_.width, 16830.0F);
-  EXPECT_FLOAT_EQ(ole_.height, 2362.5F);
-  EXPECT_FLOAT_EQ(other_.left, 200.0F);
-  EXPECT_FLOAT_EQ(other_.top, 300.0F);
+TEST(ScaleControlsTest, FirstCallRemembersThenScalesInProportion) {
+  Control ole{"OLE1", 0, 0, 8415, 1575};
+  Control other{"Other", 100, 200, 50, 50};
+  Control twin{"OLE1", 300, 400, 10, 10};  // another member of ctl's control array
+  ScaleMemory memory;
+  Control* controls[] = {&ole, &other, &twin};
+  ScaleControls({8000, 2000}, controls, ole, memory);
+  EXPECT_EQ(ole.width, 8415.0F);  // the first call only remembers the size
+  ScaleControls({16000, 3000}, controls, ole, memory);
+  EXPECT_FLOAT_EQ(ole.width, 16830.0F);
+  EXPECT_FLOAT_EQ(ole.height, 2362.5F);
+  EXPECT_FLOAT_EQ(other.left, 200.0F);
+  EXPECT_FLOAT_EQ(other.top, 300.0F);
   // Members that share ctl's name are neither moved nor resized.
-  EXPECT_EQ(twin_.left, 300.0F);
-  EXPECT_EQ(twin_.width, 10.0F);
+  EXPECT_EQ(twin.left, 300.0F);
+  EXPECT_EQ(twin.width, 10.0F);
 }
 
-class RecordingWindows final : public WindowSystem {
- public:
-  RecordingWindows(float w, float h) : w_(w), h_(h) {}
-  float ScreenWidthTwips() const override { return w_; }
-  float ScreenHeightTwips() const override { return h_; }
-  void SetCursorPos(int x, int y) override { calls.emplace_back(x, y); }
-  std::vector<std::pair<int, int>> calls;
-
- private:
-  float w_, h_;
-};
-
 TEST(ParkCursorTest, UsesTheScreenSizeInTwipsRoundedHalfToEven) {
-  RecordingWindows screen(15360, 11520);
+  testing::FakeWindows screen, halves;
+  halves.width = 100.5F;
+  halves.height = 101.5F;
   ParkCursor(screen);
-  RecordingWindows halves(100.5F, 101.5F);
   ParkCursor(halves);
-  EXPECT_EQ(screen.calls, (std::vector<std::pair<int, int>>{{15360, 11520}}));
-  EXPECT_EQ(halves.calls, (std::vector<std::pair<int, int>>{{100, 102}}));
+  EXPECT_EQ(screen.cursor, (std::vector<std::pair<int, int>>{{15360, 11520}}));
+  EXPECT_EQ(halves.cursor, (std::vector<std::pair<int, int>>{{100, 102}}));
 }
 
 }  // namespace

@@ -24,13 +24,14 @@ using EventLog = std::vector<std::string>;
 class FakeWindows final : public WindowSystem {
  public:
   explicit FakeWindows(EventLog* log = nullptr) : log_(log) {}
-  float ScreenWidthTwips() const override { return 15360; }
-  float ScreenHeightTwips() const override { return 11520; }
+  float ScreenWidthTwips() const override { return width; }
+  float ScreenHeightTwips() const override { return height; }
   void SetCursorPos(int x, int y) override {
     cursor.emplace_back(x, y);
     if (log_ != nullptr) log_->push_back("SetCursorPos " + std::to_string(x) + " " + std::to_string(y));
   }
   std::vector<std::pair<int, int>> cursor;
+  float width = 15360, height = 11520;  // 1024 x 768 pixels
 
  private:
   EventLog* log_;

@@ -131,30 +131,11 @@ class AnalysisTest : public ::testing::Test {
     run.results[1] = ResultRow{1, 2, 1, 4, 200, 1, 305};  // rt 305: 5 ms more than the delay
     run.results[2] = ResultRow{2, 2, 1, 6, 200, 2, 306};
     // The display (50 Hz) logged trial 1's onset 0.2 ms after the photodiode saw it.
-    run.timing[1] = TimingRow{1,
-                              10 * kS - 5'000,
-                              11 * kS - 4'000,
-                              11 * kS + 2'000,
-                              10 * kS + 300'400,
-                              10 * kS + 306'000,
-                              10 * kS + 200,
-                              500,
-                              300'200,
-                              0,
-                              50,
-                              10 * kS + 300'050};  // the key arrived 50 µs after it was sent
-    run.timing[2] = TimingRow{2,
-                              13 * kS + 502'000,
-                              std::nullopt,
-                              std::nullopt,
-                              13 * kS + 807'600,
-                              std::nullopt,
-                              {},
-                              {},
-                              {},
-                              1,
-                              50,
-                              {}};
+    // Fields: trial, clockStart, cueTick, cueOnset, answer, feedbackOnset, fieldOnset,
+    // fieldMsc, rtFromOnset, missedFrames, refreshHz, keyArrival (50 µs after the key left).
+    run.timing[1] = TimingRow{1, 10 * kS - 5'000, 11 * kS - 4'000, 11 * kS + 2'000, 10 * kS + 300'400,
+                              10 * kS + 306'000, 10 * kS + 200, 500, 300'200, 0, 50, 10 * kS + 300'050};
+    run.timing[2] = TimingRow{2, 13 * kS + 502'000, {}, {}, 13 * kS + 807'600, {}, {}, {}, {}, 1, 50, {}};
     run.sounds = {Heard{10 * kS + 306'500, kCorrect}, Heard{11 * kS + 2'500, 4},
                   Heard{13 * kS + 813'000, kError}, Heard{14 * kS + 509'000, 6}};
   }

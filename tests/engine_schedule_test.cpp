@@ -14,7 +14,7 @@ namespace {
 using testing::ScriptedDialogs;
 using testing::ScriptedGenerator;
 
-auto Shown(const Message& m) { return std::tuple(m.text, m.title, m.buttons, m.icon); }
+using testing::Shown;
 
 class TrialScheduleTest : public ::testing::Test {
  protected:

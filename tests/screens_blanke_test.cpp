@@ -88,11 +88,8 @@ TEST_F(BlankeTest, QuitQuestionAnsweredNoLetsAWaitEndOnTime) {
   time_.Advance(400);
   blanke_.Form_KeyPress(27);
   ASSERT_EQ(rawDialogs_.shown.size(), 1U);
-  const Message& question = rawDialogs_.shown[0];
-  EXPECT_EQ(question.text, "Do you really want to quit?");
-  EXPECT_EQ(question.title, "cuesearch");
-  EXPECT_EQ(question.buttons, Buttons::kYesNo);
-  EXPECT_EQ(question.icon, Icon::kQuestion);
+  EXPECT_EQ(testing::Shown(rawDialogs_.shown[0]),
+            std::tuple("Do you really want to quit?", "cuesearch", Buttons::kYesNo, Icon::kQuestion));
   time_.RunUntilIdle();
   EXPECT_EQ(log_, (std::vector<std::string>{"show@0", "cross@1000", "nocross@2000", "start@2500"}));
   EXPECT_EQ(quits_, 0);

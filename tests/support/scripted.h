@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -10,6 +11,9 @@
 #include "platform/generator.h"
 
 namespace cue::testing {
+
+// What a message box shows, to compare at once: its text, title, buttons and icon.
+inline auto Shown(const Message& m) { return std::tuple(m.text, m.title, m.buttons, m.icon); }
 
 // Records every message box and answers from a script; with the script used up it answers
 // OK, or No to a yes/no question.

@@ -248,8 +248,9 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
 
   // The end: the completion message, and the program ended without the quit question.
   ASSERT_EQ(h.dialogs.shown.size(), 1U);
-  EXPECT_EQ(testing::Shown(h.dialogs.shown[0]), std::tuple("Well done experiment complete. Please call the experimenter.",
-                                                           "EXPERIMENT COMPLETE", Buttons::kOk, Icon::kNone));
+  EXPECT_EQ(testing::Shown(h.dialogs.shown[0]),
+            std::tuple("Well done experiment complete. Please call the experimenter.", "EXPERIMENT COMPLETE",
+                       Buttons::kOk, Icon::kNone));
 }
 
 INSTANTIATE_TEST_SUITE_P(OrderConditions, WholeRunTest, ::testing::Values(1, 2, 3));

@@ -50,9 +50,8 @@ class MemoryFileSystem final : public FileSystem {
   bool Exists(const std::string& path) const override { return folders.contains(path) || files.contains(path); }
   std::vector<std::string> List(const std::string& folder) const override {
     std::vector<std::string> names;
-    for (const auto& [path, text] : files) {
+    for (const auto& [path, text] : files)
       if (Parent(path) == folder) names.push_back(path.substr(folder.size() + 1));
-    }
     return names;
   }
   std::optional<FileError> Remove(const std::string& path) override {
@@ -68,9 +67,7 @@ class MemoryFileSystem final : public FileSystem {
   static std::string Parent(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
   std::map<std::string, std::string> files;
-  std::set<std::string> folders;
-  std::set<std::string> readOnly;  // folders that refuse appends
-  std::set<std::string> locked;
+  std::set<std::string> folders, readOnly, locked;  // readOnly: folders that refuse appends
   std::map<std::string, FileError> openErrors, closeErrors, makeErrors;
 
  private:

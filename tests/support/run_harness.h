@@ -44,8 +44,7 @@ class RunHarness {
           labelMetrics != nullptr ? *labelMetrics : metrics, "/prog"),
         blankeView(*this),
         displayView(*this) {
-    files.folders.insert("/lab/Res_Data");
-    files.folders.insert("/prog");
+    files.folders.insert({"/lab/Res_Data", "/prog"});
     sound.onsetDelayMicros = kSoundLatencyMicros;
     x.blanke.SetView(&blankeView);
     x.display.SetView(&displayView);
@@ -75,13 +74,9 @@ class RunHarness {
   }
   // A key goes to the screen in front: the experiment screen, the rest screen or the blank one.
   void Press(int keyAscii) {
-    if (front == Front::kDisplay) {
-      x.display.Form_KeyPress(keyAscii);
-    } else if (front == Front::kRest) {
-      x.rest.Form_KeyPress(keyAscii);
-    } else {
-      x.blanke.Form_KeyPress(keyAscii);
-    }
+    if (front == Front::kDisplay) x.display.Form_KeyPress(keyAscii);
+    else if (front == Front::kRest) x.rest.Form_KeyPress(keyAscii);
+    else x.blanke.Form_KeyPress(keyAscii);
   }
 
   std::string Results() const {
@@ -112,31 +107,20 @@ class RunHarness {
   // Events seen by the doubles, in virtual milliseconds.
   std::vector<std::uint64_t> displayShownAt, restShownAt;
   std::vector<std::pair<std::uint64_t, bool>> crossChanges;
-  std::function<void()> onShowDisplay;  // the scripted subject
-  std::function<void()> onFieldChanged;
-  std::function<void()> onShowRest;
+  std::function<void()> onShowDisplay, onFieldChanged, onShowRest;  // the scripted subject
 
  private:
-  void Frame(Presenter::FrameId frame) {
-    if (presenter) presenter->Queue(frame, 0, {});
-  }
-  class BlankeViewDouble final : public BlankeView {
-   public:
+  void Frame(Presenter::FrameId frame) { if (presenter) presenter->Queue(frame, 0, {}); }
+  struct BlankeViewDouble final : BlankeView {
     explicit BlankeViewDouble(RunHarness& h) : h_(h) {}
-    void ShowBlankeForm() override {
-      h_.front = Front::kBlanke;
-      h_.Frame(kBlankFrame);
-    }
+    void ShowBlankeForm() override { h_.front = Front::kBlanke; h_.Frame(kBlankFrame); }
     void SetCrossVisible(bool visible) override {
       h_.crossChanges.emplace_back(h_.NowMs(), visible);
       h_.Frame(visible ? kCrossFrame : kBlankFrame);
     }
-
-   private:
     RunHarness& h_;
   };
-  class DisplayViewDouble final : public DisplayView {
-   public:
+  struct DisplayViewDouble final : DisplayView {
     explicit DisplayViewDouble(RunHarness& h) : h_(h) {}
     void ShowDisplay() override {
       h_.front = Front::kDisplay;
@@ -152,12 +136,9 @@ class RunHarness {
       if (h_.front == Front::kDisplay) h_.Frame(kFieldFrame);
       if (h_.onFieldChanged) h_.onFieldChanged();
     }
-
-   private:
     RunHarness& h_;
   };
-  class RestFormDouble final : public Form {
-   public:
+  struct RestFormDouble final : Form {
     explicit RestFormDouble(RunHarness& h) : h_(h) {}
     void Load() override {}
     void Show() override {
@@ -168,8 +149,6 @@ class RunHarness {
     }
     void SetVisible(bool) override {}
     bool Visible() const override { return h_.front == Front::kRest; }
-
-   private:
     RunHarness& h_;
   };
 

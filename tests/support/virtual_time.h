@@ -29,12 +29,7 @@ class VirtualTime final : public Clock, public Scheduler {
   }
 
   void Cancel(TimerId id) override {
-    for (auto it = queue_.begin(); it != queue_.end(); ++it) {
-      if (it->first.id == id) {
-        queue_.erase(it);
-        return;
-      }
-    }
+    std::erase_if(queue_, [id](const auto& entry) { return entry.first.id == id; });
   }
 
   // Runs everything due within the next ms milliseconds, then leaves the clock at now + ms.
@@ -68,9 +63,7 @@ class VirtualTime final : public Clock, public Scheduler {
   struct Key {
     std::uint64_t due;
     TimerId id;
-    bool operator<(const Key& other) const {
-      return due != other.due ? due < other.due : id < other.id;
-    }
+    auto operator<=>(const Key&) const = default;  // by due time, then by scheduling
   };
   std::uint64_t now_;
   TimerId nextId_ = 1;
@@ -108,10 +101,7 @@ class FakePresenter final : public Presenter {
   int Width() const override { return 1024; }
   int Height() const override { return 768; }
 
-  struct Shown {
-    FrameId frame;
-    std::uint64_t msc;
-  };
+  struct Shown { FrameId frame; std::uint64_t msc; };
   std::vector<Shown> shown;
   std::uint64_t lateBy = 0;
 
@@ -124,10 +114,7 @@ class FakePresenter final : public Presenter {
 
   VirtualTime& time_;
   std::uint64_t periodMs_;
-  std::uint64_t nextTarget_ = 0;
-  std::uint64_t missed_ = 0;
-  std::uint64_t queued_ = 0;
-  std::uint64_t serial_ = 0;
+  std::uint64_t nextTarget_ = 0, missed_ = 0, queued_ = 0, serial_ = 0;
 };
 
 }  // namespace cue::testing

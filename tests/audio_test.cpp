@@ -107,9 +107,8 @@ TEST(DecodeTest, FilesThatCannotBePlayedAreRefusedAtOnceSayingWhy) {
 // blocks of 3 frames. A sound is given in hundredths on the left; the right is its negative.
 TEST(VoicesTest, ASoundStartsOnItsFrameARestartReplacesItOtherSoundsAddAndTheSumSaturates) {
   std::map<char, StereoSamples> sounds;
-  for (const auto& [name, values] : std::map<char, std::vector<int>>{{'r', {1, 2, 3, 4}}, {'o', {1, 2}}, {'l', {80, 80}}, {'L', {70}}}) {
+  for (const auto& [name, values] : std::map<char, std::vector<int>>{{'r', {1, 2, 3, 4}}, {'o', {1, 2}}, {'l', {80, 80}}, {'L', {70}}})
     for (const int v : values) sounds[name].data.insert(sounds[name].data.end(), {v / 100.0F, -v / 100.0F});
-  }
   const struct {
     const char* what;
     std::vector<std::pair<char, std::int64_t>> starts;
@@ -124,9 +123,8 @@ TEST(VoicesTest, ASoundStartsOnItsFrameARestartReplacesItOtherSoundsAddAndTheSum
     Voices voices;
     for (const auto& [name, frame] : c.starts) voices.Start(&sounds[name], frame);
     std::vector<float> out(2 * c.left.size());
-    for (std::size_t f = 0; f < c.left.size(); f += 3) {
+    for (std::size_t f = 0; f < c.left.size(); f += 3)
       voices.Render(&out[2 * f], static_cast<std::int64_t>(f), std::min<std::size_t>(3, c.left.size() - f));
-    }
     std::vector<long> expected, read;
     for (std::size_t i = 0; i < out.size(); ++i) {
       read.push_back(std::lround(out[i] * 100));
@@ -171,9 +169,8 @@ TEST(QueueAndOnsetBoardTest, PlaysCrossInOrderAndAReaderSeesOnlyThePlaysOwnOnset
   });
   for (std::uint64_t p = 1; p <= kPlays && !stopped;) {
     if (queue.Push(p)) ++p;
-    for (std::uint64_t q = p > 64 ? p - 64 : 1; q < p; q += 9) {
+    for (std::uint64_t q = p > 64 ? p - 64 : 1; q < p; q += 9)
       if (const auto onset = board.Find(q)) wrong += *onset != q * 10;
-    }
   }
   queued = true;
   audio.join();
@@ -208,8 +205,7 @@ TEST(SoundMixerTest, APlayStartsOnItsDueFrameOrTheFirstThatIsNeitherWrittenNorPa
   for (const auto& c : cases) {
     SoundMixer mixer{time, kRate, 6000};
     const auto play = mixer.Play(std::get<SoundPlayer::SoundId>(mixer.Open(dir.File("click.wav"))));
-    std::optional<StreamTimeline> timeline;
-    if (c.now) timeline = StreamTimeline{1'000'000, *c.now, kRate};
+    const auto timeline = c.now ? std::optional(StreamTimeline{1'000'000, *c.now, kRate}) : std::nullopt;
     std::vector<float> out(2 * 4000);
     mixer.Render(out.data(), c.first, 4000, timeline);
     const auto sounding = std::find_if(out.begin(), out.end(), [](float s) { return s != 0; });

@@ -12,9 +12,7 @@
 namespace cue {
 namespace {
 
-using testing::DataRows;
-using testing::RunHarness;
-using testing::VirtualTime;
+using namespace cue::testing;  // NOLINT(google-build-using-namespace): the test support
 
 // Answers every trial correctly after rtMs; space ends a rest period at once.
 void AnswerAll(RunHarness& h, int rtMs) {
@@ -91,17 +89,15 @@ TEST(TrialCycleTest, ResultsFolderRemovedNearTheEndIsRescued) {
 
 TEST(TrialCycleTest, MissingSoundsAreReportedBeforeTheFirstTrial) {
   RunHarness h;
-  h.sound.missing.insert("/lab/wave/7.wav");
-  h.sound.missing.insert("/lab/wave/Utopia Error.wav");
+  h.sound.missing = {"/lab/wave/7.wav", "/lab/wave/Utopia Error.wav"};
   h.sound.outputAvailable = false;
   std::size_t trialsBeforeMessage = 99;
   h.dialogs.onShow = [&](const Message&) { trialsBeforeMessage = h.displayShownAt.size(); };
   h.Launch(5, 1);
   ASSERT_EQ(h.dialogs.shown.size(), 1U);
   const std::string& text = h.dialogs.shown[0].text;
-  for (const char* part : {"/lab/wave/7.wav", "/lab/wave/Utopia Error.wav", "no sound server", "8.wav"}) {
+  for (const char* part : {"/lab/wave/7.wav", "/lab/wave/Utopia Error.wav", "no sound server", "8.wav"})
     EXPECT_EQ(text.find(part) == std::string::npos, part[0] == '8') << part << " in " << text;
-  }
   EXPECT_EQ(trialsBeforeMessage, 0U);
   h.time.Advance(2500);  // the experiment goes on
   EXPECT_EQ(h.displayShownAt.size(), 1U);
@@ -113,10 +109,7 @@ TEST(TrialCycleTest, TheTimingLineIsWrittenInThePauseNotAsTheNextTrialStarts) {
   RunHarness h;
   const std::string file = "/lab/Res_Data/timing-5.tsv";
   std::string whenShown;
-  h.onShowDisplay = [&] {
-    whenShown = h.files.files[file];
-    h.PressLater(400, 'n');
-  };
+  h.onShowDisplay = [&] { whenShown = h.files.files[file]; h.PressLater(400, 'n'); };
   h.Launch(5, 1);
   h.time.Advance(2500 + 400);  // trial 1 answered
   const std::string header = h.files.files[file];
@@ -150,9 +143,8 @@ TEST(TrialCycleTest, PausesLastWholeRefreshesAndTheFieldsOnsetIsRecorded) {
   h.presenter->lateBy = 1;  // the next frame (the blank after the cross) comes a refresh late
   h.time.Advance(5000);
   std::vector<std::pair<Presenter::FrameId, std::uint64_t>> changes;  // each change of frame
-  for (const auto& f : h.presenter->shown) {
+  for (const auto& f : h.presenter->shown)
     if (changes.empty() || changes.back().first != f.frame) changes.emplace_back(f.frame, f.msc);
-  }
   // blank, cross, blank, field (trial 1), blank, cross, blank (late), field (trial 2)
   ASSERT_GE(changes.size(), 8U);
   const auto at = [&](std::size_t i) { return changes[i].second; };

@@ -18,9 +18,7 @@
 namespace cue {
 namespace {
 
-using testing::FakeSoundPlayer;
-using testing::MemoryFileSystem;
-using testing::ScriptedDialogs;
+using namespace cue::testing;  // NOLINT(google-build-using-namespace): the test support
 
 const std::string kHeader =
     "#trialNumber\tBlockNumber\tblockType\torderCondition\ttrialType1\ttargetNumber\t"
@@ -53,9 +51,8 @@ TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigitsInAnyLocale) {
       {0.1F, "0.1"},        {1234567, "1234567"}, {3.14159265F, "3.141593"}, {100000, "100000"},
       {12345678, "1.234568E+07"}, {1e7F, "1E+07"}, {1e-6F, "1E-06"}, {0.0001F, "0.0001"}, {-0.0F, "0"}};
   for (const char* locale : {"C", "de_DE.UTF-8"}) {
-    if (std::setlocale(LC_ALL, locale) == nullptr) {
+    if (std::setlocale(LC_ALL, locale) == nullptr)
       GTEST_SKIP() << locale << " is not generated on this machine (scripts/install-deps makes it)";
-    }
     for (const auto& [value, text] : cases) EXPECT_EQ(FormatSingle(value), text) << value << " in " << locale;
     testing::VirtualTime clock;
     FakeSoundPlayer sound(clock);
@@ -114,9 +111,8 @@ TEST(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
     ASSERT_EQ(dialogs.shown.size(), 2U);  // at each answer while rows wait
     const Message& told = dialogs.shown[1];
     EXPECT_EQ(std::tuple(told.title, told.icon, told.keyProof), std::tuple("RESULTS NOT SAVED YET", Icon::kExclamation, true));
-    for (const std::string& part : {kFile, std::string(fault.reason), log.journalPath(), std::string("2 lines")}) {
+    for (const std::string& part : {kFile, std::string(fault.reason), log.journalPath(), std::string("2 lines")})
       EXPECT_NE(told.text.find(part), std::string::npos) << part << " in " << told.text;
-    }
     EXPECT_EQ(files.files[log.journalPath()], kJournalHead + RowText(2) + RowText(3));
     fault.heal(files);
     Row(log, 4);
@@ -160,9 +156,8 @@ TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone)
   files.folders.insert({"/lab/Res_Data", "/j"});
   const std::string r5 = "/lab/Res_Data/R-5.txt", r6 = "/lab/Res_Data/R-6.txt", r7 = "/lab/Res_Data/R-7.txt";
   const std::string row1 = RowText(1), row2 = RowText(2), other = "/other/Res_Data/R-5.txt";
-  for (const auto& [results, rows] : {std::pair{r5, row1 + row2}, {r6, row1}, {r7, row1}, {other, row1}}) {
+  for (const auto& [results, rows] : {std::pair{r5, row1 + row2}, {r6, row1}, {r7, row1}, {other, row1}})
     files.files["/j/" + JournalName(results)] = "#" + results + "\r\n" + kHeader + rows;
-  }
   files.files[r5] = kHeader + row1;  // row 1 reached the file before the program ended
   files.locked.insert(RunLockPath(r7));  // its subject is running
   const auto found = RecoverJournals(files, "/j", "/lab");

@@ -1,7 +1,7 @@
 // Catches: a draw out of range, a pass repeating or losing a value, an unbalanced pass, a frozen reseed.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <numeric>
 #include <vector>
@@ -14,8 +14,7 @@
 namespace cue {
 namespace {
 
-using testing::ScriptedGenerator;
-using testing::VirtualTime;
+using namespace cue::testing;  // NOLINT(google-build-using-namespace): the test support
 
 class MyRandomTest : public ::testing::Test {
  protected:
@@ -33,10 +32,7 @@ TEST_F(MyRandomTest, PassesArePermutationsAndTheEdgesOfARangeHold) {
   std::iota(all.begin(), all.end(), 1);
   for (int i = 0; i < 60; ++i) passes[i / 30].push_back(r.GetNextRanWOR());
   EXPECT_NE(passes[0], passes[1]);
-  for (auto& pass : passes) {
-    std::sort(pass.begin(), pass.end());
-    EXPECT_EQ(pass, all);
-  }
+  for (const auto& pass : passes) EXPECT_THAT(pass, ::testing::UnorderedElementsAreArray(all));
   EXPECT_EQ(std::vector<int>({fresh.ran(), fresh.GetNextRanWR(), fresh.GetNextRanWOR()}), std::vector<int>(3, 0));
   EXPECT_EQ(MyRandomSpecial(pcg_, time_).GetNextRanS(), 0);
   single.SetInterval(5, 5);

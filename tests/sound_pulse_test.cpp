@@ -111,10 +111,9 @@ TEST(MonitorTest, TheCueTimersTickReachesTheSink) {
   std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
   EXPECT_NEAR(rate / periods[periods.size() / 2], 1000, 25);
   EXPECT_EQ(oneSided, 0U);
-  const auto onset = player.OnsetMicros(played);
-  ASSERT_TRUE(onset.has_value());
-  EXPECT_GE(*onset + 1000, due);  // armed a moment after `due` was read
-  EXPECT_LT(*onset, due + 1000);
+  // Armed a moment after `due` was read; no onset known reads as 0.
+  const std::uint64_t onset = player.OnsetMicros(played).value_or(0);
+  EXPECT_TRUE(onset + 1000 >= due && onset < due + 1000) << "onset " << onset << " for " << due;
 }
 
 }  // namespace

@@ -15,22 +15,11 @@
 namespace cue {
 namespace {
 
-using testing::FakeLabelMetrics;
-using testing::ScriptedGenerator;
-using testing::VirtualTime;
-
-float DigitDraw(int digit) { return (static_cast<float>(digit) - 0.5F) / 9.0F; }
-
-std::map<std::string, int> DigitCounts(const StimulusField& field) {
-  std::map<std::string, int> counts;
-  for (int i = 1; i <= LABEL_COUNT; ++i) ++counts[field.Label1(i).caption];
-  return counts;
-}
+using namespace cue::testing;  // NOLINT(google-build-using-namespace): the test support
 
 class StimulusFieldTest : public ::testing::Test {
  protected:
   StimulusFieldTest() { field_.AutoSizeAll(); }
-  static constexpr FieldRequest Request(std::int16_t type) { return FieldRequest{7360, 5520, type}; }
 
   FakeLabelMetrics metrics_;
   StimulusField field_{metrics_};
@@ -41,9 +30,10 @@ class StimulusFieldTest : public ::testing::Test {
 // target's slots go to the next digit (9 is followed by 1), and the target is nowhere else.
 TEST_F(StimulusFieldTest, TargetSlotsShowTheNextDigit) {
   for (const auto& [target, next, times] : {std::tuple{9, "1", 6}, {2, "3", 8}, {5, "6", 6}, {4, "5", 7}}) {
-    ScriptedGenerator generator({DigitDraw(target)});
-    ASSERT_EQ(SetDisplay(field_, Request(2), generator, time_).targetNumber, target);
-    const auto counts = DigitCounts(field_);
+    ScriptedGenerator generator({(static_cast<float>(target) - 0.5F) / 9.0F});  // draws the target
+    ASSERT_EQ(SetDisplay(field_, FieldRequest{7360, 5520, 2}, generator, time_).targetNumber, target);
+    std::map<std::string, int> counts;
+    for (int i = 1; i <= LABEL_COUNT; ++i) ++counts[field_.Label1(i).caption];
     EXPECT_EQ(counts.at(next), times) << "target " << target;
     EXPECT_EQ(counts.count(std::to_string(target)), 0U) << "target " << target;
   }
@@ -54,36 +44,33 @@ TEST_F(StimulusFieldTest, TargetSlotsShowTheNextDigit) {
 TEST_F(StimulusFieldTest, PositionsRoundHalfToEven) {
   ScriptedGenerator zeros({0.0F});
   SetDisplay(field_, FieldRequest{6003, 5002.5F, 2}, zeros, time_);
-  EXPECT_EQ(field_.Label1(2).left, 5002.0F);   // 5001.5
-  EXPECT_EQ(field_.Label1(4).left, 7002.0F);   // 7002.5
-  EXPECT_EQ(field_.Label1(7).top, 4002.0F);    // 4001.5
-  EXPECT_EQ(field_.Label1(19).top, 6002.0F);   // 6002.5
-  EXPECT_EQ(field_.Label1(1).left, 4001.0F);
+  // 5001.5, 7002.5, 4001.5, 6002.5 and 4001
+  EXPECT_EQ(std::vector({field_.Label1(2).left, field_.Label1(4).left, field_.Label1(7).top, field_.Label1(19).top,
+                         field_.Label1(1).left}),
+            std::vector<float>({5002, 7002, 4002, 6002, 4001}));
 }
 
 // A colour swap turns any colour but red to red; only green labels are shown or hidden; grid
 // lines lie on the inner cell boundaries: five columns' edges, then four rows'.
-TEST(LabelColourTest, SwapsGreenVisibilityAndGridLines) {
-  FakeLabelMetrics metrics;
-  StimulusField field(metrics);
-  NumberLabel& odd = field.Label1(4);
+TEST_F(StimulusFieldTest, ColourSwapsGreenVisibilityAndGridLines) {
+  NumberLabel& odd = field_.Label1(4);
   odd.foreColor = 0x123456;
   SwapColour(odd);
   EXPECT_EQ(odd.foreColor, RED);
   SwapColour(odd);
   EXPECT_EQ(odd.foreColor, GREEN);
-  ColourLabels(field, 255.4F);
-  EXPECT_EQ(field.Label1(30).foreColor, RED);
-  field.Label1(2).foreColor = GREEN;
-  field.Label1(2).visible = field.Label1(3).visible = false;
-  SetGreenLabelsVisible(field, true);
-  EXPECT_TRUE(field.Label1(2).visible);
-  EXPECT_FALSE(field.Label1(3).visible);
+  ColourLabels(field_, 255.4F);
+  EXPECT_EQ(field_.Label1(30).foreColor, RED);
+  field_.Label1(2).foreColor = GREEN;
+  field_.Label1(2).visible = field_.Label1(3).visible = false;
+  SetGreenLabelsVisible(field_, true);
+  EXPECT_TRUE(field_.Label1(2).visible);
+  EXPECT_FALSE(field_.Label1(3).visible);
 
-  PlaceGridLines(field, 6000, 5000);
-  GridVisible(field, false);
+  PlaceGridLines(field_, 6000, 5000);
+  GridVisible(field_, false);
   for (int j = 1; j <= 9; ++j) {
-    const GridLine& l = field.Line1(j);
+    const GridLine& l = field_.Line1(j);
     const float x = 4000.0F + 1000.0F * static_cast<float>(j), y = 3000.0F + 1000.0F * static_cast<float>(j - 5);
     EXPECT_EQ(std::vector<float>({l.x1, l.x2, l.y1, l.y2}),
               j <= 5 ? std::vector<float>({x, x, 3000, 8000}) : std::vector<float>({4000, 10000, y, y})) << j;

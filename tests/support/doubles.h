@@ -32,8 +32,6 @@ class FakeWindows final : public WindowSystem {
   }
   std::vector<std::pair<int, int>> cursor;
   float width = 15360, height = 11520;  // 1024 x 768 pixels
-
- private:
   EventLog* log_;
 };
 
@@ -48,8 +46,6 @@ class FakeLifecycle final : public Lifecycle {
     if (time_ != nullptr) time_->CancelAll();
   }
   int ended = 0;
-
- private:
   VirtualTime* time_;
   EventLog* log_;
 };
@@ -73,8 +69,6 @@ class RecordingForm final : public Form {
     log_.push_back(name_ + (v ? ".Visible" : ".Hidden"));
   }
   bool Visible() const override { return visible_; }
-
- private:
   std::string name_;
   EventLog& log_;
   bool visible_ = false;

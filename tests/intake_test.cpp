@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <tuple>
 
 #include "intake/entry_rules.h"
 #include "intake/qt/greet.h"
@@ -277,11 +278,9 @@ TEST_F(GreetTest, EntryTable) {
               std::ranges::count(std::string_view(row.keys), '\x1b'));
     const std::vector<Message>& shown = doubles_->dialogs.shown;
     EXPECT_EQ(shown.size(), row.message.empty() ? 0U : 1U);
-    if (shown.size() != 1) continue;
-    EXPECT_EQ(shown[0].text, row.message);
-    EXPECT_EQ(shown[0].title, "ERROR");
-    EXPECT_EQ(shown[0].buttons, Buttons::kOk);
-    EXPECT_EQ(shown[0].icon, row.icon);
+    if (shown.size() == 1) {
+      EXPECT_EQ(Shown(shown[0]), std::tuple(row.message, "ERROR", Buttons::kOk, row.icon));
+    }
   }
 }
 

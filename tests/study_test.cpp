@@ -46,10 +46,12 @@ struct LabRun {
     for (const auto& [path, text] : h.files.files) {
       if (path.starts_with("/lab/Res_Data/")) lab.files[path.substr(5)] = text;
     }
-    const SessionInfo info{.start = "2026-12-06T10:00:00+01:00",
-                           .ended = answers.size() == 360 ? SessionInfo::Ending::kCompleted : SessionInfo::Ending::kQuit,
-                           .quitAtTrial = static_cast<std::int32_t>(answers.size()) + 1,
-                           .host = "lab-pc-" + folder, .dpi = dpi};
+    SessionInfo info;
+    info.start = "2026-12-06T10:00:00+01:00";
+    info.host = "lab-pc-" + folder;
+    info.dpi = dpi;
+    info.ended = answers.size() == 360 ? SessionInfo::Ending::kCompleted : SessionInfo::Ending::kQuit;
+    info.quitAtTrial = static_cast<std::int32_t>(answers.size()) + 1;
     lab.files["Res_Data/session-" + std::to_string(h.x.state.subjectId) + ".json"] = SessionJson(info);
     return lab;
   }
@@ -266,7 +268,9 @@ TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
     std::sort(rts.begin(), rts.end());
     EXPECT_EQ(cell.answered, answered) << cell.blockType << cell.present;
     EXPECT_EQ(cell.correct, correct);
-    if (!rts.empty()) EXPECT_EQ(*cell.medianRt, (rts[(rts.size() - 1) / 2] + rts[rts.size() / 2]) / 2.0);
+    if (!rts.empty()) {
+      EXPECT_EQ(*cell.medianRt, (rts[(rts.size() - 1) / 2] + rts[rts.size() / 2]) / 2.0);
+    }
   }
   std::vector<std::int32_t> blockTypes(9, 0);  // blocks not reached: none
   for (std::size_t t = 0; t < run.answers.size(); ++t) blockTypes[t / 40] = run.answers[t].blockType;

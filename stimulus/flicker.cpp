@@ -69,8 +69,8 @@ void Flicker::Step() {
       pick_.reset();
       return;
     }
+    // The label goes back and the next one swaps in one drawing: the subject sees one change.
     SwapColour(field_.Label1(k));
-    redraw_();
     Step();
   });
 }

@@ -77,11 +77,7 @@ void ReadTiming(Session& session, const std::string& text) {
     if (const auto m = Num(rows[i], missed); m && h.missedFrames) *h.missedFrames += static_cast<int>(*m);
     // The program's own value (from the key's arrival); older records have only the answer.
     const auto a = Num(rows[i], answer), o = Num(rows[i], onset), r = Num(rows[i], fromOnset);
-    if (r && o) {
-      session.rtFromOnset[static_cast<std::int32_t>(*t)] = *r / 1000.0;
-    } else if (a && o) {
-      session.rtFromOnset[static_cast<std::int32_t>(*t)] = (*a - *o) / 1000.0;
-    }
+    if (o && (r || a)) session.rtFromOnset[static_cast<std::int32_t>(*t)] = (r ? *r : *a - *o) / 1000.0;
   }
 }
 

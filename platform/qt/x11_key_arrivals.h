@@ -5,8 +5,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/key_arrivals.h"
 
@@ -19,8 +21,8 @@ namespace cue {
 // of clients may), and sleeps in poll() on that connection alone; when an event arrives it
 // reads the clock before anything else. The toolkit's own copy of the same event reaches the
 // event loop later; the window's key handler finds the stamp by the event's server time and
-// key code (Find) and names it current while the key is handled. On a busy machine the event
-// loop can get there first; Find then waits for the thread, a few milliseconds at most.
+// key code (Find) when the key's handler asks for it. On a busy machine the event loop can get
+// there first; Find then waits for the thread, a few milliseconds at most.
 //
 // Without an X server nothing is stamped: CurrentKeyMicros() stays 0.
 class X11KeyArrivals final : public KeyArrivals {
@@ -36,9 +38,13 @@ class X11KeyArrivals final : public KeyArrivals {
   // MAX_WAIT_MS for the thread to read it; 0 if none comes.
   std::uint64_t Find(std::uint32_t serverTime, std::uint32_t keycode) const;
   static constexpr int MAX_WAIT_MS = 3;
-  // The key the window is handling now (0: none).
-  void SetCurrent(std::uint64_t micros) { current_ = micros; }
-  std::uint64_t CurrentKeyMicros() const override { return current_; }
+  // The key the window is handling now, by its server time and key code. Its stamp is looked
+  // up only when asked for: an answer reads its clock first, and other keys never wait.
+  void SetCurrent(std::uint32_t serverTime, std::uint32_t keycode) { current_ = {serverTime, keycode}; }
+  void ClearCurrent() { current_.reset(); }
+  std::uint64_t CurrentKeyMicros() const override {
+    return current_ ? Find(current_->first, current_->second) : 0;
+  }
 
  private:
   struct Stamp {
@@ -58,7 +64,7 @@ class X11KeyArrivals final : public KeyArrivals {
   static constexpr std::size_t KEPT = 32;
   std::array<Stamp, KEPT> stamps_{};
   std::size_t next_ = 0;
-  std::uint64_t current_ = 0;
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> current_;
 };
 
 }  // namespace cue

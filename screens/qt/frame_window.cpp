@@ -83,9 +83,9 @@ void FrameWindow::FormKeyPress(int& keyAscii) {
 }
 
 void FrameWindow::keyPressEvent(QKeyEvent* event) {
-  keys_.SetCurrent(keys_.Find(static_cast<std::uint32_t>(event->timestamp()), event->nativeScanCode()));
+  keys_.SetCurrent(static_cast<std::uint32_t>(event->timestamp()), event->nativeScanCode());
   ExperimentScreen::keyPressEvent(event);
-  keys_.SetCurrent(0);
+  keys_.ClearCurrent();
 }
 
 // The first expose presents the page then on top: the pages raised at the launch before it

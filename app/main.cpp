@@ -1,13 +1,20 @@
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QSettings>
 #include <QStandardPaths>
 
 #include <clocale>
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
 #include <filesystem>
 
 #include "app/program.h"
+#include "check/lab_choice.h"
+#include "check/qt/probes.h"
 
 namespace {
 
@@ -25,6 +32,70 @@ bool EnterPilotFolder(std::string* why) {
   if (!error) fs::current_path(pilot, error);
   if (error) *why = pilot.string() + ": " + error.message();
   return !error;
+}
+
+constexpr const char* kUsage =
+    "usage: cuesearch [--lab DIR] [--pilot]\n"
+    "       cuesearch --check [--json] [--lab DIR]\n";
+
+struct Arguments {
+  std::optional<std::string> lab;
+  bool pilot = false, check = false, json = false;
+};
+
+std::optional<Arguments> Parse(int argc, char** argv) {
+  Arguments a;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--pilot") a.pilot = true;
+    else if (arg == "--check") a.check = true;
+    else if (arg == "--json") a.json = true;
+    else if (arg == "--lab" && i + 1 < argc) a.lab = argv[++i];
+    else if (arg.starts_with("--lab=")) a.lab = arg.substr(6);
+    else return std::nullopt;
+  }
+  return a;
+}
+
+// The lab folder of this start (see cue::check::ChooseLab), made the current folder; every
+// file of the run is found from there. Refused, with a message naming it, without "wave".
+bool EnterLabFolder(const Arguments& args, bool check) {
+  namespace fs = std::filesystem;
+  QSettings settings(QStringLiteral("cuesearch"), QStringLiteral("cuesearch"));  // ~/.config/cuesearch/cuesearch.conf
+  cue::check::LabCandidates candidates;
+  candidates.argument = args.lab;
+  if (const char* env = std::getenv("CUESEARCH_LAB"); env != nullptr && *env != '\0') candidates.environment = env;
+  std::error_code error;
+  candidates.current = fs::current_path(error).string();
+  candidates.currentHasWave = fs::is_directory(fs::path(candidates.current) / "wave", error);
+  if (const QString last = settings.value(QStringLiteral("lab")).toString(); !last.isEmpty())
+    candidates.remembered = last.toStdString();
+  cue::check::LabChoice choice = cue::check::ChooseLab(candidates);
+  if (choice.folder.empty()) {
+    if (check) return true;  // the check reports on the current folder
+    const QString picked = QFileDialog::getExistingDirectory(
+        nullptr, QStringLiteral("Choose the lab folder (the one holding wave)"), QDir::homePath());
+    if (picked.isEmpty()) return false;
+    choice = {picked.toStdString(), "chosen"};
+  }
+  const std::string folder = fs::absolute(choice.folder, error).lexically_normal().string();
+  if (!check && !fs::is_directory(fs::path(folder) / "wave", error)) {
+    QString text = QString::fromStdString(cue::check::NoWaveMessage(folder, choice.from));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    std::fprintf(stderr, "cuesearch: %s\n", qPrintable(text));
+    QMessageBox::critical(nullptr, QStringLiteral("NO LAB FOLDER"), text);
+    return false;
+  }
+  fs::current_path(folder, error);
+  if (error) {
+    std::fprintf(stderr, "cuesearch: the lab folder %s cannot be entered: %s\n", folder.c_str(), error.message().c_str());
+    return false;
+  }
+  if (!check) {
+    settings.setValue(QStringLiteral("lab"), QString::fromStdString(folder));
+    std::fprintf(stderr, "cuesearch: lab folder %s (%s)\n", folder.c_str(), choice.from.c_str());
+  }
+  return true;
 }
 
 }  // namespace
@@ -47,18 +118,26 @@ int main(int argc, char** argv) {
   // form whatever the lab's language ("1000.000", never "1000,000").
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("cuesearch"));
-  const bool pilot = argc > 1 && std::strcmp(argv[1], "--pilot") == 0;
+  const auto args = Parse(argc, argv);
+  if (!args) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  // Answers that cannot be written into the lab folder are journalled in the user's own data
+  // folder (~/.local/share/cuesearch/journal), which survives a restart, unlike /tmp.
+  QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.cuesearch");
+  const std::string journal = (data + QStringLiteral("/journal")).toStdString();
+  if (!EnterLabFolder(*args, args->check)) return 1;
+  if (args->check) return cue::check::RunCheck(std::filesystem::current_path().string(), journal, args->json);
+  const bool pilot = args->pilot;
   std::string why;
   if (pilot && !EnterPilotFolder(&why)) {
     QMessageBox::critical(nullptr, QStringLiteral("PILOT RUN"),
                           QStringLiteral("The pilot folder cannot be used:\n") + QString::fromStdString(why));
     return 1;
   }
-  // Answers that cannot be written into the lab folder are journalled in the user's own data
-  // folder (~/.local/share/cuesearch/journal), which survives a restart, unlike /tmp.
-  QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.cuesearch");
-  cue::Program program((data + QStringLiteral("/journal")).toStdString(), pilot);
+  cue::Program program(journal, pilot);
   program.Start();
   return QApplication::exec();
 }

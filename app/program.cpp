@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include "check/qt/probes.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -18,9 +20,15 @@ std::uint64_t Entropy() {
 
 // The launch's last step, once the subject is registered and the results folder made, first
 // writes the session file.
-LaunchTargets WithSession(LaunchTargets targets, SessionRecord& session) {
-  targets.showBlankeCross = [pause = std::move(targets.showBlankeCross), &session](
+// Before it, the experimenter is told when the subject's answer keys would not answer.
+LaunchTargets WithSession(LaunchTargets targets, SessionRecord& session, Dialogs& dialogs) {
+  targets.showBlankeCross = [pause = std::move(targets.showBlankeCross), &session, &dialogs](
                                 std::int16_t hide1, std::int16_t show, std::int16_t hide2, Startable& form) {
+    if (const auto warning = check::KeyboardWarning(check::ProbeKeyboard())) {
+      Message message{*warning, "KEYBOARD: THE ANSWER KEYS DO NOT ANSWER", Buttons::kOk, Icon::kExclamation};
+      message.keyProof = true;
+      dialogs.Show(message);
+    }
     session.Launched();
     pause(hide1, show, hide2, form);
   };
@@ -31,14 +39,17 @@ LaunchTargets WithSession(LaunchTargets targets, SessionRecord& session) {
 
 Program::Program(const std::string& journalFolder, bool pilot)
     : journalFolder_(journalFolder),
+      health_(sound_, clock_, [](const std::string& line) { std::fprintf(stderr, "cuesearch: %s\n", line.c_str()); }),
       generator_(Entropy()),
-      experiment_(Services{clock_, scheduler_, dialogs_, files_, sound_, generator_, windows_, ending_},
+      experiment_(Services{clock_, scheduler_, dialogs_, files_, health_, generator_, windows_, ending_},
                   metrics_, journalFolder),
       screens_(experiment_, metrics_),
       greet_(GreetContext{experiment_.state, experiment_.dialogs, files_, windows_, lifecycle_,
-                          WithSession(screens_.Targets(), session_)}),
+                          WithSession(screens_.Targets(), session_, experiment_.dialogs)}),
       session_(experiment_, sound_, screens_.presenter, pilot),
-      lastChance_([this](int signal) { EndUnasked(signal); }) {}
+      lastChance_([this](int signal) { EndUnasked(signal); }) {
+  session_.Watch(&health_);
+}
 
 void Program::Ending::EndProgram() {
   p_.session_.Ended();
@@ -63,6 +74,7 @@ void Program::Start() {
 }
 
 void Program::WatchSound() {
+  health_.Poll(screens_.presenter, experiment_.state.trialNumber);
   const bool works = sound_.OutputAvailable();
   if (works || !soundWorked_) {
     soundWorked_ = works;

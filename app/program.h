@@ -7,6 +7,7 @@
 #include "app/experiment_screens.h"
 #include "app/session_record.h"
 #include "app/last_chance.h"
+#include "check/session_health.h"
 #include "engine/experiment.h"
 #include "engine/journal.h"
 #include "engine/qt/display_form.h"
@@ -51,6 +52,7 @@ class Program {
   QtDialogs dialogs_;
   DiskFileSystem files_;
   PulseSoundPlayer sound_;
+  check::SessionHealth health_;  // the experiment's sound player, watched
   Pcg32 generator_;
   QtWindowSystem windows_;
   QtLifecycle lifecycle_;

@@ -85,6 +85,17 @@ void SessionRecord::Ended() {
     info_.ended = SessionInfo::Ending::kQuit;
     info_.quitAtTrial = trial;
   }
+  if (health_) {
+    health_->Poll(presenter_, trial);
+    const check::SessionVerdict v = health_->Verdict();
+    info_.timingOk = v.timingOk;
+    info_.soundOk = v.soundOk && info_.missingSounds.empty();
+    info_.verdictReasons = v.reasons;
+    if (!info_.missingSounds.empty())
+      info_.verdictReasons.push_back(std::to_string(info_.missingSounds.size()) + " sounds missing");
+    info_.missedRefreshes = static_cast<std::int32_t>(v.missedRefreshes);
+    info_.cuesLost = v.cuesLost;
+  }
   Write();
   WriteSummary();
 }
@@ -131,6 +142,11 @@ void SessionRecord::WriteSummary() {
                           " to " + info_.end + ", " + EndingName(info_.ended) + ", " +
                           std::to_string(s.rows.size()) + " trials answered");
   summary.about.push_back("machine " + info_.host + ", program " + info_.programVersion);
+  if (info_.timingOk && info_.soundOk) {
+    std::string verdict = std::string("timing ") + (*info_.timingOk ? "OK" : "NOT OK") + ", sound " + (*info_.soundOk ? "OK" : "NOT OK");
+    for (const auto& reason : info_.verdictReasons) verdict += "; " + reason;
+    summary.about.push_back(verdict);
+  }
   for (const auto& p : study.problems) {
     if (p.attention) summary.about.push_back("check: " + p.text);
   }

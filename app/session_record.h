@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "check/session_health.h"
 #include "engine/experiment.h"
 #include "engine/journal.h"
 #include "platform/presenter.h"
@@ -20,6 +21,8 @@ class SessionRecord {
   SessionRecord(Experiment& x, const SoundPlayer& sound, const Presenter& presenter, bool pilot)
       : x_(x), sound_(sound), presenter_(presenter), pilot_(pilot) {}
 
+  // The run's health, whose verdict the session file and the summary get at the end.
+  void Watch(check::SessionHealth* health) { health_ = health; }
   void Launched();
   void Ended();
   // The sessions whose answers an earlier run left in the journal and this start wrote back
@@ -34,6 +37,7 @@ class SessionRecord {
   const SoundPlayer& sound_;
   const Presenter& presenter_;
   bool pilot_;
+  check::SessionHealth* health_ = nullptr;
   bool launched_ = false;
   SessionInfo info_;
 };

@@ -151,9 +151,12 @@ std::string SessionJson(const SessionInfo& s) {
   const auto whole = [](std::optional<std::int32_t> n) {
     return n ? Number(static_cast<double>(*n)) : std::string("null");
   };
-  std::string missing = "[";
-  for (const auto& path : s.missingSounds) missing += (missing.size() > 1 ? ", " : "") + Quoted(path);
-  missing += "]";
+  const auto list = [](const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (const auto& item : items) out += (out.size() > 1 ? ", " : "") + Quoted(item);
+    return out + "]";
+  };
+  const auto flag = [](std::optional<bool> b) { return b ? (*b ? "true" : "false") : "null"; };
   const std::pair<const char*, std::string> fields[] = {
       {"program_version", Quoted(s.programVersion)},
       {"subject_id", whole(s.subjectId)},
@@ -176,7 +179,12 @@ std::string SessionJson(const SessionInfo& s) {
       {"sound_sink", Quoted(s.soundSink)},
       {"sound_latency_ms", Number(s.soundLatencyMs)},
       {"sound_error", Quoted(s.soundError)},
-      {"missing_sounds", missing},
+      {"missing_sounds", list(s.missingSounds)},
+      {"timing_ok", flag(s.timingOk)},
+      {"sound_ok", flag(s.soundOk)},
+      {"verdict_reasons", list(s.verdictReasons)},
+      {"missed_refreshes", whole(s.missedRefreshes)},
+      {"cues_lost", whole(s.cuesLost)},
   };
   std::string json = "{\n";
   for (const auto& [key, value] : fields) {
@@ -234,6 +242,18 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
   if (const auto* m = get("missing_sounds"); m && std::holds_alternative<std::vector<std::string>>(*m)) {
     s.missingSounds = std::get<std::vector<std::string>>(*m);
   }
+  if (const auto* r = get("verdict_reasons"); r && std::holds_alternative<std::vector<std::string>>(*r)) {
+    s.verdictReasons = std::get<std::vector<std::string>>(*r);
+  }
+  const auto flag = [&](const char* key) -> std::optional<bool> {
+    const auto* v = get(key);
+    if (v && std::holds_alternative<bool>(*v)) return std::get<bool>(*v);
+    return std::nullopt;
+  };
+  s.timingOk = flag("timing_ok");
+  s.soundOk = flag("sound_ok");
+  if (const auto n = number("missed_refreshes")) s.missedRefreshes = static_cast<std::int32_t>(*n);
+  if (const auto n = number("cues_lost")) s.cuesLost = static_cast<std::int32_t>(*n);
   return s;
 }
 

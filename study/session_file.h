@@ -32,6 +32,10 @@ struct SessionInfo {
   std::int32_t subjectId = 0;
   std::int32_t orderCondition = 0;
   bool pilot = false;
+  // The run's health (see check::SessionHealth): unknown while running and in older files.
+  std::optional<bool> timingOk, soundOk;
+  std::vector<std::string> verdictReasons;
+  std::optional<std::int32_t> missedRefreshes, cuesLost;
 };
 
 // "running", "completed", "quit", "recovered".

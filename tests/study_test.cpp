@@ -209,7 +209,8 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
 TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
   SessionInfo info{"1.2", "2026-12-06T10:00:00-03:30", "2026-12-06T10:30:00-03:30", SessionInfo::Ending::kQuit, 40, 41,
                    "M\xC3\xBCller \"lab\"\\2\n", 1920, 1080, 28800, 16200, 96, std::nullopt, "Liberation Sans",
-                   "pulse", "sink", "", 4.5, {"/lab/wave/3.wav", "/lab/wave/Utopia Error.wav"}, 12, 3, true};
+                   "pulse", "sink", "", 4.5, {"/lab/wave/3.wav", "/lab/wave/Utopia Error.wav"}, 12, 3, true,
+                   false, true, {"7 refreshes missed (more than 5)"}, 7, 0};
   std::string why;
   const auto back = ParseSessionJson(SessionJson(info), &why);
   ASSERT_TRUE(back) << why;

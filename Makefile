@@ -2,31 +2,45 @@
 # a second call skips what is done.
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
+CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
-.PHONY: all deps build test run bench sounds clean
+.PHONY: all deps test-deps build test-build test run bench sounds package clean
 
 all: build
 
+# What running and building need; the tests and the benchmark need more (test-deps).
 deps:
-	@scripts/install-deps
+	@scripts/install-deps run
+
+test-deps:
+	@scripts/install-deps test
 
 $(BUILD)/build.ninja: CMakeLists.txt | deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	$(CONFIGURE)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 
-test: build
+# Configured again: a build made for `make run` has no tests until their packages are there.
+test-build: test-deps
+	$(CONFIGURE) >/dev/null
+	cmake --build $(BUILD)
+
+test: test-build
 	scripts/test-env ctest --test-dir $(BUILD) --output-on-failure $(CTEST_ARGS)
 
 sounds: deps
 	scripts/make-sounds lab
 
 run: build sounds
-	cd lab && exec ../$(BUILD)/app/cuesearch
+	exec $(BUILD)/app/cuesearch --lab lab
 
-bench: build sounds
+bench: test-build sounds
 	scripts/test-env bench/run-bench $(BUILD)
+
+# cuesearch_<version>_<arch>.deb in the build folder.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

@@ -25,15 +25,16 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded by the toolkit at run time, so no library names it: the X platform plugin.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, pulseaudio | pipewire-pulse, espeak-ng, sox")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "visual search experiment with an auditory cue, for psychology labs")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- cuesearch runs one timed experiment with one subject at a time: 360 trials of
- 30 digits on a full screen, a spoken digit as the cue, answers with m and n.
- Frames are timed by the X server (X Present), sounds by PulseAudio, and every
- answer is written at once. cuesearch --check tells whether a lab machine is fit
- for a study; cuesearch-export gathers a study's lab folders into one CSV.")
+set(CPACK_PACKAGE_DESCRIPTION "cuesearch runs one timed experiment with one subject at a time: 360 trials of
+30 digits on a full screen, a spoken digit as the cue, answers with m and n.
+Frames are timed by the X server (X Present), sounds by PulseAudio, and every
+answer is written at once. cuesearch --check tells whether a lab machine is fit
+for a study; cuesearch-export gathers a study's lab folders into one CSV.")
 
 # Manual pages and the changelog, gzipped without a time stamp (reproducible).
 configure_file(${pkg}/changelog.in ${gen}/changelog @ONLY)

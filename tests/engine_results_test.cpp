@@ -52,7 +52,7 @@ TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigitsInAnyLocale) {
       {12345678, "1.234568E+07"}, {1e7F, "1E+07"}, {1e-6F, "1E-06"}, {0.0001F, "0.0001"}, {-0.0F, "0"}};
   for (const char* locale : {"C", "de_DE.UTF-8"}) {
     if (std::setlocale(LC_ALL, locale) == nullptr)
-      GTEST_SKIP() << locale << " is not generated on this machine (scripts/install-deps makes it)";
+      GTEST_SKIP() << locale << " is not available (scripts/test-env makes it)";
     for (const auto& [value, text] : cases) EXPECT_EQ(FormatSingle(value), text) << value << " in " << locale;
     testing::VirtualTime clock;
     FakeSoundPlayer sound(clock);

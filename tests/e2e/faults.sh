@@ -6,6 +6,7 @@
 #  sound    the sound server is killed mid-run and started again: the experimenter is told
 #           once, the run goes on, and the timing file marks the silent trials.
 #  fifo     the registry is a FIFO: the ID is refused at once, nothing hangs.
+#  nowave   a lab folder without wave/ is refused with a message naming it.
 # Usage: faults.sh CUESEARCH MAKE_SOUNDS  (DISPLAY from scripts/test-env)
 set -euo pipefail
 [[ -n ${DISPLAY:-} ]] || { echo "no X server (DISPLAY is not set); run under scripts/test-env"; exit 77; }
@@ -140,10 +141,18 @@ if pulse; then
 fi
 
 # fifo
-mkdir fifo && cd fifo && mkfifo CurrentSubjects.txt
+mkdir -p fifo/wave && cd fifo && mkfifo CurrentSubjects.txt
 start
 xdotool windowfocus --sync "$(window Greet)"
 xdotool type --delay 30 63
 xdotool key Tab
 window ERROR >/dev/null
+
+# nowave
+mkdir "$work/empty"
+"$program" --lab "$work/empty" 2>"$work/nowave.log" &
+pids+=($!)
+window "NO LAB FOLDER" >/dev/null
+grep -q "The folder $work/empty (--lab) is not a lab folder" "$work/nowave.log" || fail "nowave: $(cat "$work/nowave.log")"
+[[ ! -e $work/empty/CurrentSubjects.txt && ! -e $work/empty/Res_Data ]] || fail "nowave: files made in $work/empty"
 echo "faults: ok"

@@ -89,6 +89,8 @@ SoundFacts ProbeSound(const std::string& lab) {
   const audio::PulseOptions options;
   f.latencyMs = static_cast<double>(options.Lead()) / 1000.0;
   if (playable.empty()) return f;
+  // In a session the stream runs long before the first cue; its first moments are not timed.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   SteadyClock clock;
   const auto id = player.Open(playable);
   if (!std::holds_alternative<SoundPlayer::SoundId>(id)) return f;

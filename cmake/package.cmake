@@ -12,6 +12,8 @@ install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/make-sounds DESTINATION ${CMAKE_I
         RENAME cuesearch-make-sounds)
 install(FILES ${pkg}/cuesearch.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${pkg}/cuesearch.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The same icon drawn at 64 pixels (rsvg-convert -w 64 -h 64), for menus that draw no SVG.
+install(FILES ${pkg}/cuesearch-64.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps RENAME cuesearch.png)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/results-format.md
               ${PROJECT_SOURCE_DIR}/docs/session-files.md ${pkg}/copyright DESTINATION ${doc})
 

@@ -15,7 +15,7 @@ dpkg-deb -c "$deb" | awk '{print $1, $6}' >"$work/contents"
 for path in usr/bin/cuesearch usr/bin/cuesearch-export usr/bin/cuesearch-testcolor usr/bin/cuesearch-make-sounds; do
   grep -q "^-rwxr-xr-x \./$path\$" "$work/contents" || fail "$path missing or not executable"
 done
-for path in usr/share/applications/cuesearch.desktop usr/share/icons/hicolor/scalable/apps/cuesearch.svg \
+for path in usr/share/applications/cuesearch.desktop usr/share/icons/hicolor/scalable/apps/cuesearch.svg usr/share/icons/hicolor/64x64/apps/cuesearch.png \
             usr/share/doc/cuesearch/copyright usr/share/doc/cuesearch/changelog.gz usr/share/doc/cuesearch/README.md \
             usr/share/man/man1/cuesearch.1.gz usr/share/man/man1/cuesearch-export.1.gz \
             usr/share/man/man1/cuesearch-testcolor.1.gz usr/share/man/man1/cuesearch-make-sounds.1.gz; do

@@ -38,18 +38,22 @@ double Percentile(std::vector<double> values, double p) {
 }
 
 RefreshStats Refreshes(const std::vector<Refresh>& shown) {
-  std::vector<double> periods;
-  for (std::size_t i = 1; i < shown.size(); ++i) {
-    if (shown[i].msc <= shown[i - 1].msc || shown[i].micros < shown[i - 1].micros) continue;
-    periods.push_back(static_cast<double>(shown[i].micros - shown[i - 1].micros) /
-                      static_cast<double>(shown[i].msc - shown[i - 1].msc));
-  }
   RefreshStats stats;
-  if (periods.empty()) return stats;
-  stats.periodUs = Percentile(periods, 50);
+  if (shown.size() < 2 || shown.back().msc == shown.front().msc) return stats;
+  // Relative to the first refresh, so that the sums keep their precision.
+  const auto x = [&](const Refresh& r) { return static_cast<double>(r.msc) - static_cast<double>(shown.front().msc); };
+  const auto y = [&](const Refresh& r) { return static_cast<double>(r.micros) - static_cast<double>(shown.front().micros); };
+  double mx = 0, my = 0;
+  for (const Refresh& r : shown) mx += x(r), my += y(r);
+  mx /= static_cast<double>(shown.size());
+  my /= static_cast<double>(shown.size());
+  double sxy = 0, sxx = 0;
+  for (const Refresh& r : shown) sxy += (x(r) - mx) * (y(r) - my), sxx += (x(r) - mx) * (x(r) - mx);
+  stats.periodUs = sxy / sxx;
+  if (stats.periodUs <= 0) return {};
   stats.hz = 1e6 / stats.periodUs;
   std::vector<double> off;
-  for (const double p : periods) off.push_back(std::fabs(p - stats.periodUs));
+  for (const Refresh& r : shown) off.push_back(std::fabs(y(r) - (my + (x(r) - mx) * stats.periodUs)));
   stats.jitterUs = Percentile(off, 99);
   stats.worstUs = Percentile(off, 100);
   return stats;
@@ -85,11 +89,11 @@ std::vector<Line> JudgeDisplay(const DisplayFacts& f) {
                      "the display does not report its refreshes: check the graphics driver"});
     return lines;
   }
-  Verdict steady = Grade(r.jitterUs / r.periodUs, 0.05, 0.25);
+  Verdict steady = Grade(r.jitterUs / r.periodUs, 0.10, 0.25);
   if (r.hz < 50) steady = std::max(steady, Verdict::kConcern);
   lines.push_back({s, steady, "refresh rate",
-                   Format("%.2f Hz (period %.3f ms), 99%% of periods within %.3f ms of it (worst %.3f ms) over %zu frames", r.hz,
-                          r.periodUs / 1000, r.jitterUs / 1000, r.worstUs / 1000, f.shown.size()),
+                   Format("%.2f Hz (period %.3f ms); 99%% of %zu stamps within %.3f ms of a steady refresh clock (worst %.3f ms)",
+                          r.hz, r.periodUs / 1000, f.shown.size(), r.jitterUs / 1000, r.worstUs / 1000),
                    steady == Verdict::kPass ? "" : "set a fixed mode of 60 Hz or more and turn off variable refresh (FreeSync, G-Sync)"});
   const auto frames = static_cast<double>(f.shown.size());
   const Verdict missed = f.missedRefreshes == 0 ? Verdict::kPass

@@ -71,11 +71,13 @@ struct FontFacts {
   std::vector<Font> fonts;
 };
 
-// Figures of the display as a lab reads them.
+// Figures of the display as a lab reads them: a steady refresh clock fitted to the stamps
+// (least squares of the stamp against the refresh count, so a skipped refresh counts as
+// one), and how far the stamps lie from it: what an onset's stamp may be off by.
 struct RefreshStats {
-  double hz = 0;        // from the median period
-  double periodUs = 0;  // median
-  double jitterUs = 0;  // the 99th percentile of a period's distance from the median
+  double hz = 0;
+  double periodUs = 0;
+  double jitterUs = 0;  // the 99th percentile of a stamp's distance from the fitted clock
   double worstUs = 0;   // the largest such distance
 };
 RefreshStats Refreshes(const std::vector<Refresh>& shown);

@@ -37,8 +37,9 @@ TEST(CheckTest, DisplayVerdictsAtTheirEdges) {
       {"compositing WM", [](DisplayFacts& f) { f.compositor = "picom"; }, "compositor", kConcern},
       {"few refreshes", [](DisplayFacts& f) { f.shown.resize(9); }, "refresh rate", kFail},
       {"one period 30% off", [](DisplayFacts& f) { f.shown[150].micros += 5000; }, "refresh rate", kPass},
-      {"2% of periods 10% off", [](DisplayFacts& f) { for (int i = 10; i < 300; i += 50) f.shown[i].micros += 1667; }, "refresh rate", kConcern},
-      {"2% of periods 30% off", [](DisplayFacts& f) { for (int i = 10; i < 300; i += 50) f.shown[i].micros += 5000; }, "refresh rate", kFail},
+      {"2% of stamps 9% off", [](DisplayFacts& f) { for (int i = 10; i < 300; i += 50) f.shown[i].micros += 1500; }, "refresh rate", kPass},
+      {"2% of stamps 15% off", [](DisplayFacts& f) { for (int i = 10; i < 300; i += 50) f.shown[i].micros += 2500; }, "refresh rate", kConcern},
+      {"2% of stamps 30% off", [](DisplayFacts& f) { for (int i = 10; i < 300; i += 50) f.shown[i].micros += 5000; }, "refresh rate", kFail},
       {"30 Hz", [](DisplayFacts& f) { for (auto& r : f.shown) r.micros *= 2; }, "refresh rate", kConcern},
       {"3 missed in 300", [](DisplayFacts& f) { f.missedRefreshes = 3; }, "a full field at every refresh", kConcern},
       {"4 missed in 300", [](DisplayFacts& f) { f.missedRefreshes = 4; }, "a full field at every refresh", kFail},
@@ -55,11 +56,11 @@ TEST(CheckTest, DisplayVerdictsAtTheirEdges) {
 
 TEST(CheckTest, RefreshPeriodCountsSkippedRefreshesAndFiguresAreLocaleFree) {
   const RefreshStats r = Refreshes({{1, 0}, {2, 16'000}, {4, 48'000}, {5, 64'500}});
-  EXPECT_DOUBLE_EQ(r.periodUs, 16'000);
-  EXPECT_DOUBLE_EQ(r.worstUs, 500);
+  EXPECT_DOUBLE_EQ(r.periodUs, 16'100);  // 22'550 if the skipped refresh 3 were not counted
+  EXPECT_DOUBLE_EQ(r.worstUs, 225);
   EXPECT_EQ(Percentile({5, 1, 4, 2, 3}, 99), 5);
   EXPECT_EQ(Percentile({5, 1, 4, 2, 3}, 50), 3);
-  EXPECT_NE(Text(JudgeDisplay(GoodDisplay())).find("60.00 Hz (period 16.667 ms)"), std::string::npos);
+  EXPECT_NE(Text(JudgeDisplay(GoodDisplay())).find("60.00 Hz (period 16.667 ms); 99% of 300 stamps within 0.000 ms"), std::string::npos);
 }
 
 TEST(CheckTest, SoundKeyboardDiskAndFontVerdicts) {

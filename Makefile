@@ -40,6 +40,8 @@ bench: test-build sounds
 
 # cuesearch_<version>_<arch>.deb in the build folder.
 package: build
+	$(CONFIGURE) >/dev/null
+	cmake --build $(BUILD)
 	cd $(BUILD) && cpack -G DEB
 
 clean:

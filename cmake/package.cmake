@@ -19,7 +19,17 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/results
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cuesearch)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# Each commit a later version, so that apt takes a new build as an upgrade: 0.1+git<commits>.<hash>
+# (the package is made from the configured tree: `make package` configures again first).
+execute_process(COMMAND git rev-list --count HEAD WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                OUTPUT_VARIABLE commits OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE no_count ERROR_QUIET)
+execute_process(COMMAND git rev-parse --short HEAD WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                OUTPUT_VARIABLE hash OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE no_hash ERROR_QUIET)
+if(no_count OR no_hash)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+else()
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}+git${commits}.${hash})
+endif()
 set(CPACK_PACKAGE_CONTACT "cuesearch maintainers <maintainers@users.noreply.c-seed-b14af3f8.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

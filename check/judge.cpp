@@ -94,7 +94,8 @@ std::vector<Line> JudgeDisplay(const DisplayFacts& f) {
   lines.push_back({s, steady, "refresh rate",
                    Format("%.2f Hz (period %.3f ms); 99%% of %zu stamps within %.3f ms of a steady refresh clock (worst %.3f ms)",
                           r.hz, r.periodUs / 1000, f.shown.size(), r.jitterUs / 1000, r.worstUs / 1000),
-                   steady == Verdict::kPass ? "" : "set a fixed mode of 60 Hz or more and turn off variable refresh (FreeSync, G-Sync)"});
+                   steady == Verdict::kPass ? "" : "on a screen: set a fixed mode of 60 Hz or more and turn off variable refresh (FreeSync, "
+                                                   "G-Sync); a virtual or nested server (Xvfb, Xwayland) stamps refreshes by its own timer"});
   const auto frames = static_cast<double>(f.shown.size());
   const Verdict missed = f.missedRefreshes == 0 ? Verdict::kPass
                                                 : Grade(static_cast<double>(f.missedRefreshes) / frames, 0, 0.01);

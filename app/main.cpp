@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -113,6 +114,10 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
       qEnvironmentVariableIsSet("DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "xcb");
+  // The check also runs where there is no display at all, and says so in its display lines.
+  const bool headless = !qEnvironmentVariableIsSet("DISPLAY") && !qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+  if (headless && std::any_of(argv + 1, argv + argc, [](const char* a) { return std::string(a) == "--check"; }))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   // The toolkit takes the user's locale; every number the program writes is in the C locale's
   // form whatever the lab's language ("1000.000", never "1000,000").
@@ -128,7 +133,7 @@ int main(int argc, char** argv) {
   QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.cuesearch");
   const std::string journal = (data + QStringLiteral("/journal")).toStdString();
-  if (!EnterLabFolder(*args, args->check)) return 1;
+  if (!EnterLabFolder(*args, args->check)) return args->check ? 2 : 1;
   if (args->check) return cue::check::RunCheck(std::filesystem::current_path().string(), journal, args->json);
   const bool pilot = args->pilot;
   std::string why;

@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include "check/qt/probes.h"

@@ -7,7 +7,8 @@
 namespace cue::check {
 
 // The measurements of the lab machine, each on the real system (a QApplication must exist
-// for the display and the fonts). None of them changes anything outside a temporary file.
+// for the display and the fonts). None of them changes anything but a temporary file, and the
+// journal folder, made if missing as the experiment would make it.
 
 // The X server, its frame timing, and kDisplaySeconds of full-field frames queued for every
 // refresh on a full-screen window of its own (the experiment's presenter and lead).

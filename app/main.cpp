@@ -60,7 +60,8 @@ std::optional<Arguments> Parse(int argc, char** argv) {
 
 // The lab folder of this start (see cue::check::ChooseLab), made the current folder; every
 // file of the run is found from there. Refused, with a message naming it, without "wave".
-bool EnterLabFolder(const Arguments& args, bool check) {
+bool EnterLabFolder(const Arguments& args) {
+  const bool check = args.check;
   namespace fs = std::filesystem;
   QSettings settings(QStringLiteral("cuesearch"), QStringLiteral("cuesearch"));  // ~/.config/cuesearch/cuesearch.conf
   cue::check::LabCandidates candidates;
@@ -133,7 +134,7 @@ int main(int argc, char** argv) {
   QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.cuesearch");
   const std::string journal = (data + QStringLiteral("/journal")).toStdString();
-  if (!EnterLabFolder(*args, args->check)) return args->check ? 2 : 1;
+  if (!EnterLabFolder(*args)) return args->check ? 2 : 1;
   if (args->check) return cue::check::RunCheck(std::filesystem::current_path().string(), journal, args->json);
   const bool pilot = args->pilot;
   std::string why;

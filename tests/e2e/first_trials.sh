@@ -99,9 +99,11 @@ done
 # The session file says how the run ended; the summary lies beside it.
 session=$(tr -d '\n ' <Res_Data/session-12.json)
 for field in '"subject_id":12' '"order_condition":1' '"pilot":false' '"ended":"quit"' \
-  '"trials_answered":3' '"quit_at_trial":4' '"screen_width_px":1024' '"dpi":96' '"missing_sounds":[]'; do
+  '"trials_answered":3' '"quit_at_trial":4' '"screen_width_px":1024' '"dpi":96' '"missing_sounds":[]' \
+  '"sound_ok":true' '"cues_lost":0'; do
   [[ $session == *"$field"* ]] || fail "session file lacks $field: $session"
 done
+[[ $session =~ \"timing_ok\":(true|false),\"sound_ok\".*\"missed_refreshes\":[0-9]+, ]] || fail "no verdict: $session"
 # Xvfb's simulated refreshes come at 60 Hz; the presenter measures them before the first trial.
 [[ $session =~ \"refresh_hz\":(5[89]|6[01])\. ]] || fail "refresh rate: $session"
 [[ $(head -c 8 Res_Data/summary-12.png | od -An -c | tr -d ' ') == '211PNG\r\n032\n' ]] || fail "no summary"

@@ -86,6 +86,7 @@ SoundFacts ProbeSound(const std::string& lab) {
     f.outputError = player.OutputError();
     return f;
   }
+  f.sink += " (" + std::to_string(player.Output().Rate()) + " Hz)";
   const audio::PulseOptions options;
   f.latencyMs = static_cast<double>(options.Lead()) / 1000.0;
   if (playable.empty()) return f;

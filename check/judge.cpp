@@ -75,7 +75,7 @@ std::vector<Line> JudgeDisplay(const DisplayFacts& f) {
   }
   lines.push_back({s, Verdict::kPass, "frame timing", "X Present: the server reports each frame's refresh", ""});
   if (f.xwayland) {
-    lines.push_back({s, Verdict::kConcern, "compositor", "the Wayland compositor shows the frames and stamps the refreshes",
+    lines.push_back({s, Verdict::kConcern, "compositor", "frames pass through the Wayland compositor, which decides when they reach the screen",
                      "for a study, log in to an X11 (Xorg) session, or confirm onsets with a photodiode"});
   } else if (!f.compositor.empty()) {
     lines.push_back({s, Verdict::kConcern, "compositor", f.compositor + " composites the screen: frames may come a refresh late",
@@ -96,6 +96,13 @@ std::vector<Line> JudgeDisplay(const DisplayFacts& f) {
                           r.hz, r.periodUs / 1000, f.shown.size(), r.jitterUs / 1000, r.worstUs / 1000),
                    steady == Verdict::kPass ? "" : "on a screen: set a fixed mode of 60 Hz or more and turn off variable refresh (FreeSync, "
                                                    "G-Sync); a virtual or nested server (Xvfb, Xwayland) stamps refreshes by its own timer"});
+  // Beyond two refreshes a notice is not late: the stamp is on another clock.
+  const double lag = Percentile(f.noticeLagMicros, 50);
+  const bool sameClock = !f.noticeLagMicros.empty() && lag >= 0 && lag < 2 * r.periodUs;
+  lines.push_back({s, sameClock ? Verdict::kPass : Verdict::kFail, "refresh stamps",
+                   Format("the server's notice comes %.3f ms after the stamp (median)", lag / 1000),
+                   sameClock ? "" : "the server stamps refreshes on another clock than the program's: onsets in the "
+                                    "timing file would be off; use Xorg"});
   const auto frames = static_cast<double>(f.shown.size());
   const Verdict missed = f.missedRefreshes == 0 ? Verdict::kPass
                                                 : Grade(static_cast<double>(f.missedRefreshes) / frames, 0, 0.01);

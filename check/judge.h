@@ -27,6 +27,10 @@ struct DisplayFacts {
   std::vector<Refresh> shown;
   std::uint64_t missedRefreshes = 0;   // refreshes those frames came late by
   std::vector<double> prepareMicros;   // making and sending each frame, µs
+  // For each shown frame: the program's clock when the server's notice of it arrived, minus
+  // the refresh's stamp (µs). Small and positive when the server stamps on the program's
+  // clock (CLOCK_MONOTONIC); anything else puts every onset in the timing file off.
+  std::vector<double> noticeLagMicros;
   int width = 0, height = 0;           // pixels
 };
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "check/qt/probes.h"
+#include "platform/clock.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/x11_presenter.h"
 
@@ -66,6 +67,7 @@ DisplayFacts ProbeDisplay() {
   presenter.Attach(static_cast<std::uint32_t>(window.winId()));
 
   QEventLoop loop;
+  const SteadyClock clock;
   const std::uint64_t missedBefore = presenter.MissedRefreshes();
   using Steady = std::chrono::steady_clock;
   const auto end = Steady::now() + std::chrono::seconds(kDisplaySeconds);
@@ -82,6 +84,7 @@ DisplayFacts ProbeDisplay() {
     target = std::max(target + 1, presenter.LastRefresh().msc + 1);
     ++pending;
     presenter.Queue(id, target, [&, id](Refresh at) {
+      f.noticeLagMicros.push_back(static_cast<double>(clock.Micros()) - static_cast<double>(at.micros));
       --pending;
       f.shown.push_back(at);
       if (previous != 0) presenter.Release(previous);

@@ -54,6 +54,19 @@ TEST(PulseSoundPlayerTest, AServerThatNeverAnswersCannotHoldTheConstructor) {
   close(deaf);
 }
 
+// A server that came back at another rate: the new stream runs at the rate the sounds were
+// decoded at, resampled by the server, instead of being refused for ever.
+TEST(PulseSoundPlayerTest, AStreamOpensAtAnotherRateThanTheSinks) {
+  const audio::PulseOutput sinkRate{PulseOptions{}};
+  if (!sinkRate.Available()) GTEST_SKIP() << "no sound output: " << sinkRate.Error();
+  const std::uint32_t other = sinkRate.Rate() == 48000 ? 44100 : 48000;
+  PulseOptions options;
+  options.rate = other;
+  const audio::PulseOutput output{options};
+  EXPECT_TRUE(output.Available()) << output.Error();
+  EXPECT_EQ(output.Rate(), static_cast<int>(other));
+}
+
 // The experiment's cue on the real output: the timer's tick asks for the digit's file in the
 // current folder's "wave", a mono file at another rate than the sink's, and the sink (the null
 // sink of scripts/test-env, recorded through its monitor; without a server the test skips) plays it on both channels at its pitch, from the moment the cue was due.

@@ -11,8 +11,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
 #include <variant>
 
 #include "intake/registry.h"
@@ -30,6 +32,27 @@ namespace {
 std::string Env(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+constexpr std::string_view kIgnoredKeys = "\"ignored_letter_keys\": ";
+
+// The session's JSON with the count of letter keys that trials ignored as its last key.
+std::string WithIgnoredKeys(std::string json, int count) {
+  const std::size_t end = json.rfind("\n}");
+  if (end != std::string::npos) json.insert(end, ",\n  " + std::string(kIgnoredKeys) + std::to_string(count));
+  return json;
+}
+
+// The count a session file holds, 0 where it holds none.
+int IgnoredKeys(const std::string& json) {
+  const std::size_t at = json.find(kIgnoredKeys);
+  return at == std::string::npos ? 0 : std::atoi(json.c_str() + at + kIgnoredKeys.size());
+}
+
+void Replace(const std::string& path, const std::string& text) {
+  if (auto error = ReplaceContents(path, text)) {
+    std::fprintf(stderr, "The session file is not written: %s\n", Describe(*error).c_str());
+  }
 }
 
 }  // namespace
@@ -91,7 +114,7 @@ void SessionRecord::Ended() {
 
 void SessionRecord::MarkRecovered(FileSystem& files, const std::vector<RecoveredJournal>& found) {
   for (const RecoveredJournal& r : found) {
-    if (r.rows == 0 || r.error) continue;
+    if (r.rows == 0 || r.error || !r.kept.empty()) continue;
     const std::filesystem::path results(r.resultsFile);
     const std::string name = results.filename().string();  // R-<ID>.txt
     if (!name.starts_with("R-") || !name.ends_with(".txt")) continue;
@@ -102,12 +125,13 @@ void SessionRecord::MarkRecovered(FileSystem& files, const std::vector<Recovered
     auto info = text != nullptr ? ParseSessionJson(*text, nullptr) : std::nullopt;
     if (!info) continue;  // a run from before session files, or a damaged one: left as it is
     info->ended = SessionInfo::Ending::kRecovered;
-    ReplaceFile(path, SessionJson(*info));
+    Replace(path, WithIgnoredKeys(SessionJson(*info), IgnoredKeys(*text)));
   }
 }
 
 void SessionRecord::Write() {
-  ReplaceFile(SessionFileName(ResultsFolderPath(x_.platform.files), x_.state.subjectId), SessionJson(info_));
+  Replace(SessionFileName(ResultsFolderPath(x_.platform.files), x_.state.subjectId),
+          WithIgnoredKeys(SessionJson(info_), x_.display.ignoredLetterKeys));
 }
 
 // The summary is drawn from the files on disk, read back as the export reads them, so it

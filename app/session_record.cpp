@@ -87,8 +87,9 @@ void SessionRecord::Launched() {
   const std::string wave = JoinPath(files.CurrentDirectory(), "wave");
   std::vector<std::string> sounds = {JoinPath(wave, CORRECT_SOUND), JoinPath(wave, ERROR_SOUND)};
   for (std::int16_t digit = 1; digit <= 9; ++digit) sounds.push_back(CuePath(files, digit));
+  // What the run could not play: missing, unreadable, or without a single sample.
   for (const auto& path : sounds) {
-    if (access(path.c_str(), R_OK) != 0) info_.missingSounds.push_back(path);
+    if (std::holds_alternative<SoundError>(sound_.Open(path))) info_.missingSounds.push_back(path);
   }
   Write();
 }

@@ -225,8 +225,8 @@ Message RecoveryMessage(const std::vector<RecoveredJournal>& found) {
   for (const auto& one : found) {
     if (!text.empty()) text += "\r\r";
     if (!one.kept.empty()) {
-      text += Count(one.rows) + " kept in\r" + one.journal + "\rare left there, not written anywhere: " +
-              one.kept + ".";
+      text += Count(one.rows) + " kept in\r" + one.journal + (one.rows == 1 ? "\ris" : "\rare") +
+              " left there, not written anywhere: " + one.kept + ".";
     } else if (!one.error) {
       recovered = true;
       text += Count(one.rows) + " that an earlier run could not write to its results file were "

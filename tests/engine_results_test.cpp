@@ -218,7 +218,7 @@ TEST(JournalTest, OnlyThisMachinesJournalOfThisLabsFileIsWrittenBack) {
     }
     EXPECT_EQ(files.files, (std::map<std::string, std::string>{{"/j/" + r.journal, r.text}}));
     EXPECT_EQ(told.title, "RESULTS KEPT IN THE JOURNAL");
-    EXPECT_NE(told.text.find("1 answer kept in\r/j/" + r.journal + "\rare left there"), std::string::npos);
+    EXPECT_NE(told.text.find("1 answer kept in\r/j/" + r.journal + "\ris left there"), std::string::npos);
   }
   // A lab folder of 78 three-byte characters: the journal's name keeps 13 of them.
   std::string cjk;

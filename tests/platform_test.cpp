@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/clock.h"
@@ -150,11 +151,12 @@ TEST_F(DiskFileSystemTest, NothingIsWrittenThroughWhatStandsInAFilesPlace) {
   std::ofstream(victim) << rows;
   ASSERT_EQ(::mkdir(Path("elsewhere").c_str(), 0777), 0);
   ASSERT_EQ(::symlink(Path("elsewhere").c_str(), Path("linked").c_str()), 0);
-  const auto link = [&](const char* to) { return [to](const std::string& p) { return ::symlink(to, p.c_str()); }; };
-  const std::function<int(const std::string&)> none = [](const std::string&) { return 0; };
-  const struct { const char* what; std::string file; std::function<int(const std::string&)> put; } rows_[] = {
-      {"a link", "", link(victim.c_str())},  {"a link", "", link("/dev/null")},
-      {"a link", "", link("/nowhere/R-9.txt")},
+  using Put = std::function<int(const std::string&)>;
+  const auto link = [](std::string to) -> Put { return [to](const std::string& p) { return ::symlink(to.c_str(), p.c_str()); }; };
+  const Put none = [](const std::string&) { return 0; };
+  // A fixed file (a real device) is given only to the writes that cannot replace it.
+  const struct { const char* what; std::string file; Put put; } rows_[] = {
+      {"a link", "", link(victim)}, {"a link", "", link("/dev/null")}, {"a link", "", link("/nowhere/R-9.txt")},
       {"a file with a second name (a hard link)", "", [&](const std::string& p) { return ::link(victim.c_str(), p.c_str()); }},
       {"a FIFO", "", [](const std::string& p) { return ::mkfifo(p.c_str(), 0666); }},
       {"a folder", "", [](const std::string& p) { return ::mkdir(p.c_str(), 0777); }},
@@ -168,15 +170,13 @@ TEST_F(DiskFileSystemTest, NothingIsWrittenThroughWhatStandsInAFilesPlace) {
   };
   int n = 0;
   for (const auto& row : rows_) {
-    for (const auto& write : writes) {
-      if (!row.file.empty() && &write == &writes[3]) continue;
+    for (int w = 0; w < (row.file.empty() ? 4 : 2); ++w) {
       const std::string file = row.file.empty() ? Path("f" + std::to_string(++n) + ".new") : row.file;
       SCOPED_TRACE(file + ": " + row.what);
       ASSERT_EQ(row.put(file), 0);
-      const auto error = write(file);
+      const auto error = writes[w](file);
       ASSERT_TRUE(error.has_value());
-      EXPECT_EQ(error->number, err::kPathFileAccess);
-      EXPECT_EQ(error->path, file);
+      EXPECT_EQ(std::tie(error->number, error->path), std::tie(err::kPathFileAccess, file));
       EXPECT_EQ(error->description, std::string("There is ") + row.what + " in place of this file; the program writes nothing through it");
     }
   }
@@ -185,7 +185,7 @@ TEST_F(DiskFileSystemTest, NothingIsWrittenThroughWhatStandsInAFilesPlace) {
 }
 
 // New files and folders have all the permissions the umask leaves (a group-shared lab folder
-// works with umask 002); a lock file this account may not write says "Permission denied".
+// works with umask 002).
 TEST_F(DiskFileSystemTest, NewFilesAndFoldersTakeTheUmasksModes) {
   for (const mode_t mask : {mode_t{002}, mode_t{022}, mode_t{077}}) {
     const mode_t before = ::umask(mask);
@@ -201,12 +201,6 @@ TEST_F(DiskFileSystemTest, NewFilesAndFoldersTakeTheUmasksModes) {
     for (const char* name : {"/R-1.txt", "/R-1.txt.lock", "/session-1.json"})
       EXPECT_EQ(mode(folder + name), P(0666 & ~mask)) << name << " " << mask;
   }
-  if (::geteuid() == 0) return;  // root may write every file
-  ASSERT_EQ(::chmod(Path("m2/R-1.txt.lock").c_str(), 0444), 0);
-  const auto denied = Failure(fs_.Lock(Path("m2/R-1.txt.lock")));
-  ASSERT_TRUE(denied.has_value());
-  EXPECT_EQ(denied->number, err::kPathFileAccess);
-  EXPECT_EQ(denied->description.rfind("Permission denied: this account may not write it", 0), 0U) << denied->description;
 }
 
 TEST_F(DiskFileSystemTest, ALockIsHeldByOneHolderAtATimeAndNamesIt) {

@@ -162,7 +162,11 @@ void PulseOutput::Write(std::size_t bytes) {
   const std::uint64_t request = requests_.fetch_add(1, std::memory_order_relaxed);
   if (request == 0) realTime_.store(RaiseToRealTime(), std::memory_order_relaxed);
   const std::uint64_t now = clock_.Micros();
-  if (request >= 2 && now > lastWriteMicros_ + kOverdueMicros && source_ != nullptr) source_->DropOverdue();
+  if (request > 0) {
+    const bool inStep = now <= lastWriteMicros_ + kOverdueMicros;
+    if (!inStep && Running() && source_ != nullptr) source_->DropOverdue();
+    running_.store(inStep, std::memory_order_release);
+  }
   lastWriteMicros_ = now;
   ApplyLatency();
   const std::optional<StreamTimeline> timeline = Timeline();

@@ -91,11 +91,13 @@ class PulseOutput {
   // Any thread. The most the stream was seen written ahead of the output, in µs: what a
   // play's lead must exceed for the play to start on time.
   std::uint64_t MaxAheadMicros() const { return maxAhead_.load(std::memory_order_relaxed); }
-  // Any thread. Write requests served so far: how often the output thread wakes. The first
-  // fills the buffer; the server may take up to a couple of seconds to ask again (a sink idle
-  // until then wakes slowly), so from the second on the stream is known to run. A gap of more
-  // than kOverdueMicros between later ones is a stall: the source then drops overdue plays.
+  // Any thread. Write requests served so far: how often the output thread wakes.
   std::uint64_t WriteRequests() const { return requests_.load(std::memory_order_relaxed); }
+  // Any thread. Whether the server's write requests came in step, the last one within
+  // kOverdueMicros of the one before. Not yet after the first fill: the server may take a
+  // couple of seconds to ask again (a sink idle until then wakes slowly). A gap of more than
+  // kOverdueMicros in a running stream is a stall: the source then drops overdue plays.
+  bool Running() const { return running_.load(std::memory_order_acquire); }
   // Any thread. Whether the output thread got real-time scheduling (tried at its first
   // request; without it a busy machine can delay the stream and make plays late).
   bool RealTime() const { return realTime_.load(std::memory_order_relaxed); }
@@ -123,6 +125,7 @@ class PulseOutput {
   std::atomic<std::uint64_t> requests_{0};
   std::atomic<bool> realTime_{false};
   std::atomic<bool> lowLatency_{true};
+  std::atomic<bool> running_{false};
   bool lowLatencyApplied_ = true;           // output thread
   std::uint64_t lastWriteMicros_ = 0;       // output thread: the previous write request
   std::uint32_t shortBytes_ = 0;            // tlength of each buffer; fixed once open

@@ -33,7 +33,7 @@ void PulseSoundPlayer::Reconnect() {
   if (fresh_ != nullptr) {
     if (!fresh_->Available() || fresh_->Rate() != mixer_.Rate()) {
       fresh_.reset();
-    } else if (fresh_->WriteRequests() >= 2) {
+    } else if (fresh_->Running()) {
       output_->Stop();  // the old stream's thread renders no more: the mixer passes to the new one
       output_ = std::move(fresh_);
       mixer_.DropOverdue();  // what the old one never played is not played now
@@ -61,7 +61,7 @@ SoundPlayer::PlayId PulseSoundPlayer::Noted(PlayId play, std::uint64_t dueMicros
 bool PulseSoundPlayer::Stalled() const {
   if (stalled_.load(std::memory_order_acquire)) return true;
   const PlayId play = lastPlay_.load(std::memory_order_acquire);
-  if (play == 0 || mixer_.LastTaken() >= play || output_->WriteRequests() < 2) return false;
+  if (play == 0 || mixer_.LastTaken() >= play || !output_->Running()) return false;
   if (clock_.Micros() <= lastDue_.load(std::memory_order_relaxed) + audio::kOverdueMicros) return false;
   stalled_.store(true, std::memory_order_release);
   return true;

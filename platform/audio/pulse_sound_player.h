@@ -51,8 +51,8 @@ class PulseSoundPlayer final : public SoundPlayer {
  private:
   // A lost output is replaced by a new stream, connected on a worker thread (connecting may
   // take up to the connection timeout) at most every kRetryMicros, at the mixer's rate, and
-  // taken on by a later call on this thread once it runs (its second write request). Until
-  // then plays are silent.
+  // taken on by a later call on this thread once it runs (PulseOutput::Running). Until then
+  // plays are silent.
   void Reconnect();
   bool Stalled() const;
   PlayId Noted(PlayId play, std::uint64_t dueMicros);

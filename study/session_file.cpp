@@ -145,6 +145,8 @@ class FlatReader {
 
 }  // namespace
 
+std::string JsonQuoted(std::string_view text) { return Quoted(text); }
+
 const char* EndingName(SessionInfo::Ending ending) { return kEndings[static_cast<int>(ending)]; }
 
 std::string SessionJson(const SessionInfo& s) {
@@ -181,6 +183,20 @@ std::string SessionJson(const SessionInfo& s) {
   std::string json = "{\n";
   for (const auto& [key, value] : fields) {
     json += std::string(json.size() > 2 ? ",\n" : "") + "  " + Quoted(key) + ": " + value;
+  }
+  // The verdicts only once the run has judged them.
+  const auto flag = [](std::optional<bool> b) { return std::string(*b ? "true" : "false"); };
+  if (s.timingOk) json += ",\n  \"timing_ok\": " + flag(s.timingOk);
+  if (s.soundOk) json += ",\n  \"sound_ok\": " + flag(s.soundOk);
+  if (s.timingOk || s.soundOk || !s.verdictReasons.empty()) {
+    std::string reasons = "[";
+    for (const auto& r : s.verdictReasons) reasons += (reasons.size() > 1 ? ", " : "") + Quoted(r);
+    json += ",\n  \"verdict_reasons\": " + reasons + "]";
+  }
+  const std::pair<const char*, std::optional<std::int32_t>> counts[] = {
+      {"missed_refreshes", s.missedRefreshes}, {"cues_lost", s.cuesLost}, {"ignored_letter_keys", s.ignoredLetterKeys}};
+  for (const auto& [key, n] : counts) {
+    if (n) json += ",\n  " + Quoted(key) + ": " + whole(n);
   }
   return json + "\n}\n";
 }
@@ -234,6 +250,24 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
   if (const auto* m = get("missing_sounds"); m && std::holds_alternative<std::vector<std::string>>(*m)) {
     s.missingSounds = std::get<std::vector<std::string>>(*m);
   }
+  const auto flag = [&](const char* key) -> std::optional<bool> {
+    const auto* v = get(key);
+    if (v && std::holds_alternative<bool>(*v)) return std::get<bool>(*v);
+    return std::nullopt;
+  };
+  s.timingOk = flag("timing_ok");
+  s.soundOk = flag("sound_ok");
+  if (const auto* r = get("verdict_reasons"); r && std::holds_alternative<std::vector<std::string>>(*r)) {
+    s.verdictReasons = std::get<std::vector<std::string>>(*r);
+  }
+  const auto count = [&](const char* key) -> std::optional<std::int32_t> {
+    const auto n = number(key);
+    if (n && *n >= 0 && *n < 2e9) return static_cast<std::int32_t>(*n);
+    return std::nullopt;
+  };
+  s.missedRefreshes = count("missed_refreshes");
+  s.cuesLost = count("cues_lost");
+  s.ignoredLetterKeys = count("ignored_letter_keys");
   return s;
 }
 

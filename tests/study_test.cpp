@@ -11,6 +11,7 @@
 #include <QImage>
 
 #include "intake/registry.h"
+#include "study/export.h"
 #include "study/qt/summary_page.h"
 #include "study/study.h"
 #include "study/summary.h"
@@ -26,6 +27,7 @@ struct Answered { bool present; std::int32_t blockType; float x, y; int digit, p
 // program leaves it in /lab. Records what the subject saw and did.
 struct LabRun {
   LabRun(std::int16_t id, std::int16_t condition, int stopAt = 361) : h(static_cast<std::uint64_t>(id)) {
+    h.UsePresenter(16);
     h.onShowDisplay = [this, stopAt] {
       const ExperimentState& st = h.x.state;
       if (st.trialNumber >= stopAt) return;
@@ -80,39 +82,49 @@ std::vector<std::vector<std::string>> CsvRows(const std::string& csv) {
   return rows;
 }
 
-// Four runs in two lab folders on disk (registries typed by hand, one folder's name quoted in
-// the CSV), one quit early, exported by the tool: every row, all 21 columns, against what the
-// subject saw and did, and the check.
+// Writes a lab folder's files under dir.
+void WriteLab(const testing::ScratchDir& dir, const std::string& folder, const LabFiles& lab) {
+  std::filesystem::create_directories(dir.File(folder + "/Res_Data"));
+  if (lab.registry) std::ofstream(dir.File(folder + "/CurrentSubjects.txt"), std::ios::binary) << *lab.registry;
+  for (const auto& [file, text] : lab.files) std::ofstream(dir.File(folder + "/" + file), std::ios::binary) << text;
+}
+
+std::string Slurp(const std::string& path) { return std::string(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}); }
+
+// Four runs in two lab folders on disk (registries typed by hand, one with initials a
+// spreadsheet would run; one folder's name quoted in the CSV, the other given by its
+// Res_Data), one quit early, exported by the tool with the initials: every row against what
+// the subject saw and did, the RTs from the onsets and the cue against the results' RT and
+// the timing record, and the check. Without --with-initials no initials leave.
 TEST(StudyTest, TheExportToolWritesEveryAnswerOfAStudy) {
   const testing::ScratchDir dir;
   const std::string labs[] = {"lab \"M\xC3\xBCller\", 2", "lab2"};
   const LabRun runs[] = {{11, 1}, {12, 2}, {13, 3}, {22, 3, 12}};
-  const char* initials[] = {"\xC3\x89va", "xyz", "Q", "AB"};
+  const char* initials[] = {"\xC3\x89va", "xyz", "'+cmd|calc!A0", "AB"};
   const std::string registries[] = {RegistryLine(11, initials[0], 1) + " 12,xyz,2\n\n",
-                                    "  13\tQ  3\r\n" + RegistryLine(22, "AB", 3)};
+                                    "  13\t+cmd|calc!A0  3\r\n" + RegistryLine(22, "AB", 3)};
   for (int i = 0; i < 4; ++i) {
-    const std::string folder = labs[i / 2];
-    std::filesystem::create_directories(dir.File(folder + "/Res_Data"));
-    std::ofstream(dir.File(folder + "/CurrentSubjects.txt"), std::ios::binary) << registries[i / 2];
-    for (const auto& [file, text] : runs[i].Lab(folder, i < 2 ? 90 : 96).files) {
-      std::ofstream(dir.File(folder + "/" + file), std::ios::binary) << text;
-    }
+    LabFiles lab = runs[i].Lab(labs[i / 2], i < 2 ? 90 : 96);
+    lab.registry = registries[i / 2];
+    lab.files["Res_Data/R-11.txt.lock"] = "pc 123";  // the program's own: no note
+    WriteLab(dir, labs[i / 2], lab);
   }
-  const std::string command = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " -o study.csv --summary page.png '" +
-                              labs[0] + "' lab2 2>check.txt";
-  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);  // run 22 is incomplete
-  std::ifstream check(dir.File("check.txt")), in(dir.File("study.csv"), std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(check), {}),
+  const std::string command = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " --with-initials -o study.csv --summary page.png '" +
+                              labs[0] + "' lab2/Res_Data/ 2>check.txt";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);  // run 22 is incomplete, 13's initials
+  EXPECT_EQ(Slurp(dir.File("check.txt")),
+            "note  lab2/Res_Data: a results folder; reading its lab folder lab2\n"
+            "CHECK lab2/CurrentSubjects.txt: line 1: the initials \"+cmd|calc!A0\" of ID 13 begin like a spreadsheet "
+            "formula; the export writes them as '+cmd|calc!A0\n"
             "CHECK lab2/Res_Data/R-22.txt: incomplete: 11 of 360 trials answered (quit at trial 12)\n"
-            "4 sessions, 3 complete; 1 problems need attention\n");
+            "4 sessions, 3 complete; 2 problems need attention\n");
   EXPECT_GT(std::filesystem::file_size(dir.File("page.png")), 10000U);
-  const auto rows = CsvRows(std::string(std::istreambuf_iterator<char>(in), {}));
+  const auto rows = CsvRows(Slurp(dir.File("study.csv")));
   ASSERT_EQ(rows.size(), 3 * 360 + 11 + 1U);
-  EXPECT_EQ(rows[0], (std::vector<std::string>{
-                         "subject_id", "initials", "order_condition", "pilot", "session_start", "machine",
-                         "trial", "block", "block_type", "block_type_name", "target_present", "target_digit",
-                         "target_position", "target_x_twips", "target_y_twips", "target_x_px", "target_y_px",
-                         "answer", "correct", "rt_ms", "rt_onset_ms"}));
+  ASSERT_EQ(rows[0].size(), AllColumns().size() - 1);  // no host
+  const auto col = [&](const char* name) {
+    return static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin());
+  };
   const char* names[] = {"", "still", "fixed flicker", "random flicker"};
   std::size_t row = 1;
   for (int i = 0; i < 4; ++i) {
@@ -120,24 +132,43 @@ TEST(StudyTest, TheExportToolWritesEveryAnswerOfAStudy) {
       const Answered& a = runs[i].answers[t - 1];
       const std::vector<std::string>& r = rows[row++];
       SCOPED_TRACE(r[0] + " trial " + std::to_string(t));
-      ASSERT_EQ(r.size(), 21U);
+      ASSERT_EQ(r.size(), rows[0].size());
+      const auto at = [&](const char* name) { return r.at(col(name)); };
       const float twipsPerPixel = i < 2 ? 16 : 15;  // at 90 and 96 dpi; pixels to two decimals
       if (a.present) {
-        EXPECT_NEAR(std::stod(r[15]), a.x / twipsPerPixel, 0.00501) << r[15];
-        EXPECT_NEAR(std::stod(r[16]), a.y / twipsPerPixel, 0.00501) << r[16];
+        EXPECT_NEAR(std::stod(at("target_x_px")), a.x / twipsPerPixel, 0.00501);
+        EXPECT_NEAR(std::stod(at("target_y_px")), a.y / twipsPerPixel, 0.00501);
       }
+      // The RTs from the field's and the cue's onsets add up with their delays to the results'
+      // RT. The last trial's cue, due after an answer before it, never plays.
+      const bool played = !at("cue_delay_ms").empty();
+      const double cue = played ? std::stod(at("cue_delay_ms")) : 1000;
+      EXPECT_DOUBLE_EQ(std::stod(at("rt_onset_ms")) + std::stod(at("field_delay_ms")), a.rtMs);
+      if (played) EXPECT_DOUBLE_EQ(std::stod(at("rt_cue_ms")) + cue, a.rtMs);
       const auto ifPresent = [&](const std::string& text) { return a.present ? text : ""; };
-      EXPECT_EQ(r, (std::vector<std::string>{
-                       std::to_string(runs[i].h.x.state.subjectId), initials[i],
-                       std::to_string(runs[i].h.x.state.orderCondition), "0", "2026-12-06T10:00:00+01:00",
-                       "lab-pc-" + labs[i / 2], std::to_string(t), std::to_string((t - 1) / 40 + 1),
-                       std::to_string(a.blockType), names[a.blockType], a.present ? "1" : "0",
-                       std::to_string(a.digit), ifPresent(std::to_string(a.position)), ifPresent(FormatSingle(a.x)),
-                       ifPresent(FormatSingle(a.y)), ifPresent(r[15]), ifPresent(r[16]),
-                       a.key == 'm' ? "present" : "absent", (a.key == 'm') == a.present ? "1" : "0",
-                       std::to_string(a.rtMs), ""}));  // this timing record has no field onset
+      const char* keys[] = {"subject_id", "initials", "order_condition", "pilot", "session_start", "lab_folder", "trial",
+                            "block", "block_type", "block_type_name", "target_present", "target_digit", "target_position",
+                            "target_x_twips", "target_y_twips", "answer", "correct", "rt_ms", "sound_output",
+                            "sound_ok", "timing_ok", "before_cue", "session_ended"};
+      std::vector<std::string> got;
+      for (const char* key : keys) got.push_back(at(key));
+      EXPECT_EQ(got, (std::vector<std::string>{
+                         std::to_string(runs[i].h.x.state.subjectId), initials[i],
+                         std::to_string(runs[i].h.x.state.orderCondition), "0", "2026-12-06T10:00:00+01:00",
+                         labs[i / 2], std::to_string(t), std::to_string((t - 1) / 40 + 1), std::to_string(a.blockType),
+                         names[a.blockType], a.present ? "1" : "0", std::to_string(a.digit),
+                         ifPresent(std::to_string(a.position)), ifPresent(FormatSingle(a.x)), ifPresent(FormatSingle(a.y)),
+                         a.key == 'm' ? "present" : "absent", (a.key == 'm') == a.present ? "1" : "0",
+                         std::to_string(a.rtMs), "ok", played ? "1" : "0", "1", a.rtMs < cue ? "1" : "0",
+                         i == 3 ? "quit" : "completed"}));
     }
   }
+  const std::string plain = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " -o plain.csv lab2 2>/dev/null";
+  EXPECT_EQ(WEXITSTATUS(std::system(plain.c_str())), 1);
+  const std::string csv = Slurp(dir.File("plain.csv"));
+  EXPECT_EQ(CsvRows(csv)[0].size(), AllColumns().size() - 2);
+  EXPECT_EQ(csv.find("calc"), std::string::npos);
+  EXPECT_EQ(csv.find("lab-pc-"), std::string::npos);
 }
 
 // A table of damaged studies: each is caught, named with its file, and loses no good row.
@@ -209,7 +240,8 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
 TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
   SessionInfo info{"1.2", "2026-12-06T10:00:00-03:30", "2026-12-06T10:30:00-03:30", SessionInfo::Ending::kQuit, 40, 41,
                    "M\xC3\xBCller \"lab\"\\2\n", 1920, 1080, 28800, 16200, 96, std::nullopt, "Liberation Sans",
-                   "pulse", "sink", "", 4.5, {"/lab/wave/3.wav", "/lab/wave/Utopia Error.wav"}, 12, 3, true};
+                   "pulse", "sink", "", 4.5, {"/lab/wave/3.wav", "/lab/wave/Utopia Error.wav"}, 12, 3, true,
+                   true, false, {"2 cues lost"}, 0, 2, 5};
   std::string why;
   const auto back = ParseSessionJson(SessionJson(info), &why);
   ASSERT_TRUE(back) << why;
@@ -234,10 +266,11 @@ TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
   EXPECT_TRUE(ReplaceFile(dir.File("no-folder/x.json"), "x"));
 }
 
-// A quit session's summary: the table's figures, the blocks reached, the timing health from a
-// timing record read by column name (a later version's columns, the field's onset and missed
-// frames, wherever they stand; a cue off its 1000 ms is late), and a page that is drawn (dark
-// text, the RT line in blue, the block bands shaded).
+// A quit session's summary: the table's figures (the median of the correct answers after the
+// cue), the blocks reached, the verdicts and timing health from a timing record of an older
+// version read by column name (the field's onset and missed frames wherever they stand; a cue
+// off its 1000 ms is late), and a page that is drawn (dark text, correct answers in blue,
+// errors in red, answers before the cue in orange, the block bands shaded).
 TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
   static const LabRun run(7, 3, 120);
   LabFiles lab = run.Lab("a");
@@ -250,12 +283,21 @@ TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
   Study study;
   AddLab(study, lab);
   const auto rows = CsvRows(StudyCsv(study));
-  EXPECT_EQ(std::vector<std::string>({rows[1][20], rows[2][20], rows[3][20], rows[4][20], rows[5][20]}),
+  const std::size_t onset = static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), "rt_onset_ms") - rows[0].begin());
+  EXPECT_EQ(std::vector<std::string>({rows[1][onset], rows[2][onset], rows[3][onset], rows[4][onset], rows[5][onset]}),
             std::vector<std::string>({"695.9", "795", "896.5", "947", ""}));
   const Summary summary = Summarise({&study.sessions.front()}, "Subject 7");
+  int early = 0;
+  for (const Answered& a : run.answers) early += a.rtMs < 1000;  // the cue is due at 1000 ms
   EXPECT_EQ(summary.health, (std::vector<std::string>{"4 trials in the timing record, 1 cues without an onset, "
                                                       "1 cues more than 2 ms off their 1000 ms",
-                                                      "3 missed frames", "missing sounds: none"}));
+                                                      "3 missed frames, 0 trials with the sound output lost, " +
+                                                          std::to_string(early) + " answers before the cue",
+                                                      "missing sounds: none"}));
+  EXPECT_EQ(summary.timing.ok, false);
+  EXPECT_EQ(summary.timing.text, "3 refreshes missed, 1 cues more than 2 ms off their 1000 ms");
+  EXPECT_EQ(summary.sound.ok, false);
+  EXPECT_EQ(summary.sound.text, "1 cues without an onset");
   ASSERT_EQ(summary.cells.size(), 6U);
   for (const SummaryCell& cell : summary.cells) {
     std::vector<int> rts;
@@ -263,7 +305,8 @@ TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
     for (const Answered& a : run.answers) {
       if (a.blockType != cell.blockType || a.present != cell.present) continue;
       ++answered;
-      if ((a.key == 'm') == a.present) ++correct, rts.push_back(a.rtMs);
+      if ((a.key == 'm') == a.present) ++correct;
+      if ((a.key == 'm') == a.present && a.rtMs >= 1000) rts.push_back(a.rtMs);
     }
     std::sort(rts.begin(), rts.end());
     EXPECT_EQ(cell.answered, answered) << cell.blockType << cell.present;
@@ -277,18 +320,22 @@ TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
   EXPECT_EQ(summary.blockTypes, blockTypes);
 
   const QImage page = SummaryPage(summary);
-  int dark = 0, blue = 0, shaded = 0;
-  for (int y = 0; y < page.height(); y += 2) {
-    for (int x = 0; x < page.width(); x += 2) {
+  int dark = 0, blue = 0, red = 0, orange = 0, shaded = 0;
+  for (int y = 0; y < page.height(); ++y) {
+    for (int x = 0; x < page.width(); ++x) {
       const QColor c = page.pixelColor(x, y);
       dark += c.lightness() < 80;
       blue += c.blue() > 120 && c.red() < 120;
+      red += c.red() > 150 && c.green() < 80 && c.blue() < 80;
+      orange += c.red() > 200 && c.green() > 110 && c.green() < 170 && c.blue() < 60;
       shaded += c != Qt::white && c.lightness() > 200;
     }
   }
-  EXPECT_GT(dark, 2000);
-  EXPECT_GT(blue, 300);
-  EXPECT_GT(shaded, 20000);
+  EXPECT_GT(dark, 8000);
+  EXPECT_GT(blue, 1200);
+  EXPECT_GT(red, 600);
+  EXPECT_GT(orange, 600);
+  EXPECT_GT(shaded, 80000);
 }
 
 }  // namespace

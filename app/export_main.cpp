@@ -3,6 +3,7 @@
 //
 //   cuesearch-export [-o FILE.csv] [--bids DIR] [--summary FILE.png] [--pilot]
 //                    [--with-initials] [--with-host] LAB_FOLDER...
+//   cuesearch-export --dictionary
 //
 // Reads every lab folder (one per machine) and writes one row per answered trial to FILE.csv
 // (standard output when neither -o nor --bids is given), the check to standard error, and
@@ -37,6 +38,7 @@ constexpr const char* kUsage =
     "  --summary FILE.png  the study's summary page\n"
     "  --pilot          the pilot runs too\n"
     "  --with-initials, --with-host  personal data, left out unless asked for\n"
+    "  --dictionary     prints the data dictionary (every column) and ends\n"
     "example: cuesearch-export -o study.csv --summary study.png /data/pc1/lab /data/pc2/lab\n";
 
 // Qt's note that it has no runtime folder is no concern of the check on standard error.
@@ -100,6 +102,9 @@ int main(int argc, char** argv) {
       options.withInitials = true;
     } else if (arg == "--with-host") {
       options.withHost = true;
+    } else if (arg == "--dictionary") {
+      std::cout << cue::DictionaryMarkdown();
+      return 0;
     } else if (arg == "-h" || arg == "--help") {
       std::cout << kUsage;
       return 0;

@@ -62,11 +62,11 @@ const std::vector<std::pair<std::string, std::string>> kBlockTypes = {
 const std::vector<Column>& Columns() {
   using L = std::vector<std::pair<std::string, std::string>>;
   static const std::vector<Column> columns = {
-      {{"subject_id", "integer", "", "The subject's ID as entered at the start (the <ID> of Res_Data/R-<ID>.txt).", {}},
+      {{"subject_id", "integer", "", "The subject's ID as entered at the start (the ID in the name of its results file, Res_Data/R-ID.txt).", {}},
        [](const Trial& x) { return std::to_string(x.s.subjectId); }},
       {{"initials", "text", "", "The subject's initials from the registry (CurrentSubjects.txt). Personal data: written only with --with-initials.", {}},
        [](const Trial& x) { return x.s.initials; }},
-      {{"order_condition", "integer", "", "The order of the three block types, from the registry (else the results file). Each block type covers three blocks, 120 trials.",
+      {{"order_condition", "integer", "", "The order of the three block types, from the registry (else results column orderCondition). Each block type covers three blocks, 120 trials.",
         L{{"1", "blocks 1-9: still, fixed flicker, random flicker, repeated three times"},
           {"2", "blocks 1-9: fixed flicker, random flicker, still, repeated three times"},
           {"3", "blocks 1-9: random flicker, still, fixed flicker, repeated three times"}}},
@@ -118,7 +118,7 @@ const std::vector<Column>& Columns() {
          }
          return Joined(names);
        }},
-      {{"trial", "integer", "", "Trial number, 1 to 360 (results column trialNumber).", {}},
+      {{"trial", "integer", "", "Trial number, 1 to 360 (results column trialNumber; timing column trialNumber).", {}},
        [](const Trial& x) { return std::to_string(x.r.trialNumber); }},
       {{"block", "integer", "", "Block number, 1 to 9, 40 trials each (results column BlockNumber).", {}},
        [](const Trial& x) { return std::to_string(x.r.blockNumber); }},
@@ -133,9 +133,9 @@ const std::vector<Column>& Columns() {
        [](const Trial& x) { return std::to_string(x.r.targetNumber); }},
       {{"target_position", "integer", "", "The label showing the target, 1 to 30; empty when absent (results column targetPosition).", {}},
        [](const Trial& x) { return x.Present() ? std::to_string(x.r.targetPosition) : ""; }},
-      {{"target_x_twips", "number", "twips", "The target label's left edge (1440 twips per inch); empty when absent.", {}},
+      {{"target_x_twips", "number", "twips", "The target label's left edge (results column targetPositionX; 1440 twips per inch); empty when absent.", {}},
        [](const Trial& x) { return x.Present() ? Fixed(x.r.targetPositionX, 2) : ""; }},
-      {{"target_y_twips", "number", "twips", "The target label's top edge; empty when absent.", {}},
+      {{"target_y_twips", "number", "twips", "The target label's top edge (results column targetPositionY); empty when absent.", {}},
        [](const Trial& x) { return x.Present() ? Fixed(x.r.targetPositionY, 2) : ""; }},
       {{"target_x_px", "number", "px", "target_x_twips in pixels at the session's dpi; empty when absent or the dpi is unknown.", {}},
        [](const Trial& x) {
@@ -153,7 +153,7 @@ const std::vector<Column>& Columns() {
        [](const Trial& x) { return std::string(x.r.subjectRes == 1 ? "present" : "absent"); }},
       {{"correct", "boolean", "", "1 when the answer matches target_present.", kBool},
        [](const Trial& x) { return std::string((x.r.subjectRes == 1) == x.Present() ? "1" : "0"); }},
-      {{"rt_ms", "integer", "ms", "The results file's reaction time (column RT): from the clock's start, just before the field is drawn and shown, to the key. Includes the showing time (field_delay_ms).", {}},
+      {{"rt_ms", "integer", "ms", "The results file's reaction time (results column RT): from the clock's start, just before the field is drawn and shown, to the key. Includes the showing time (field_delay_ms).", {}},
        [](const Trial& x) { return std::to_string(x.r.rt); }},
       {{"rt_onset_ms", "number", "ms", "Reaction time from the refresh at which the field appeared to the key's arrival (timing column rtFromOnset): the one to analyse.", {}},
        [](const Trial& x) {
@@ -193,7 +193,7 @@ const std::vector<Column>& Columns() {
        [](const Trial& x) { return x.Raw("missedFrames"); }},
       {{"refresh_hz", "number", "Hz", "The display's refresh rate as measured up to this trial (timing column refreshHz; refined as the run goes).", {}},
        [](const Trial& x) { return x.Raw("refreshHz"); }},
-      {{"screen", "text", "", "The experiment window's size in pixels, <width>x<height> (timing column screen).", {}},
+      {{"screen", "text", "", "The experiment window's size in pixels, WIDTHxHEIGHT (timing column screen).", {}},
        [](const Trial& x) { return x.Raw("screen"); }},
       {{"presenter", "text", "", "How the frames reached the screen (timing column presenter).",
         L{{"xpresent", "through the X Present extension: onsets known to the refresh"},

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
+#include <sstream>
 #include <filesystem>
 #include <fstream>
 
@@ -89,6 +92,19 @@ void WriteLab(const testing::ScratchDir& dir, const std::string& folder, const L
   for (const auto& [file, text] : lab.files) std::ofstream(dir.File(folder + "/" + file), std::ios::binary) << text;
 }
 
+// The lines of text (ended by "\n", a CR before it dropped) split at separator.
+std::vector<std::vector<std::string>> Split(const std::string& text, char separator) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.ends_with('\r')) line.pop_back();
+    std::istringstream fields(line);
+    rows.emplace_back();
+    for (std::string field; std::getline(fields, field, separator);) rows.back().push_back(field);
+  }
+  return rows;
+}
+
 std::string Slurp(const std::string& path) { return std::string(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}); }
 
 // Four runs in two lab folders on disk (registries typed by hand, one with initials a
@@ -144,7 +160,9 @@ TEST(StudyTest, TheExportToolWritesEveryAnswerOfAStudy) {
       const bool played = !at("cue_delay_ms").empty();
       const double cue = played ? std::stod(at("cue_delay_ms")) : 1000;
       EXPECT_DOUBLE_EQ(std::stod(at("rt_onset_ms")) + std::stod(at("field_delay_ms")), a.rtMs);
-      if (played) EXPECT_DOUBLE_EQ(std::stod(at("rt_cue_ms")) + cue, a.rtMs);
+      if (played) {
+        EXPECT_DOUBLE_EQ(std::stod(at("rt_cue_ms")) + cue, a.rtMs);
+      }
       const auto ifPresent = [&](const std::string& text) { return a.present ? text : ""; };
       const char* keys[] = {"subject_id", "initials", "order_condition", "pilot", "session_start", "lab_folder", "trial",
                             "block", "block_type", "block_type_name", "target_present", "target_digit", "target_position",
@@ -169,6 +187,85 @@ TEST(StudyTest, TheExportToolWritesEveryAnswerOfAStudy) {
   EXPECT_EQ(CsvRows(csv)[0].size(), AllColumns().size() - 2);
   EXPECT_EQ(csv.find("calc"), std::string::npos);
   EXPECT_EQ(csv.find("lab-pc-"), std::string::npos);
+}
+
+// The bids-validator from npm where it is installed: $BIDS_VALIDATOR, on PATH, or under
+// ~/node_modules (npm install bids-validator in the home folder); empty when it is not.
+std::string BidsValidator() {
+  const char* set = std::getenv("BIDS_VALIDATOR");
+  if (set != nullptr && *set != '\0') return set;
+  if (std::system("command -v bids-validator >/dev/null 2>&1") == 0) return "bids-validator";
+  const std::string home = std::string(std::getenv("HOME") ? std::getenv("HOME") : "") + "/node_modules/.bin/bids-validator";
+  return std::filesystem::exists(home) ? home : "";
+}
+
+// The data dictionary against files the program wrote (a run's results and timing record, a
+// session file with every key), exported by the tool as a BIDS dataset: every column of
+// those files is documented in docs/ and carried into a column of the export; every column is
+// in docs/data-dictionary.md (generated from the code's table) and in the _beh.json, and every
+// cell is of its column's type or one of its levels. Then the BIDS validator, where installed.
+TEST(StudyTest, DataDictionaryMatchesTheFilesAndTheDatasetValidates) {
+  static const LabRun run(31, 2);
+  const testing::ScratchDir dir;
+  LabFiles lab = run.Lab("lab");
+  SessionInfo info = *ParseSessionJson(lab.files["Res_Data/session-31.json"], nullptr);
+  info.timingOk = info.soundOk = true;
+  info.missedRefreshes = info.cuesLost = info.ignoredLetterKeys = 0;
+  lab.files["Res_Data/session-31.json"] = SessionJson(info);
+  WriteLab(dir, "lab", lab);
+  const std::string command = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " --with-initials --with-host --bids ds lab 2>/dev/null";
+  ASSERT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
+
+  const std::string docs = CUE_SOURCE_DIR "/docs/";
+  EXPECT_NE(Slurp(docs + "data-dictionary.md").find(DictionaryMarkdown()), std::string::npos)
+      << "docs/data-dictionary.md must hold the table as the code has it:\n" << DictionaryMarkdown();
+  std::string described;
+  for (const auto& c : AllColumns()) described += c.description + "\n";
+  const auto carried = [&](const std::string& file, const std::string& name) {
+    const std::size_t at = described.find(file + " column " + name);
+    return at != std::string::npos && !std::isalnum(static_cast<unsigned char>(described[at + file.size() + 8 + name.size()]));
+  };
+  for (const auto& name : ResultsColumns()) {
+    EXPECT_TRUE(carried("results", name)) << name;
+    EXPECT_NE(Slurp(docs + "results-format.md").find("| " + name + " |"), std::string::npos) << name;
+  }
+  const auto timing = Split(lab.files.at("Res_Data/timing-31.tsv"), '\t');
+  for (const auto& name : timing.at(0)) {
+    EXPECT_TRUE(carried("timing", name)) << name;
+    EXPECT_NE(Slurp(docs + "session-files.md").find("| `" + name + "` |"), std::string::npos) << name;
+  }
+  const std::string json = lab.files.at("Res_Data/session-31.json");
+  for (std::size_t at = json.find("\n  \""); at != std::string::npos; at = json.find("\n  \"", at + 1)) {
+    const std::string key = json.substr(at + 4, json.find('"', at + 4) - at - 4);
+    EXPECT_NE(Slurp(docs + "session-files.md").find("| `" + key + "` |"), std::string::npos) << key;
+  }
+
+  const std::string beh = Slurp(dir.File("ds/sub-31/beh/sub-31_task-cuesearch_beh.tsv"));
+  const std::string sidecar = Slurp(dir.File("ds/sub-31/beh/sub-31_task-cuesearch_beh.json"));
+  const auto rows = Split(beh, '\t');
+  ASSERT_EQ(rows.size(), 361U);
+  const std::vector<ColumnInfo> columns = AllColumns();
+  ASSERT_EQ(rows[0].size(), columns.size());
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const ColumnInfo& info = columns[c];
+    EXPECT_EQ(rows[0][c], info.name);
+    EXPECT_NE(sidecar.find("\"" + info.name + "\": {\n    \"Description\": " + JsonQuoted(info.description)), std::string::npos) << info.name;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+      const std::string& cell = rows[r][c];
+      double number = 0;
+      const bool numeric = std::from_chars(cell.data(), cell.data() + cell.size(), number).ptr == cell.data() + cell.size();
+      const bool typed = info.type == "text" || (numeric && (info.type == "number" || number == std::floor(number)));
+      const bool level = info.levels.empty() || std::any_of(info.levels.begin(), info.levels.end(), [&](const auto& l) { return l.first == cell; });
+      EXPECT_TRUE(cell == "n/a" || (typed && level)) << info.name << " row " << r << ": " << cell;
+    }
+  }
+  EXPECT_NE(Slurp(dir.File("ds/participants.tsv")).find("\nsub-31\tAB\t2\t0\tcompleted\t360\n"), std::string::npos);
+
+  const std::string validator = BidsValidator();
+  if (validator.empty()) GTEST_SKIP() << "bids-validator is not installed (npm install bids-validator): not run";
+  const std::string validate = "'" + validator + "' --no-color '" + dir.File("ds") + "' >" + dir.File("v.txt") + " 2>&1";
+  EXPECT_EQ(std::system(validate.c_str()), 0) << Slurp(dir.File("v.txt"));
+  EXPECT_EQ(Slurp(dir.File("v.txt")).find("[ERR]"), std::string::npos) << Slurp(dir.File("v.txt"));
 }
 
 // A table of damaged studies: each is caught, named with its file, and loses no good row.

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include <QColor>
 #include <QImage>
 
@@ -268,6 +270,53 @@ TEST(StudyTest, DataDictionaryMatchesTheFilesAndTheDatasetValidates) {
   EXPECT_EQ(Slurp(dir.File("v.txt")).find("[ERR]"), std::string::npos) << Slurp(dir.File("v.txt"));
 }
 
+// The tool's exit statuses and messages: 2 with what to type for a wrong command, 1 when the
+// check finds something, 0 when all is well (the program's lock files are its own); a FIFO,
+// /dev/zero or a 600 MB file in a lab folder refused by name, at once, in bounded memory.
+TEST(StudyTest, ExportToolRefusesWhatItCannotReadAndSaysWhatToType) {
+  static const LabRun run(5, 2);
+  const testing::ScratchDir dir;
+  for (const char* name : {"lab", "fifo", "zero", "big"}) {
+    LabFiles lab = run.Lab(name);
+    lab.files["Res_Data/R-5.txt.lock"] = "pc 42";
+    lab.files["Res_Data/session-5.json.new"] = "{";
+    WriteLab(dir, name, lab);
+  }
+  std::filesystem::create_directories(dir.File("notalab"));
+  std::filesystem::remove(dir.File("fifo/CurrentSubjects.txt"));
+  std::filesystem::remove(dir.File("zero/CurrentSubjects.txt"));
+  ASSERT_EQ(mkfifo(dir.File("fifo/CurrentSubjects.txt").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero/CurrentSubjects.txt"));
+  for (const char* name : {"big/Res_Data/R-9.txt", "big/Res_Data/old.zip"}) {
+    std::ofstream(dir.File(name)) << "";
+    std::filesystem::resize_file(dir.File(name), std::uintmax_t{600} << 20);  // sparse
+  }
+  const std::string usage = "cuesearch-export: unknown option --csv\nusage: cuesearch-export [-o FILE.csv]";
+  const struct { std::string args; int status; std::string said; } cases[] = {
+      {"--csv x.csv lab", 2, usage},
+      {"-o x.csv nowhere", 2, "cuesearch-export: nowhere: no such folder\nusage:"},
+      {"-o x.csv notalab", 2, "cuesearch-export: notalab: not a lab folder (it holds neither CurrentSubjects.txt nor Res_Data); give the "
+                              "folder the program ran in\nusage:"},
+      {"--bids lab lab", 2, "cuesearch-export: lab: exists and is not an empty folder; give --bids a new folder\nusage:"},
+      {"-o", 2, "cuesearch-export: -o needs a file or folder after it"},
+      {"-o no/x.csv lab", 2, "cuesearch-export: no/x.csv: cannot be written: No such file or directory"},
+      {"-o x.csv lab", 0, "1 sessions, 1 complete; nothing needs attention\n"},  // the whole of it
+      {"-o x.csv lab/Res_Data", 0, "note  lab/Res_Data: a results folder; reading its lab folder lab\n1 sessions"},
+      {"-o x.csv fifo", 1, "CHECK fifo/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device), so it is not read\n"},
+      {"-o x.csv zero", 1, "CHECK zero/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device)"},
+      {"-o x.csv big", 1, "CHECK big/Res_Data/R-9.txt: cannot be read: Larger than 16 MB, so it is not read\n"
+                          "note  big/Res_Data/old.zip: not a file of this program; left out\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string command = "cd '" + dir.Path() + "' && ulimit -v 4000000 && timeout 20 " CUE_EXPORT_TOOL " " +
+                                c.args + " 2>said.txt";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), c.status);
+    const std::string said = Slurp(dir.File("said.txt"));
+    EXPECT_EQ(said.substr(0, c.said.size()), c.said);
+  }
+}
+
 // A table of damaged studies: each is caught, named with its file, and loses no good row.
 TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
   static const LabRun full(5, 2), quit(6, 1, 50);
@@ -298,6 +347,8 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
        "its ID is not in a/CurrentSubjects.txt", 360},
       {"no results", [](LabFiles& l) { *l.registry += RegistryLine(8, "CD", 1); }, "a/Res_Data/R-8.txt",
        "missing, though ID 8 is registered", 360},
+      {"formula", [](LabFiles& l) { l.registry = "\r\n" + RegistryLine(5, "@SUM(1)", 2); }, "a/CurrentSubjects.txt",
+       "line 2: the initials \"@SUM(1)\" of ID 5 begin like a spreadsheet formula; the export writes them as '@SUM(1)", 360},
       {"registered twice", [](LabFiles& l) { *l.registry += RegistryLine(5, "ZZ", 2); }, "a/CurrentSubjects.txt",
        "ID 5 is registered twice", 360},
       {"bad registry line", [](LabFiles& l) { *l.registry += "AB 12\r\n"; }, "a/CurrentSubjects.txt",
@@ -325,6 +376,7 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
   LabFiles old = full.Lab("a");
   old.files.erase("Res_Data/session-5.json");
   old.files["Res_Data/R-5-timing.txt"] = "#trialNumber\tclockStart\t\r\n1\t100\t\r\n";
+  old.files["Res_Data/R-5.txt.lock"] = "pc 42";  // the program's own: no note
   Study study;
   AddLab(study, old);
   EXPECT_EQ(CheckText(study), "note  a/Res_Data/R-5-timing.txt: not a file of this program; left out\n"

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -221,10 +222,16 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
     if (v && std::holds_alternative<double>(*v)) return std::get<double>(*v);
     return std::nullopt;
   };
+  // A whole number that fits; a hand-edited 1e300 is not known, never undefined.
+  const auto count = [&](const char* key) -> std::optional<std::int32_t> {
+    const auto n = number(key);
+    if (n && std::abs(*n) < 2e9) return static_cast<std::int32_t>(*n);
+    return std::nullopt;
+  };
   SessionInfo s;
   s.programVersion = text_("program_version");
-  s.subjectId = static_cast<std::int32_t>(number("subject_id").value_or(0));
-  s.orderCondition = static_cast<std::int32_t>(number("order_condition").value_or(0));
+  s.subjectId = count("subject_id").value_or(0);
+  s.orderCondition = count("order_condition").value_or(0);
   const auto* pilot = get("pilot");
   s.pilot = pilot && std::holds_alternative<bool>(*pilot) && std::get<bool>(*pilot);
   s.start = text_("start");
@@ -233,8 +240,8 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
   for (int e = 0; e < 4; ++e) {
     if (ended == kEndings[e]) s.ended = static_cast<SessionInfo::Ending>(e);
   }
-  s.trialsAnswered = static_cast<std::int32_t>(number("trials_answered").value_or(0));
-  if (const auto q = number("quit_at_trial")) s.quitAtTrial = static_cast<std::int32_t>(*q);
+  s.trialsAnswered = count("trials_answered").value_or(0);
+  s.quitAtTrial = count("quit_at_trial");
   s.host = text_("host");
   s.screenWidthPx = number("screen_width_px");
   s.screenHeightPx = number("screen_height_px");
@@ -260,11 +267,6 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
   if (const auto* r = get("verdict_reasons"); r && std::holds_alternative<std::vector<std::string>>(*r)) {
     s.verdictReasons = std::get<std::vector<std::string>>(*r);
   }
-  const auto count = [&](const char* key) -> std::optional<std::int32_t> {
-    const auto n = number(key);
-    if (n && *n >= 0 && *n < 2e9) return static_cast<std::int32_t>(*n);
-    return std::nullopt;
-  };
   s.missedRefreshes = count("missed_refreshes");
   s.cuesLost = count("cues_lost");
   s.ignoredLetterKeys = count("ignored_letter_keys");

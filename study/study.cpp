@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "intake/registry.h"
+#include "study/export.h"
 
 namespace cue {
 
@@ -64,9 +65,6 @@ void ReadTiming(Session& session, const std::string& text) {
   }
 }
 
-// What a spreadsheet takes for a formula: a text beginning with = + - @, a TAB or a CR.
-bool FormulaLike(std::string_view text) { return !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos; }
-
 // Registry lines whose initials a spreadsheet would run as a formula, by line number. Lines
 // are counted as the registry's reader counts them (CR LF, LF or CR ends one).
 void CheckInitials(const std::string& registry, const std::string& path, std::vector<Problem>& problems) {
@@ -76,7 +74,7 @@ void CheckInitials(const std::string& registry, const std::string& path, std::ve
     if (end == std::string::npos) end = registry.size();
     ++number;
     for (const auto& entry : ReadRegistry(std::string_view(registry).substr(at, end - at)).entries) {
-      if (FormulaLike(entry.initials)) {
+      if (SpreadsheetSafe(entry.initials) != entry.initials) {
         problems.push_back({path, "line " + std::to_string(number) + ": the initials \"" + entry.initials +
                                       "\" of ID " + std::to_string(entry.subjectId) +
                                       " begin like a spreadsheet formula; the export writes them as '" + entry.initials});

@@ -41,7 +41,7 @@ int DrawVerdict(QPainter& p, const QString& what, const Verdict& v, int y) {
   p.drawText(box, Qt::AlignCenter, badge);
   p.setPen(Qt::black);
   p.setFont(Font(p, 12));
-  const QRect text(kMargin + 320, y, kWidth - kMargin - (kMargin + 320), 60);
+  const QRect text(kMargin + 320, y - 12, kWidth - kMargin - (kMargin + 320), 60);  // centred on the badge
   p.drawText(text, Qt::TextWordWrap | Qt::AlignVCenter, U(v.text));
   return y + 56;
 }

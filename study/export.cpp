@@ -5,6 +5,8 @@
 #include <functional>
 #include <set>
 
+#include "intake/registry.h"
+
 namespace cue {
 
 namespace {
@@ -255,6 +257,22 @@ std::string ColumnsJson(const std::vector<ColumnInfo>& columns, const std::strin
   return json + "\n}\n";
 }
 
+// The study with the check's findings on the registry left out unless the initials may leave:
+// they quote its lines.
+Study Private(const Study& study, const ExportOptions& options) {
+  Study copy;
+  copy.sessions = study.sessions;
+  for (const auto& p : study.problems) {
+    if (options.withInitials || !p.file.ends_with(kRegistryFile)) copy.problems.push_back(p);
+  }
+  if (copy.problems.size() < study.problems.size()) {
+    copy.problems.push_back({kRegistryFile, std::to_string(study.problems.size() - copy.problems.size()) +
+                                                " findings left out: they quote the registry's initials (the export shows them)",
+                             false});
+  }
+  return copy;
+}
+
 }  // namespace
 
 std::string SpreadsheetSafe(std::string_view text) {
@@ -325,7 +343,7 @@ std::map<std::string, std::string> BidsDataset(const Study& study, const ExportO
       "answered trial and a JSON sidecar describing every column. Labels are the subject IDs; a pilot run's label\n"
       "starts with \"pilot\", and a second session under one ID gets \"dup2\", \"dup3\", ... after it.\n\n"
       "The study check (what a person should look at before analysing):\n\n" +
-      CheckText(study);
+      CheckText(Private(study, options));
   const std::vector<ColumnInfo> columns = ExportColumns(options);
   std::vector<std::string> names;
   for (const auto& c : columns) names.push_back(c.name);

@@ -183,12 +183,14 @@ TEST(StudyTest, TheExportToolWritesEveryAnswerOfAStudy) {
                          i == 3 ? "quit" : "completed"}));
     }
   }
-  const std::string plain = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " -o plain.csv lab2 2>/dev/null";
+  const std::string plain = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " -o plain.csv --bids ds lab2 2>/dev/null";
   EXPECT_EQ(WEXITSTATUS(std::system(plain.c_str())), 1);
   const std::string csv = Slurp(dir.File("plain.csv"));
   EXPECT_EQ(CsvRows(csv)[0].size(), AllColumns().size() - 2);
-  EXPECT_EQ(csv.find("calc"), std::string::npos);
-  EXPECT_EQ(csv.find("lab-pc-"), std::string::npos);
+  for (const std::string& text : {csv, Slurp(dir.File("ds/README")), Slurp(dir.File("ds/participants.tsv"))}) {
+    EXPECT_EQ(text.find("calc"), std::string::npos) << text;
+    EXPECT_EQ(text.find("lab-pc-"), std::string::npos);
+  }
 }
 
 // The bids-validator from npm where it is installed: $BIDS_VALIDATOR, on PATH, or under

@@ -57,7 +57,7 @@ void ReadTiming(Session& session, const std::string& text) {
     // The last trial's cue may never play: the run can end before it is due.
     if (!TimingNumber(&line, "cueOnset") && i + 1 < rows.size()) ++h.cuesNotPlayed;
     if (const auto d = TimingNumber(&line, "cueDelayMs"); d && std::abs(*d - kCueDueMs) > kLateCueMs) ++h.lateCues;
-    if (const auto m = TimingNumber(&line, "missedFrames"); m && h.missedFrames) *h.missedFrames += static_cast<int>(*m);
+    if (const auto m = TimingNumber(&line, "missedFrames"); m && h.missedFrames) *h.missedFrames += static_cast<int>(std::clamp(*m, 0.0, 1e6));
     const auto output = line.find("soundOutput");
     h.soundLost += output != line.end() && output->second == "lost" ? 1 : 0;
     h.untimed += TimingNumber(&line, "fieldOnset") ? 0 : 1;

@@ -216,7 +216,7 @@ const LabFiles& BidsStudy() {
     info.missedRefreshes = info.cuesLost = info.ignoredLetterKeys = 0;
     l.files["Res_Data/session-31.json"] = SessionJson(info);
     WriteLab(dir, "lab", l);
-    const std::string command = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " --with-initials --with-host --bids ds lab";
+    const std::string command = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " --with-initials --with-host --bids ds lab 2>/dev/null";
     EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
     return l;
   }();
@@ -390,6 +390,22 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
     EXPECT_NE(CheckText(study).find("CHECK " + c.file + ": " + c.expected), std::string::npos) << CheckText(study);
     EXPECT_EQ(CsvRows(StudyCsv(study)).size(), c.rows + 1);
   }
+  // A text a spreadsheet would run gets a ' before it; nothing else does.
+  for (const auto& [text, safe] : std::vector<std::pair<std::string, std::string>>{
+           {"=1+2", "'=1+2"}, {"+A1", "'+A1"}, {"-2", "'-2"}, {"@SUM(1)", "'@SUM(1)"}, {"\tx", "'\tx"},
+           {"\rx", "'\rx"}, {"A=1", "A=1"}, {"", ""}}) {
+    EXPECT_EQ(SpreadsheetSafe(text), safe);
+  }
+  // A study with one ID in two lab folders and a pilot run of it, as BIDS: one label each.
+  Study twice;
+  AddLab(twice, full.Lab("a"));
+  AddLab(twice, full.Lab("b"));
+  LabFiles pilot = full.Lab("a");
+  pilot.pilot = true;
+  AddLab(twice, pilot);
+  std::string labels;
+  for (const auto& [path, text] : BidsDataset(twice, {}, "1")) labels += path.ends_with("_beh.tsv") ? path.substr(0, path.find('/')) + " " : "";
+  EXPECT_EQ(labels, "sub-5 sub-5dup2 sub-pilot5 ");
   // Files of an older version (no session file, the timing record under an R- name) are read
   // as they are: noted, nothing for a person to do, never taken for a subject.
   LabFiles old = full.Lab("a");
@@ -445,7 +461,7 @@ TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
   lab.files["Res_Data/timing-7.tsv"] =
       "trialNumber\tmissedFrames\tclockStart\tcueOnset\tanswer\tfieldOnset\tcueDelayMs\t\r\n"
       "1\t0\t100\t1000100\t700000\t4100\t1000.000\t\r\n"
-      "2\t2\t100\t-\t800000\t5000\t-\t\r\n"
+      "2\t2\t100\t-\t1200000\t5000\t-\t\r\n"  // after the cue was due, though it never played
       "3\t1\t100\t1002100\t900000\t3500\t1002.001\t\r\n"
       "4\t0\t100\t-\t950000\t3000\t-\t\r\n";  // the last cue, due after the end: not counted
   Study study;
@@ -453,28 +469,39 @@ TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
   const auto rows = CsvRows(StudyCsv(study));
   const std::size_t onset = static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), "rt_onset_ms") - rows[0].begin());
   EXPECT_EQ(std::vector<std::string>({rows[1][onset], rows[2][onset], rows[3][onset], rows[4][onset], rows[5][onset]}),
-            std::vector<std::string>({"695.9", "795", "896.5", "947", ""}));
-  const Summary summary = Summarise({&study.sessions.front()}, "Subject 7");
-  int early = 0;
-  for (const Answered& a : run.answers) early += a.rtMs < 1000;  // the cue is due at 1000 ms
+            std::vector<std::string>({"695.9", "1195", "896.5", "947", ""}));
+  // The flags from each trial's own line (trial 5 has none: before the cue by its RT).
+  std::vector<std::string> flags;
+  for (std::size_t r = 1; r <= 5; ++r) {
+    for (const char* name : {"timing_ok", "sound_ok", "before_cue"}) flags.push_back(rows[r][static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin())]);
+  }
+  EXPECT_EQ(flags, (std::vector<std::string>{"1", "1", "1", "0", "0", "0", "0", "1", "1", "1", "0", "1", "", "", "1"}));
+  const Session& s = study.sessions.front();
+  const Summary summary = Summarise({&s}, "Subject 7");
+  // Before the cue: by the timing record where it has the trial, else by the RT (cue at 1000 ms).
+  const auto early = [&](std::size_t t) { return t == 2 ? false : run.answers[t - 1].rtMs < 1000; };
+  int earlyCount = 0;
+  for (std::size_t t = 1; t <= run.answers.size(); ++t) earlyCount += early(t);
   EXPECT_EQ(summary.health, (std::vector<std::string>{"4 trials in the timing record, 1 cues without an onset, "
                                                       "1 cues more than 2 ms off their 1000 ms",
                                                       "3 missed frames, 0 trials with the sound output lost, " +
-                                                          std::to_string(early) + " answers before the cue",
+                                                          std::to_string(earlyCount) + " answers before the cue",
                                                       "missing sounds: none"}));
   EXPECT_EQ(summary.timing.ok, false);
   EXPECT_EQ(summary.timing.text, "3 refreshes missed, 1 cues more than 2 ms off their 1000 ms");
   EXPECT_EQ(summary.sound.ok, false);
   EXPECT_EQ(summary.sound.text, "1 cues without an onset");
+  EXPECT_EQ(Summarise({&s, &s}, "").timing.text, "not ok in 2 of 2 sessions; ID 7: " + summary.timing.text + ", ID 7: " + summary.timing.text);
   ASSERT_EQ(summary.cells.size(), 6U);
   for (const SummaryCell& cell : summary.cells) {
     std::vector<int> rts;
     int answered = 0, correct = 0;
-    for (const Answered& a : run.answers) {
+    for (std::size_t t = 1; t <= run.answers.size(); ++t) {
+      const Answered& a = run.answers[t - 1];
       if (a.blockType != cell.blockType || a.present != cell.present) continue;
       ++answered;
       if ((a.key == 'm') == a.present) ++correct;
-      if ((a.key == 'm') == a.present && a.rtMs >= 1000) rts.push_back(a.rtMs);
+      if ((a.key == 'm') == a.present && !early(t)) rts.push_back(a.rtMs);
     }
     std::sort(rts.begin(), rts.end());
     EXPECT_EQ(cell.answered, answered) << cell.blockType << cell.present;

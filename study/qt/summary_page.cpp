@@ -194,8 +194,11 @@ void DrawTrials(QPainter& p, const Summary& s, const QRect& area) {
     lx += 60 + p.fontMetrics().horizontalAdvance(text);
   }
   p.drawText(lx, ly, beyond == 0 ? QStringLiteral("no answer beyond the axis")
-                                 : QStringLiteral("%1 answers beyond %2 ms (triangles at the top; the slowest %3 ms)")
-                                       .arg(beyond).arg(maxRt).arg(longest));
+                                 : QStringLiteral("%1 %2 beyond %3 ms (triangles at the top; the slowest %4 ms)")
+                                       .arg(beyond)
+                                       .arg(beyond == 1 ? QStringLiteral("answer") : QStringLiteral("answers"))
+                                       .arg(maxRt)
+                                       .arg(longest));
 }
 
 }  // namespace

@@ -241,7 +241,8 @@ void AddLab(Study& study, const LabFiles& lab) {
         problems.push_back({registryPath, "ID " + std::to_string(entry.subjectId) + " is registered twice"});
       }
     }
-  } else if (!lab.files.empty()) {
+  } else if (!lab.files.empty() && std::none_of(lab.unreadable.begin(), lab.unreadable.end(),
+                                                 [&](const Problem& p) { return p.file == registryPath; })) {
     problems.push_back({registryPath, "missing: initials and order conditions unknown"});
   }
   const std::string folder = std::string(kResultsFolder) + "/";

@@ -321,7 +321,8 @@ TEST(StudyTest, ExportToolRefusesWhatItCannotReadAndSaysWhatToType) {
       {"-o no/x.csv lab", 2, "cuesearch-export: no/x.csv: cannot be written: No such file or directory"},
       {"-o x.csv lab", 0, "1 sessions, 1 complete; nothing needs attention\n"},  // the whole of it
       {"-o x.csv lab/Res_Data", 0, "note  lab/Res_Data: a results folder; reading its lab folder lab\n1 sessions"},
-      {"-o x.csv fifo", 1, "CHECK fifo/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device), so it is not read\n"},
+      {"-o x.csv fifo", 1, "CHECK fifo/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device), so it is not read\n"
+                           "CHECK fifo/Res_Data/R-5.txt: its ID is not in fifo/CurrentSubjects.txt\n"},
       {"-o x.csv zero", 1, "CHECK zero/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device)"},
       {"-o x.csv big", 1, "CHECK big/Res_Data/R-9.txt: cannot be read: Larger than 16 MB, so it is not read\n"
                           "note  big/Res_Data/old.zip: not a file of this program; left out\n"},

@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <string_view>
 #include <variant>
 
 #include "intake/registry.h"
@@ -32,21 +31,6 @@ namespace {
 std::string Env(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : fallback;
-}
-
-constexpr std::string_view kIgnoredKeys = "\"ignored_letter_keys\": ";
-
-// The session's JSON with the count of letter keys that trials ignored as its last key.
-std::string WithIgnoredKeys(std::string json, int count) {
-  const std::size_t end = json.rfind("\n}");
-  if (end != std::string::npos) json.insert(end, ",\n  " + std::string(kIgnoredKeys) + std::to_string(count));
-  return json;
-}
-
-// The count a session file holds, 0 where it holds none.
-int IgnoredKeys(const std::string& json) {
-  const std::size_t at = json.find(kIgnoredKeys);
-  return at == std::string::npos ? 0 : std::atoi(json.c_str() + at + kIgnoredKeys.size());
 }
 
 void Replace(const std::string& path, const std::string& text) {
@@ -126,13 +110,13 @@ void SessionRecord::MarkRecovered(FileSystem& files, const std::vector<Recovered
     auto info = text != nullptr ? ParseSessionJson(*text, nullptr) : std::nullopt;
     if (!info) continue;  // a run from before session files, or a damaged one: left as it is
     info->ended = SessionInfo::Ending::kRecovered;
-    Replace(path, WithIgnoredKeys(SessionJson(*info), IgnoredKeys(*text)));
+    Replace(path, SessionJson(*info));
   }
 }
 
 void SessionRecord::Write() {
-  Replace(SessionFileName(ResultsFolderPath(x_.platform.files), x_.state.subjectId),
-          WithIgnoredKeys(SessionJson(info_), x_.display.ignoredLetterKeys));
+  info_.ignoredLetterKeys = x_.display.ignoredLetterKeys;
+  Replace(SessionFileName(ResultsFolderPath(x_.platform.files), x_.state.subjectId), SessionJson(info_));
 }
 
 // The summary is drawn from the files on disk, read back as the export reads them, so it

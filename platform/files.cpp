@@ -108,9 +108,10 @@ std::optional<std::string> Intruder(const struct stat& info) {
   return std::nullopt;
 }
 
-FileError Refused(const std::string& what, const std::string& path) {
+// place: "this file", or "this file's folder".
+FileError Refused(const std::string& what, const std::string& path, const char* place = "this file") {
   return FileError{err::kPathFileAccess,
-                   "There is " + what + " in place of this file; the program writes nothing through it", path};
+                   "There is " + what + " in place of " + place + "; the program writes nothing through it", path};
 }
 
 // A file's folder opened without following a link in its place, and the file's name in it:
@@ -132,7 +133,7 @@ InFolder OpenFolderOf(const std::string& path) {
     const int e = errno;
     struct stat info {};
     in.error = (e == ELOOP || e == ENOTDIR) && ::lstat(parent.c_str(), &info) == 0 && S_ISLNK(info.st_mode)
-                   ? Refused("a link in place of its folder", path)
+                   ? Refused("a link", path, "this file's folder")
                    : ErrorFromErrno(e, path);
   }
   return in;

@@ -160,7 +160,7 @@ TEST_F(DiskFileSystemTest, NothingIsWrittenThroughWhatStandsInAFilesPlace) {
       {"a file with a second name (a hard link)", "", [&](const std::string& p) { return ::link(victim.c_str(), p.c_str()); }},
       {"a FIFO", "", [](const std::string& p) { return ::mkfifo(p.c_str(), 0666); }},
       {"a folder", "", [](const std::string& p) { return ::mkdir(p.c_str(), 0777); }},
-      {"a device", "/dev/null", none}, {"a link in place of its folder", Path("linked/R-1.txt"), none},
+      {"a device", "/dev/null", none}, {"a link", Path("linked/R-1.txt"), none},  // in its folder's place
   };
   const std::function<std::optional<FileError>(const std::string&)> writes[] = {
       [&](const std::string& p) { return Failure(fs_.OpenForAppend(p)); },
@@ -177,7 +177,8 @@ TEST_F(DiskFileSystemTest, NothingIsWrittenThroughWhatStandsInAFilesPlace) {
       const auto error = writes[w](file);
       ASSERT_TRUE(error.has_value());
       EXPECT_EQ(std::tie(error->number, error->path), std::tie(err::kPathFileAccess, file));
-      EXPECT_EQ(error->description, std::string("There is ") + row.what + " in place of this file; the program writes nothing through it");
+      const std::string place = row.file == Path("linked/R-1.txt") ? "this file's folder" : "this file";
+      EXPECT_EQ(error->description, std::string("There is ") + row.what + " in place of " + place + "; the program writes nothing through it");
     }
   }
   EXPECT_EQ(std::get<std::string>(fs_.ReadAll(victim)), rows);

@@ -35,8 +35,10 @@ sounds: deps
 run: build sounds
 	exec $(BUILD)/app/cuesearch --lab lab
 
+# The timing table twice: on a quiet machine, then with one core kept busy.
 bench: test-build sounds
 	scripts/test-env bench/run-bench $(BUILD)
+	scripts/test-env bench/run-bench $(BUILD) --hog
 
 # cuesearch_<version>_<arch>.deb in the build folder.
 package: build

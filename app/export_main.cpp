@@ -1,73 +1,148 @@
-// cuesearch-export: one tidy CSV of a whole study, and its check.
+// cuesearch-export: a whole study as one tidy table (CSV and/or a BIDS dataset), its check,
+// and its summary page.
 //
-//   cuesearch-export [-o FILE] [--pilot] [--summary FILE.png] LAB_FOLDER...
+//   cuesearch-export [-o FILE.csv] [--bids DIR] [--summary FILE.png] [--pilot]
+//                    [--with-initials] [--with-host] LAB_FOLDER...
+//   cuesearch-export --dictionary
 //
-// Reads every lab folder (one per machine), writes one row per answered trial to standard
-// output or FILE, the check to standard error, and with --summary the study's summary page.
-// Exit status: 0 when nothing needs a person's attention, 1 when something does, 2 when the
-// command itself cannot do its work.
+// Reads every lab folder (one per machine) and writes one row per answered trial to FILE.csv
+// (standard output when neither -o nor --bids is given), the check to standard error, and
+// with --summary the study's summary page. Exit status: 0 when written and nothing needs a
+// person's attention, 1 when written but the check found something that does, 2 when the
+// command was wrong (an unknown option, a folder that is no lab folder) or an output could
+// not be written; then a message says what to type.
 #include <QGuiApplication>
 
-#include <cerrno>
 #include <clocale>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 
+#include "cue_version.h"
+#include "intake/registry.h"
+#include "study/export.h"
 #include "study/qt/summary_page.h"
 #include "study/study.h"
 #include "study/summary.h"
 
 namespace {
 
+namespace fs = std::filesystem;
+
+constexpr const char* kUsage =
+    "usage: cuesearch-export [-o FILE.csv] [--bids DIR] [--summary FILE.png] [--pilot]\n"
+    "                        [--with-initials] [--with-host] LAB_FOLDER...\n"
+    "  LAB_FOLDER  a folder the program ran in (it holds CurrentSubjects.txt and Res_Data), one per machine\n"
+    "  -o FILE.csv      the tidy table, one row per answered trial (else on standard output)\n"
+    "  --bids DIR       a BIDS dataset in the new or empty folder DIR\n"
+    "  --summary FILE.png  the study's summary page\n"
+    "  --pilot          the pilot runs too\n"
+    "  --with-initials, --with-host  personal data, left out unless asked for\n"
+    "  --dictionary     prints the data dictionary (every column) and ends\n"
+    "example: cuesearch-export -o study.csv --summary study.png /data/pc1/lab /data/pc2/lab\n";
+
 // Qt's note that it has no runtime folder is no concern of the check on standard error.
 void QuietFilter(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (!message.startsWith(QLatin1String("QStandardPaths:"))) qt_message_output(type, context, message);
 }
 
-int Usage() {
-  std::cerr << "usage: cuesearch-export [-o FILE] [--pilot] [--summary FILE.png] LAB_FOLDER...\n";
+int Usage(const std::string& why) {
+  std::cerr << "cuesearch-export: " << why << "\n" << kUsage;
   return 2;
+}
+
+// The lab folder to read for what was typed: the folder itself, or the lab folder above a
+// results folder typed in its place; nullopt with why when it is neither.
+std::optional<std::string> LabFolder(std::string typed, std::string* why) {
+  while (typed.size() > 1 && typed.back() == '/') typed.pop_back();
+  std::error_code e;
+  const fs::path path(typed);
+  if (!fs::is_directory(path, e)) {
+    *why = typed + ": " + (fs::exists(path, e) ? "not a folder" : "no such folder");
+    return std::nullopt;
+  }
+  if (fs::exists(path / cue::kRegistryFile, e) || fs::is_directory(path / cue::kResultsFolder, e)) return typed;
+  if (path.filename() == cue::kResultsFolder) {
+    const std::string lab = path.has_parent_path() ? path.parent_path().string() : std::string(".");
+    std::cerr << "note  " << typed << ": a results folder; reading its lab folder " << lab << "\n";
+    return lab;
+  }
+  *why = typed + ": not a lab folder (it holds neither " + std::string(cue::kRegistryFile) + " nor " + cue::kResultsFolder +
+         "); give the folder the program ran in";
+  return std::nullopt;
+}
+
+// Writes every file of the dataset under dir; the first failure's path, or empty.
+std::string WriteDataset(const std::string& dir, const std::map<std::string, std::string>& files) {
+  for (const auto& [name, text] : files) {
+    const fs::path path = fs::path(dir) / name;
+    std::error_code e;
+    fs::create_directories(path.parent_path(), e);
+    std::ofstream out(path, std::ios::binary);
+    if (!(out << text) || !out.flush()) return path.string();
+  }
+  return "";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string output, summaryPath;
+  std::string output, summaryPath, bids;
   bool pilot = false;
+  cue::ExportOptions options;
   std::vector<std::string> labs;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if ((arg == "-o" || arg == "--summary") && i + 1 < argc) {
-      (arg == "-o" ? output : summaryPath) = argv[++i];
+    if (arg == "-o" || arg == "--summary" || arg == "--bids") {
+      if (i + 1 >= argc) return Usage(arg + " needs a file or folder after it");
+      (arg == "-o" ? output : arg == "--bids" ? bids : summaryPath) = argv[++i];
     } else if (arg == "--pilot") {
       pilot = true;
+    } else if (arg == "--with-initials") {
+      options.withInitials = true;
+    } else if (arg == "--with-host") {
+      options.withHost = true;
+    } else if (arg == "--dictionary") {
+      std::cout << cue::DictionaryMarkdown();
+      return 0;
+    } else if (arg == "-h" || arg == "--help") {
+      std::cout << kUsage;
+      return 0;
     } else if (arg.starts_with("-")) {
-      return Usage();
+      return Usage("unknown option " + arg);
     } else {
-      labs.push_back(arg);
+      std::string why;
+      const auto lab = LabFolder(arg, &why);
+      if (!lab) return Usage(why);
+      labs.push_back(*lab);
     }
   }
-  if (labs.empty()) return Usage();
+  if (labs.empty()) return Usage("no lab folder given");
+  if (!bids.empty()) {
+    std::error_code e;
+    if (fs::exists(bids, e) && !(fs::is_directory(bids, e) && fs::is_empty(bids, e))) {
+      return Usage(bids + ": exists and is not an empty folder; give --bids a new folder");
+    }
+  }
 
   cue::Study study;
   for (const auto& folder : labs) {
     cue::AddLab(study, cue::ReadLabFolder(folder, false));
-    if (pilot && std::filesystem::is_directory(std::filesystem::path(folder) / "pilot")) {
-      cue::AddLab(study, cue::ReadLabFolder(folder, true));
-    }
+    if (pilot && fs::is_directory(fs::path(folder) / "pilot")) cue::AddLab(study, cue::ReadLabFolder(folder, true));
   }
   cue::CheckAcrossLabs(study);
 
-  const std::string csv = cue::StudyCsv(study);
-  if (output.empty()) {
-    std::cout << csv << std::flush;
-  } else {
-    std::ofstream out(output, std::ios::binary);
-    out << csv;
-    if (!out.flush()) {
-      std::cerr << output << ": cannot be written: " << std::strerror(errno) << "\n";
+  if (!output.empty()) {
+    if (const auto why = cue::ReplaceFile(output, cue::StudyCsv(study, options))) {
+      std::cerr << "cuesearch-export: " << output << ": cannot be written: " << *why << "\n";
+      return 2;
+    }
+  } else if (bids.empty()) {
+    std::cout << cue::StudyCsv(study, options) << std::flush;
+  }
+  if (!bids.empty()) {
+    if (const std::string failed = WriteDataset(bids, cue::BidsDataset(study, options, CUE_VERSION)); !failed.empty()) {
+      std::cerr << "cuesearch-export: " << failed << ": cannot be written\n";
       return 2;
     }
   }
@@ -85,7 +160,7 @@ int main(int argc, char** argv) {
     summary.about.push_back(std::to_string(sessions.size()) + " sessions from " + std::to_string(labs.size()) +
                             " lab folders" + (pilot ? ", pilot runs included" : ""));
     if (!cue::WriteSummaryPng(summary, QString::fromStdString(summaryPath))) {
-      std::cerr << summaryPath << ": cannot be written\n";
+      std::cerr << "cuesearch-export: " << summaryPath << ": cannot be written\n";
       return 2;
     }
   }

@@ -3,7 +3,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QSettings>
-#include <QStandardPaths>
+
+#include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <clocale>
@@ -33,6 +35,30 @@ bool EnterPilotFolder(std::string* why) {
   if (!error) fs::current_path(pilot, error);
   if (error) *why = pilot.string() + ": " + error.message();
   return !error;
+}
+
+// The path with each control character (a line break, a TAB, ...) shown as \xNN; empty when
+// it has none. Every file of the program names its paths on one line.
+std::string ControlCharacters(const std::string& path) {
+  std::string shown;
+  bool found = false;
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+      continue;
+    }
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+    shown += hex;
+    found = true;
+  }
+  return found ? shown : std::string();
+}
+
+std::string PasswdHome() {
+  const passwd* entry = ::getpwuid(::getuid());
+  return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
 }
 
 constexpr const char* kUsage =
@@ -131,10 +157,20 @@ int main(int argc, char** argv) {
   }
   // Answers that cannot be written into the lab folder are journalled in the user's own data
   // folder (~/.local/share/cuesearch/journal), which survives a restart, unlike /tmp.
-  QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.cuesearch");
-  const std::string journal = (data + QStringLiteral("/journal")).toStdString();
+  const std::string journal = cue::JournalFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"), PasswdHome(), ::getuid());
   if (!EnterLabFolder(*args)) return args->check ? 2 : 1;
+  std::error_code error;
+  for (const auto& [what, path] : {std::pair{"lab folder", std::filesystem::current_path(error).string()},
+                                   std::pair{"journal folder", journal}}) {
+    if (const std::string shown = ControlCharacters(path); !shown.empty()) {
+      QMessageBox::critical(nullptr, QStringLiteral("FOLDER NAME"),
+                            QStringLiteral("The path of the %1 holds a line break or another control character "
+                                           "(shown as \\xNN):\n%2\nThe program's files name their folder on one "
+                                           "line, so nothing is run or written here. Rename the folder and start again.")
+                                .arg(QString::fromLatin1(what), QString::fromStdString(shown)));
+      return 1;
+    }
+  }
   if (args->check) return cue::check::RunCheck(std::filesystem::current_path().string(), journal, args->json);
   const bool pilot = args->pilot;
   std::string why;

@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <variant>
@@ -30,6 +31,12 @@ namespace {
 std::string Env(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+void Replace(const std::string& path, const std::string& text) {
+  if (auto error = ReplaceContents(path, text)) {
+    std::fprintf(stderr, "The session file is not written: %s\n", Describe(*error).c_str());
+  }
 }
 
 }  // namespace
@@ -64,8 +71,9 @@ void SessionRecord::Launched() {
   const std::string wave = JoinPath(files.CurrentDirectory(), "wave");
   std::vector<std::string> sounds = {JoinPath(wave, CORRECT_SOUND), JoinPath(wave, ERROR_SOUND)};
   for (std::int16_t digit = 1; digit <= 9; ++digit) sounds.push_back(CuePath(files, digit));
+  // What the run could not play: missing, unreadable, or without a single sample.
   for (const auto& path : sounds) {
-    if (access(path.c_str(), R_OK) != 0) info_.missingSounds.push_back(path);
+    if (std::holds_alternative<SoundError>(sound_.Open(path))) info_.missingSounds.push_back(path);
   }
   Write();
 }
@@ -102,7 +110,7 @@ void SessionRecord::Ended() {
 
 void SessionRecord::MarkRecovered(FileSystem& files, const std::vector<RecoveredJournal>& found) {
   for (const RecoveredJournal& r : found) {
-    if (r.rows == 0 || r.error) continue;
+    if (r.rows == 0 || r.error || !r.kept.empty()) continue;
     const std::filesystem::path results(r.resultsFile);
     const std::string name = results.filename().string();  // R-<ID>.txt
     if (!name.starts_with("R-") || !name.ends_with(".txt")) continue;
@@ -113,12 +121,13 @@ void SessionRecord::MarkRecovered(FileSystem& files, const std::vector<Recovered
     auto info = text != nullptr ? ParseSessionJson(*text, nullptr) : std::nullopt;
     if (!info) continue;  // a run from before session files, or a damaged one: left as it is
     info->ended = SessionInfo::Ending::kRecovered;
-    ReplaceFile(path, SessionJson(*info));
+    Replace(path, SessionJson(*info));
   }
 }
 
 void SessionRecord::Write() {
-  ReplaceFile(SessionFileName(ResultsFolderPath(x_.platform.files), x_.state.subjectId), SessionJson(info_));
+  info_.ignoredLetterKeys = x_.display.ignoredLetterKeys;
+  Replace(SessionFileName(ResultsFolderPath(x_.platform.files), x_.state.subjectId), SessionJson(info_));
 }
 
 // The summary is drawn from the files on disk, read back as the export reads them, so it
@@ -142,11 +151,6 @@ void SessionRecord::WriteSummary() {
                           " to " + info_.end + ", " + EndingName(info_.ended) + ", " +
                           std::to_string(s.rows.size()) + " trials answered");
   summary.about.push_back("machine " + info_.host + ", program " + info_.programVersion);
-  if (info_.timingOk && info_.soundOk) {
-    std::string verdict = std::string("timing ") + (*info_.timingOk ? "OK" : "NOT OK") + ", sound " + (*info_.soundOk ? "OK" : "NOT OK");
-    for (const auto& reason : info_.verdictReasons) verdict += "; " + reason;
-    summary.about.push_back(verdict);
-  }
   for (const auto& p : study.problems) {
     if (p.attention) summary.about.push_back("check: " + p.text);
   }

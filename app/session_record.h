@@ -18,7 +18,7 @@ namespace cue {
 // a failure to write them never stops the run: they describe it, they hold no answer.
 class SessionRecord {
  public:
-  SessionRecord(Experiment& x, const SoundPlayer& sound, const Presenter& presenter, bool pilot)
+  SessionRecord(Experiment& x, SoundPlayer& sound, const Presenter& presenter, bool pilot)
       : x_(x), sound_(sound), presenter_(presenter), pilot_(pilot) {}
 
   // The run's health, whose verdict the session file and the summary get at the end.
@@ -34,7 +34,7 @@ class SessionRecord {
   void WriteSummary();
 
   Experiment& x_;
-  const SoundPlayer& sound_;
+  SoundPlayer& sound_;  // Open() only gives the verdict of the run's own earlier Open
   const Presenter& presenter_;
   bool pilot_;
   check::SessionHealth* health_ = nullptr;

@@ -1,5 +1,9 @@
 #include "engine/journal.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -25,8 +29,25 @@ std::uint64_t Fnv1a(std::string_view text) {
 std::string LabPrefix(const std::string& labFolder) {
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Fnv1a(labFolder)));
-  return std::filesystem::path(labFolder).filename().string() + "-" + hex + "-";
+  std::string name = std::filesystem::path(labFolder).filename().string();
+  if (name.size() > kJournalNameBytes) {
+    std::size_t cut = kJournalNameBytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;  // inside a character
+    name.resize(cut);
+  }
+  return name + "-" + hex + "-";
 }
+
+// The first line of a small system file, without its line end; empty when it cannot be read.
+std::string FirstLine(const std::string& path) {
+  DiskFileSystem disk;
+  if (CheckReadable(path, 4096)) return {};
+  const auto read = disk.ReadAll(path);
+  const auto* text = std::get_if<std::string>(&read);
+  return text == nullptr ? std::string() : text->substr(0, text->find('\n'));
+}
+
+constexpr std::string_view kMachineTag = "#machine ", kBootTag = "#boot ";
 
 // Makes folder and any missing folder above it.
 void MakeFolders(FileSystem& files, const std::string& folder) {
@@ -58,8 +79,37 @@ std::vector<std::string> Lines(std::string_view text) {
 
 std::string Count(int rows) { return std::to_string(rows) + (rows == 1 ? " answer" : " answers"); }
 
+// The text after tag on the line that starts with it, without its line end.
+std::optional<std::string> Tagged(const std::vector<std::string>& lines, std::string_view tag) {
+  for (const auto& line : lines) {
+    if (line.starts_with(tag) && line.ends_with(LineEnd()))
+      return line.substr(tag.size(), line.size() - tag.size() - LineEnd().size());
+  }
+  return std::nullopt;
+}
+
+// Why the journal must be left alone here, or empty: it must have been written on this
+// machine, for the results file that its name and this lab folder give.
+std::string Foreign(const RecoveredJournal& found, const std::vector<std::string>& lines,
+                    const std::string& labFolder, const MachineIdentity& here) {
+  const std::filesystem::path results(found.resultsFile);
+  const std::string name = results.filename().string();
+  if (results.parent_path() != std::filesystem::path(labFolder) / "Res_Data" || !name.starts_with("R-") ||
+      std::filesystem::path(found.journal).filename() != JournalName(found.resultsFile)) {
+    return "it names a results file (" + found.resultsFile + ") that is not this lab folder's, under its name";
+  }
+  const auto machine = Tagged(lines, kMachineTag);
+  if (!machine) return "it does not say which machine wrote it";
+  if (*machine != here.machine) {
+    return "it was written on another machine (" + *machine + "; this one is " + here.machine +
+           "). That machine writes them back when the program next starts there";
+  }
+  return {};
+}
+
 // One journal: its rows into the results file it names.
-RecoveredJournal Recover(FileSystem& files, const std::string& journal) {
+RecoveredJournal Recover(FileSystem& files, const std::string& journal, const std::string& labFolder,
+                         const MachineIdentity& here) {
   RecoveredJournal found;
   found.journal = journal;
   const auto read = files.ReadAll(journal);
@@ -70,6 +120,12 @@ RecoveredJournal Recover(FileSystem& files, const std::string& journal) {
   const std::vector<std::string> lines = Lines(std::get<std::string>(read));
   if (lines.empty() || lines[0].size() < 3 || lines[0][0] != '#') return found;
   found.resultsFile = lines[0].substr(1, lines[0].size() - 1 - LineEnd().size());
+  found.kept = Foreign(found, lines, labFolder, here);
+  if (!found.kept.empty()) {
+    const auto header = std::find(lines.begin(), lines.end(), HeaderLine(ResultsColumns()));
+    found.rows = static_cast<int>(std::count_if(header, lines.end(), [](const auto& l) { return l[0] != '#'; }));
+    return found;
+  }
 
   (void)files.MakeDirectory(std::filesystem::path(found.resultsFile).parent_path().string());
   auto lock = files.Lock(RunLockPath(found.resultsFile));
@@ -98,6 +154,33 @@ RecoveredJournal Recover(FileSystem& files, const std::string& journal) {
 
 }  // namespace
 
+const MachineIdentity& ThisMachine() {
+  static const MachineIdentity here = [] {
+    char host[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+    std::string id = FirstLine("/etc/machine-id");
+    if (id.empty()) id = FirstLine("/var/lib/dbus/machine-id");
+    return MachineIdentity{id + " " + host, FirstLine("/proc/sys/kernel/random/boot_id")};
+  }();
+  return here;
+}
+
+std::string JournalFolder(const char* xdgDataHome, const char* home, const std::string& passwdHome,
+                          unsigned uid) {
+  const auto usable = [](std::string_view path) { return path.size() > 1 && path[0] == '/'; };
+  std::string data;
+  if (xdgDataHome != nullptr && usable(xdgDataHome)) {
+    data = xdgDataHome;
+  } else if (home != nullptr && usable(home)) {
+    data = std::string(home) + "/.local/share";
+  } else if (usable(passwdHome)) {
+    data = passwdHome + "/.local/share";
+  } else {
+    return "/var/tmp/cuesearch-" + std::to_string(uid) + "/journal";
+  }
+  return data + "/cuesearch/journal";
+}
+
 std::string JournalName(const std::string& resultsFile) {
   const std::filesystem::path results(resultsFile);
   return LabPrefix(results.parent_path().parent_path().string()) + results.filename().string();
@@ -112,8 +195,11 @@ void Journal::SetResultsFile(const std::string& resultsFile) {
 
 std::optional<FileError> Journal::Keep(const std::string& rows) {
   MakeFolders(files_, folder_);
-  const std::string heading =
-      files_.Exists(path_) ? "" : "#" + resultsFile_ + LineEnd() + HeaderLine(ResultsColumns());
+  const MachineIdentity& here = ThisMachine();
+  const std::string heading = files_.Exists(path_) ? ""
+                                                   : "#" + resultsFile_ + LineEnd() + std::string(kMachineTag) +
+                                                         here.machine + LineEnd() + std::string(kBootTag) +
+                                                         here.boot + LineEnd() + HeaderLine(ResultsColumns());
   return Append(files_, path_, heading + rows);
 }
 
@@ -122,22 +208,27 @@ void Journal::Clear() {
 }
 
 std::vector<RecoveredJournal> RecoverJournals(FileSystem& files, const std::string& journalFolder,
-                                              const std::string& labFolder) {
+                                              const std::string& labFolder, const MachineIdentity& here) {
   std::vector<RecoveredJournal> found;
   const std::string prefix = LabPrefix(labFolder);
   for (const std::string& name : files.List(journalFolder)) {
     if (!name.starts_with(prefix) || !name.ends_with(".txt")) continue;
-    RecoveredJournal one = Recover(files, JoinPath(journalFolder, name));
-    if (one.rows > 0 || one.error) found.push_back(std::move(one));
+    RecoveredJournal one = Recover(files, JoinPath(journalFolder, name), labFolder, here);
+    if (one.rows > 0 || one.error || !one.kept.empty()) found.push_back(std::move(one));
   }
   return found;
 }
 
 Message RecoveryMessage(const std::vector<RecoveredJournal>& found) {
   std::string text;
+  bool recovered = false;
   for (const auto& one : found) {
     if (!text.empty()) text += "\r\r";
-    if (!one.error) {
+    if (!one.kept.empty()) {
+      text += Count(one.rows) + " kept in\r" + one.journal + (one.rows == 1 ? "\ris" : "\rare") +
+              " left there, not written anywhere: " + one.kept + ".";
+    } else if (!one.error) {
+      recovered = true;
       text += Count(one.rows) + " that an earlier run could not write to its results file were "
               "found in\r" + one.journal + "\rand are now written to\r" + one.resultsFile + ".";
     } else {
@@ -146,7 +237,8 @@ Message RecoveryMessage(const std::vector<RecoveredJournal>& found) {
               "the file can also be copied by hand.";
     }
   }
-  return Message{text, "RESULTS RECOVERED", Buttons::kOk, Icon::kExclamation};
+  return Message{text, recovered ? "RESULTS RECOVERED" : "RESULTS KEPT IN THE JOURNAL", Buttons::kOk,
+                 Icon::kExclamation};
 }
 
 }  // namespace cue

@@ -1,5 +1,6 @@
 #include "engine/trial_cycle.h"
 
+#include <cctype>
 #include <variant>
 #include <vector>
 
@@ -177,7 +178,8 @@ void TrialCycle::Form_KeyPress(int keyAscii) {
     case 'n':
       if (awaitingResponse) Answer(static_cast<char>(keyAscii));
       return;
-    default:
+    default:  // Caps Lock ("M") or another layout's letter: counted, so the lab can tell
+      if (awaitingResponse && (std::isalpha(keyAscii) != 0 || keyAscii >= 0xC0)) ++ignoredLetterKeys;
       return;
   }
 }

@@ -84,6 +84,7 @@ class TrialCycle final : public Startable {
   bool awaitingResponse = false;
   std::int16_t targetNumberCounter = 0;
   float blockColour = 0;
+  int ignoredLetterKeys = 0;  // letters other than "m" and "n" typed while a trial awaited its answer
 
   const StimulusField& field() const { return field_; }
   StimulusField& field() { return field_; }

@@ -26,7 +26,15 @@ Message ResultsFolderNotMade(const FileError& error, std::int16_t subjectId) {
                  kAppTitle, Buttons::kOk, Icon::kExclamation};
 }
 
+// Held by another start (err::kPermissionDenied), or not to be taken at all: a lock file this
+// account may not write, or something in its place.
 Message RegistryLocked(const FileError& error) {
+  if (error.number != err::kPermissionDenied) {
+    return Message{FileErrorText("The subject registry's lock " + error.path + " cannot be taken.", error,
+                                 "Nothing was registered. The program cannot register subjects in this "
+                                 "lab folder until the lock file can be written."),
+                   kAppTitle, Buttons::kOk, Icon::kExclamation};
+  }
   return Message{FileErrorText("The subject registry is in use: its lock " + error.path +
                                    " is held by another start of the program.",
                                error, "Nothing was registered. Press Start again in a moment."),
@@ -34,6 +42,12 @@ Message RegistryLocked(const FileError& error) {
 }
 
 Message SubjectRunning(const FileError& error, std::int16_t subjectId) {
+  if (error.number != err::kPermissionDenied) {
+    return Message{FileErrorText("The lock of subject " + std::to_string(subjectId) + "'s results, " + error.path +
+                                     ", cannot be taken.",
+                                 error, "No results are written without it. The program ends."),
+                   kAppTitle, Buttons::kOk, Icon::kExclamation};
+  }
   return Message{FileErrorText("Subject " + std::to_string(subjectId) +
                                    " is being run by another program: its lock " + error.path +
                                    " is held.",

@@ -66,8 +66,10 @@ struct Descriptor {
   ~Descriptor() {
     if (fd >= 0) ::close(fd);
   }
+  Descriptor(Descriptor&& other) noexcept : fd(other.Release()) {}
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor& operator=(Descriptor&&) = delete;
   int Release() { return std::exchange(fd, -1); }
   int fd;
 };
@@ -93,6 +95,79 @@ std::optional<FileError> CheckStat(const struct stat& info, std::size_t limit, c
   }
   if (static_cast<std::uintmax_t>(info.st_size) > limit) return TooLarge(limit, path);
   return std::nullopt;
+}
+
+// What stands where a file of the program's should be, when it is no plain file of its own.
+std::optional<std::string> Intruder(const struct stat& info) {
+  if (S_ISLNK(info.st_mode)) return "a link";
+  if (S_ISDIR(info.st_mode)) return "a folder";
+  if (S_ISFIFO(info.st_mode)) return "a FIFO";
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "a device";
+  if (!S_ISREG(info.st_mode)) return "no plain file";
+  if (info.st_nlink > 1) return "a file with a second name (a hard link)";
+  return std::nullopt;
+}
+
+// place: "this file", or "this file's folder".
+FileError Refused(const std::string& what, const std::string& path, const char* place = "this file") {
+  return FileError{err::kPathFileAccess,
+                   "There is " + what + " in place of " + place + "; the program writes nothing through it", path};
+}
+
+// A file's folder opened without following a link in its place, and the file's name in it:
+// the writes below open the name relative to it, never through a link (O_NOFOLLOW). The
+// folders above it are the lab's or the user's own, which may well be links.
+struct InFolder {
+  Descriptor dir{-1};
+  std::string name;
+  std::optional<FileError> error;
+};
+
+InFolder OpenFolderOf(const std::string& path) {
+  const std::filesystem::path p(path);
+  const std::string parent = p.parent_path().string();
+  InFolder in;
+  in.name = p.filename().string();
+  in.dir.fd = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (in.dir.fd < 0) {
+    const int e = errno;
+    struct stat info {};
+    in.error = (e == ELOOP || e == ENOTDIR) && ::lstat(parent.c_str(), &info) == 0 && S_ISLNK(info.st_mode)
+                   ? Refused("a link", path, "this file's folder")
+                   : ErrorFromErrno(e, path);
+  }
+  return in;
+}
+
+// Opens name in the folder dir with flags (O_NOFOLLOW added), refusing what is no plain file
+// of its own. A name that lstat shows to be such is refused without being opened (opening a
+// device or a FIFO may act on it); the fstat after the open closes the race.
+std::variant<Descriptor, FileError> OpenPlain(int dir, const std::string& name, const std::string& path,
+                                              int flags) {
+  struct stat info {};
+  if (::fstatat(dir, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (auto what = Intruder(info)) return Refused(*what, path);
+  }
+  flags |= O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+  // Created for reading and writing by all, less the umask: in a group-shared lab folder
+  // (umask 002) every account of the group may write what another one created.
+  Descriptor fd(::openat(dir, name.c_str(), flags | O_CREAT | O_EXCL, 0666));
+  const bool created = fd.fd >= 0;
+  if (!created && errno == EEXIST) fd.fd = ::openat(dir, name.c_str(), flags);
+  if (fd.fd < 0) {
+    const int e = errno;
+    if (e == ELOOP) return Refused("a link", path);
+    if (e == EACCES) {
+      return FileError{err::kPathFileAccess,
+                       "Permission denied: this account may not write it (every account that runs "
+                       "the program needs write permission on the lab folder's files)", path};
+    }
+    return ErrorFromErrno(e, path);
+  }
+  if (::fstat(fd.fd, &info) != 0) return ErrorFromErrno(errno, path);
+  if (auto what = Intruder(info)) return Refused(*what, path);
+  if (created) (void)::fsync(dir);
+  return fd;
 }
 
 // The rows of a results file are appended by one process at a time: the run holds the
@@ -175,15 +250,11 @@ std::string DiskFileSystem::CurrentDirectory() const {
 // O_NONBLOCK: a FIFO put in a file's place fails at once instead of waiting for a reader.
 std::variant<std::unique_ptr<AppendFile>, FileError> DiskFileSystem::OpenForAppend(
     const std::string& path) {
-  constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK;
-  int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
-  if (fd >= 0) {
-    SyncParent(path);
-  } else if (errno == EEXIST) {
-    fd = ::open(path.c_str(), kFlags);
-  }
-  if (fd < 0) return ErrorFromErrno(errno, path);
-  return std::unique_ptr<AppendFile>(std::make_unique<PosixAppendFile>(fd, path));
+  const InFolder in = OpenFolderOf(path);
+  if (in.error) return *in.error;
+  auto opened = OpenPlain(in.dir.fd, in.name, path, O_WRONLY | O_APPEND);
+  if (auto* error = std::get_if<FileError>(&opened)) return *error;
+  return std::unique_ptr<AppendFile>(std::make_unique<PosixAppendFile>(std::get<Descriptor>(opened).Release(), path));
 }
 
 std::variant<std::string, FileError> DiskFileSystem::ReadAll(const std::string& path) const {
@@ -209,7 +280,8 @@ std::variant<std::string, FileError> DiskFileSystem::ReadAll(const std::string& 
 }
 
 std::optional<FileError> DiskFileSystem::MakeDirectory(const std::string& path) {
-  if (::mkdir(path.c_str(), 0755) != 0) return ErrorFromErrno(errno, path);
+  // All may use it, less the umask; a setgid parent passes its group on.
+  if (::mkdir(path.c_str(), 0777) != 0) return ErrorFromErrno(errno, path);
   SyncParent(path);
   return std::nullopt;
 }
@@ -246,8 +318,11 @@ std::optional<FileError> DiskFileSystem::Remove(const std::string& path) {
 // locked file elsewhere in the process does not drop it. The lock file is never removed:
 // removing it would let a later run lock a new file while an earlier one still holds the old.
 std::variant<std::unique_ptr<FileLock>, FileError> DiskFileSystem::Lock(const std::string& path) {
-  Descriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644));
-  if (fd.fd < 0) return ErrorFromErrno(errno, path);
+  const InFolder in = OpenFolderOf(path);
+  if (in.error) return *in.error;
+  auto opened = OpenPlain(in.dir.fd, in.name, path, O_RDWR);
+  if (auto* error = std::get_if<FileError>(&opened)) return *error;
+  Descriptor& fd = std::get<Descriptor>(opened);
   struct stat info {};
   if (::fstat(fd.fd, &info) != 0) return ErrorFromErrno(errno, path);
   if (auto refused = CheckStat(info, 4096, path)) return *refused;
@@ -267,8 +342,40 @@ std::variant<std::unique_ptr<FileLock>, FileError> DiskFileSystem::Lock(const st
   const std::string who = std::string(host) + " " + std::to_string(::getpid()) + "\n";
   if (::ftruncate(fd.fd, 0) == 0) (void)!::pwrite(fd.fd, who.data(), who.size(), 0);
   (void)::fsync(fd.fd);
-  if (info.st_size == 0) SyncParent(path);
   return std::unique_ptr<FileLock>(std::make_unique<FlockLock>(fd.Release()));
+}
+
+std::optional<FileError> ReplaceContents(const std::string& path, const std::string& text) {
+  const InFolder in = OpenFolderOf(path);
+  if (in.error) return in.error;
+  struct stat info {};
+  if (::fstatat(in.dir.fd, in.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (auto what = Intruder(info)) return Refused(*what, path);
+  }
+  const std::string fresh = path + ".new", freshName = in.name + ".new";
+  // A plain ".new" is what an interrupted replacement left behind.
+  if (::fstatat(in.dir.fd, freshName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && !Intruder(info)) {
+    (void)::unlinkat(in.dir.fd, freshName.c_str(), 0);
+  }
+  auto opened = OpenPlain(in.dir.fd, freshName, fresh, O_WRONLY);
+  if (auto* error = std::get_if<FileError>(&opened)) return *error;
+  const int fd = std::get<Descriptor>(opened).fd;
+  std::optional<FileError> error;
+  for (std::size_t done = 0; done < text.size() && !error;) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno != EINTR) error = ErrorFromErrno(errno, fresh);
+    if (n > 0) done += static_cast<std::size_t>(n);
+  }
+  if (!error && ::fsync(fd) != 0) error = ErrorFromErrno(errno, fresh);
+  if (!error && ::renameat(in.dir.fd, freshName.c_str(), in.dir.fd, in.name.c_str()) != 0) {
+    error = ErrorFromErrno(errno, path);
+  }
+  if (error) {
+    (void)::unlinkat(in.dir.fd, freshName.c_str(), 0);
+    return error;
+  }
+  (void)::fsync(in.dir.fd);
+  return std::nullopt;
 }
 
 }  // namespace cue

@@ -56,7 +56,10 @@ class FileSystem {
   // The current folder as the platform reports it, without a trailing separator.
   virtual std::string CurrentDirectory() const = 0;
   // Opens (creating if missing) for appending. The file is really opened here, so a missing
-  // folder or a read-only file is reported now.
+  // folder or a read-only file is reported now. Nothing is written through a link: a link, a
+  // folder, a FIFO, a device or a second name of another file (a hard link) in the file's
+  // place, or a link in place of its folder, is refused with err::kPathFileAccess, the
+  // description saying what stands there. New files and folders take the umask's modes.
   virtual std::variant<std::unique_ptr<AppendFile>, FileError> OpenForAppend(
       const std::string& path) = 0;
   // Reads a regular file whole. A FIFO, a device or a file over kMaxReadBytes is refused with
@@ -73,6 +76,8 @@ class FileSystem {
   // into it who holds it: "<host> <process id>". A lock held elsewhere, by this machine or
   // another sharing the folder, gives err::kPermissionDenied, whose description names the
   // holder. The lock ends with its holder's process, so no lock outlives a crashed run.
+  // The lock file is opened as OpenForAppend opens, and refused alike; one this account may
+  // not write gives err::kPathFileAccess, its description starting "Permission denied".
   virtual std::variant<std::unique_ptr<FileLock>, FileError> Lock(const std::string& path) = 0;
   // True when path names an existing folder. Error 75 from MakeDirectory means "already
   // exists" as well as "refused"; this tells them apart.
@@ -98,6 +103,12 @@ class DiskFileSystem final : public FileSystem {
   std::optional<FileError> Remove(const std::string& path) override;
   std::variant<std::unique_ptr<FileLock>, FileError> Lock(const std::string& path) override;
 };
+
+// Replaces the file at path with text: writes path + ".new" (created anew, never through a
+// link), flushes it to disk, renames it over path, so a reader finds the old text or the new,
+// never half of one. What is no plain file of its own in place of either name is refused as
+// OpenForAppend refuses it, and the old file then stays as it was.
+std::optional<FileError> ReplaceContents(const std::string& path, const std::string& text);
 
 // Refuses what must not be read whole: a path that is no regular file (a FIFO, a device, a
 // folder) or one larger than limit bytes. Never blocks.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -145,18 +146,17 @@ class FlatReader {
 
 }  // namespace
 
+std::string JsonQuoted(std::string_view text) { return Quoted(text); }
+
 const char* EndingName(SessionInfo::Ending ending) { return kEndings[static_cast<int>(ending)]; }
 
 std::string SessionJson(const SessionInfo& s) {
   const auto whole = [](std::optional<std::int32_t> n) {
     return n ? Number(static_cast<double>(*n)) : std::string("null");
   };
-  const auto list = [](const std::vector<std::string>& items) {
-    std::string out = "[";
-    for (const auto& item : items) out += (out.size() > 1 ? ", " : "") + Quoted(item);
-    return out + "]";
-  };
-  const auto flag = [](std::optional<bool> b) { return b ? (*b ? "true" : "false") : "null"; };
+  std::string missing = "[";
+  for (const auto& path : s.missingSounds) missing += (missing.size() > 1 ? ", " : "") + Quoted(path);
+  missing += "]";
   const std::pair<const char*, std::string> fields[] = {
       {"program_version", Quoted(s.programVersion)},
       {"subject_id", whole(s.subjectId)},
@@ -179,16 +179,25 @@ std::string SessionJson(const SessionInfo& s) {
       {"sound_sink", Quoted(s.soundSink)},
       {"sound_latency_ms", Number(s.soundLatencyMs)},
       {"sound_error", Quoted(s.soundError)},
-      {"missing_sounds", list(s.missingSounds)},
-      {"timing_ok", flag(s.timingOk)},
-      {"sound_ok", flag(s.soundOk)},
-      {"verdict_reasons", list(s.verdictReasons)},
-      {"missed_refreshes", whole(s.missedRefreshes)},
-      {"cues_lost", whole(s.cuesLost)},
+      {"missing_sounds", missing},
   };
   std::string json = "{\n";
   for (const auto& [key, value] : fields) {
     json += std::string(json.size() > 2 ? ",\n" : "") + "  " + Quoted(key) + ": " + value;
+  }
+  // The verdicts only once the run has judged them.
+  const auto flag = [](std::optional<bool> b) { return std::string(*b ? "true" : "false"); };
+  if (s.timingOk) json += ",\n  \"timing_ok\": " + flag(s.timingOk);
+  if (s.soundOk) json += ",\n  \"sound_ok\": " + flag(s.soundOk);
+  if (s.timingOk || s.soundOk || !s.verdictReasons.empty()) {
+    std::string reasons = "[";
+    for (const auto& r : s.verdictReasons) reasons += (reasons.size() > 1 ? ", " : "") + Quoted(r);
+    json += ",\n  \"verdict_reasons\": " + reasons + "]";
+  }
+  const std::pair<const char*, std::optional<std::int32_t>> counts[] = {
+      {"missed_refreshes", s.missedRefreshes}, {"cues_lost", s.cuesLost}, {"ignored_letter_keys", s.ignoredLetterKeys}};
+  for (const auto& [key, n] : counts) {
+    if (n) json += ",\n  " + Quoted(key) + ": " + whole(n);
   }
   return json + "\n}\n";
 }
@@ -213,10 +222,16 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
     if (v && std::holds_alternative<double>(*v)) return std::get<double>(*v);
     return std::nullopt;
   };
+  // A whole number that fits; a hand-edited 1e300 is not known, never undefined.
+  const auto count = [&](const char* key) -> std::optional<std::int32_t> {
+    const auto n = number(key);
+    if (n && std::abs(*n) < 2e9) return static_cast<std::int32_t>(*n);
+    return std::nullopt;
+  };
   SessionInfo s;
   s.programVersion = text_("program_version");
-  s.subjectId = static_cast<std::int32_t>(number("subject_id").value_or(0));
-  s.orderCondition = static_cast<std::int32_t>(number("order_condition").value_or(0));
+  s.subjectId = count("subject_id").value_or(0);
+  s.orderCondition = count("order_condition").value_or(0);
   const auto* pilot = get("pilot");
   s.pilot = pilot && std::holds_alternative<bool>(*pilot) && std::get<bool>(*pilot);
   s.start = text_("start");
@@ -225,8 +240,8 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
   for (int e = 0; e < 4; ++e) {
     if (ended == kEndings[e]) s.ended = static_cast<SessionInfo::Ending>(e);
   }
-  s.trialsAnswered = static_cast<std::int32_t>(number("trials_answered").value_or(0));
-  if (const auto q = number("quit_at_trial")) s.quitAtTrial = static_cast<std::int32_t>(*q);
+  s.trialsAnswered = count("trials_answered").value_or(0);
+  s.quitAtTrial = count("quit_at_trial");
   s.host = text_("host");
   s.screenWidthPx = number("screen_width_px");
   s.screenHeightPx = number("screen_height_px");
@@ -242,9 +257,6 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
   if (const auto* m = get("missing_sounds"); m && std::holds_alternative<std::vector<std::string>>(*m)) {
     s.missingSounds = std::get<std::vector<std::string>>(*m);
   }
-  if (const auto* r = get("verdict_reasons"); r && std::holds_alternative<std::vector<std::string>>(*r)) {
-    s.verdictReasons = std::get<std::vector<std::string>>(*r);
-  }
   const auto flag = [&](const char* key) -> std::optional<bool> {
     const auto* v = get(key);
     if (v && std::holds_alternative<bool>(*v)) return std::get<bool>(*v);
@@ -252,8 +264,12 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
   };
   s.timingOk = flag("timing_ok");
   s.soundOk = flag("sound_ok");
-  if (const auto n = number("missed_refreshes")) s.missedRefreshes = static_cast<std::int32_t>(*n);
-  if (const auto n = number("cues_lost")) s.cuesLost = static_cast<std::int32_t>(*n);
+  if (const auto* r = get("verdict_reasons"); r && std::holds_alternative<std::vector<std::string>>(*r)) {
+    s.verdictReasons = std::get<std::vector<std::string>>(*r);
+  }
+  s.missedRefreshes = count("missed_refreshes");
+  s.cuesLost = count("cues_lost");
+  s.ignoredLetterKeys = count("ignored_letter_keys");
   return s;
 }
 

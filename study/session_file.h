@@ -32,16 +32,18 @@ struct SessionInfo {
   std::int32_t subjectId = 0;
   std::int32_t orderCondition = 0;
   bool pilot = false;
-  // The run's health (see check::SessionHealth): unknown while running and in older files.
+  // The run's own verdicts, where the version writes them (absent: not judged).
   std::optional<bool> timingOk, soundOk;
   std::vector<std::string> verdictReasons;
-  std::optional<std::int32_t> missedRefreshes, cuesLost;
+  std::optional<std::int32_t> missedRefreshes, cuesLost, ignoredLetterKeys;
 };
 
 // "running", "completed", "quit", "recovered".
 const char* EndingName(SessionInfo::Ending ending);
 
 std::string SessionJson(const SessionInfo& info);
+// text as a JSON string, quotes included; control bytes escaped, UTF-8 as it is.
+std::string JsonQuoted(std::string_view text);
 // The session read back; nullopt with why set when the text is not such an object.
 std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* why);
 

@@ -4,11 +4,12 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
+#include <variant>
 
 #include "intake/registry.h"
+#include "study/export.h"
 
 namespace cue {
 
@@ -17,17 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Path(const LabFiles& lab, const std::string& name) { return JoinPath(lab.folder, name); }
-
-std::string Fixed(double value, int decimals) {
-  char text[40];
-  const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
-  std::string out(text, end);
-  if (out.find('.') != std::string::npos) {
-    while (out.back() == '0') out.pop_back();
-    if (out.back() == '.') out.pop_back();
-  }
-  return out;
-}
 
 // Lines of TAB-separated text (CR LF or LF), fields without the trailing TAB's empty one.
 std::vector<std::vector<std::string>> TabRows(const std::string& text) {
@@ -44,40 +34,53 @@ std::vector<std::vector<std::string>> TabRows(const std::string& text) {
   return rows;
 }
 
-std::optional<double> Num(const std::vector<std::string>& row, int column) {
-  if (column < 0 || static_cast<std::size_t>(column) >= row.size()) return std::nullopt;
-  const std::string& cell = row[static_cast<std::size_t>(column)];
+std::optional<double> ParseNumber(const std::string& cell) {
   double value = 0;
   const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
-  if (ec != std::errc() || end != cell.data() + cell.size()) return std::nullopt;
+  if (cell.empty() || ec != std::errc() || end != cell.data() + cell.size()) return std::nullopt;
   return value;
 }
 
-// The timing record, read by column name: the RT from the field's onset and the health.
+// The timing record, read by column name: each trial's line and the record's health.
 void ReadTiming(Session& session, const std::string& text) {
   const auto rows = TabRows(text);
   if (rows.empty()) return;
-  const auto column = [&](const char* name) {
-    const auto it = std::find(rows[0].begin(), rows[0].end(), name);
-    return it == rows[0].end() ? -1 : static_cast<int>(it - rows[0].begin());
-  };
-  const int trial = column("trialNumber"), answer = column("answer"), onset = column(kTimingFieldOnset),
-            fromOnset = column("rtFromOnset"),
-            cueOnset = column("cueOnset"), cueDelay = column("cueDelayMs"),
-            missed = column(kTimingMissedFrames);
+  const std::vector<std::string>& names = rows[0];
   TimingHealth& h = session.health;
-  if (missed >= 0) h.missedFrames = 0;
+  if (std::find(names.begin(), names.end(), "missedFrames") != names.end()) h.missedFrames = 0;
   for (std::size_t i = 1; i < rows.size(); ++i) {
-    const auto t = Num(rows[i], trial);
-    if (!t) continue;
+    TimingLine line;
+    for (std::size_t c = 0; c < std::min(names.size(), rows[i].size()); ++c) line[names[c]] = rows[i][c];
+    const auto t = TimingNumber(&line, "trialNumber");
+    if (!t || std::abs(*t) > kTrialsPerSession * 100) continue;
     ++h.trials;
     // The last trial's cue may never play: the run can end before it is due.
-    if (!Num(rows[i], cueOnset) && i + 1 < rows.size()) ++h.cuesNotPlayed;
-    if (const auto d = Num(rows[i], cueDelay); d && std::abs(*d - 1000.0) > kLateCueMs) ++h.lateCues;
-    if (const auto m = Num(rows[i], missed); m && h.missedFrames) *h.missedFrames += static_cast<int>(*m);
-    // The program's own value (from the key's arrival); older records have only the answer.
-    const auto a = Num(rows[i], answer), o = Num(rows[i], onset), r = Num(rows[i], fromOnset);
-    if (o && (r || a)) session.rtFromOnset[static_cast<std::int32_t>(*t)] = (r ? *r : *a - *o) / 1000.0;
+    if (!TimingNumber(&line, "cueOnset") && i + 1 < rows.size()) ++h.cuesNotPlayed;
+    if (const auto d = TimingNumber(&line, "cueDelayMs"); d && std::abs(*d - kCueDueMs) > kLateCueMs) ++h.lateCues;
+    if (const auto m = TimingNumber(&line, "missedFrames"); m && h.missedFrames) *h.missedFrames += static_cast<int>(std::clamp(*m, 0.0, 1e6));
+    const auto output = line.find("soundOutput");
+    h.soundLost += output != line.end() && output->second == "lost" ? 1 : 0;
+    h.untimed += TimingNumber(&line, "fieldOnset") ? 0 : 1;
+    session.timing[static_cast<std::int32_t>(*t)] = std::move(line);
+  }
+}
+
+// Registry lines whose initials a spreadsheet would run as a formula, by line number. Lines
+// are counted as the registry's reader counts them (CR LF, LF or CR ends one).
+void CheckInitials(const std::string& registry, const std::string& path, std::vector<Problem>& problems) {
+  int number = 0;
+  for (std::size_t at = 0; at < registry.size();) {
+    std::size_t end = registry.find_first_of("\r\n", at);
+    if (end == std::string::npos) end = registry.size();
+    ++number;
+    for (const auto& entry : ReadRegistry(std::string_view(registry).substr(at, end - at)).entries) {
+      if (SpreadsheetSafe(entry.initials) != entry.initials) {
+        problems.push_back({path, "line " + std::to_string(number) + ": the initials \"" + entry.initials +
+                                      "\" of ID " + std::to_string(entry.subjectId) +
+                                      " begin like a spreadsheet formula; the export writes them as '" + entry.initials});
+      }
+    }
+    at = end + (registry.compare(end, 2, "\r\n") == 0 ? 2 : 1);
   }
 }
 
@@ -133,14 +136,50 @@ std::optional<std::int16_t> IdOf(const std::string& name, const std::string& pre
   return id;
 }
 
-std::string Csv(const std::string& field) {
-  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
-  std::string out = "\"";
-  for (const char c : field) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + '"';
+// What a file in Res_Data is: one of a subject's files, a by-product of the program (its
+// locks, half-written replacements, summary pages), or none of the program's.
+enum class FileKind { kResults, kTiming, kSession, kByProduct, kForeign };
+FileKind KindOf(const std::string& base) {
+  if (IdOf(base, "R-", ".txt")) return FileKind::kResults;
+  if (IdOf(base, "timing-", ".tsv")) return FileKind::kTiming;
+  if (IdOf(base, "session-", ".json")) return FileKind::kSession;
+  for (const std::string suffix : {".lock", ".new"}) {
+    if (base.ends_with(suffix) && KindOf(base.substr(0, base.size() - suffix.size())) != FileKind::kForeign) {
+      return FileKind::kByProduct;
+    }
+  }
+  return IdOf(base, "summary-", ".png") ? FileKind::kByProduct : FileKind::kForeign;
 }
 
 }  // namespace
+
+std::optional<double> TimingNumber(const TimingLine* line, const char* column) {
+  if (line == nullptr) return std::nullopt;
+  const auto it = line->find(column);
+  return it == line->end() ? std::nullopt : ParseNumber(it->second);
+}
+
+const TimingLine* TimingOf(const Session& session, std::int32_t trial) {
+  const auto it = session.timing.find(trial);
+  return it == session.timing.end() ? nullptr : &it->second;
+}
+
+TrialFlags FlagsOf(const Session& session, const ResultsRow& row) {
+  TrialFlags f;
+  const TimingLine* t = TimingOf(session, row.trialNumber);
+  const auto clock = TimingNumber(t, "clockStart"), cue = TimingNumber(t, "cueOnset");
+  auto key = TimingNumber(t, "keyArrival");
+  if (!key) key = TimingNumber(t, "answer");
+  f.beforeCue = key && clock ? *key < (cue ? *cue : *clock + kCueDueMs * 1000) : row.rt < kCueDueMs;
+  if (t == nullptr) return f;
+  const auto output = t->find("soundOutput");
+  f.soundOk = cue && (output == t->end() || output->second != "lost");
+  auto delay = TimingNumber(t, "cueDelayMs");
+  if (!delay && cue && clock) delay = (*cue - *clock) / 1000;
+  f.timingOk = TimingNumber(t, "fieldOnset") && TimingNumber(t, "missedFrames") == 0.0 &&
+               (!cue || (delay && std::abs(*delay - kCueDueMs) <= kLateCueMs));
+  return f;
+}
 
 const char* BlockTypeName(std::int32_t blockType) {
   switch (blockType) {
@@ -159,29 +198,32 @@ LabFiles ReadLabFolder(const std::string& folder, bool pilot) {
   LabFiles lab;
   lab.folder = pilot ? JoinPath(folder, "pilot") : folder;
   lab.pilot = pilot;
+  const DiskFileSystem disk;
   const auto read = [&](const std::string& name) -> std::optional<std::string> {
-    std::ifstream in(fs::path(JoinPath(lab.folder, name)), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
-  };
-  if (fs::exists(fs::path(JoinPath(lab.folder, kRegistryFile)))) {
-    lab.registry = read(kRegistryFile);
-    if (!lab.registry) lab.unreadable.push_back({Path(lab, kRegistryFile), "cannot be read"});
-  }
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(fs::path(JoinPath(lab.folder, kResultsFolder)), error)) {
-    const std::string name = std::string(kResultsFolder) + "/" + entry.path().filename().string();
-    if (!entry.is_regular_file() || name.ends_with(".png") || name.ends_with(".new")) continue;
-    if (auto text = read(name)) {
-      lab.files[name] = std::move(*text);
-    } else {
-      lab.unreadable.push_back({Path(lab, name), "cannot be read"});
+    auto got = disk.ReadAll(JoinPath(lab.folder, name));
+    if (auto* text = std::get_if<std::string>(&got)) return std::move(*text);
+    const FileError& e = std::get<FileError>(got);
+    if (name != kRegistryFile || e.number != err::kFileNotFound) {
+      lab.unreadable.push_back({Path(lab, name), "cannot be read: " + e.description});
     }
+    return std::nullopt;
+  };
+  lab.registry = read(kRegistryFile);
+  std::error_code error;
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(fs::path(JoinPath(lab.folder, kResultsFolder)), error)) {
+    names.insert(entry.path().filename().string());
   }
   if (error) lab.unreadable.push_back({Path(lab, kResultsFolder), "cannot be read: " + error.message()});
+  for (const auto& base : names) {
+    const std::string name = std::string(kResultsFolder) + "/" + base;
+    const FileKind kind = KindOf(base);
+    if (kind == FileKind::kForeign) {
+      lab.unreadable.push_back({Path(lab, name), "not a file of this program; left out", false});
+    } else if (kind != FileKind::kByProduct) {
+      if (auto text = read(name)) lab.files[name] = std::move(*text);
+    }
+  }
   return lab;
 }
 
@@ -193,12 +235,14 @@ void AddLab(Study& study, const LabFiles& lab) {
   if (lab.registry) {
     const RegistryRead read = ReadRegistry(*lab.registry);
     for (const auto& why : read.problems) problems.push_back({registryPath, why});
+    CheckInitials(*lab.registry, registryPath, problems);
     for (const auto& entry : read.entries) {
       if (!registered.emplace(entry.subjectId, entry).second) {
         problems.push_back({registryPath, "ID " + std::to_string(entry.subjectId) + " is registered twice"});
       }
     }
-  } else if (!lab.files.empty()) {
+  } else if (!lab.files.empty() && std::none_of(lab.unreadable.begin(), lab.unreadable.end(),
+                                                 [&](const Problem& p) { return p.file == registryPath; })) {
     problems.push_back({registryPath, "missing: initials and order conditions unknown"});
   }
   const std::string folder = std::string(kResultsFolder) + "/";
@@ -206,9 +250,7 @@ void AddLab(Study& study, const LabFiles& lab) {
     const std::string base = name.substr(folder.size());
     const auto id = IdOf(base, "R-", ".txt");
     if (!id) {
-      if (!IdOf(base, "timing-", ".tsv") && !IdOf(base, "session-", ".json")) {
-        problems.push_back({Path(lab, name), "not a file of this program; left out", false});
-      }
+      if (KindOf(base) == FileKind::kForeign) problems.push_back({Path(lab, name), "not a file of this program; left out", false});
       continue;
     }
     Session s;
@@ -262,36 +304,6 @@ void CheckAcrossLabs(Study& study) {
                               "ID " + std::to_string(id) + " seen in " + std::to_string(sessions.size()) +
                                   " lab folders: " + where});
   }
-}
-
-std::string StudyCsv(const Study& study) {
-  std::string csv =
-      "subject_id,initials,order_condition,pilot,session_start,machine,trial,block,block_type,"
-      "block_type_name,target_present,target_digit,target_position,target_x_twips,target_y_twips,"
-      "target_x_px,target_y_px,answer,correct,rt_ms,rt_onset_ms\r\n";
-  for (const auto& s : study.sessions) {
-    const double dpi = s.info && s.info->dpi ? *s.info->dpi : 0;
-    const std::string machine = s.info && !s.info->host.empty() ? s.info->host : s.lab;
-    const std::string order = s.orderCondition ? std::to_string(*s.orderCondition) : std::string();
-    for (const auto& r : s.rows) {
-      const bool present = r.trialType1 == 1;
-      const auto twips = [&](float v) { return present ? Fixed(v, 2) : std::string(); };
-      const auto pixels = [&](float v) { return present && dpi > 0 ? Fixed(v * dpi / 1440.0, 2) : std::string(); };
-      const auto onset = s.rtFromOnset.find(r.trialNumber);
-      const std::string fields[] = {
-          std::to_string(s.subjectId), Csv(s.initials), order.empty() ? std::to_string(r.orderCondition) : order,
-          s.pilot ? "1" : "0", Csv(s.info ? s.info->start : ""), Csv(machine), std::to_string(r.trialNumber),
-          std::to_string(r.blockNumber), std::to_string(r.blockType), BlockTypeName(r.blockType),
-          present ? "1" : "0", std::to_string(r.targetNumber), present ? std::to_string(r.targetPosition) : "",
-          twips(r.targetPositionX), twips(r.targetPositionY), pixels(r.targetPositionX), pixels(r.targetPositionY),
-          r.subjectRes == 1 ? "present" : "absent", (r.subjectRes == 1) == present ? "1" : "0",
-          std::to_string(r.rt), onset == s.rtFromOnset.end() ? "" : Fixed(onset->second, 3)};
-      std::string line;
-      for (const auto& f : fields) line += (line.empty() ? "" : ",") + f;
-      csv += line + "\r\n";
-    }
-  }
-  return csv;
 }
 
 std::string CheckText(const Study& study) {

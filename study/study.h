@@ -22,18 +22,22 @@ namespace cue {
 inline constexpr int kTrialsPerSession = 360;
 inline constexpr int kTrialsPerBlock = 40;
 
-// Timing columns read by name, so that columns added later are picked up. fieldOnset is the
-// field's onset on the monotonic clock (µs), from which the RT from the onset is answer -
-// fieldOnset; missedFrames counts refreshes missed in the trial.
-inline constexpr const char* kTimingFieldOnset = "fieldOnset";
-inline constexpr const char* kTimingMissedFrames = "missedFrames";
+// A trial's line of the timing record, by column name; a column the file lacks is absent
+// and "-" marks what the program did not know. Read by name, so columns added later are
+// picked up and files of older versions are read all the same.
+using TimingLine = std::map<std::string, std::string>;
+
 // How far a cue's onset may lie from its 1000 ms before it counts as late, in ms.
 inline constexpr double kLateCueMs = 2.0;
+// When the cue is due after the clock's start, in ms.
+inline constexpr double kCueDueMs = 1000.0;
 
 struct TimingHealth {
   int trials = 0;         // lines in the timing file
   int cuesNotPlayed = 0;  // no onset for the cue, the run's last trial not counted
   int lateCues = 0;       // onset more than kLateCueMs off 1000 ms after the clock's start
+  int soundLost = 0;      // trials whose soundOutput is "lost"
+  int untimed = 0;        // trials whose field onset the display did not report
   std::optional<int> missedFrames;  // when the file has the column
 };
 
@@ -46,9 +50,25 @@ struct Session {
   std::optional<std::int16_t> orderCondition;  // from the registry
   std::optional<SessionInfo> info;
   std::vector<ResultsRow> rows;
-  std::map<std::int32_t, double> rtFromOnset;  // trial -> ms
+  std::map<std::int32_t, TimingLine> timing;  // trial -> its timing line
   TimingHealth health;
 };
+
+// A number of a timing line; nullopt when the column is absent or not a number ("-").
+std::optional<double> TimingNumber(const TimingLine* line, const char* column);
+
+// What a lab filters trials on, from the trial's own timing line (nullopt: no line for it).
+struct TrialFlags {
+  // The cue played (its onset is known) and the sound output worked from start to answer.
+  std::optional<bool> soundOk;
+  // The field's onset is known, no refresh was missed, and a cue that played was within
+  // kLateCueMs of its 1000 ms.
+  std::optional<bool> timingOk;
+  // The answer came before the cue's onset (before its 1000 ms when it never played).
+  bool beforeCue = false;
+};
+TrialFlags FlagsOf(const Session& session, const ResultsRow& row);
+const TimingLine* TimingOf(const Session& session, std::int32_t trial);
 
 struct Problem {
   std::string file;  // the file it concerns, as a path under the lab folder
@@ -68,11 +88,14 @@ struct LabFiles {
   bool pilot = false;
   std::optional<std::string> registry;  // none: no "CurrentSubjects.txt"
   std::map<std::string, std::string> files;
-  std::vector<Problem> unreadable;
+  std::vector<Problem> unreadable;  // and the files left unread
 };
 
 // Reads a lab folder from disk: the registry and the results, timing and session files of
-// Res_Data; with pilot, those of its "pilot" folder instead.
+// Res_Data; with pilot, those of its "pilot" folder instead. Only the program's own file
+// names are read, each through FileSystem::ReadAll: a FIFO, a device or a file over its
+// limit is refused at once and named, never waited for or read whole. Other files are
+// named as left out, the program's locks and half-written ".new" files not at all.
 LabFiles ReadLabFolder(const std::string& folder, bool pilot);
 
 // Adds a lab's sessions and checks them: rows malformed, missing, duplicated or out of order,
@@ -81,8 +104,6 @@ void AddLab(Study& study, const LabFiles& lab);
 // Checks across labs: a subject ID seen in two of them. Call once all are added.
 void CheckAcrossLabs(Study& study);
 
-// One row per answered trial, RFC 4180 (CR LF, quoted where needed), UTF-8, one header row.
-std::string StudyCsv(const Study& study);
 // The check for a person: one line per problem with its file, then a count.
 std::string CheckText(const Study& study);
 

@@ -81,6 +81,7 @@ TEST(DecodeTest, FilesThatCannotBePlayedAreRefusedAtOnceSayingWhy) {
   RawWav(dir.File("400khz.wav"), 400000, 1, 800, 800);
   RawWav(dir.File("9ch.wav"), 44100, 9, 1800, 1800);
   RawWav(dir.File("long.wav"), 8000, 1, 40'000'000, 0);
+  WriteWav(dir.File("empty.wav"), 44100, 1, {});
   std::filesystem::resize_file(dir.File("long.wav"), 40'000'044);  // 40 MB of 8 kHz: 882 MB at 44.1 kHz
   const std::pair<std::string, std::string> rows[] = {
       {dir.File("7.wav"), "No such file or directory"},
@@ -89,7 +90,8 @@ TEST(DecodeTest, FilesThatCannotBePlayedAreRefusedAtOnceSayingWhy) {
       {dir.File("1hz.wav"), "sample rate of 1 Hz is outside 8000 to 192000 Hz"},
       {dir.File("400khz.wav"), "sample rate of 400000 Hz"},
       {dir.File("9ch.wav"), "9 channels, not 1 to 8"},
-      {dir.File("long.wav"), "more than 64 MB once decoded"}};
+      {dir.File("long.wav"), "more than 64 MB once decoded"},
+      {dir.File("empty.wav"), "it holds no samples"}};
   VirtualTime clock;
   SoundMixer mixer(clock, 44100, 0);
   for (const auto& [path, reason] : rows) {
@@ -188,7 +190,8 @@ TEST(SoundMixerTest, APlayStartsOnItsDueFrameOrTheFirstThatIsNeitherWrittenNorPa
   WriteWav(dir.File("click.wav"), kRate, 1, std::vector<float>(48, 0.5F));
   VirtualTime time{2'000'000};
   // The first frame rendered, the timeline's time (none: the output has none), the first frame
-  // that sounds, the onset told and the count of late plays.
+  // that sounds, the onset told, the count of late plays, how long after its request the
+  // output took it, and whether the output had stalled (or was new) meanwhile.
   const struct {
     const char* what;
     std::int64_t first;
@@ -196,15 +199,22 @@ TEST(SoundMixerTest, APlayStartsOnItsDueFrameOrTheFirstThatIsNeitherWrittenNorPa
     std::int64_t sounds;
     std::optional<std::uint64_t> onset;
     std::uint64_t late;
+    std::uint64_t taken = 0;
+    bool stalled = false;
   } cases[] = {
       {"on time", 48188, 2'001'500, 48288, 2'006'000, 0},
       {"its frame already written", 48400, 2'001'500, 48400, 2'008'333, 1},
       {"after an underrun", 48000, 2'050'000, 50400, 2'050'000, 1},
       {"without a timeline", 777, std::nullopt, 777, std::nullopt, 0},
+      {"over 200 ms overdue after a stall", 48188, 2'001'500, 52188, std::nullopt, 0, 206'001, true},  // silent
+      {"200 ms overdue after a stall", 777, std::nullopt, 777, std::nullopt, 0, 206'000, true},
+      {"over 200 ms overdue, no stall (a waking sink)", 777, std::nullopt, 777, std::nullopt, 0, 206'001},
   };
   for (const auto& c : cases) {
     SoundMixer mixer{time, kRate, 6000};
     const auto play = mixer.Play(std::get<SoundPlayer::SoundId>(mixer.Open(dir.File("click.wav"))));
+    time.AdvanceMicros(c.taken);
+    if (c.stalled) mixer.DropOverdue();
     const auto timeline = c.now ? std::optional(StreamTimeline{1'000'000, *c.now, kRate}) : std::nullopt;
     std::vector<float> out(2 * 4000);
     mixer.Render(out.data(), c.first, 4000, timeline);
@@ -212,6 +222,7 @@ TEST(SoundMixerTest, APlayStartsOnItsDueFrameOrTheFirstThatIsNeitherWrittenNorPa
     EXPECT_EQ(c.first + (sounding - out.begin()) / 2, c.sounds) << c.what;
     EXPECT_EQ(mixer.OnsetMicros(play), c.onset) << c.what;
     EXPECT_EQ(mixer.LatePlays(), c.late) << c.what;
+    EXPECT_EQ(mixer.LastTaken(), play) << c.what;
   }
 }
 

@@ -82,7 +82,7 @@ TEST(TrialCycleTest, ResultsFolderRemovedNearTheEndIsRescued) {
   h.time.RunUntilIdle();
   EXPECT_EQ(DataRows(h.Results()).size(), 354U);
   const std::string rescued = h.files.files[h.x.display.results().journalPath()];
-  EXPECT_EQ(std::count(rescued.begin(), rescued.end(), '\n'), 2 + 6);  // its path, the header, the rows
+  EXPECT_EQ(std::count(rescued.begin(), rescued.end(), '\n'), 4 + 6);  // path, machine, boot, header, rows
   EXPECT_NE(rescued.find("\r\n355\t"), std::string::npos);
   EXPECT_EQ(h.dialogs.shown.back().title, "RESULTS RESCUED");
 }
@@ -101,6 +101,20 @@ TEST(TrialCycleTest, MissingSoundsAreReportedBeforeTheFirstTrial) {
   EXPECT_EQ(trialsBeforeMessage, 0U);
   h.time.Advance(2500);  // the experiment goes on
   EXPECT_EQ(h.displayShownAt.size(), 1U);
+}
+
+// Letters other than the answer keys (Caps Lock, another layout) are counted while a trial
+// awaits its answer, not in the pauses; a digit or a space is no letter.
+TEST(TrialCycleTest, LetterKeysThatATrialIgnoresAreCounted) {
+  RunHarness h;
+  h.onShowDisplay = [&] {
+    for (const int key : {int{'M'}, int{'N'}, 0x43C, int{'5'}, int{' '}}) h.Press(key);
+    h.PressLater(400, 'n');
+  };
+  h.Launch(5, 1);
+  h.time.Advance(2500 + 400);  // trial 1 answered
+  h.Press('X');
+  EXPECT_EQ(h.x.display.ignoredLetterKeys, 3);
 }
 
 // The reaction time runs from the clock's start to the key, so nothing slow may happen while

@@ -3,6 +3,7 @@
 
 #include <clocale>
 #include <functional>
+#include <map>
 #include <string>
 #include <tuple>
 
@@ -79,7 +80,12 @@ void Row(ResultsLog& log, int trial, bool close = true) {
   if (close) log.Close();
 }
 std::string RowText(int trial) { return std::to_string(trial) + "\t1\t1\t500\t\r\n"; }
-const std::string kJournalHead = "#" + kFile + "\r\n" + kHeader;
+// A journal's heading lines, as the machine `machine` wrote it for `results`.
+std::string Head(const std::string& results, const std::string& machine = ThisMachine().machine,
+                 const std::string& boot = ThisMachine().boot) {
+  return "#" + results + "\r\n#machine " + machine + "\r\n#boot " + boot + "\r\n" + kHeader;
+}
+const std::string kJournalHead = Head(kFile);
 
 // Each fault strikes after the header and row 1, holds for rows 2 and 3, and is gone at row 4.
 TEST(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
@@ -157,7 +163,7 @@ TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone)
   const std::string r5 = "/lab/Res_Data/R-5.txt", r6 = "/lab/Res_Data/R-6.txt", r7 = "/lab/Res_Data/R-7.txt";
   const std::string row1 = RowText(1), row2 = RowText(2), other = "/other/Res_Data/R-5.txt";
   for (const auto& [results, rows] : {std::pair{r5, row1 + row2}, {r6, row1}, {r7, row1}, {other, row1}})
-    files.files["/j/" + JournalName(results)] = "#" + results + "\r\n" + kHeader + rows;
+    files.files["/j/" + JournalName(results)] = Head(results) + rows;
   files.files[r5] = kHeader + row1;  // row 1 reached the file before the program ended
   files.locked.insert(RunLockPath(r7));  // its subject is running
   const auto found = RecoverJournals(files, "/j", "/lab");
@@ -179,6 +185,54 @@ TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone)
   EXPECT_TRUE(failed[0].error.has_value());
   EXPECT_TRUE(files.Exists("/j/" + JournalName(r7)));
   EXPECT_NE(RecoveryMessage(failed).text.find("still cannot be written"), std::string::npos);
+}
+
+// A journal goes back only on the machine that wrote it (whatever its boot since), into the
+// results file that its name and the lab folder give; any other is left untouched and reported.
+TEST(JournalTest, OnlyThisMachinesJournalOfThisLabsFileIsWrittenBack) {
+  const MachineIdentity here{"id-1 pc1", "boot-b"};
+  const std::string r5 = "/lab/Res_Data/R-5.txt", row = RowText(1), odd = "/la\nb/Res_Data/R-5.txt";
+  const struct { const char* name; std::string lab, journal, text, kept; } rows[] = {
+      {"this machine, restarted", "/lab", JournalName(r5), Head(r5, "id-1 pc1", "boot-a") + row, ""},
+      {"another machine", "/lab", JournalName(r5), Head(r5, "id-2 pc2") + row,
+       "it was written on another machine (id-2 pc2; this one is id-1 pc1)"},
+      {"a cloned machine id", "/lab", JournalName(r5), Head(r5, "id-1 pc2") + row, "another machine"},
+      {"no machine", "/lab", JournalName(r5), "#" + r5 + "\r\n" + kHeader + row, "does not say which machine"},
+      {"another subject's file", "/lab", JournalName(r5), Head("/lab/Res_Data/R-6.txt", "id-1 pc1") + row,
+       "not this lab folder's"},
+      {"a line break in the lab's path", "/la\nb", JournalName(odd), Head(odd, "id-1 pc1") + row, "not this lab"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    MemoryFileSystem files;
+    files.folders.insert({r.lab, r.lab + "/Res_Data", "/j"});
+    files.files["/j/" + r.journal] = r.text;
+    const auto found = RecoverJournals(files, "/j", r.lab, here);
+    ASSERT_EQ(found.size(), 1U);
+    EXPECT_NE(found[0].kept.find(r.kept), std::string::npos) << found[0].kept;
+    const Message told = RecoveryMessage(found);
+    if (r.kept.empty()) {
+      EXPECT_EQ(files.files, (std::map<std::string, std::string>{{r5, kHeader + row}}));
+      EXPECT_EQ(told.title, "RESULTS RECOVERED");
+      continue;
+    }
+    EXPECT_EQ(files.files, (std::map<std::string, std::string>{{"/j/" + r.journal, r.text}}));
+    EXPECT_EQ(told.title, "RESULTS KEPT IN THE JOURNAL");
+    EXPECT_NE(told.text.find("1 answer kept in\r/j/" + r.journal + "\ris left there"), std::string::npos);
+  }
+  // A lab folder of 78 three-byte characters: the journal's name keeps 13 of them.
+  std::string cjk;
+  for (int i = 0; i < 78; ++i) cjk += "\u5B9F";
+  const std::string name = JournalName("/home/u/" + cjk + "/Res_Data/R-5.txt");
+  EXPECT_EQ(name.substr(0, 40), cjk.substr(0, 39) + "-");
+  EXPECT_EQ(name.size(), 39 + 1 + 16 + 1 + 7U);
+}
+
+TEST(JournalTest, TheJournalFolderHasAClearFallbackWithoutAHome) {
+  EXPECT_EQ(JournalFolder("/x", "/h", "/p", 7), "/x/cuesearch/journal");
+  EXPECT_EQ(JournalFolder(nullptr, "/h", "/p", 7), "/h/.local/share/cuesearch/journal");
+  EXPECT_EQ(JournalFolder("rel", "/", "/p", 7), "/p/.local/share/cuesearch/journal");
+  EXPECT_EQ(JournalFolder("", nullptr, "", 7), "/var/tmp/cuesearch-7/journal");
 }
 
 }  // namespace

@@ -132,6 +132,9 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
        {"Message The subject registry is in use: its lock " + registryLock +
         " is held by another start of the program" + locked +
         "Nothing was registered. Press Start again in a moment."}},
+      {"registry lock not writable", [&](auto& m) { m.openErrors[registryLock] = {75, "Permission denied: x", registryLock}; },
+       {"Message The subject registry's lock " + registryLock + " cannot be taken.\rError 75: Permission denied: x.\r"
+        "Nothing was registered. The program cannot register subjects in this lab folder until the lock file can be written."}},
       {"registered meanwhile", [&](auto& m) { m.files[kPath] += kLine12; },
        {"Message Sorry subject 12 allready exsists.\rLook in /lab/CurrentSubjects to see current "
         "subjects."},
@@ -167,6 +170,7 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
     EXPECT_EQ(d.dialogs.shown[0].icon, Icon::kExclamation);
     if (row.log.back() == "EndProgram") continue;
     d.memory.locked.clear();
+    d.memory.openErrors.clear();
     d.memory.files[kPath] = kLine7;
     logic.Command1_Click("AB", "1");  // refused without a change: Start works again
     EXPECT_EQ(d.memory.files[kPath], kLine7 + kLine12);

@@ -1,11 +1,14 @@
-// Catches: a timer or gated step run twice or early, a disk read that blocks or grows, a shared lock.
+// Catches: a timer or gated step run twice or early, a disk read that blocks or grows, a shared lock,
+// a write through a link, a mode that ignores the umask.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/clock.h"
@@ -110,8 +113,6 @@ TEST_F(DiskFileSystemTest, AppendsByteForByteAndEveryFailureIsNamed) {
     EXPECT_FALSE(file->Close().has_value());
   }
   EXPECT_EQ(std::get<std::string>(fs_.ReadAll(Path("r.txt"))), "one\t\r\ntwo\t\r\n");
-  auto full = std::move(std::get<std::unique_ptr<AppendFile>>(fs_.OpenForAppend("/dev/full")));
-  full->Write("row\t\r\n");
   ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0644), 0);
   for (const auto& [name, size] : {std::pair{"big", kMaxReadBytes + 1}, std::pair{"edge", kMaxReadBytes}}) {
     { std::ofstream(Path(name)) << ""; }
@@ -128,7 +129,6 @@ TEST_F(DiskFileSystemTest, AppendsByteForByteAndEveryFailureIsNamed) {
       {Failure(fs_.ReadAll(Path("nothing.txt"))), err::kFileNotFound, Path("nothing.txt"), ""},
       {Failure(fs_.OpenForAppend(dir_.Path())), err::kPathFileAccess, dir_.Path(), ""},
       {fs_.MakeDirectory(Path("Res_Data")), err::kPathFileAccess, Path("Res_Data"), ""},
-      {full->Close(), err::kDiskFull, "/dev/full", ""},
       {Failure(fs_.ReadAll(Path("fifo"))), err::kDeviceIo, Path("fifo"), "Not a regular file"},
       {Failure(fs_.ReadAll("/dev/zero")), err::kDeviceIo, "/dev/zero", "Not a regular file"},
       {Failure(fs_.ReadAll(Path("big"))), err::kDeviceIo, Path("big"), "Larger than 16 MB"},
@@ -141,6 +141,66 @@ TEST_F(DiskFileSystemTest, AppendsByteForByteAndEveryFailureIsNamed) {
     EXPECT_EQ(row.error->path, row.path);
     EXPECT_FALSE(row.error->description.empty());
     EXPECT_NE(row.error->description.find(row.reason), std::string::npos) << row.error->description;
+  }
+}
+
+// Whatever stands in a file's place (or a link in its folder's), appends, locks and
+// replacements refuse it, naming the file and what is there; nothing behind it changes.
+TEST_F(DiskFileSystemTest, NothingIsWrittenThroughWhatStandsInAFilesPlace) {
+  const std::string victim = Path("R-2.txt"), rows = "rows of subject 2\r\n";
+  std::ofstream(victim) << rows;
+  ASSERT_EQ(::mkdir(Path("elsewhere").c_str(), 0777), 0);
+  ASSERT_EQ(::symlink(Path("elsewhere").c_str(), Path("linked").c_str()), 0);
+  using Put = std::function<int(const std::string&)>;
+  const auto link = [](std::string to) -> Put { return [to](const std::string& p) { return ::symlink(to.c_str(), p.c_str()); }; };
+  const Put none = [](const std::string&) { return 0; };
+  // A fixed file (a real device) is given only to the writes that cannot replace it.
+  const struct { const char* what; std::string file; Put put; } rows_[] = {
+      {"a link", "", link(victim)}, {"a link", "", link("/dev/null")}, {"a link", "", link("/nowhere/R-9.txt")},
+      {"a file with a second name (a hard link)", "", [&](const std::string& p) { return ::link(victim.c_str(), p.c_str()); }},
+      {"a FIFO", "", [](const std::string& p) { return ::mkfifo(p.c_str(), 0666); }},
+      {"a folder", "", [](const std::string& p) { return ::mkdir(p.c_str(), 0777); }},
+      {"a device", "/dev/null", none}, {"a link", Path("linked/R-1.txt"), none},  // in its folder's place
+  };
+  const std::function<std::optional<FileError>(const std::string&)> writes[] = {
+      [&](const std::string& p) { return Failure(fs_.OpenForAppend(p)); },
+      [&](const std::string& p) { return Failure(fs_.Lock(p)); },
+      [](const std::string& p) { return ReplaceContents(p, "{}"); },
+      [](const std::string& p) { return ReplaceContents(p.substr(0, p.size() - 4), "{}"); },  // at its ".new"
+  };
+  int n = 0;
+  for (const auto& row : rows_) {
+    for (int w = 0; w < (row.file.empty() ? 4 : 2); ++w) {
+      const std::string file = row.file.empty() ? Path("f" + std::to_string(++n) + ".new") : row.file;
+      SCOPED_TRACE(file + ": " + row.what);
+      ASSERT_EQ(row.put(file), 0);
+      const auto error = writes[w](file);
+      ASSERT_TRUE(error.has_value());
+      EXPECT_EQ(std::tie(error->number, error->path), std::tie(err::kPathFileAccess, file));
+      const std::string place = row.file == Path("linked/R-1.txt") ? "this file's folder" : "this file";
+      EXPECT_EQ(error->description, std::string("There is ") + row.what + " in place of " + place + "; the program writes nothing through it");
+    }
+  }
+  EXPECT_EQ(std::get<std::string>(fs_.ReadAll(victim)), rows);
+  EXPECT_TRUE(std::filesystem::is_empty(Path("elsewhere")));
+}
+
+// New files and folders have all the permissions the umask leaves (a group-shared lab folder
+// works with umask 002).
+TEST_F(DiskFileSystemTest, NewFilesAndFoldersTakeTheUmasksModes) {
+  for (const mode_t mask : {mode_t{002}, mode_t{022}, mode_t{077}}) {
+    const mode_t before = ::umask(mask);
+    const std::string folder = Path("m" + std::to_string(mask));
+    EXPECT_FALSE(fs_.MakeDirectory(folder));
+    EXPECT_FALSE(Failure(fs_.OpenForAppend(folder + "/R-1.txt")));
+    EXPECT_FALSE(Failure(fs_.Lock(folder + "/R-1.txt.lock")));
+    EXPECT_FALSE(ReplaceContents(folder + "/session-1.json", "{}"));
+    ::umask(before);
+    const auto mode = [](const std::string& p) { return std::filesystem::status(p).permissions(); };
+    using P = std::filesystem::perms;
+    EXPECT_EQ(mode(folder), P(0777 & ~mask)) << mask;
+    for (const char* name : {"/R-1.txt", "/R-1.txt.lock", "/session-1.json"})
+      EXPECT_EQ(mode(folder + name), P(0666 & ~mask)) << name << " " << mask;
   }
 }
 

@@ -54,6 +54,16 @@ TEST(PulseSoundPlayerTest, AServerThatNeverAnswersCannotHoldTheConstructor) {
   close(deaf);
 }
 
+// A server that came back at another rate: the new stream runs at the rate the sounds were
+// decoded at, resampled by the server, instead of being refused for ever.
+TEST(PulseSoundPlayerTest, AStreamOpensAtAnotherRateThanTheSinks) {
+  PulseOptions options;
+  if (const audio::PulseOutput sink{options}; sink.Available()) options.rate = sink.Rate() == 48000 ? 44100 : 48000;
+  if (options.rate == 0) GTEST_SKIP() << "no sound output";
+  const audio::PulseOutput output{options};
+  EXPECT_EQ(output.Rate(), output.Available() ? static_cast<int>(options.rate) : -1) << output.Error();
+}
+
 // The experiment's cue on the real output: the timer's tick asks for the digit's file in the
 // current folder's "wave", a mono file at another rate than the sink's, and the sink (the null
 // sink of scripts/test-env, recorded through its monitor; without a server the test skips) plays it on both channels at its pitch, from the moment the cue was due.

@@ -3,14 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
+#include <sstream>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/stat.h>
 
 #include <QColor>
 #include <QImage>
 
 #include "intake/registry.h"
+#include "study/export.h"
 #include "study/qt/summary_page.h"
 #include "study/study.h"
 #include "study/summary.h"
@@ -26,6 +32,7 @@ struct Answered { bool present; std::int32_t blockType; float x, y; int digit, p
 // program leaves it in /lab. Records what the subject saw and did.
 struct LabRun {
   LabRun(std::int16_t id, std::int16_t condition, int stopAt = 361) : h(static_cast<std::uint64_t>(id)) {
+    h.UsePresenter(16);
     h.onShowDisplay = [this, stopAt] {
       const ExperimentState& st = h.x.state;
       if (st.trialNumber >= stopAt) return;
@@ -80,39 +87,62 @@ std::vector<std::vector<std::string>> CsvRows(const std::string& csv) {
   return rows;
 }
 
-// Four runs in two lab folders on disk (registries typed by hand, one folder's name quoted in
-// the CSV), one quit early, exported by the tool: every row, all 21 columns, against what the
-// subject saw and did, and the check.
+// Writes a lab folder's files under dir.
+void WriteLab(const testing::ScratchDir& dir, const std::string& folder, const LabFiles& lab) {
+  std::filesystem::create_directories(dir.File(folder + "/Res_Data"));
+  if (lab.registry) std::ofstream(dir.File(folder + "/CurrentSubjects.txt"), std::ios::binary) << *lab.registry;
+  for (const auto& [file, text] : lab.files) std::ofstream(dir.File(folder + "/" + file), std::ios::binary) << text;
+}
+
+// The lines of text (ended by "\n", a CR before it dropped) split at separator.
+std::vector<std::vector<std::string>> Split(const std::string& text, char separator) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.ends_with('\r')) line.pop_back();
+    std::istringstream fields(line);
+    rows.emplace_back();
+    for (std::string field; std::getline(fields, field, separator);) rows.back().push_back(field);
+  }
+  return rows;
+}
+
+std::string Slurp(const std::string& path) { return std::string(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}); }
+
+// Four runs in two lab folders on disk (registries typed by hand, one with initials a
+// spreadsheet would run; one folder's name quoted in the CSV, the other given by its
+// Res_Data), one quit early, exported by the tool with the initials: every row against what
+// the subject saw and did, the RTs from the onsets and the cue against the results' RT and
+// the timing record, and the check. Without --with-initials no initials leave.
 TEST(StudyTest, TheExportToolWritesEveryAnswerOfAStudy) {
   const testing::ScratchDir dir;
   const std::string labs[] = {"lab \"M\xC3\xBCller\", 2", "lab2"};
   const LabRun runs[] = {{11, 1}, {12, 2}, {13, 3}, {22, 3, 12}};
-  const char* initials[] = {"\xC3\x89va", "xyz", "Q", "AB"};
+  const char* initials[] = {"\xC3\x89va", "xyz", "'+cmd|calc!A0", "AB"};
   const std::string registries[] = {RegistryLine(11, initials[0], 1) + " 12,xyz,2\n\n",
-                                    "  13\tQ  3\r\n" + RegistryLine(22, "AB", 3)};
+                                    "  13\t+cmd|calc!A0  3\r\n" + RegistryLine(22, "AB", 3)};
   for (int i = 0; i < 4; ++i) {
-    const std::string folder = labs[i / 2];
-    std::filesystem::create_directories(dir.File(folder + "/Res_Data"));
-    std::ofstream(dir.File(folder + "/CurrentSubjects.txt"), std::ios::binary) << registries[i / 2];
-    for (const auto& [file, text] : runs[i].Lab(folder, i < 2 ? 90 : 96).files) {
-      std::ofstream(dir.File(folder + "/" + file), std::ios::binary) << text;
-    }
+    LabFiles lab = runs[i].Lab(labs[i / 2], i < 2 ? 90 : 96);
+    lab.registry = registries[i / 2];
+    lab.files["Res_Data/R-11.txt.lock"] = "pc 123";  // the program's own: no note
+    WriteLab(dir, labs[i / 2], lab);
   }
-  const std::string command = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " -o study.csv --summary page.png '" +
-                              labs[0] + "' lab2 2>check.txt";
-  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);  // run 22 is incomplete
-  std::ifstream check(dir.File("check.txt")), in(dir.File("study.csv"), std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(check), {}),
+  const std::string command = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " --with-initials -o study.csv --summary page.png '" +
+                              labs[0] + "' lab2/Res_Data/ 2>check.txt";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);  // run 22 is incomplete, 13's initials
+  EXPECT_EQ(Slurp(dir.File("check.txt")),
+            "note  lab2/Res_Data: a results folder; reading its lab folder lab2\n"
+            "CHECK lab2/CurrentSubjects.txt: line 1: the initials \"+cmd|calc!A0\" of ID 13 begin like a spreadsheet "
+            "formula; the export writes them as '+cmd|calc!A0\n"
             "CHECK lab2/Res_Data/R-22.txt: incomplete: 11 of 360 trials answered (quit at trial 12)\n"
-            "4 sessions, 3 complete; 1 problems need attention\n");
+            "4 sessions, 3 complete; 2 problems need attention\n");
   EXPECT_GT(std::filesystem::file_size(dir.File("page.png")), 10000U);
-  const auto rows = CsvRows(std::string(std::istreambuf_iterator<char>(in), {}));
+  const auto rows = CsvRows(Slurp(dir.File("study.csv")));
   ASSERT_EQ(rows.size(), 3 * 360 + 11 + 1U);
-  EXPECT_EQ(rows[0], (std::vector<std::string>{
-                         "subject_id", "initials", "order_condition", "pilot", "session_start", "machine",
-                         "trial", "block", "block_type", "block_type_name", "target_present", "target_digit",
-                         "target_position", "target_x_twips", "target_y_twips", "target_x_px", "target_y_px",
-                         "answer", "correct", "rt_ms", "rt_onset_ms"}));
+  ASSERT_EQ(rows[0].size(), AllColumns().size() - 1);  // no host
+  const auto col = [&](const char* name) {
+    return static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin());
+  };
   const char* names[] = {"", "still", "fixed flicker", "random flicker"};
   std::size_t row = 1;
   for (int i = 0; i < 4; ++i) {
@@ -120,23 +150,190 @@ TEST(StudyTest, TheExportToolWritesEveryAnswerOfAStudy) {
       const Answered& a = runs[i].answers[t - 1];
       const std::vector<std::string>& r = rows[row++];
       SCOPED_TRACE(r[0] + " trial " + std::to_string(t));
-      ASSERT_EQ(r.size(), 21U);
+      ASSERT_EQ(r.size(), rows[0].size());
+      const auto at = [&](const char* name) { return r.at(col(name)); };
       const float twipsPerPixel = i < 2 ? 16 : 15;  // at 90 and 96 dpi; pixels to two decimals
       if (a.present) {
-        EXPECT_NEAR(std::stod(r[15]), a.x / twipsPerPixel, 0.00501) << r[15];
-        EXPECT_NEAR(std::stod(r[16]), a.y / twipsPerPixel, 0.00501) << r[16];
+        EXPECT_NEAR(std::stod(at("target_x_px")), a.x / twipsPerPixel, 0.00501);
+        EXPECT_NEAR(std::stod(at("target_y_px")), a.y / twipsPerPixel, 0.00501);
+      }
+      // The RTs from the field's and the cue's onsets add up with their delays to the results'
+      // RT. The last trial's cue, due after an answer before it, never plays.
+      const bool played = !at("cue_delay_ms").empty();
+      const double cue = played ? std::stod(at("cue_delay_ms")) : 1000;
+      EXPECT_DOUBLE_EQ(std::stod(at("rt_onset_ms")) + std::stod(at("field_delay_ms")), a.rtMs);
+      if (played) {
+        EXPECT_DOUBLE_EQ(std::stod(at("rt_cue_ms")) + cue, a.rtMs);
       }
       const auto ifPresent = [&](const std::string& text) { return a.present ? text : ""; };
-      EXPECT_EQ(r, (std::vector<std::string>{
-                       std::to_string(runs[i].h.x.state.subjectId), initials[i],
-                       std::to_string(runs[i].h.x.state.orderCondition), "0", "2026-12-06T10:00:00+01:00",
-                       "lab-pc-" + labs[i / 2], std::to_string(t), std::to_string((t - 1) / 40 + 1),
-                       std::to_string(a.blockType), names[a.blockType], a.present ? "1" : "0",
-                       std::to_string(a.digit), ifPresent(std::to_string(a.position)), ifPresent(FormatSingle(a.x)),
-                       ifPresent(FormatSingle(a.y)), ifPresent(r[15]), ifPresent(r[16]),
-                       a.key == 'm' ? "present" : "absent", (a.key == 'm') == a.present ? "1" : "0",
-                       std::to_string(a.rtMs), ""}));  // this timing record has no field onset
+      const char* keys[] = {"subject_id", "initials", "order_condition", "pilot", "session_start", "lab_folder", "trial",
+                            "block", "block_type", "block_type_name", "target_present", "target_digit", "target_position",
+                            "target_x_twips", "target_y_twips", "answer", "correct", "rt_ms", "sound_output",
+                            "sound_ok", "timing_ok", "before_cue", "session_ended"};
+      std::vector<std::string> got;
+      for (const char* key : keys) got.push_back(at(key));
+      EXPECT_EQ(got, (std::vector<std::string>{
+                         std::to_string(runs[i].h.x.state.subjectId), initials[i],
+                         std::to_string(runs[i].h.x.state.orderCondition), "0", "2026-12-06T10:00:00+01:00",
+                         labs[i / 2], std::to_string(t), std::to_string((t - 1) / 40 + 1), std::to_string(a.blockType),
+                         names[a.blockType], a.present ? "1" : "0", std::to_string(a.digit),
+                         ifPresent(std::to_string(a.position)), ifPresent(FormatSingle(a.x)), ifPresent(FormatSingle(a.y)),
+                         a.key == 'm' ? "present" : "absent", (a.key == 'm') == a.present ? "1" : "0",
+                         std::to_string(a.rtMs), "ok", played ? "1" : "0", "1", a.rtMs < cue ? "1" : "0",
+                         i == 3 ? "quit" : "completed"}));
     }
+  }
+  const std::string plain = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " -o plain.csv --bids ds lab2 2>/dev/null";
+  EXPECT_EQ(WEXITSTATUS(std::system(plain.c_str())), 1);
+  const std::string csv = Slurp(dir.File("plain.csv"));
+  EXPECT_EQ(CsvRows(csv)[0].size(), AllColumns().size() - 2);
+  for (const std::string& text : {csv, Slurp(dir.File("ds/README")), Slurp(dir.File("ds/participants.tsv"))}) {
+    EXPECT_EQ(text.find("calc"), std::string::npos) << text;
+    EXPECT_EQ(text.find("lab-pc-"), std::string::npos);
+  }
+}
+
+// The bids-validator from npm where it is installed: $BIDS_VALIDATOR, on PATH, or under
+// ~/node_modules (npm install bids-validator in the home folder); empty when it is not.
+std::string BidsValidator() {
+  const char* set = std::getenv("BIDS_VALIDATOR");
+  if (set != nullptr && *set != '\0') return set;
+  if (std::system("command -v bids-validator >/dev/null 2>&1") == 0) return "bids-validator";
+  const std::string home = std::string(std::getenv("HOME") ? std::getenv("HOME") : "") + "/node_modules/.bin/bids-validator";
+  return std::filesystem::exists(home) ? home : "";
+}
+
+// A run's files (a session file with every key) in bidsDir/lab, exported by the tool as the
+// BIDS dataset bidsDir/ds, once for the tests below.
+const testing::ScratchDir bidsDir;
+const LabFiles& BidsStudy() {
+  const testing::ScratchDir& dir = bidsDir;
+  static const LabRun run(31, 2);
+  static const LabFiles lab = [&] {
+    LabFiles l = run.Lab("lab");
+    SessionInfo info = *ParseSessionJson(l.files["Res_Data/session-31.json"], nullptr);
+    info.timingOk = info.soundOk = true;
+    info.missedRefreshes = info.cuesLost = info.ignoredLetterKeys = 0;
+    l.files["Res_Data/session-31.json"] = SessionJson(info);
+    WriteLab(dir, "lab", l);
+    const std::string command = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " --with-initials --with-host --bids ds lab 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
+    return l;
+  }();
+  return lab;
+}
+
+// The data dictionary against files the program wrote (a run's results and timing record, a
+// session file with every key), exported as a BIDS dataset: every column of those files is
+// documented in docs/ and carried into a column of the export; every column is in
+// docs/data-dictionary.md (generated from the code's table) and in the _beh.json, and every
+// cell is of its column's type or one of its levels.
+TEST(StudyTest, DataDictionaryMatchesTheFilesTheProgramWrote) {
+  const testing::ScratchDir& dir = bidsDir;
+  const LabFiles& lab = BidsStudy();
+
+  const std::string docs = CUE_SOURCE_DIR "/docs/";
+  EXPECT_NE(Slurp(docs + "data-dictionary.md").find(DictionaryMarkdown()), std::string::npos)
+      << "docs/data-dictionary.md must hold the table as the code has it:\n" << DictionaryMarkdown();
+  std::string described;
+  for (const auto& c : AllColumns()) described += c.description + "\n";
+  const auto carried = [&](const std::string& file, const std::string& name) {
+    const std::size_t at = described.find(file + " column " + name);
+    return at != std::string::npos && !std::isalnum(static_cast<unsigned char>(described[at + file.size() + 8 + name.size()]));
+  };
+  for (const auto& name : ResultsColumns()) {
+    EXPECT_TRUE(carried("results", name)) << name;
+    EXPECT_NE(Slurp(docs + "results-format.md").find("| " + name + " |"), std::string::npos) << name;
+  }
+  const auto timing = Split(lab.files.at("Res_Data/timing-31.tsv"), '\t');
+  for (const auto& name : timing.at(0)) {
+    EXPECT_TRUE(carried("timing", name)) << name;
+    EXPECT_NE(Slurp(docs + "session-files.md").find("| `" + name + "` |"), std::string::npos) << name;
+  }
+  const std::string json = lab.files.at("Res_Data/session-31.json");
+  for (std::size_t at = json.find("\n  \""); at != std::string::npos; at = json.find("\n  \"", at + 1)) {
+    const std::string key = json.substr(at + 4, json.find('"', at + 4) - at - 4);
+    EXPECT_NE(Slurp(docs + "session-files.md").find("| `" + key + "` |"), std::string::npos) << key;
+  }
+
+  const std::string beh = Slurp(dir.File("ds/sub-31/beh/sub-31_task-cuesearch_beh.tsv"));
+  const std::string sidecar = Slurp(dir.File("ds/sub-31/beh/sub-31_task-cuesearch_beh.json"));
+  const auto rows = Split(beh, '\t');
+  ASSERT_EQ(rows.size(), 361U);
+  const std::vector<ColumnInfo> columns = AllColumns();
+  ASSERT_EQ(rows[0].size(), columns.size());
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const ColumnInfo& info = columns[c];
+    EXPECT_EQ(rows[0][c], info.name);
+    EXPECT_NE(sidecar.find("\"" + info.name + "\": {\n    \"Description\": " + JsonQuoted(info.description)), std::string::npos) << info.name;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+      const std::string& cell = rows[r][c];
+      double number = 0;
+      const bool numeric = std::from_chars(cell.data(), cell.data() + cell.size(), number).ptr == cell.data() + cell.size();
+      const bool typed = info.type == "text" || (numeric && (info.type == "number" || number == std::floor(number)));
+      const bool level = info.levels.empty() || std::any_of(info.levels.begin(), info.levels.end(), [&](const auto& l) { return l.first == cell; });
+      EXPECT_TRUE(cell == "n/a" || (typed && level)) << info.name << " row " << r << ": " << cell;
+    }
+  }
+  EXPECT_NE(Slurp(dir.File("ds/participants.tsv")).find("\nsub-31\tAB\t2\t0\tcompleted\t360\n"), std::string::npos);
+}
+
+// That dataset passes the BIDS validator, where it is installed.
+TEST(StudyTest, BidsDatasetPassesTheValidator) {
+  const testing::ScratchDir& dir = bidsDir;
+  BidsStudy();
+  const std::string validator = BidsValidator();
+  if (validator.empty()) GTEST_SKIP() << "bids-validator is not installed (npm install bids-validator): not run";
+  const std::string validate = "'" + validator + "' --no-color '" + dir.File("ds") + "' >" + dir.File("v.txt") + " 2>&1";
+  EXPECT_EQ(std::system(validate.c_str()), 0) << Slurp(dir.File("v.txt"));
+  EXPECT_EQ(Slurp(dir.File("v.txt")).find("[ERR]"), std::string::npos) << Slurp(dir.File("v.txt"));
+}
+
+// The tool's exit statuses and messages: 2 with what to type for a wrong command, 1 when the
+// check finds something, 0 when all is well (the program's lock files are its own); a FIFO,
+// /dev/zero or a 600 MB file in a lab folder refused by name, at once, in bounded memory.
+TEST(StudyTest, ExportToolRefusesWhatItCannotReadAndSaysWhatToType) {
+  static const LabRun run(5, 2);
+  const testing::ScratchDir dir;
+  for (const char* name : {"lab", "fifo", "zero", "big"}) {
+    LabFiles lab = run.Lab(name);
+    lab.files["Res_Data/R-5.txt.lock"] = "pc 42";
+    lab.files["Res_Data/session-5.json.new"] = "{";
+    WriteLab(dir, name, lab);
+  }
+  std::filesystem::create_directories(dir.File("notalab"));
+  std::filesystem::remove(dir.File("fifo/CurrentSubjects.txt"));
+  std::filesystem::remove(dir.File("zero/CurrentSubjects.txt"));
+  ASSERT_EQ(mkfifo(dir.File("fifo/CurrentSubjects.txt").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero/CurrentSubjects.txt"));
+  for (const char* name : {"big/Res_Data/R-9.txt", "big/Res_Data/old.zip"}) {
+    std::ofstream(dir.File(name)) << "";
+    std::filesystem::resize_file(dir.File(name), std::uintmax_t{600} << 20);  // sparse
+  }
+  const std::string usage = "cuesearch-export: unknown option --csv\nusage: cuesearch-export [-o FILE.csv]";
+  const struct { std::string args; int status; std::string said; } cases[] = {
+      {"--csv x.csv lab", 2, usage},
+      {"-o x.csv nowhere", 2, "cuesearch-export: nowhere: no such folder\nusage:"},
+      {"-o x.csv notalab", 2, "cuesearch-export: notalab: not a lab folder (it holds neither CurrentSubjects.txt nor Res_Data); give the "
+                              "folder the program ran in\nusage:"},
+      {"--bids lab lab", 2, "cuesearch-export: lab: exists and is not an empty folder; give --bids a new folder\nusage:"},
+      {"-o", 2, "cuesearch-export: -o needs a file or folder after it"},
+      {"-o no/x.csv lab", 2, "cuesearch-export: no/x.csv: cannot be written: No such file or directory"},
+      {"-o x.csv lab", 0, "1 sessions, 1 complete; nothing needs attention\n"},  // the whole of it
+      {"-o x.csv lab/Res_Data", 0, "note  lab/Res_Data: a results folder; reading its lab folder lab\n1 sessions"},
+      {"-o x.csv fifo", 1, "CHECK fifo/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device), so it is not read\n"
+                           "CHECK fifo/Res_Data/R-5.txt: its ID is not in fifo/CurrentSubjects.txt\n"},
+      {"-o x.csv zero", 1, "CHECK zero/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device)"},
+      {"-o x.csv big", 1, "CHECK big/Res_Data/R-9.txt: cannot be read: Larger than 16 MB, so it is not read\n"
+                          "note  big/Res_Data/old.zip: not a file of this program; left out\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string command = "cd '" + dir.Path() + "' && ulimit -v 4000000 && timeout 20 " CUE_EXPORT_TOOL " " +
+                                c.args + " 2>said.txt";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), c.status);
+    const std::string said = Slurp(dir.File("said.txt"));
+    EXPECT_EQ(said.substr(0, c.said.size()), c.said);
   }
 }
 
@@ -170,6 +367,8 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
        "its ID is not in a/CurrentSubjects.txt", 360},
       {"no results", [](LabFiles& l) { *l.registry += RegistryLine(8, "CD", 1); }, "a/Res_Data/R-8.txt",
        "missing, though ID 8 is registered", 360},
+      {"formula", [](LabFiles& l) { l.registry = "\r\n" + RegistryLine(5, "@SUM(1)", 2); }, "a/CurrentSubjects.txt",
+       "line 2: the initials \"@SUM(1)\" of ID 5 begin like a spreadsheet formula; the export writes them as '@SUM(1)", 360},
       {"registered twice", [](LabFiles& l) { *l.registry += RegistryLine(5, "ZZ", 2); }, "a/CurrentSubjects.txt",
        "ID 5 is registered twice", 360},
       {"bad registry line", [](LabFiles& l) { *l.registry += "AB 12\r\n"; }, "a/CurrentSubjects.txt",
@@ -192,11 +391,28 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
     EXPECT_NE(CheckText(study).find("CHECK " + c.file + ": " + c.expected), std::string::npos) << CheckText(study);
     EXPECT_EQ(CsvRows(StudyCsv(study)).size(), c.rows + 1);
   }
+  // A text a spreadsheet would run gets a ' before it; nothing else does.
+  for (const auto& [text, safe] : std::vector<std::pair<std::string, std::string>>{
+           {"=1+2", "'=1+2"}, {"+A1", "'+A1"}, {"-2", "'-2"}, {"@SUM(1)", "'@SUM(1)"}, {"\tx", "'\tx"},
+           {"\rx", "'\rx"}, {"A=1", "A=1"}, {"", ""}}) {
+    EXPECT_EQ(SpreadsheetSafe(text), safe);
+  }
+  // A study with one ID in two lab folders and a pilot run of it, as BIDS: one label each.
+  Study twice;
+  AddLab(twice, full.Lab("a"));
+  AddLab(twice, full.Lab("b"));
+  LabFiles pilot = full.Lab("a");
+  pilot.pilot = true;
+  AddLab(twice, pilot);
+  std::string labels;
+  for (const auto& [path, text] : BidsDataset(twice, {}, "1")) labels += path.ends_with("_beh.tsv") ? path.substr(0, path.find('/')) + " " : "";
+  EXPECT_EQ(labels, "sub-5 sub-5dup2 sub-pilot5 ");
   // Files of an older version (no session file, the timing record under an R- name) are read
   // as they are: noted, nothing for a person to do, never taken for a subject.
   LabFiles old = full.Lab("a");
   old.files.erase("Res_Data/session-5.json");
   old.files["Res_Data/R-5-timing.txt"] = "#trialNumber\tclockStart\t\r\n1\t100\t\r\n";
+  old.files["Res_Data/R-5.txt.lock"] = "pc 42";  // the program's own: no note
   Study study;
   AddLab(study, old);
   EXPECT_EQ(CheckText(study), "note  a/Res_Data/R-5-timing.txt: not a file of this program; left out\n"
@@ -210,7 +426,7 @@ TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
   SessionInfo info{"1.2", "2026-12-06T10:00:00-03:30", "2026-12-06T10:30:00-03:30", SessionInfo::Ending::kQuit, 40, 41,
                    "M\xC3\xBCller \"lab\"\\2\n", 1920, 1080, 28800, 16200, 96, std::nullopt, "Liberation Sans",
                    "pulse", "sink", "", 4.5, {"/lab/wave/3.wav", "/lab/wave/Utopia Error.wav"}, 12, 3, true,
-                   false, true, {"7 refreshes missed (more than 5)"}, 7, 0};
+                   true, false, {"2 cues lost"}, 0, 2, 5};
   std::string why;
   const auto back = ParseSessionJson(SessionJson(info), &why);
   ASSERT_TRUE(back) << why;
@@ -235,36 +451,58 @@ TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
   EXPECT_TRUE(ReplaceFile(dir.File("no-folder/x.json"), "x"));
 }
 
-// A quit session's summary: the table's figures, the blocks reached, the timing health from a
-// timing record read by column name (a later version's columns, the field's onset and missed
-// frames, wherever they stand; a cue off its 1000 ms is late), and a page that is drawn (dark
-// text, the RT line in blue, the block bands shaded).
+// A quit session's summary: the table's figures (the median of the correct answers after the
+// cue), the blocks reached, the verdicts and timing health from a timing record of an older
+// version read by column name (the field's onset and missed frames wherever they stand; a cue
+// off its 1000 ms is late), and a page that is drawn (dark text, correct answers in blue,
+// errors in red, answers before the cue in orange, the block bands shaded).
 TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
   static const LabRun run(7, 3, 120);
   LabFiles lab = run.Lab("a");
   lab.files["Res_Data/timing-7.tsv"] =
       "trialNumber\tmissedFrames\tclockStart\tcueOnset\tanswer\tfieldOnset\tcueDelayMs\t\r\n"
       "1\t0\t100\t1000100\t700000\t4100\t1000.000\t\r\n"
-      "2\t2\t100\t-\t800000\t5000\t-\t\r\n"
+      "2\t2\t100\t-\t1200000\t5000\t-\t\r\n"  // after the cue was due, though it never played
       "3\t1\t100\t1002100\t900000\t3500\t1002.001\t\r\n"
       "4\t0\t100\t-\t950000\t3000\t-\t\r\n";  // the last cue, due after the end: not counted
   Study study;
   AddLab(study, lab);
   const auto rows = CsvRows(StudyCsv(study));
-  EXPECT_EQ(std::vector<std::string>({rows[1][20], rows[2][20], rows[3][20], rows[4][20], rows[5][20]}),
-            std::vector<std::string>({"695.9", "795", "896.5", "947", ""}));
-  const Summary summary = Summarise({&study.sessions.front()}, "Subject 7");
+  const std::size_t onset = static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), "rt_onset_ms") - rows[0].begin());
+  EXPECT_EQ(std::vector<std::string>({rows[1][onset], rows[2][onset], rows[3][onset], rows[4][onset], rows[5][onset]}),
+            std::vector<std::string>({"695.9", "1195", "896.5", "947", ""}));
+  // The flags from each trial's own line (trial 5 has none: before the cue by its RT).
+  std::vector<std::string> flags;
+  for (std::size_t r = 1; r <= 5; ++r) {
+    for (const char* name : {"timing_ok", "sound_ok", "before_cue"}) flags.push_back(rows[r][static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin())]);
+  }
+  EXPECT_EQ(flags, (std::vector<std::string>{"1", "1", "1", "0", "0", "0", "0", "1", "1", "1", "0", "1", "", "", "1"}));
+  const Session& s = study.sessions.front();
+  const Summary summary = Summarise({&s}, "Subject 7");
+  // Before the cue: by the timing record where it has the trial, else by the RT (cue at 1000 ms).
+  const auto early = [&](std::size_t t) { return t == 2 ? false : run.answers[t - 1].rtMs < 1000; };
+  int earlyCount = 0;
+  for (std::size_t t = 1; t <= run.answers.size(); ++t) earlyCount += early(t);
   EXPECT_EQ(summary.health, (std::vector<std::string>{"4 trials in the timing record, 1 cues without an onset, "
                                                       "1 cues more than 2 ms off their 1000 ms",
-                                                      "3 missed frames", "missing sounds: none"}));
+                                                      "3 missed frames, 0 trials with the sound output lost, " +
+                                                          std::to_string(earlyCount) + " answers before the cue",
+                                                      "missing sounds: none"}));
+  EXPECT_EQ(summary.timing.ok, false);
+  EXPECT_EQ(summary.timing.text, "3 refreshes missed, 1 cues more than 2 ms off their 1000 ms");
+  EXPECT_EQ(summary.sound.ok, false);
+  EXPECT_EQ(summary.sound.text, "1 cues without an onset");
+  EXPECT_EQ(Summarise({&s, &s}, "").timing.text, "not ok in 2 of 2 sessions; ID 7: " + summary.timing.text + ", ID 7: " + summary.timing.text);
   ASSERT_EQ(summary.cells.size(), 6U);
   for (const SummaryCell& cell : summary.cells) {
     std::vector<int> rts;
     int answered = 0, correct = 0;
-    for (const Answered& a : run.answers) {
+    for (std::size_t t = 1; t <= run.answers.size(); ++t) {
+      const Answered& a = run.answers[t - 1];
       if (a.blockType != cell.blockType || a.present != cell.present) continue;
       ++answered;
-      if ((a.key == 'm') == a.present) ++correct, rts.push_back(a.rtMs);
+      if ((a.key == 'm') == a.present) ++correct;
+      if ((a.key == 'm') == a.present && !early(t)) rts.push_back(a.rtMs);
     }
     std::sort(rts.begin(), rts.end());
     EXPECT_EQ(cell.answered, answered) << cell.blockType << cell.present;
@@ -278,18 +516,22 @@ TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
   EXPECT_EQ(summary.blockTypes, blockTypes);
 
   const QImage page = SummaryPage(summary);
-  int dark = 0, blue = 0, shaded = 0;
-  for (int y = 0; y < page.height(); y += 2) {
-    for (int x = 0; x < page.width(); x += 2) {
+  int dark = 0, blue = 0, red = 0, orange = 0, shaded = 0;
+  for (int y = 0; y < page.height(); ++y) {
+    for (int x = 0; x < page.width(); ++x) {
       const QColor c = page.pixelColor(x, y);
       dark += c.lightness() < 80;
       blue += c.blue() > 120 && c.red() < 120;
+      red += c.red() > 150 && c.green() < 80 && c.blue() < 80;
+      orange += c.red() > 200 && c.green() > 110 && c.green() < 170 && c.blue() < 60;
       shaded += c != Qt::white && c.lightness() > 200;
     }
   }
-  EXPECT_GT(dark, 2000);
-  EXPECT_GT(blue, 300);
-  EXPECT_GT(shaded, 20000);
+  EXPECT_GT(dark, 8000);
+  EXPECT_GT(blue, 1200);
+  EXPECT_GT(red, 600);
+  EXPECT_GT(orange, 600);
+  EXPECT_GT(shaded, 80000);
 }
 
 }  // namespace

@@ -31,11 +31,16 @@ PulseOutput::PulseOutput(const PulseOptions& options)
   if (OpenStream(options)) available_.store(true, std::memory_order_release);
 }
 
+// Callbacks that the teardown itself causes find the output unavailable and the stream
+// without its callbacks: none may reach the context once it is being freed.
 PulseOutput::~PulseOutput() {
+  available_.store(false, std::memory_order_release);
   if (stream_ != nullptr) {
     {
       PulseConnection::Lock lock(connection_);
       source_ = nullptr;
+      pa_stream_set_state_callback(stream_, nullptr, nullptr);
+      pa_stream_set_write_callback(stream_, nullptr, nullptr);
       pa_stream_disconnect(stream_);
     }
     connection_.Stop();
@@ -43,12 +48,13 @@ PulseOutput::~PulseOutput() {
   }
 }
 
-// Float stereo at the sink's own rate (FIX_RATE), so the server does not resample. The
+// Float stereo at the sink's own rate (FIX_RATE), so the server does not resample, unless a
+// rate is asked for (a reconnection keeps the rate the sounds were decoded at). The
 // whole latency (ADJUST_LATENCY) is bufferMicros. prebuf 0 keeps the stream running through
 // an underrun, so the frame numbers and the stream's time never part.
 bool PulseOutput::OpenStream(const PulseOptions& options) {
   PulseConnection::Lock lock(connection_);
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(rate_), 2};
+  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, options.rate != 0 ? options.rate : static_cast<std::uint32_t>(rate_), 2};
   pa_channel_map map;
   pa_channel_map_init_stereo(&map);
   stream_ = pa_stream_new(connection_.Context(), options.name.c_str(), &spec, &map);
@@ -73,9 +79,9 @@ bool PulseOutput::OpenStream(const PulseOptions& options) {
                     ? static_cast<std::uint32_t>(-1)
                     : static_cast<std::uint32_t>(pa_usec_to_bytes(options.minRequestMicros, &spec));
   attr.fragsize = static_cast<std::uint32_t>(-1);
-  const auto flags =
-      static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
-                                     PA_STREAM_ADJUST_LATENCY | PA_STREAM_FIX_RATE);
+  const auto flags = static_cast<pa_stream_flags_t>(
+      PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY |
+      (options.rate == 0 ? PA_STREAM_FIX_RATE : 0));
   const bool ready =
       pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) == 0 &&
       connection_.WaitUntil([this] {
@@ -153,9 +159,15 @@ void PulseOutput::Fail(const std::string& reason) {
 // the process id, libpulse's guard against use after fork), and keeps the callback at two
 // calls into libpulse.
 void PulseOutput::Write(std::size_t bytes) {
-  if (requests_.fetch_add(1, std::memory_order_relaxed) == 0) {
-    realTime_.store(RaiseToRealTime(), std::memory_order_relaxed);
+  const std::uint64_t request = requests_.fetch_add(1, std::memory_order_relaxed);
+  if (request == 0) realTime_.store(RaiseToRealTime(), std::memory_order_relaxed);
+  const std::uint64_t now = clock_.Micros();
+  if (request > 0) {
+    const bool inStep = now <= lastWriteMicros_ + kOverdueMicros;
+    if (!inStep && Running() && source_ != nullptr) source_->DropOverdue();
+    running_.store(inStep, std::memory_order_release);
   }
+  lastWriteMicros_ = now;
   ApplyLatency();
   const std::optional<StreamTimeline> timeline = Timeline();
   for (std::size_t frames = bytes / kFrameBytes; frames > 0;) {

@@ -42,6 +42,7 @@ struct PulseOptions {
   std::uint32_t minRequestMicros = 0;   // least the server asks for at once; 0: its choice
   std::uint32_t timingRefreshMs = 250;  // how often to ask for fresh timing; 0: libpulse's
   std::uint32_t connectTimeoutMs = 2000;
+  std::uint32_t rate = 0;  // frames per second; 0: the sink's own (no resampling by the server)
   std::string name = "cuesearch";
 
   // The stream runs up to some hundreds of µs ahead of its buffer target (the most written
@@ -50,7 +51,8 @@ struct PulseOptions {
   std::uint64_t Lead() const { return leadMicros ? leadMicros : bufferMicros + kLeadMarginMicros; }
 };
 
-// One PulseAudio playback stream (float32 stereo at the sink's rate), open and running from
+// One PulseAudio playback stream (float32 stereo at the sink's rate, or at PulseOptions::rate
+// resampled by the server), open and running from
 // construction to Stop(), writing silence while no source is attached. Frames are numbered
 // from the first frame written.
 //
@@ -91,6 +93,11 @@ class PulseOutput {
   std::uint64_t MaxAheadMicros() const { return maxAhead_.load(std::memory_order_relaxed); }
   // Any thread. Write requests served so far: how often the output thread wakes.
   std::uint64_t WriteRequests() const { return requests_.load(std::memory_order_relaxed); }
+  // Any thread. Whether the server's write requests came in step, the last one within
+  // kOverdueMicros of the one before. Not yet after the first fill: the server may take a
+  // couple of seconds to ask again (a sink idle until then wakes slowly). A gap of more than
+  // kOverdueMicros in a running stream is a stall: the source then drops overdue plays.
+  bool Running() const { return running_.load(std::memory_order_acquire); }
   // Any thread. Whether the output thread got real-time scheduling (tried at its first
   // request; without it a busy machine can delay the stream and make plays late).
   bool RealTime() const { return realTime_.load(std::memory_order_relaxed); }
@@ -118,7 +125,9 @@ class PulseOutput {
   std::atomic<std::uint64_t> requests_{0};
   std::atomic<bool> realTime_{false};
   std::atomic<bool> lowLatency_{true};
+  std::atomic<bool> running_{false};
   bool lowLatencyApplied_ = true;           // output thread
+  std::uint64_t lastWriteMicros_ = 0;       // output thread: the previous write request
   std::uint32_t shortBytes_ = 0;            // tlength of each buffer; fixed once open
   std::uint32_t longBytes_ = 0;
   mutable std::mutex errorMutex_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <future>
 #include <memory>
 
@@ -38,6 +39,9 @@ class PulseSoundPlayer final : public SoundPlayer {
   // reconnect (see Reconnect).
   void SetLowLatency(bool on) override;
   std::optional<std::uint64_t> OnsetMicros(PlayId play) const override;
+  // False also once the running output has stalled: a play not taken by it within
+  // kOverdueMicros of when it was due (a sound server stopped without closing its
+  // connection). The next trial's start then connects anew.
   bool OutputAvailable() const override;
   std::string OutputError() const override;
 
@@ -46,9 +50,12 @@ class PulseSoundPlayer final : public SoundPlayer {
 
  private:
   // A lost output is replaced by a new stream, connected on a worker thread (connecting may
-  // take up to the connection timeout) at most every kRetryMicros, and taken on by the next
-  // call on this thread once it works, at the mixer's rate. Until then plays are silent.
+  // take up to the connection timeout) at most every kRetryMicros, at the mixer's rate, and
+  // taken on by a later call on this thread once it runs (PulseOutput::Running). Until then
+  // plays are silent.
   void Reconnect();
+  bool Stalled() const;
+  PlayId Noted(PlayId play, std::uint64_t dueMicros);
   static constexpr std::uint64_t kRetryMicros = 2'000'000;
 
   SteadyClock clock_;
@@ -56,7 +63,13 @@ class PulseSoundPlayer final : public SoundPlayer {
   std::unique_ptr<audio::PulseOutput> output_;
   audio::SoundMixer mixer_;
   std::future<std::unique_ptr<audio::PulseOutput>> connecting_;
+  std::unique_ptr<audio::PulseOutput> fresh_;  // connected, not yet running
   std::uint64_t lastTryMicros_ = 0;
+  // The latest play and when it was due (or asked for, if later): written on this thread,
+  // read by any. stalled_ stays until the output is replaced.
+  std::atomic<PlayId> lastPlay_{0};
+  std::atomic<std::uint64_t> lastDue_{0};
+  mutable std::atomic<bool> stalled_{false};
 };
 
 }  // namespace cue

@@ -75,11 +75,16 @@ class SoundMixer final : public FrameSource {
   std::uint64_t LeadMicros() const { return lead_; }
   // Plays that started later than request + lead because that frame was already written.
   std::uint64_t LatePlays() const { return late_.load(std::memory_order_relaxed); }
+  // Any thread. The last play that Render() has taken from the queue (placed, or dropped as
+  // overdue): a later one not taken long after it was due means the output has stalled.
+  PlayId LastTaken() const { return taken_.load(std::memory_order_acquire); }
+  void DropOverdue() override { dropOverdue_.store(true, std::memory_order_release); }
 
  private:
   struct Request {
     const StereoSamples* sound = nullptr;
     std::uint64_t dueMicros = 0;  // when the first sample should reach the output
+    std::uint64_t askedMicros = 0;  // when it was asked for
     PlayId play = 0;
   };
   std::int64_t Place(const Request& request, std::int64_t first,
@@ -99,6 +104,8 @@ class SoundMixer final : public FrameSource {
   SpscQueue<Request, kQueuedPlays> requests_;
   OnsetBoard<kOnsetsKept> onsets_;
   std::atomic<std::uint64_t> late_{0};
+  std::atomic<PlayId> taken_{0};
+  std::atomic<bool> dropOverdue_{false};
   // Audio thread.
   Voices voices_;
 };

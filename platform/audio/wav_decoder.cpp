@@ -67,6 +67,7 @@ std::variant<StereoSamples, SoundError> DecodeSoundFile(const std::string& path,
   if (read < 0 || sf_error(file.get()) != SF_ERR_NO_ERROR) {
     return SoundError{path, sf_strerror(file.get())};
   }
+  if (read == 0) return SoundError{path, "it holds no samples"};
   raw.resize(static_cast<std::size_t>(read) * static_cast<std::size_t>(info.channels));
   StereoSamples samples{rate, ToStereo(raw, info.channels)};
   if (info.samplerate != rate) samples.data = ResampleStereo(samples.data, info.samplerate, rate);

@@ -24,8 +24,8 @@ inline constexpr std::size_t kMaxDecodedBytes = std::size_t{64} << 20;  // as re
 
 // Reads a sound file (WAV, or any format libsndfile reads) whole and converts it to stereo at
 // rate frames per second (see ToStereo and ResampleStereo). Refused, with the reason: what is
-// no regular file (a FIFO, a device), a header outside the bounds above, and a file that
-// cannot be read (the system's or libsndfile's own text).
+// no regular file (a FIFO, a device), a header outside the bounds above, a file without a
+// single sample, and a file that cannot be read (the system's or libsndfile's own text).
 // REQUIRES: rate > 0.
 std::variant<StereoSamples, SoundError> DecodeSoundFile(const std::string& path, int rate);
 

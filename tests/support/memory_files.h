@@ -60,6 +60,7 @@ class MemoryFileSystem final : public FileSystem {
   // A path in `locked` is held by another run.
   std::variant<std::unique_ptr<FileLock>, FileError> Lock(const std::string& path) override {
     if (locked.contains(path)) return FileError{err::kPermissionDenied, "Locked by another run", path};
+    if (auto it = openErrors.find(path); it != openErrors.end()) return it->second;
     locked.insert(path);
     return std::unique_ptr<FileLock>(std::make_unique<Held>(locked, path));
   }

@@ -1,5 +1,6 @@
 #include "engine/trial_cycle.h"
 
+#include <algorithm>
 #include <cctype>
 #include <variant>
 #include <vector>
@@ -109,17 +110,34 @@ void TrialCycle::ReportMissingSounds() {
                                  "SOUND PROBLEM", Buttons::kOk, Icon::kExclamation});
 }
 
-void TrialCycle::Start() {
-  if (presenter_ != nullptr && presenter_->FrameAccurate()) {
-    presenter_->AtTargetRefresh([this](Refresh pauseEnd) { RunTrial(&pauseEnd); });
-  } else {
-    RunTrial(nullptr);
-  }
+namespace {
+// What a trial's steps are allowed before they have been measured, and the margin kept on top
+// of the display's deadline and the steps' time (µs).
+constexpr double STEPS_PRIOR_MICROS = 1500;
+constexpr double LEAD_MARGIN_MICROS = 1000;
+}  // namespace
+
+double TrialCycle::ShowLeadMicros() const {
+  if (presenter_ == nullptr || !presenter_->FrameAccurate() || presenter_->PeriodMicros() <= 0) return 0;
+  // Until the deadline is measured, a whole refresh stands for it.
+  const double deadline = presenter_->DeadlineMicros() > 0 ? presenter_->DeadlineMicros() : presenter_->PeriodMicros();
+  return deadline + std::max(STEPS_PRIOR_MICROS, stepsMicros_) + LEAD_MARGIN_MICROS;
 }
 
-void TrialCycle::FieldShown(Refresh at) { timing_.FieldShown(at); }
+// Later frames of a trial's field are its flicker swaps (an expose's frame of a still field
+// is none).
+void TrialCycle::FieldShown(Refresh at) {
+  const bool first = !fieldOnset_;
+  if (first) fieldOnset_ = at.micros;
+  if (first || state_.blockType != 1) timing_.FieldShown(at);
+}
 
-void TrialCycle::RunTrial(const Refresh* pauseEnd) {
+// Start's steps run when the pause before the trial ends, a lead before the field's refresh
+// (which the pause named); the field goes to the display as their last step.
+void TrialCycle::Start() {
+  const std::uint64_t stepStart = services_.clock.Micros();
+  const double lead = ShowLeadMicros();
+  fieldOnset_.reset();
   // The output's short buffer for the feedback at the answer; it takes effect within the long
   // buffer (150 ms), before any but an anticipatory answer can come.
   services_.sound.SetLowLatency(true);
@@ -145,7 +163,6 @@ void TrialCycle::RunTrial(const Refresh* pauseEnd) {
   awaitingResponse = true;
   clock_.StartClock();
   timing_.TrialStarted(state_.trialNumber, clock_.startMicros());
-  if (pauseEnd != nullptr) presenter_->SetNextTarget(pauseEnd->msc + FIELD_LEAD_REFRESHES);
   if (BeginBlock) {
     const std::int16_t d = colourRandom_->GetNextRanWR();
     blockColour = d == 1 ? RED : GREEN;
@@ -162,6 +179,21 @@ void TrialCycle::RunTrial(const Refresh* pauseEnd) {
     state_.flickerDelay = flickerRandom_->GetNextRanWR();
     flicker_.FlickerLabels(state_.flickerDelay, responseGiven);
   }
+  if (presenter_ == nullptr || !presenter_->FrameAccurate()) return;
+  const std::uint64_t sent = presenter_->SendFrame();
+  if (sent == 0) return;
+  // From the moment the steps were due (the pause's timer can wake them late) to the frame's
+  // leaving: what the lead must cover besides the display's deadline.
+  const double due = TimeOfRefresh(*presenter_, presenter_->LastQueued()) - lead;
+  const double steps = std::max(static_cast<double>(sent) - due, static_cast<double>(sent - stepStart));
+  timing_.Lead(LeadFacts{lead, presenter_->DeadlineMicros(), steps});
+  stepsMicros_ = std::min(std::max(stepsMicros_, steps), presenter_->PeriodMicros());
+}
+
+bool TrialCycle::KeyAfterOnset(std::uint64_t keyMicros) {
+  if (presenter_ == nullptr || !presenter_->FrameAccurate()) return true;
+  if (!fieldOnset_) presenter_->Poll();  // its report may wait unread behind the key
+  return fieldOnset_ && keyMicros >= *fieldOnset_;
 }
 
 void TrialCycle::Form_KeyPress(int keyAscii) {
@@ -186,6 +218,8 @@ void TrialCycle::Form_KeyPress(int keyAscii) {
 
 void TrialCycle::Answer(char key) {
   const std::int32_t rt = clock_.ReadClock();  // before anything else
+  const std::uint64_t arrival = keys_ != nullptr ? keys_->CurrentKeyMicros() : 0;
+  if (!KeyAfterOnset(arrival != 0 ? arrival : clock_.readMicros())) return;
   responseGiven = true;
   results_.Open();
   results_.WriteFields({std::int32_t{state_.trialNumber}, std::int32_t{schedule_.BlockNumber()},
@@ -197,8 +231,7 @@ void TrialCycle::Answer(char key) {
   results_.WriteFields({std::string(key == 'm' ? "1" : "2"), rt, LineEnd()});
   const bool correct = (key == 'm') == (state_.trialType1 == 1);
   const SoundPlayer::SoundId feedback = correct ? correctSound_ : errorSound_;
-  timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0,
-                   keys_ != nullptr ? keys_->CurrentKeyMicros() : 0);
+  timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0, arrival);
   if (presenter_ != nullptr) {
     const std::uint64_t missed = presenter_->MissedRefreshes();
     timing_.SetDisplay(DisplayFacts{presenter_->FrameAccurate(), presenter_->PeriodMicros(),

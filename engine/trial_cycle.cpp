@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <variant>
 #include <vector>
 
@@ -111,17 +112,30 @@ void TrialCycle::ReportMissingSounds() {
 }
 
 namespace {
-// What a trial's steps are allowed before they have been measured, and the margin kept on top
-// of the display's deadline and the steps' time (µs).
-constexpr double STEPS_PRIOR_MICROS = 1500;
+// What a trial's steps are allowed at the least, and the margin kept on top of the display's
+// deadline and that allowance (µs).
+constexpr double STEPS_ALLOWED_MICROS = 2000;
 constexpr double LEAD_MARGIN_MICROS = 1000;
+// The steps' times the allowance is judged on: the latest trials'.
+constexpr std::size_t STEPS_KEPT = 32;
 }  // namespace
 
+// The lead, and with it the RT's part before the field's onset, stays the same from trial to
+// trial: the steps are allowed 2 ms, or 1.25 times their median when that is longer (in
+// quarter milliseconds). A single slow trial (the machine busy for a moment) comes a refresh
+// late and says so in the timing file; it does not lengthen every later trial's RT.
 double TrialCycle::ShowLeadMicros() const {
   if (presenter_ == nullptr || !presenter_->FrameAccurate() || presenter_->PeriodMicros() <= 0) return 0;
   // Until the deadline is measured, a whole refresh stands for it.
   const double deadline = presenter_->DeadlineMicros() > 0 ? presenter_->DeadlineMicros() : presenter_->PeriodMicros();
-  return deadline + std::max(STEPS_PRIOR_MICROS, stepsMicros_) + LEAD_MARGIN_MICROS;
+  double allowed = STEPS_ALLOWED_MICROS;
+  if (!steps_.empty()) {
+    std::vector<double> sorted = steps_;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    const double median = std::min(sorted[sorted.size() / 2], presenter_->PeriodMicros());
+    allowed = std::max(allowed, std::ceil(1.25 * median / 250) * 250);
+  }
+  return deadline + allowed + LEAD_MARGIN_MICROS;
 }
 
 // Later frames of a trial's field are its flicker swaps (an expose's frame of a still field
@@ -187,7 +201,8 @@ void TrialCycle::Start() {
   const double due = TimeOfRefresh(*presenter_, presenter_->LastQueued()) - lead;
   const double steps = std::max(static_cast<double>(sent) - due, static_cast<double>(sent - stepStart));
   timing_.Lead(LeadFacts{lead, presenter_->DeadlineMicros(), steps});
-  stepsMicros_ = std::min(std::max(stepsMicros_, steps), presenter_->PeriodMicros());
+  if (steps_.size() == STEPS_KEPT) steps_.erase(steps_.begin());
+  steps_.push_back(steps);
 }
 
 bool TrialCycle::KeyAfterOnset(std::uint64_t keyMicros) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 #include <string>
 
 #include "engine/experiment_state.h"
@@ -58,7 +59,7 @@ class TrialCycle final : public Startable {
   void SetDebugToggle(std::function<void()> toggle) { toggleDebug_ = std::move(toggle); }
   // The display's presenter. When it is frame-accurate, a trial's steps run just in time: a
   // lead before the refresh its field is meant for (the display's measured deadline, the
-  // steps' longest time so far and a margin), so that the reaction-time clock starts a small,
+  // steps' allowance and a margin), so that the reaction-time clock starts a small,
   // nearly constant time before the onset; and an answer key counts only from the field's
   // onset on.
   void SetPresenter(Presenter* presenter) { presenter_ = presenter; }
@@ -123,7 +124,7 @@ class TrialCycle final : public Startable {
   const KeyArrivals* keys_ = nullptr;
   std::uint64_t missedBefore_ = 0;  // the presenter's missed refreshes at the last answer
   std::optional<std::uint64_t> fieldOnset_;  // this trial's field's onset (µs), once reported
-  double stepsMicros_ = 0;  // the longest a trial's steps have taken, start to frame sent
+  std::vector<double> steps_;  // the latest trials' steps, due to frame sent (µs)
 
   TrialSchedule schedule_;
   ReactionClock clock_;

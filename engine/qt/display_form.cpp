@@ -71,7 +71,12 @@ void DisplayForm::closeEvent(QCloseEvent* event) {
 // that by a pixel, so it is drawn in the label's box grown about its centre to hold it.
 QRect DisplayForm::Box(const NumberLabel& label) const {
   Control box{"", label.left, label.top, label.width, label.height};
-  FitCaption(box, metrics_.font(), QString::fromStdString(label.caption), Qt::AlignCenter);
+  // The caption's drawn size, measured once per caption: a frame asks for 30 boxes.
+  auto& size = textSizes_[label.caption];
+  if (size.isEmpty()) {
+    size = QFontMetrics(metrics_.font()).boundingRect(QRect(), Qt::AlignCenter, QString::fromStdString(label.caption)).size();
+  }
+  FitText(box, twips().FromPixels(size.width()), twips().FromPixels(size.height()), Anchor::kCenter, Anchor::kCenter);
   const auto px = [this](float t) { return static_cast<int>(std::lround(twips().ToPixels(t))); };
   return QRect(px(box.left), px(box.top), px(box.width), px(box.height));
 }

@@ -80,6 +80,7 @@ class DisplayForm final : public ExperimentScreen, public DisplayView {
   std::array<DrawnLabel, LABEL_COUNT> drawn_{};  // as the page was last drawn
   std::array<DrawnLine, LINE_COUNT> drawnLines_{};
   std::map<std::tuple<std::string, std::int32_t, int, int>, QImage> glyphs_;
+  mutable std::map<std::string, QSize> textSizes_;
 };
 
 }  // namespace cue

@@ -252,19 +252,24 @@ void X11Presenter::Present(const QRegion& region, std::uint64_t targetMsc, Done 
   queuedSerial_ = serial;
   // An empty region (the same frame again) still copies a pixel, so that the frame has a
   // refresh to report.
+  const QRegion update = (region.isEmpty() ? QRegion(0, 0, 1, 1) : region) & canvas_.rect();
+  // A field's labels make a region of a hundred and more bands: sent as one rectangle, copied
+  // at the refresh band by band.
+  if (update.rectCount() > 16) {
+    Put(pixmaps_[static_cast<std::size_t>(pixmap)].id, update.boundingRect());
+  } else {
+    for (const QRect& rect : update) Put(pixmaps_[static_cast<std::size_t>(pixmap)].id, rect);
+  }
   std::vector<xcb_rectangle_t> rectangles;
-  for (const QRect& r : region.isEmpty() ? QRegion(0, 0, 1, 1) : region) {
-    const QRect rect = r.intersected(canvas_.rect());
-    if (rect.isEmpty()) continue;
-    Put(pixmaps_[static_cast<std::size_t>(pixmap)].id, rect);
+  for (const QRect& rect : update) {
     rectangles.push_back({static_cast<std::int16_t>(rect.x()), static_cast<std::int16_t>(rect.y()),
                           static_cast<std::uint16_t>(rect.width()), static_cast<std::uint16_t>(rect.height())});
   }
-  const xcb_xfixes_region_t update = xcb_generate_id(connection_);
-  xcb_xfixes_create_region(connection_, update, static_cast<std::uint32_t>(rectangles.size()), rectangles.data());
-  xcb_present_pixmap(connection_, window_, pixmaps_[static_cast<std::size_t>(pixmap)].id, serial, 0, update, 0, 0, 0,
+  const xcb_xfixes_region_t parts = xcb_generate_id(connection_);
+  xcb_xfixes_create_region(connection_, parts, static_cast<std::uint32_t>(rectangles.size()), rectangles.data());
+  xcb_present_pixmap(connection_, window_, pixmaps_[static_cast<std::size_t>(pixmap)].id, serial, 0, parts, 0, 0, 0,
                      0, 0, XCB_PRESENT_OPTION_COPY, msc, 0, 0, 0, nullptr);
-  xcb_xfixes_destroy_region(connection_, update);
+  xcb_xfixes_destroy_region(connection_, parts);
   xcb_flush(connection_);
   Drain();  // events read while writing wait in the queue without waking the notifier
   StartProbing();

@@ -21,6 +21,7 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
+  [[ -f $work/program.log ]] && { echo "the program said:" >&2; tail -n 20 "$work/program.log" >&2; }
   exit 1
 }
 export XDG_DATA_HOME=$work/data

@@ -200,6 +200,14 @@ void Pauses(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builde
   out.Add("rest_before", "blank 2000 ms before rest: achieved - asked", "ms", restBefore);
   out.Add("rest_after", "blank 2000 ms after rest: achieved - asked", "ms", restAfter);
   out.Add("space_to_blank", "space sent -> blank shown", "ms", spaceToBlank);
+  // The start-up screen gives way to the first blank: how long the launch keeps it up.
+  std::vector<double> startToBlank;
+  for (const Seen& seen : run.screens) {
+    if (run.startSent == 0 || seen.at <= run.startSent || seen.state.screen != Screen::kBlank) continue;
+    startToBlank.push_back(static_cast<double>(seen.at - run.startSent) / kMs);
+    break;
+  }
+  out.Add("start_to_blank", "Start pressed -> first blank shown", "ms", startToBlank);
   // The same intervals in refreshes of the display, as the program measured its period.
   if (const double period = PeriodMs(run); period > 0) {
     const auto frames = [period](std::vector<double> late, double asked) {

@@ -68,7 +68,7 @@ rows() { grep -c $'^[0-9]' "$1" || true; }
 start
 first=${pids[-1]}
 enter 61 AB 1
-sleep 3.0
+sleep 3.5  # the launch, then blank, cross and blank before trial 1
 xdotool key m; sleep 3.0
 xdotool key n; sleep 3.0
 mv Res_Data Res_Data.away
@@ -122,7 +122,7 @@ if pulse; then
   server=${pids[-1]}
   XDG_RUNTIME_DIR=$run start
   enter 64 AB 1
-  sleep 3.0
+  sleep 3.5
   xdotool key m
   kill "$server"
   box=$(window "SOUND LOST: THE RUN IS SILENT")

@@ -200,11 +200,16 @@ void Pauses(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builde
   out.Add("rest_before", "blank 2000 ms before rest: achieved - asked", "ms", restBefore);
   out.Add("rest_after", "blank 2000 ms after rest: achieved - asked", "ms", restAfter);
   out.Add("space_to_blank", "space sent -> blank shown", "ms", spaceToBlank);
-  // The start-up screen gives way to the first blank: how long the launch keeps it up.
+  // The start-up screen gives way to the first blank: how long the launch keeps it up. The
+  // space typed last on the start-up screen (tag -1) is the one on Start.
   std::vector<double> startToBlank;
+  std::int64_t start = 0;
+  for (const KeySent& k : run.keys) {
+    if (k.tag == -1 && k.key == ' ') start = k.sent;
+  }
   for (const Seen& seen : run.screens) {
-    if (run.startSent == 0 || seen.at <= run.startSent || seen.state.screen != Screen::kBlank) continue;
-    startToBlank.push_back(static_cast<double>(seen.at - run.startSent) / kMs);
+    if (start == 0 || seen.at <= start || seen.state.screen != Screen::kBlank) continue;
+    startToBlank.push_back(static_cast<double>(seen.at - start) / kMs);
     break;
   }
   out.Add("start_to_blank", "Start pressed -> first blank shown", "ms", startToBlank);

@@ -28,7 +28,6 @@ struct RunRecord {
   std::vector<Heard> sounds;  // in time order
   std::vector<ProcSample> proc;
   int trials = 0;  // answered by the robot: trials 1..trials are measured
-  std::int64_t startSent = 0;  // when the space on the start-up screen's Start left; 0 unknown
   // The method's own delays and scatter (µs).
   std::vector<double> damageDelay;
   std::vector<double> keyDelay;

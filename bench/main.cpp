@@ -89,7 +89,7 @@ bool Alive(pid_t pid) { return kill(pid, 0) == 0; }
 // Drives the run: enters the subject, answers each field after its delay, ends each rest
 // after restKeyMs, and stops once the field after the last measured trial has appeared (its
 // start writes the last measured trial's timing line). Returns false if the run broke off.
-bool Drive(const Options& o, Photodiode& eye, Robot& robot, XMethodDelays& method, std::int64_t& startSent,
+bool Drive(const Options& o, Photodiode& eye, Robot& robot, XMethodDelays& method,
            std::string& why) {
   if (!robot.FocusWindow("Greet", 10'000)) {
     why = "the start-up window \"Greet\" did not appear";
@@ -104,7 +104,6 @@ bool Drive(const Options& o, Photodiode& eye, Robot& robot, XMethodDelays& metho
     return false;
   }
   robot.Type(std::to_string(o.id) + "\tab\t" + std::to_string(o.order) + "\t ", kTypingGapMs);
-  startSent = NowMicros();  // the space on Start has just left
   int trial = 0;
   Screen previous = Screen::kOther;
   for (;;) {
@@ -170,8 +169,7 @@ int Run(const Options& o) {
   ProcProbe probe(o.pid, kProbePeriodMs);
   std::string why;
   XMethodDelays method;
-  std::int64_t startSent = 0;
-  const bool complete = Drive(o, eye, robot, method, startSent, why);
+  const bool complete = Drive(o, eye, robot, method, why);
   if (!method.error.empty()) std::cerr << "cuebench: " << method.error << '\n';
   SleepUntilMicros(NowMicros() + 300'000);  // the last sounds reach the capture
   eye.Stop();
@@ -181,7 +179,6 @@ int Run(const Options& o) {
 
   RunRecord run;
   run.trials = o.trials;
-  run.startSent = startSent;
   run.screens = eye.All();
   run.keys = robot.Sent();
   run.proc = probe.Samples();

@@ -116,6 +116,7 @@ void X11Presenter::Attach(std::uint32_t window) {
     Put(pixmap.id, canvas_.rect());
     pixmaps_.push_back(pixmap);
   }
+  if (shmUnread_) readSync_ = xcb_get_input_focus(connection_).sequence;
   probePixmap_ = xcb_generate_id(connection_);
   xcb_create_pixmap(connection_, depth_, probePixmap_, window_, 1, 1);
   CanvasWillChange();
@@ -160,10 +161,11 @@ void X11Presenter::MakeCanvas() {
   canvas_.fill(Qt::black);
 }
 
+// The reply to a request sent after a frame comes once the server has carried out the frame's
+// requests; asked for when the frame leaves, it has long arrived when the canvas next changes.
 void X11Presenter::CanvasWillChange() {
   if (!shmUnread_) return;
-  // The reply comes after the server has carried out every request sent before it.
-  std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus_cookie_t{readSync_}, nullptr));
   shmUnread_ = false;
 }
 
@@ -270,6 +272,7 @@ void X11Presenter::Present(const QRegion& region, std::uint64_t targetMsc, Done 
   xcb_present_pixmap(connection_, window_, pixmaps_[static_cast<std::size_t>(pixmap)].id, serial, 0, parts, 0, 0, 0,
                      0, 0, XCB_PRESENT_OPTION_COPY, msc, 0, 0, 0, nullptr);
   xcb_xfixes_destroy_region(connection_, parts);
+  if (shmUnread_) readSync_ = xcb_get_input_focus(connection_).sequence;
   xcb_flush(connection_);
   Drain();  // events read while writing wait in the queue without waking the notifier
   StartProbing();

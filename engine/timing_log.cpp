@@ -80,6 +80,7 @@ void TimingLog::CueStarted(std::uint64_t tickMicros, SoundPlayer::PlayId play) {
   if (trials_.empty()) return;
   trials_.back().cueTick = tickMicros;
   trials_.back().cuePlay = play;
+  trials_.back().soundOutput = trials_.back().soundOutput && sound_.OutputAvailable();
 }
 
 void TimingLog::Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback, std::uint64_t keyMicros) {
@@ -139,6 +140,12 @@ std::vector<std::string> TimingLog::DisplayFields(const Trial& t) {
   return fields;
 }
 
+// A cue asked for that never started while the output is lost now (it stalled after an early
+// answer, say) made the trial silent too.
+bool TimingLog::SoundWorked(const Trial& t, const std::optional<std::uint64_t>& cueOnset) const {
+  return t.soundOutput && (t.cuePlay == 0 || cueOnset || sound_.OutputAvailable());
+}
+
 std::string TimingLog::Line(const Trial& t) const {
   const auto cueOnset = Onset(sound_, t.cuePlay);
   const auto feedbackOnset = Onset(sound_, t.feedbackPlay);
@@ -146,7 +153,7 @@ std::string TimingLog::Line(const Trial& t) const {
                                            Micros(t.cueTick),            Micros(cueOnset),
                                            Micros(t.answer),             Micros(feedbackOnset),
                                            DelayMs(cueOnset, t.clockStart), DelayMs(feedbackOnset, t.answer),
-                                           t.soundOutput ? "ok" : "lost"};
+                                           SoundWorked(t, cueOnset) ? "ok" : "lost"};
   std::string line;
   for (const auto& field : fields) line += field + '\t';
   for (const auto& field : DisplayFields(t)) line += field + '\t';

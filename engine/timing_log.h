@@ -104,6 +104,7 @@ class TimingLog {
   static constexpr std::size_t MAX_SWAPS = 40'000;
   static std::vector<std::string> FlickerFields(const Trial& trial);
   std::string Line(const Trial& trial) const;
+  bool SoundWorked(const Trial& trial, const std::optional<std::uint64_t>& cueOnset) const;
   static std::vector<std::string> DisplayFields(const Trial& trial);
   // Appends the unwritten lines; keeps them when they cannot be written.
   void Write();

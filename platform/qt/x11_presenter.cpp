@@ -35,7 +35,8 @@ constexpr int POOL_SIZE = 4;
 
 }  // namespace
 
-X11Presenter::X11Presenter(const std::string& displayName, Scheduler* scheduler) : scheduler_(scheduler) {
+X11Presenter::X11Presenter(const std::string& displayName, Scheduler* scheduler) {
+  if (scheduler != nullptr) probeTimer_.emplace(*scheduler);
   if (displayName.empty() && QGuiApplication::platformName() != QStringLiteral("xcb")) {
     unavailable_ = "the display is not an X server";
     return;
@@ -125,7 +126,7 @@ void X11Presenter::Attach(std::uint32_t window) {
 // The probes repeat the canvas's corner: they start once a first frame has put the window's
 // own pixels there, and the period is known.
 void X11Presenter::StartProbing() {
-  if (probing_ || scheduler_ == nullptr || period_ <= 0 || queuedSerial_ == 0) return;
+  if (probing_ || !probeTimer_ || period_ <= 0 || queuedSerial_ == 0) return;
   probing_ = true;
   Probe();
 }
@@ -298,7 +299,7 @@ void X11Presenter::Probe() {
   }
   const std::uint64_t target = last_.msc + 2;
   const double at = TimeOfRefresh(*this, target) - probeLead_;
-  scheduler_->AtMicros(static_cast<std::uint64_t>(std::max(0.0, at)), [this, target] {
+  probeTimer_->StartAt(static_cast<std::uint64_t>(std::max(0.0, at)), [this, target] {
     const double lead = TimeOfRefresh(*this, target) - static_cast<double>(SteadyClock().Micros());
     const std::uint32_t pixel = canvas_.pixel(0, 0);
     xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, probePixmap_, gc_, 1, 1, 0, 0, 0, depth_, 4,

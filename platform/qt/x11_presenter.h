@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,7 +121,7 @@ class X11Presenter final : public QObject, public Presenter {
   xcb_connection_t* connection_ = nullptr;
   std::vector<xcb_special_event*> events_;  // the root window's and the experiment window's
   std::unique_ptr<QSocketNotifier> notifier_;
-  Scheduler* scheduler_ = nullptr;
+  std::optional<Timer> probeTimer_;  // on the scheduler given; cancelled with the presenter
   std::function<std::uint64_t()> sender_;
   std::string unavailable_;
   std::uint32_t root_ = 0;

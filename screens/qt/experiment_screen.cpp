@@ -67,7 +67,7 @@ void ExperimentScreen::SetVisible(bool visible) {
 bool ExperimentScreen::Visible() const { return frames_ != nullptr ? frames_->Contains(this) : isVisible(); }
 
 void ExperimentScreen::Redraw(const QRect& rect) {
-  changes_ += rect.isEmpty() ? this->rect() : rect;
+  changes_ += rect.isEmpty() ? this->rect() : rect;  // for the experiment window's drawing
   if (frames_ != nullptr) {
     frames_->Changed(this);
   } else if (rect.isEmpty()) {

@@ -6,6 +6,7 @@ namespace cue {
 
 ExperimentScreens::ExperimentScreens(Experiment& x, const QtLabelMetrics& metrics)
     : experiment(x),
+      presenter(std::string(), &x.platform.scheduler),
       blanke(x.blanke),
       display(x.display, metrics),
       rest(x.rest),

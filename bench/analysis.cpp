@@ -106,7 +106,7 @@ double PeriodMs(const RunRecord& run) {
 
 void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builder& out) {
   std::vector<double> error, show, errorLessShow, delivery, arrival, rounding, delays;
-  std::vector<double> loggedOnset, onsetError, loggedShow, missed;
+  std::vector<double> loggedOnset, onsetError, loggedShow, missed, firstError, lead, deadline, steps;
   int missing = 0;
   for (int trial = 1; trial <= run.trials; ++trial) {
     const auto key = std::find_if(run.keys.begin(), run.keys.end(),
@@ -121,6 +121,7 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
     const double trueDelay = (static_cast<double>(key->sent) - onset) / kMs;
     delays.push_back(trueDelay);
     error.push_back(result->second.rt - trueDelay);
+    if (trial == 1) firstError.push_back(error.back());
     const auto timing = run.timing.find(trial);
     if (timing == run.timing.end()) continue;
     const double showMs = (onset - static_cast<double>(timing->second.clockStart)) / kMs;
@@ -134,6 +135,9 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
     if (log.rtFromOnset) onsetError.push_back(static_cast<double>(*log.rtFromOnset) / kMs - trueDelay);
     if (log.missedRefreshes) missed.push_back(static_cast<double>(*log.missedRefreshes));
     if (log.keyArrival) arrival.push_back(static_cast<double>(*log.keyArrival - key->sent) / kMs);
+    if (log.leadMs) lead.push_back(*log.leadMs);
+    if (log.deadlineMs) deadline.push_back(*log.deadlineMs);
+    if (log.stepsMs) steps.push_back(*log.stepsMs);
     if (timing->second.answer) {
       delivery.push_back(static_cast<double>(*timing->second.answer - key->sent) / kMs);
       rounding.push_back(result->second.rt -
@@ -142,6 +146,7 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
     }
   }
   out.Add("rt_error", "RT error: RT - (key sent - field onset)", "ms", error);
+  out.Add("rt_error_first", "  the same, trial 1", "ms", firstError);
   out.Add("show_time", "field show time: onset - clockStart", "ms", show);
   out.Add("rt_error_less_show", "RT error - show time", "ms", errorLessShow);
   out.Add("key_delivery", "key delivery: program's read - key sent", "ms", delivery);
@@ -152,6 +157,17 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
   out.Add("show_logged", "field show time logged: fieldOnset - clockStart", "ms", loggedShow);
   out.Add("rt_onset_error", "RT from onset (log) - (key sent - photodiode onset)", "ms", onsetError);
   out.Add("missed", "missed refreshes per trial (log)", "count", missed);
+  out.Add("lead", "lead: steps started before the field's refresh (log)", "ms", lead);
+  out.Add("deadline", "display's deadline as the program measured it (log)", "ms", deadline);
+  // The p99 of the steps' time: with fewer than 100 trials, their longest.
+  std::vector<double> stepsP99;
+  if (!steps.empty()) {
+    std::vector<double> sorted = steps;
+    std::sort(sorted.begin(), sorted.end());
+    stepsP99.push_back(sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(0.99 * static_cast<double>(sorted.size())))]);
+  }
+  out.Add("steps", "frame preparation: steps due -> field sent (log)", "ms", steps);
+  out.Add("steps_p99", "  the same, p99", "ms", stepsP99);
   out.Note("trials without a key, a results row or a field onset", missing);
 }
 
@@ -162,12 +178,7 @@ void Pauses(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builde
     const FieldPeriod& f = fields[i];
     const Pause& p = f.before;
     const auto ms = [](std::int64_t a, std::int64_t b) { return static_cast<double>(b - a) / kMs; };
-    if (p.kind == Pause::kCross && i == 0) {
-      // Before trial 1 the screen goes blank before the blank screen is up (the start-up
-      // screen gives way to the experiment's screens one by one): only the cross is timed.
-      cross.push_back(ms(p.middle, p.blank2) - kPauseCross);
-      blank2.push_back(ms(p.blank2, f.onset) - kPauseBlank2);
-    } else if (p.kind == Pause::kCross) {
+    if (p.kind == Pause::kCross) {  // the pause before trial 1 included
       blank1.push_back(ms(p.blank1, p.middle) - kPauseBlank1);
       cross.push_back(ms(p.middle, p.blank2) - kPauseCross);
       blank2.push_back(ms(p.blank2, f.onset) - kPauseBlank2);
@@ -189,6 +200,19 @@ void Pauses(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builde
   out.Add("rest_before", "blank 2000 ms before rest: achieved - asked", "ms", restBefore);
   out.Add("rest_after", "blank 2000 ms after rest: achieved - asked", "ms", restAfter);
   out.Add("space_to_blank", "space sent -> blank shown", "ms", spaceToBlank);
+  // The start-up screen gives way to the first blank: how long the launch keeps it up. The
+  // space typed last on the start-up screen (tag -1) is the one on Start.
+  std::vector<double> startToBlank;
+  std::int64_t start = 0;
+  for (const KeySent& k : run.keys) {
+    if (k.tag == -1 && k.key == ' ') start = k.sent;
+  }
+  for (const Seen& seen : run.screens) {
+    if (start == 0 || seen.at <= start || seen.state.screen != Screen::kBlank) continue;
+    startToBlank.push_back(static_cast<double>(seen.at - start) / kMs);
+    break;
+  }
+  out.Add("start_to_blank", "Start pressed -> first blank shown", "ms", startToBlank);
   // The same intervals in refreshes of the display, as the program measured its period.
   if (const double period = PeriodMs(run); period > 0) {
     const auto frames = [period](std::vector<double> late, double asked) {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -69,9 +70,12 @@ std::map<int, ResultRow> ParseResults(const std::string& text, int* bad) {
 
 std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
   std::map<int, TimingRow> rows;
-  // The display's columns, by name from the (last) header line, "#" before it or not.
-  const char* const names[] = {"fieldOnset", "fieldMsc", "rtFromOnset", "missedFrames", "keyArrival", "refreshHz"};
-  std::size_t at[6] = {0, 0, 0, 0, 0, 0};
+  // The display's columns, by name from the (last) header line, "#" before it or not: whole
+  // numbers first, then decimals.
+  const char* const names[] = {"fieldOnset", "fieldMsc", "rtFromOnset", "missedFrames", "keyArrival",
+                               "refreshHz",  "leadMs",   "deadlineMs",  "stepsMs"};
+  constexpr std::size_t kWhole = 5, kNames = std::size(names);
+  std::size_t at[kNames] = {};
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -79,7 +83,7 @@ std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
     if (line.rfind("trialNumber\t", 0) != 0) continue;
     const auto header = Fields(line);
     for (std::size_t i = 0; i < header.size(); ++i) {
-      for (std::size_t n = 0; n < 6; ++n) {
+      for (std::size_t n = 0; n < kNames; ++n) {
         if (header[i] == names[n]) at[n] = i;
       }
     }
@@ -91,12 +95,20 @@ std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
     bool ok = f.size() >= 6 && Number(f[0], r.trial) && Number(f[1], r.clockStart) &&
               Optional(f[2], r.cueTick) && Optional(f[3], r.cueOnset) && Optional(f[4], r.answer) &&
               Optional(f[5], r.feedbackOnset);
-    std::optional<std::int64_t>* display[] = {&r.fieldOnset, &r.fieldMsc, &r.rtFromOnset, &r.missedRefreshes,
-                                              &r.keyArrival};
-    for (std::size_t n = 0; n < 5 && ok; ++n) {
-      if (at[n] != 0 && at[n] < f.size()) ok = Optional(f[at[n]], *display[n]);
+    std::optional<std::int64_t>* whole[kWhole] = {&r.fieldOnset, &r.fieldMsc, &r.rtFromOnset, &r.missedRefreshes,
+                                                  &r.keyArrival};
+    for (std::size_t n = 0; n < kWhole && ok; ++n) {
+      if (at[n] != 0 && at[n] < f.size()) ok = Optional(f[at[n]], *whole[n]);
     }
-    if (ok && at[5] != 0 && at[5] < f.size() && f[at[5]] != "-") ok = Number(f[at[5]], r.refreshHz);
+    std::optional<double> hz;
+    std::optional<double>* decimals[] = {&hz, &r.leadMs, &r.deadlineMs, &r.stepsMs};
+    for (std::size_t n = kWhole; n < kNames && ok; ++n) {
+      if (at[n] == 0 || at[n] >= f.size() || f[at[n]] == "-") continue;
+      double value = 0;
+      ok = Number(f[at[n]], value);
+      *decimals[n - kWhole] = value;
+    }
+    r.refreshHz = hz.value_or(0);
     if (ok) {
       rows[r.trial] = r;
     } else if (bad != nullptr) {

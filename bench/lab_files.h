@@ -37,6 +37,11 @@ struct TimingRow {
   std::optional<std::int64_t> missedRefreshes;
   double refreshHz = 0;
   std::optional<std::int64_t> keyArrival;
+  // When the trial's steps ran (ms): the lead they were started with before the field's
+  // refresh, the display's deadline as the program measured it, and the steps' own time.
+  std::optional<double> leadMs;
+  std::optional<double> deadlineMs;
+  std::optional<double> stepsMs;
 };
 
 // Parses the files' text (TAB after every field, CR LF, "#" header lines skipped). A line

@@ -37,6 +37,10 @@ double Percentile(std::vector<double> values, double p) {
   return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
 }
 
+double StepsAllowedMicros(double medianMicros) {
+  return std::max(2000.0, std::ceil(1.25 * medianMicros / 250) * 250);
+}
+
 RefreshStats Refreshes(const std::vector<Refresh>& shown) {
   RefreshStats stats;
   if (shown.size() < 2 || shown.back().msc == shown.front().msc) return stats;
@@ -111,11 +115,15 @@ std::vector<Line> JudgeDisplay(const DisplayFacts& f) {
                           static_cast<unsigned long long>(f.missedRefreshes)),
                    missed == Verdict::kPass ? "" : "close other programs and set the CPU governor to performance; "
                                                    "each missed refresh shows a screen a refresh late"});
-  const double leadUs = static_cast<double>(FIELD_LEAD_REFRESHES) * r.periodUs;
+  // A frame made slower than its allowance misses the lead's margin, and beyond that its refresh.
   const double p50 = Percentile(f.prepareMicros, 50), p99 = Percentile(f.prepareMicros, 99);
-  const Verdict prepare = Grade(p99 / leadUs, 0.5, 1.0);
+  const double allowed = StepsAllowedMicros(std::min(p50, r.periodUs));
+  const Verdict prepare = p99 <= allowed ? Verdict::kPass : p99 <= allowed + kLeadMarginMicros ? Verdict::kConcern : Verdict::kFail;
   lines.push_back({s, prepare, "frame preparation",
-                   Format("p50 %.2f ms, p99 %.2f ms against a lead of %.1f ms", p50 / 1000, p99 / 1000, leadUs / 1000),
+                   Format("p50 %.2f ms, p99 %.2f ms against the %.2f ms a trial's field is allowed (lead %.2f ms with "
+                          "the display's deadline of %.2f ms)",
+                          p50 / 1000, p99 / 1000, allowed / 1000, (f.deadlineMicros + allowed + kLeadMarginMicros) / 1000,
+                          f.deadlineMicros / 1000),
                    prepare == Verdict::kPass ? "" : "the machine is too busy or too slow to draw a field in time: close other programs"});
   const bool small = f.width < 800 || f.height < 600;
   lines.push_back({s, small ? Verdict::kConcern : Verdict::kPass, "screen", Format("%d x %d pixels", f.width, f.height),

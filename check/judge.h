@@ -27,6 +27,7 @@ struct DisplayFacts {
   std::vector<Refresh> shown;
   std::uint64_t missedRefreshes = 0;   // refreshes those frames came late by
   std::vector<double> prepareMicros;   // making and sending each frame, µs
+  double deadlineMicros = 0;           // the display's deadline as the presenter measured it; 0: not measured
   // For each shown frame: the program's clock when the server's notice of it arrived, minus
   // the refresh's stamp (µs). Small and positive when the server stamps on the program's
   // clock (CLOCK_MONOTONIC); anything else puts every onset in the timing file off.
@@ -85,6 +86,12 @@ struct RefreshStats {
   double worstUs = 0;   // the largest such distance
 };
 RefreshStats Refreshes(const std::vector<Refresh>& shown);
+
+// What a trial's steps (making and sending its field) are allowed within the lead before the
+// field's refresh, as the trial cycle allows them: 2 ms, or 1.25 times their median when that
+// is longer, in quarter milliseconds; and the margin the lead keeps on top (µs).
+double StepsAllowedMicros(double medianMicros);
+inline constexpr double kLeadMarginMicros = 1000;
 
 // The p-th percentile (0..100) of values, nearest rank; 0 for none.
 double Percentile(std::vector<double> values, double p);

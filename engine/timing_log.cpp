@@ -1,5 +1,6 @@
 #include "engine/timing_log.h"
 
+#include <algorithm>
 #include <charconv>
 #include <variant>
 
@@ -13,13 +14,21 @@ std::string Micros(const std::optional<std::uint64_t>& value) {
   return value ? std::to_string(*value) : "-";
 }
 
+// to_chars: a point whatever the user's locale.
+std::string Fixed3(double value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3).ptr);
+}
+
 std::string DelayMs(const std::optional<std::uint64_t>& later, const std::optional<std::uint64_t>& earlier) {
   if (!later || !earlier) return "-";
-  // to_chars: a point whatever the user's locale.
-  char text[32];
-  const double ms = (static_cast<double>(*later) - static_cast<double>(*earlier)) / 1000.0;
-  const auto end = std::to_chars(text, text + sizeof text, ms, std::chars_format::fixed, 3).ptr;
-  return std::string(text, end);
+  return Fixed3((static_cast<double>(*later) - static_cast<double>(*earlier)) / 1000.0);
+}
+
+template <typename T>
+T Median(std::vector<T> values) {
+  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+  return values[values.size() / 2];
 }
 
 std::optional<std::uint64_t> Onset(const SoundPlayer& sound, SoundPlayer::PlayId play) {
@@ -31,7 +40,8 @@ std::optional<std::uint64_t> Onset(const SoundPlayer& sound, SoundPlayer::PlayId
 std::string Header() {
   return HeaderLine({"trialNumber", "clockStart", "cueTick", "cueOnset", "answer",
                      "feedbackOnset", "cueDelayMs", "feedbackDelayMs", "soundOutput", "fieldOnset",
-                     "fieldMsc", "rtFromOnset", "missedFrames", "refreshHz", "screen", "presenter", "keyArrival"})
+                     "fieldMsc", "rtFromOnset", "missedFrames", "refreshHz", "screen", "presenter", "keyArrival",
+                     "leadMs", "deadlineMs", "stepsMs", "flickerShownRefreshes", "flickerShownMs"})
       .substr(1);
 }
 
@@ -58,8 +68,11 @@ void TimingLog::Write() {
 
 void TimingLog::TrialStarted(std::int16_t trial, std::uint64_t clockStartMicros) {
   Flush();
-  trials_.push_back(
-      Trial{trial, clockStartMicros, std::nullopt, 0, std::nullopt, std::nullopt, 0, sound_.OutputAvailable(), std::nullopt, {}});
+  Trial started;
+  started.number = trial;
+  started.clockStart = clockStartMicros;
+  started.soundOutput = sound_.OutputAvailable();
+  trials_.push_back(std::move(started));
 }
 
 // A cue belongs to the latest trial that has started: its timer is re-armed at every start.
@@ -67,6 +80,7 @@ void TimingLog::CueStarted(std::uint64_t tickMicros, SoundPlayer::PlayId play) {
   if (trials_.empty()) return;
   trials_.back().cueTick = tickMicros;
   trials_.back().cuePlay = play;
+  trials_.back().soundOutput = trials_.back().soundOutput && sound_.OutputAvailable();
 }
 
 void TimingLog::Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback, std::uint64_t keyMicros) {
@@ -78,7 +92,30 @@ void TimingLog::Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedbac
 }
 
 void TimingLog::FieldShown(Refresh at) {
-  if (!trials_.empty() && !trials_.back().field) trials_.back().field = at;
+  if (trials_.empty() || trials_.back().answer) return;
+  Trial& trial = trials_.back();
+  if (!trial.field) {
+    trial.field = at;
+  } else if (trial.swaps.size() < MAX_SWAPS) {
+    trial.swaps.push_back(at);
+  }
+}
+
+void TimingLog::Lead(const LeadFacts& facts) {
+  if (!trials_.empty()) trials_.back().lead = facts;
+}
+
+std::vector<std::string> TimingLog::FlickerFields(const Trial& t) {
+  if (!t.field || t.swaps.empty()) return {"-", "-"};
+  std::vector<std::uint64_t> refreshes;
+  std::vector<std::uint64_t> micros;
+  Refresh before = *t.field;
+  for (const Refresh& swap : t.swaps) {
+    refreshes.push_back(swap.msc - before.msc);
+    micros.push_back(swap.micros - before.micros);
+    before = swap;
+  }
+  return {std::to_string(Median(refreshes)), Fixed3(static_cast<double>(Median(micros)) / 1000.0)};
 }
 
 void TimingLog::SetDisplay(const DisplayFacts& facts) {
@@ -97,14 +134,16 @@ std::vector<std::string> TimingLog::DisplayFields(const Trial& t) {
     fields = {"-", "-", "-"};
   }
   // to_chars: a point whatever the user's locale.
-  std::string hz = "-";
-  if (d.periodMicros > 0) {
-    char text[32];
-    hz.assign(text, std::to_chars(text, text + sizeof text, 1e6 / d.periodMicros, std::chars_format::fixed, 3).ptr);
-  }
+  const std::string hz = d.periodMicros > 0 ? Fixed3(1e6 / d.periodMicros) : "-";
   fields.insert(fields.end(), {std::to_string(d.missedRefreshes), hz,
                                std::to_string(d.width) + "x" + std::to_string(d.height), "xpresent"});
   return fields;
+}
+
+// A cue asked for that never started while the output is lost now (it stalled after an early
+// answer, say) made the trial silent too.
+bool TimingLog::SoundWorked(const Trial& t, const std::optional<std::uint64_t>& cueOnset) const {
+  return t.soundOutput && (t.cuePlay == 0 || cueOnset || sound_.OutputAvailable());
 }
 
 std::string TimingLog::Line(const Trial& t) const {
@@ -114,11 +153,20 @@ std::string TimingLog::Line(const Trial& t) const {
                                            Micros(t.cueTick),            Micros(cueOnset),
                                            Micros(t.answer),             Micros(feedbackOnset),
                                            DelayMs(cueOnset, t.clockStart), DelayMs(feedbackOnset, t.answer),
-                                           t.soundOutput ? "ok" : "lost"};
+                                           SoundWorked(t, cueOnset) ? "ok" : "lost"};
   std::string line;
   for (const auto& field : fields) line += field + '\t';
   for (const auto& field : DisplayFields(t)) line += field + '\t';
   line += Micros(t.keyArrival) + '\t';
+  if (t.lead) {
+    const LeadFacts& lead = *t.lead;
+    line += Fixed3(lead.leadMicros / 1000.0) + '\t';
+    line += (lead.deadlineMicros > 0 ? Fixed3(lead.deadlineMicros / 1000.0) : "-") + '\t';
+    line += Fixed3(lead.stepsMicros / 1000.0) + '\t';
+  } else {
+    line += "-\t-\t-\t";
+  }
+  for (const auto& field : FlickerFields(t)) line += field + '\t';
   return line + LineEnd();
 }
 

@@ -31,7 +31,13 @@ namespace cue {
 // and presenter: "xpresent" when frames went through the X Present extension, "toolkit" when
 // they were painted by the toolkit, whose onsets are not known ("-" in the display's columns);
 // and keyArrival, when the answer key's event reached the program, stamped on an input thread
-// ("-" when it was not).
+// ("-" when it was not); leadMs, how long before the field's refresh the trial's steps were
+// started (the display's deadline, the steps' allowance and a margin), deadlineMs, the
+// display's measured deadline, and stepsMs, how long the steps took from their start to the
+// field's frame leaving for the display (all three "-" without frames through the display
+// server); flickerShownRefreshes and flickerShownMs, the interval between flicker swaps as
+// the screen showed it (the median of the trial's swaps, in refreshes and ms; "-" for a trial
+// without a swap shown).
 //
 // A trial's line is written TIMING_WRITE_DELAY after its answer (the trial cycle asks for it),
 // when the output has long reported the onsets of its cue and feedback sound and nothing is
@@ -53,6 +59,13 @@ struct DisplayFacts {
   std::uint64_t missedRefreshes = 0;
 };
 
+// When a trial's steps ran, with respect to its field's refresh (µs).
+struct LeadFacts {
+  double leadMicros = 0;
+  double deadlineMicros = 0;  // 0: not measured
+  double stepsMicros = 0;
+};
+
 class TimingLog {
  public:
   TimingLog(FileSystem& files, const SoundPlayer& sound) : files_(files), sound_(sound) {}
@@ -63,8 +76,10 @@ class TimingLog {
   void CueStarted(std::uint64_t tickMicros, SoundPlayer::PlayId play);
   // keyMicros: the key's arrival, 0 when not stamped.
   void Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback, std::uint64_t keyMicros = 0);
-  // The latest trial's field appeared; only its first frame counts.
+  // A frame of the latest trial's field appeared: its first is the field's onset, the later
+  // ones are flicker swaps.
   void FieldShown(Refresh at);
+  void Lead(const LeadFacts& facts);
   // The latest trial's display facts (without them: the toolkit's painting).
   void SetDisplay(const DisplayFacts& facts);
   // Writes every answered trial not yet written.
@@ -81,9 +96,15 @@ class TimingLog {
     SoundPlayer::PlayId feedbackPlay = 0;
     bool soundOutput = true;  // the output worked from start to answer
     std::optional<Refresh> field;
+    std::vector<Refresh> swaps;  // frames after the field's, at most MAX_SWAPS
+    std::optional<LeadFacts> lead;
     DisplayFacts display;
   };
+  // A trial left unanswered for an hour at 10 swaps a second stays within this.
+  static constexpr std::size_t MAX_SWAPS = 40'000;
+  static std::vector<std::string> FlickerFields(const Trial& trial);
   std::string Line(const Trial& trial) const;
+  bool SoundWorked(const Trial& trial, const std::optional<std::uint64_t>& cueOnset) const;
   static std::vector<std::string> DisplayFields(const Trial& trial);
   // Appends the unwritten lines; keeps them when they cannot be written.
   void Write();

@@ -1,6 +1,8 @@
 #include "engine/trial_cycle.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <variant>
 #include <vector>
 
@@ -109,17 +111,47 @@ void TrialCycle::ReportMissingSounds() {
                                  "SOUND PROBLEM", Buttons::kOk, Icon::kExclamation});
 }
 
-void TrialCycle::Start() {
-  if (presenter_ != nullptr && presenter_->FrameAccurate()) {
-    presenter_->AtTargetRefresh([this](Refresh pauseEnd) { RunTrial(&pauseEnd); });
-  } else {
-    RunTrial(nullptr);
+namespace {
+// What a trial's steps are allowed at the least, and the margin kept on top of the display's
+// deadline and that allowance (µs).
+constexpr double STEPS_ALLOWED_MICROS = 2000;
+constexpr double LEAD_MARGIN_MICROS = 1000;
+// The steps' times the allowance is judged on: the latest trials'.
+constexpr std::size_t STEPS_KEPT = 32;
+}  // namespace
+
+// The lead, and with it the RT's part before the field's onset, stays the same from trial to
+// trial: the steps are allowed 2 ms, or 1.25 times their median when that is longer (in
+// quarter milliseconds). A single slow trial (the machine busy for a moment) comes a refresh
+// late and says so in the timing file; it does not lengthen every later trial's RT.
+double TrialCycle::ShowLeadMicros() const {
+  if (presenter_ == nullptr || !presenter_->FrameAccurate() || presenter_->PeriodMicros() <= 0) return 0;
+  // Until the deadline is measured, a whole refresh stands for it.
+  const double deadline = presenter_->DeadlineMicros() > 0 ? presenter_->DeadlineMicros() : presenter_->PeriodMicros();
+  double allowed = STEPS_ALLOWED_MICROS;
+  if (!steps_.empty()) {
+    std::vector<double> sorted = steps_;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    const double median = std::min(sorted[sorted.size() / 2], presenter_->PeriodMicros());
+    allowed = std::max(allowed, std::ceil(1.25 * median / 250) * 250);
   }
+  return deadline + allowed + LEAD_MARGIN_MICROS;
 }
 
-void TrialCycle::FieldShown(Refresh at) { timing_.FieldShown(at); }
+// Later frames of a trial's field are its flicker swaps (an expose's frame of a still field
+// is none).
+void TrialCycle::FieldShown(Refresh at) {
+  const bool first = !fieldOnset_;
+  if (first) fieldOnset_ = at.micros;
+  if (first || state_.blockType != 1) timing_.FieldShown(at);
+}
 
-void TrialCycle::RunTrial(const Refresh* pauseEnd) {
+// Start's steps run when the pause before the trial ends, a lead before the field's refresh
+// (which the pause named); the field goes to the display as their last step.
+void TrialCycle::Start() {
+  const std::uint64_t stepStart = services_.clock.Micros();
+  const double lead = ShowLeadMicros();
+  fieldOnset_.reset();
   // The output's short buffer for the feedback at the answer; it takes effect within the long
   // buffer (150 ms), before any but an anticipatory answer can come.
   services_.sound.SetLowLatency(true);
@@ -145,7 +177,6 @@ void TrialCycle::RunTrial(const Refresh* pauseEnd) {
   awaitingResponse = true;
   clock_.StartClock();
   timing_.TrialStarted(state_.trialNumber, clock_.startMicros());
-  if (pauseEnd != nullptr) presenter_->SetNextTarget(pauseEnd->msc + FIELD_LEAD_REFRESHES);
   if (BeginBlock) {
     const std::int16_t d = colourRandom_->GetNextRanWR();
     blockColour = d == 1 ? RED : GREEN;
@@ -162,6 +193,22 @@ void TrialCycle::RunTrial(const Refresh* pauseEnd) {
     state_.flickerDelay = flickerRandom_->GetNextRanWR();
     flicker_.FlickerLabels(state_.flickerDelay, responseGiven);
   }
+  if (presenter_ == nullptr || !presenter_->FrameAccurate()) return;
+  const std::uint64_t sent = presenter_->SendFrame();
+  if (sent == 0) return;
+  // From the moment the steps were due (the pause's timer can wake them late) to the frame's
+  // leaving: what the lead must cover besides the display's deadline.
+  const double due = TimeOfRefresh(*presenter_, presenter_->LastQueued()) - lead;
+  const double steps = std::max(static_cast<double>(sent) - due, static_cast<double>(sent - stepStart));
+  timing_.Lead(LeadFacts{lead, presenter_->DeadlineMicros(), steps});
+  if (steps_.size() == STEPS_KEPT) steps_.erase(steps_.begin());
+  steps_.push_back(steps);
+}
+
+bool TrialCycle::KeyAfterOnset(std::uint64_t keyMicros) {
+  if (presenter_ == nullptr || !presenter_->FrameAccurate()) return true;
+  if (!fieldOnset_) presenter_->Poll();  // its report may wait unread behind the key
+  return fieldOnset_ && keyMicros >= *fieldOnset_;
 }
 
 void TrialCycle::Form_KeyPress(int keyAscii) {
@@ -186,6 +233,8 @@ void TrialCycle::Form_KeyPress(int keyAscii) {
 
 void TrialCycle::Answer(char key) {
   const std::int32_t rt = clock_.ReadClock();  // before anything else
+  const std::uint64_t arrival = keys_ != nullptr ? keys_->CurrentKeyMicros() : 0;
+  if (!KeyAfterOnset(arrival != 0 ? arrival : clock_.readMicros())) return;
   responseGiven = true;
   results_.Open();
   results_.WriteFields({std::int32_t{state_.trialNumber}, std::int32_t{schedule_.BlockNumber()},
@@ -197,8 +246,7 @@ void TrialCycle::Answer(char key) {
   results_.WriteFields({std::string(key == 'm' ? "1" : "2"), rt, LineEnd()});
   const bool correct = (key == 'm') == (state_.trialType1 == 1);
   const SoundPlayer::SoundId feedback = correct ? correctSound_ : errorSound_;
-  timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0,
-                   keys_ != nullptr ? keys_->CurrentKeyMicros() : 0);
+  timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0, arrival);
   if (presenter_ != nullptr) {
     const std::uint64_t missed = presenter_->MissedRefreshes();
     timing_.SetDisplay(DisplayFacts{presenter_->FrameAccurate(), presenter_->PeriodMicros(),

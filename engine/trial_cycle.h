@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 #include <string>
 
 #include "engine/experiment_state.h"
@@ -55,9 +57,11 @@ class TrialCycle final : public Startable {
 
   void SetView(DisplayView* view) { view_ = view; }
   void SetDebugToggle(std::function<void()> toggle) { toggleDebug_ = std::move(toggle); }
-  // The display's presenter. When it is frame-accurate, a trial's steps run right after the
-  // refresh that ends the pause before it, and its field is queued for FIELD_LEAD_REFRESHES
-  // refreshes later: the reaction-time clock starts a nearly constant time before the onset.
+  // The display's presenter. When it is frame-accurate, a trial's steps run just in time: a
+  // lead before the refresh its field is meant for (the display's measured deadline, the
+  // steps' allowance and a margin), so that the reaction-time clock starts a small,
+  // nearly constant time before the onset; and an answer key counts only from the field's
+  // onset on.
   void SetPresenter(Presenter* presenter) { presenter_ = presenter; }
   // Where the answer key's arrival is stamped (the timing file's keyArrival and rtFromOnset).
   void SetKeyArrivals(const KeyArrivals* keys) { keys_ = keys; }
@@ -66,9 +70,7 @@ class TrialCycle final : public Startable {
   void Form_Resize(float formWidth, float formHeight);
   void Form_Load();
   void Start() override;
-  std::uint64_t ShowLead() const override {
-    return presenter_ != nullptr && presenter_->FrameAccurate() ? FIELD_LEAD_REFRESHES : 0;
-  }
+  double ShowLeadMicros() const override;
   void Form_KeyPress(int keyAscii);
   // A frame of the experiment screen reached the display (the first one of a trial is its
   // field's onset).
@@ -93,9 +95,10 @@ class TrialCycle final : public Startable {
   const ReactionClock& reactionClock() const { return clock_; }
 
  private:
-  // Start's steps; pauseEnd is the refresh they follow when frames are presented.
-  void RunTrial(const Refresh* pauseEnd);
   void Answer(char key);
+  // Whether the key being handled came once the field was on the screen (always, without a
+  // frame-accurate presenter). A key before the onset is a key during the pause.
+  bool KeyAfterOnset(std::uint64_t keyMicros);
   void ReportMissingSounds();
   void Redraw();
 
@@ -120,6 +123,8 @@ class TrialCycle final : public Startable {
   Presenter* presenter_ = nullptr;
   const KeyArrivals* keys_ = nullptr;
   std::uint64_t missedBefore_ = 0;  // the presenter's missed refreshes at the last answer
+  std::optional<std::uint64_t> fieldOnset_;  // this trial's field's onset (µs), once reported
+  std::vector<double> steps_;  // the latest trials' steps, due to frame sent (µs)
 
   TrialSchedule schedule_;
   ReactionClock clock_;

@@ -12,6 +12,14 @@ void Timer::Start(int ms, Scheduler::Callback fn) {
   });
 }
 
+void Timer::StartAt(std::uint64_t clockMicros, Scheduler::Callback fn) {
+  Stop();
+  id_ = scheduler_.AtMicros(clockMicros, [this, fn = std::move(fn)] {
+    id_ = 0;
+    fn();
+  });
+}
+
 void Timer::Stop() {
   if (id_ != 0) {
     scheduler_.Cancel(id_);

@@ -17,6 +17,10 @@ class Scheduler {
   // Runs fn once, ms milliseconds from now, on the event loop; never inside this call.
   // ms <= 0 means "at the next turn of the event loop".
   virtual TimerId After(int ms, Callback fn) = 0;
+  // Runs fn once, at the moment clockMicros of the Clock (µs of CLOCK_MONOTONIC) or as soon
+  // after it as the machine allows, never before it; never inside this call. For steps that
+  // must start a measured time before a display refresh: a whole-millisecond wait cannot.
+  virtual TimerId AtMicros(std::uint64_t clockMicros, Callback fn) = 0;
   // Forgets a pending callback. No effect if it already ran or was cancelled.
   virtual void Cancel(TimerId id) = 0;
 };
@@ -31,6 +35,8 @@ class Timer {
   Timer& operator=(const Timer&) = delete;
 
   void Start(int ms, Scheduler::Callback fn);
+  // Start() at an absolute moment (Scheduler::AtMicros).
+  void StartAt(std::uint64_t clockMicros, Scheduler::Callback fn);
   void Stop();
   bool Active() const { return id_ != 0; }
 

@@ -21,7 +21,7 @@ Blanke::Blanke(Scheduler& scheduler, ModalGate& gate, Dialogs& dialogs, WindowSy
 void Blanke::ShowBlanke(std::int16_t timeInterval, Startable& myForm) {
   if (view_ != nullptr) view_->ShowBlankeForm();
   ParkCursor(windows_);
-  StartScreenWait(channel2_, timeInterval, myForm.ShowLead(), [&myForm] { myForm.Start(); });
+  StartScreenWait(channel2_, timeInterval, myForm.ShowLeadMicros(), [&myForm] { myForm.Start(); });
 }
 
 void Blanke::ShowBlankeCross(std::int16_t hideCrossTime1, std::int16_t showCrossTime,
@@ -32,7 +32,7 @@ void Blanke::ShowBlankeCross(std::int16_t hideCrossTime1, std::int16_t showCross
     SetCross(true);
     StartScreenWait(channel2_, showCrossTime, 0, [this, hideCrossTime2, &myForm] {
       SetCross(false);
-      StartScreenWait(channel2_, hideCrossTime2, myForm.ShowLead(), [&myForm] { myForm.Start(); });
+      StartScreenWait(channel2_, hideCrossTime2, myForm.ShowLeadMicros(), [&myForm] { myForm.Start(); });
     });
   });
 }
@@ -42,20 +42,24 @@ void Blanke::Wait(int ms, std::function<void()> then) { StartScreenWait(channel1
 
 void Blanke::Wait2(int ms, std::function<void()> then) { StartWait(channel2_, ms, std::move(then)); }
 
+std::function<void()> Blanke::Pend(Channel& channel, std::function<void()> then) {
+  channel.waiting = true;
+  channel.steps.push_back(std::move(then));
+  return [this, &channel] {
+    channel.waiting = false;
+    Release(channel);
+  };
+}
+
 void Blanke::StartWait(Channel& channel, int ms, std::function<void()> then) {
   if (ms <= 0) {  // a timer without an interval never fires: such a wait returns at once
     then();
     return;
   }
-  channel.waiting = true;
-  channel.steps.push_back(std::move(then));
-  channel.timer.Start(ms, [this, &channel] {
-    channel.waiting = false;
-    Release(channel);
-  });
+  channel.timer.Start(ms, Pend(channel, std::move(then)));
 }
 
-void Blanke::StartScreenWait(Channel& channel, int ms, std::uint64_t lead, std::function<void()> then) {
+void Blanke::StartScreenWait(Channel& channel, int ms, double leadMicros, std::function<void()> then) {
   const bool frames = presenter_ != nullptr && clock_ != nullptr && presenter_->FrameAccurate() &&
                       presenter_->PeriodMicros() > 0;
   if (!frames || ms <= 0) {
@@ -63,19 +67,32 @@ void Blanke::StartScreenWait(Channel& channel, int ms, std::uint64_t lead, std::
     return;
   }
   const double period = presenter_->PeriodMicros();
-  const auto refreshes = static_cast<std::uint64_t>(std::llround(ms * 1000.0 / period));
-  const std::uint64_t span = std::max(refreshes, lead + 1) - lead;
-  // Ahead of the target: the steps draw their frame and queue it for the target.
-  const double due = TimeOfRefresh(*presenter_, presenter_->LastQueued() + span) -
-                     static_cast<double>(channel.ahead) * period;
-  const auto wait = static_cast<int>(std::floor((due - static_cast<double>(clock_->Micros())) / 1000.0));
-  StartWait(channel, std::max(wait, 1), [this, span, then = std::move(then)] {
-    // Counted from the screen's onset as the server reported it by now: the refresh assumed
-    // when the wait began can be one early, when the screen's frame just missed it.
-    presenter_->SetNextTarget(presenter_->LastQueued() + span);
-    then();
-    presenter_->SetNextTarget(0);  // a step that drew nothing leaves no target behind
-  });
+  const auto refreshes = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::llround(ms * 1000.0 / period)));
+  const double ahead = leadMicros > 0 ? leadMicros : static_cast<double>(channel.ahead) * period;
+  // Counted from the screen's onset as the server has reported it: the refresh assumed when
+  // the wait began can be one early, when the screen's frame just missed it.
+  auto dueOf = [this, refreshes, ahead] { return TimeOfRefresh(*presenter_, presenter_->LastQueued() + refreshes) - ahead; };
+  ArmAt(channel, std::move(dueOf), Pend(channel, [this, refreshes, then = std::move(then)] {
+          presenter_->SetNextTarget(presenter_->LastQueued() + refreshes);
+          then();
+          presenter_->SendFrame();
+          presenter_->SetNextTarget(0);  // a step that drew nothing leaves no target behind
+        }));
+}
+
+// A screen came late after the wait began: its pause ends later too, so the timer is set
+// again rather than running the steps a refresh early.
+void Blanke::ArmAt(Channel& channel, std::function<double()> dueOf, std::function<void()> fire) {
+  const double due = dueOf();
+  channel.timer.StartAt(static_cast<std::uint64_t>(std::max(due, 0.0)),
+                        [this, &channel, dueOf = std::move(dueOf), fire = std::move(fire)]() mutable {
+                          presenter_->Poll();
+                          if (dueOf() > static_cast<double>(clock_->Micros()) + 500) {
+                            ArmAt(channel, std::move(dueOf), std::move(fire));
+                            return;
+                          }
+                          fire();
+                        });
 }
 
 void Blanke::Release(Channel& channel) {

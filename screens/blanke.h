@@ -43,9 +43,9 @@ class Blanke final : public Waiter {
   void SetView(BlankeView* view) { view_ = view; }
   // With a frame-accurate presenter whose period is known, every wait that ends in a change
   // of screen (both channels) ends at the refresh nearest to its time counted from the onset
-  // of the screen being shown: its steps run ahead of it (a flicker swap one refresh, a pause's
-  // step two: its frame is ready, and a busy moment of the machine does not make it late) and
-  // their frame is queued for it.
+  // of the screen being shown: its steps run ahead of it (a flicker swap one refresh, a
+  // pause's step two, or the lead the screen it starts asks for) and their frame is sent for
+  // it when they are done.
   void SetPresenter(Presenter* presenter, const Clock* clock) {
     presenter_ = presenter;
     clock_ = clock;
@@ -89,8 +89,13 @@ class Blanke final : public Waiter {
     std::vector<std::function<void()>> steps;  // continuations of the pending waits
   };
   void StartWait(Channel& channel, int ms, std::function<void()> then);
-  // A wait that ends in a change of screen, lead refreshes before the asked time's refresh.
-  void StartScreenWait(Channel& channel, int ms, std::uint64_t lead, std::function<void()> then);
+  // A wait that ends in a change of screen: its steps run leadMicros (0: the channel's own
+  // refreshes ahead) before the asked time's refresh.
+  void StartScreenWait(Channel& channel, int ms, double leadMicros, std::function<void()> then);
+  // Sets the channel's timer to dueOf() (µs of the clock), read again when it fires.
+  void ArmAt(Channel& channel, std::function<double()> dueOf, std::function<void()> fire);
+  // Adds a pending wait's steps to the channel; returns what its timer runs.
+  std::function<void()> Pend(Channel& channel, std::function<void()> then);
   void Release(Channel& channel);
   void RunSteps(std::vector<std::function<void()>> steps);
   void SetCross(bool visible);

@@ -23,9 +23,10 @@ class Startable {
  public:
   virtual ~Startable() = default;
   virtual void Start() = 0;
-  // Refreshes from Start() to the first frame it shows (a pause that ends in it ends that
-  // much earlier, so that the frame comes at the asked time).
-  virtual std::uint64_t ShowLead() const { return 0; }
+  // How long before the refresh of its first frame Start() must run, in µs (a pause that
+  // ends in it ends that much earlier, so that the frame comes at the asked time); 0: as
+  // early as any change of screen.
+  virtual double ShowLeadMicros() const { return 0; }
 };
 
 // For each form in order: load it, then make it visible. The last one ends up in front.

@@ -1,9 +1,6 @@
 #include "study/session_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
 #include <charconv>
 #include <cstdio>
@@ -293,23 +290,10 @@ std::string SummaryFileName(const std::string& folder, std::int16_t subjectId) {
   return JoinPath(folder, "summary-" + std::to_string(subjectId) + ".png");
 }
 
+// A FIFO, a device or a link named as the output is refused, never replaced.
 std::optional<std::string> ReplaceFile(const std::string& path, const std::string& text) {
-  const std::string fresh = path + ".new";
-  const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return std::string(std::strerror(errno));
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  const int failure = done < text.size() ? errno : ::fsync(fd) != 0 ? errno : 0;
-  ::close(fd);
-  if (failure == 0 && ::rename(fresh.c_str(), path.c_str()) == 0) return std::nullopt;
-  const std::string why = std::strerror(failure != 0 ? failure : errno);
-  ::unlink(fresh.c_str());
-  return why;
+  if (const auto error = ReplaceContents(path, text)) return error->description;
+  return std::nullopt;
 }
 
 }  // namespace cue

@@ -132,10 +132,11 @@ class AnalysisTest : public ::testing::Test {
     run.results[2] = ResultRow{2, 2, 1, 6, 200, 2, 306};
     // The display (50 Hz) logged trial 1's onset 0.2 ms after the photodiode saw it.
     // Fields: trial, clockStart, cueTick, cueOnset, answer, feedbackOnset, fieldOnset,
-    // fieldMsc, rtFromOnset, missedFrames, refreshHz, keyArrival (50 µs after the key left).
+    // fieldMsc, rtFromOnset, missedFrames, refreshHz, keyArrival (50 µs after the key left),
+    // lead, deadline and the steps' time (trial 1 only).
     run.timing[1] = TimingRow{1, 10 * kS - 5'000, 11 * kS - 4'000, 11 * kS + 2'000, 10 * kS + 300'400,
-                              10 * kS + 306'000, 10 * kS + 200, 500, 300'200, 0, 50, 10 * kS + 300'050};
-    run.timing[2] = TimingRow{2, 13 * kS + 502'000, {}, {}, 13 * kS + 807'600, {}, {}, {}, {}, 1, 50, {}};
+                              10 * kS + 306'000, 10 * kS + 200, 500, 300'200, 0, 50, 10 * kS + 300'050, 5.0, 3.0, 1.2};
+    run.timing[2] = TimingRow{2, 13 * kS + 502'000, {}, {}, 13 * kS + 807'600, {}, {}, {}, {}, 1, 50, {}, {}, {}, {}};
     run.sounds = {Heard{10 * kS + 306'500, kCorrect}, Heard{11 * kS + 2'500, 4},
                   Heard{13 * kS + 813'000, kError}, Heard{14 * kS + 509'000, 6}};
   }
@@ -159,13 +160,16 @@ TEST_F(AnalysisTest, ReactionTimeErrorIsTheRecordedRtLessTheRobotsTrueDelay) {
   EXPECT_NEAR(Find(report, "onset_logged").s.max, 0.2, 1e-9);
   EXPECT_NEAR(Find(report, "rt_onset_error").s.max, 0.2, 1e-9);
   EXPECT_NEAR(Find(report, "missed").s.max, 1.0, 1e-9);
-  // The pauses: what the screen showed less what was asked.
-  EXPECT_NEAR(Find(report, "blank1").s.mean, 1.5, 1e-9);
+  EXPECT_NEAR(Find(report, "rt_error_first").s.max, 5.0, 1e-9);
+  EXPECT_EQ(Find(report, "rt_error_first").s.n, 1U);
+  EXPECT_NEAR(Find(report, "lead").s.max, 5.0, 1e-9);
+  EXPECT_EQ(Find(report, "steps").s.n, 1U);
+  EXPECT_NEAR(Find(report, "steps_p99").s.max, 1.2, 1e-9);
+  // The pauses: what the screen showed less what was asked, the first blank included.
+  EXPECT_NEAR(Find(report, "blank1").s.mean, (0 + 1.5) / 2, 1e-9);
   EXPECT_NEAR(Find(report, "cross").s.max, 0.5, 1e-9);
   EXPECT_NEAR(Find(report, "blank2").s.max, 5.0, 1e-9);
-  // The first blank before trial 1 is not timed: the screen went blank before the blank
-  // screen was up.
-  EXPECT_EQ(Find(report, "blank1").s.n, 1U);
+  EXPECT_EQ(Find(report, "blank1").s.n, 2U);
   EXPECT_EQ(Find(report, "cross").s.n, 2U);
   EXPECT_NEAR(Find(report, "cross_frames").s.min, 50.0, 1e-9);  // 1000 ms at 50 Hz
   // A repeated label counts as two flicker delays.

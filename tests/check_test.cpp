@@ -22,7 +22,7 @@ Verdict Of(const std::vector<Line>& lines, const std::string& what) {
 
 // A 60 Hz X server with X Present, 300 frames each at its refresh, drawn in 2 ms.
 DisplayFacts GoodDisplay() {
-  DisplayFacts f{"X11 (test) on :1", false, "", "", {}, 0, std::vector<double>(300, 2000), std::vector<double>(300, 300), 1024, 768};
+  DisplayFacts f{"X11 (test) on :1", false, "", "", {}, 0, std::vector<double>(300, 2000), 5000, std::vector<double>(300, 300), 1024, 768};
   for (std::uint64_t i = 0; i < 300; ++i) f.shown.push_back({100 + i, 5'000'000 + i * 16'667});
   return f;
 }
@@ -43,8 +43,9 @@ TEST(CheckTest, DisplayVerdictsAtTheirEdges) {
       {"30 Hz", [](DisplayFacts& f) { for (auto& r : f.shown) r.micros *= 2; }, "refresh rate", kConcern},
       {"3 missed in 300", [](DisplayFacts& f) { f.missedRefreshes = 3; }, "a full field at every refresh", kConcern},
       {"4 missed in 300", [](DisplayFacts& f) { f.missedRefreshes = 4; }, "a full field at every refresh", kFail},
-      {"p99 over half the lead", [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 17'000.0); }, "frame preparation", kConcern},
-      {"p99 over the lead", [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 34'000.0); }, "frame preparation", kFail},
+      {"p99 at the allowance", [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 2'500.0); }, "frame preparation", kPass},
+      {"p99 into the margin", [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 3'500.0); }, "frame preparation", kConcern},
+      {"p99 past the margin", [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 3'600.0); }, "frame preparation", kFail},
       {"stamps on another clock", [](DisplayFacts& f) { std::ranges::fill(f.noticeLagMicros, -4e6); }, "refresh stamps", kFail},
       {"notices 2 refreshes late", [](DisplayFacts& f) { std::ranges::fill(f.noticeLagMicros, 33'400.0); }, "refresh stamps", kFail},
       {"size unknown", [](DisplayFacts& f) { f.width = f.height = 0; }, "screen", kConcern},

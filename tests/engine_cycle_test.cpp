@@ -138,32 +138,40 @@ TEST(TrialCycleTest, TheTimingLineIsWrittenInThePauseNotAsTheNextTrialStarts) {
 }
 
 // With a presenter (a 62.5 Hz display on virtual time) every pause lasts the whole number of
-// refreshes nearest its time, counted from the onset of the screen it ends; a trial's steps
-// run at the refresh FIELD_LEAD_REFRESHES before its field's; the timing line tells the onset,
-// the key's arrival, the reaction time from that arrival, the refreshes missed and the display;
-// the results file keeps the time from the clock's start to the key's handling.
-TEST(TrialCycleTest, PausesLastWholeRefreshesAndTheFieldsOnsetIsRecorded) {
+// refreshes nearest its time, counted from the onset of the screen it ends, the first blank
+// included; a trial's steps run the lead before its field's refresh (the display's deadline,
+// the steps' allowance, a margin); a key before the field's onset is a key during
+// the pause; the timing line tells the onset, the key's arrival, the reaction time from that
+// arrival, the refreshes missed, the display, the lead and the flicker interval shown; the
+// results file keeps the time from the clock's start to the key's handling.
+TEST(TrialCycleTest, PausesLastWholeRefreshesAndTheStepsRunJustInTime) {
   RunHarness h;
   h.UsePresenter(16);
+  h.presenter->deadlineMicros = 2500;
+  h.presenter->stepsMicros = 2500;
   struct : KeyArrivals {  // each key arrived 250 µs before it is handled
     std::uint64_t CurrentKeyMicros() const override { return clock->Micros() - 250; }
     const Clock* clock = nullptr;
   } keys;
   keys.clock = &h.time;
   h.x.display.SetKeyArrivals(&keys);
-  h.onShowDisplay = [&] { h.PressLater(400, 'n'); };
-  h.Launch(5, 1);
+  h.onShowDisplay = [&] {
+    h.PressLater(1, 'm');  // before the field's onset: no answer
+    h.PressLater(400, 'n');
+  };
+  h.Launch(5, 2);           // block 1 flickers every 200 ms
   h.time.Advance(4000);     // trial 1 answered
   h.presenter->lateBy = 1;  // the next frame (the blank after the cross) comes a refresh late
   h.time.Advance(5000);
-  std::vector<std::pair<Presenter::FrameId, std::uint64_t>> changes;  // each change of frame
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> changes;  // each change of frame
   for (const auto& f : h.presenter->shown)
     if (changes.empty() || changes.back().first != f.frame) changes.emplace_back(f.frame, f.msc);
   // blank, cross, blank, field (trial 1), blank, cross, blank (late), field (trial 2)
   ASSERT_GE(changes.size(), 8U);
   const auto at = [&](std::size_t i) { return changes[i].second; };
   EXPECT_EQ(changes[5].first, RunHarness::kCrossFrame);
-  EXPECT_EQ(at(5) - at(4), 63U);      // 1000 ms: 62.5 refreshes, rounded
+  EXPECT_EQ(at(1) - at(0), 63U);      // 1000 ms: 62.5 refreshes, rounded; the first blank too
+  EXPECT_EQ(at(5) - at(4), 63U);
   EXPECT_EQ(at(6) - at(5), 63U + 1);  // the blank came late: the next pause counts from it
   EXPECT_EQ(at(7) - at(6), 31U);      // 500 ms: 31.25
   EXPECT_EQ(at(3) - at(2), 31U);
@@ -172,18 +180,27 @@ TEST(TrialCycleTest, PausesLastWholeRefreshesAndTheFieldsOnsetIsRecorded) {
   ASSERT_EQ(lines.size(), 2U);
   for (std::size_t i = 0; i < 2; ++i) {
     const std::uint64_t field = at(3 + 4 * i);
-    ASSERT_EQ(lines[i].size(), 17U);
-    const std::uint64_t start = (field - FIELD_LEAD_REFRESHES) * 16'000;
+    ASSERT_EQ(lines[i].size(), 22U);
+    // Trial 1 allows the steps 2 ms; trial 2 1.25 times the 2.5 ms they took, in quarter ms.
+    const std::uint64_t lead = i == 0 ? 5500 : 6750;
+    const std::uint64_t start = field * 16'000 - lead;
     // From the clock's start: the field's onset and refresh, the reaction time from it to the
-    // key's arrival, misses, the display, and the key's arrival itself.
+    // key's arrival, misses, the display, the key's arrival, the lead, the deadline, the
+    // steps, and the flicker swap shown 13 refreshes (12.5 asked) after the field.
     EXPECT_EQ(std::vector(lines[i].begin() + 9, lines[i].end()),
               (std::vector<std::string>{std::to_string(field * 16'000), std::to_string(field),
-                                        std::to_string(400'000 - 250 - FIELD_LEAD_REFRESHES * 16'000),
-                                        i == 0 ? "0" : "1", "62.500", "1024x768", "xpresent",
-                                        std::to_string(start + 400'000 - 250)})) << i;
+                                        std::to_string(400'000 - 250 - lead), i == 0 ? "0" : "1", "62.500",
+                                        "1024x768", "xpresent", std::to_string(start + 400'000 - 250),
+                                        i == 0 ? "5.500" : "6.750", "2.500", "2.500", "13", "208.000"}))
+        << i;
     EXPECT_EQ(lines[i][1], std::to_string(start)) << i;
   }
-  EXPECT_EQ(DataRows(h.Results()).back()[12], "400");
+  const auto rows = DataRows(h.Results());
+  ASSERT_EQ(rows.size(), 3U);
+  for (const auto& row : rows) {
+    EXPECT_EQ(row[11], "2");  // the key n, not the m pressed before the onset
+    EXPECT_EQ(row[12], "400");
+  }
 }
 
 }  // namespace

@@ -45,7 +45,8 @@ TEST(ResultsFormatTest, HeaderAtEveryRunAndRowsByteForByte) {
 }
 
 // Under the C locale and under one whose decimal separator is a comma: numbers in the
-// files never follow the user's locale. The timing line tells a trial whose sound was lost.
+// files never follow the user's locale. The timing line tells a trial whose sound was lost,
+// also when its cue was due after an early answer.
 TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigitsInAnyLocale) {
   const std::pair<float, const char*> cases[] = {
       {4500, "4500"},       {0, "0"},           {-5, "-5"},           {4500.5F, "4500.5"},
@@ -66,8 +67,16 @@ TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigitsInAnyLocale) {
     timing.Answered(1, 0);
     sound.outputAvailable = false;  // lost before the next answer: that trial was silent
     timing.Answered(2, 0);
+    sound.outputAvailable = true;
+    // Answered before its cue, which the server then never started: silent too.
+    timing.TrialStarted(2, clock.Micros());
+    timing.Answered(clock.Micros() + 300, 0);
+    timing.CueStarted(1, sound.PlayAt(0, clock.Micros() + 50'000));
+    sound.stalled = true;
+    sound.outputAvailable = false;
     timing.Flush();
     EXPECT_NE(files.files["/lab/t.txt"].find("\t999.994\t-\tlost\t"), std::string::npos) << locale;
+    EXPECT_NE(files.files["/lab/t.txt"].find("\t-\t-\tlost\t"), std::string::npos) << locale;
   }
   std::setlocale(LC_ALL, "C");
 }

@@ -234,7 +234,7 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
   const std::string latency = "4.500";
   for (int t = 1; t <= 360; ++t) {
     const auto& line = timing[static_cast<std::size_t>(t - 1)];
-    ASSERT_EQ(line.size(), 17U);
+    ASSERT_EQ(line.size(), 22U);
     EXPECT_EQ(line[15], "toolkit");  // no presenter: the display's onsets are not known
     EXPECT_EQ(line[16], "-");        // nor the keys' arrivals
     EXPECT_EQ(line[9], "-");

@@ -90,8 +90,10 @@ TEST(X11PresenterTest, OffX11ItFallsBackAndCallsNothing) {
   EXPECT_FALSE(presenter.FrameAccurate());
   EXPECT_EQ(presenter.Unavailable(), "the display is not an X server");
   bool called = false;
-  presenter.AtTargetRefresh([&](Refresh) { called = true; });
-  presenter.Queue(presenter.Upload(QImage(8, 8, QImage::Format_RGB32)), 0, [&](Refresh) { called = true; });
+  presenter.Attach(1);
+  EXPECT_TRUE(presenter.Canvas().isNull());
+  presenter.Present(QRegion(0, 0, 8, 8), 0, [&](Refresh) { called = true; });
+  EXPECT_EQ(presenter.SendFrame(), 0u);
   for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
   EXPECT_FALSE(called);
 }

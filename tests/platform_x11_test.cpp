@@ -1,10 +1,13 @@
-// Catches: frames shown out of order, at the wrong refresh or with a wrong onset, a frame's
-// changed part copied short, a page left half drawn after a window over it goes, and answer
-// keys not stamped before they are handled (real Xvfb).
+// Catches: a refresh period unknown before the first window or a deadline never measured,
+// frames shown out of order, at the wrong refresh or with a wrong onset, two frames sent for
+// one refresh (the server may show them in either order), changes for one refresh sent as
+// two frames, a page left half drawn after a window over it goes, and answer keys not
+// stamped before they are handled (real Xvfb).
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QTest>
@@ -15,17 +18,12 @@
 
 #include "platform/clock.h"
 #include "platform/qt/x11_key_arrivals.h"
+#include "platform/qt/qt_scheduler.h"
 #include "platform/qt/x11_presenter.h"
 #include "screens/qt/frame_window.h"
 
 namespace cue {
 namespace {
-
-QImage Filled(QColor colour) {
-  QImage image(320, 200, QImage::Format_RGB32);
-  image.fill(colour);
-  return image;
-}
 
 // A 320 x 200 window on the screen, painted by nothing but the presenter.
 struct Window : QWidget {
@@ -36,107 +34,105 @@ struct Window : QWidget {
   }
 };
 
-struct Presented {
-  X11Presenter::FrameId frame;
-  Refresh at;
-};
+QColor Seen(QWidget& window, int x, int y) {
+  return window.screen()->grabWindow(window.winId()).toImage().pixelColor(x, y);
+}
 
-TEST(X11Presenter, ShowsQueuedFramesInOrderAtTheirRefreshesAndTellsWhen) {
-  Window window;
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  X11Presenter presenter;
+// The period is known before any window (the first pause is counted in refreshes); the
+// deadline once one is attached; frames go in order to their refreshes, a frame never shares
+// a refresh with one still on its way, and a target already past counts as missed.
+TEST(X11Presenter, MeasuresTheDisplayAndShowsFramesInOrderOnePerRefresh) {
+  QtScheduler scheduler;
+  X11Presenter presenter(std::string(), &scheduler);
   ASSERT_TRUE(presenter.FrameAccurate()) << presenter.Unavailable();
-  presenter.Attach(static_cast<std::uint32_t>(window.winId()));
-  EXPECT_EQ(presenter.Width(), 320);
-  // The period is measured first, before any frame.
   ASSERT_TRUE(QTest::qWaitFor([&] { return presenter.PeriodMicros() > 0; }, 3000));
   EXPECT_NEAR(presenter.PeriodMicros(), 16667, 1500);
-
-  const X11Presenter::FrameId red = presenter.Upload(Filled(Qt::red));
-  const X11Presenter::FrameId blue = presenter.Upload(Filled(Qt::blue));
-  std::vector<Presented> shown;
-  std::uint64_t base = 0;  // a refresh just reported: the targets below are ahead of now
-  presenter.AtTargetRefresh([&](Refresh r) { base = r.msc; });
-  ASSERT_TRUE(QTest::qWaitFor([&] { return base != 0; }, 3000));
-  presenter.Queue(red, base + 4, [&](Refresh r) { shown.push_back({red, r}); });
-  presenter.Queue(blue, base + 6, [&](Refresh r) { shown.push_back({blue, r}); });
-  // Without a target a frame goes with the one queued before it, never ahead of it.
-  presenter.Queue(blue, 0, [&](Refresh r) { shown.push_back({blue, r}); });
-  ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 3; }, 3000));
-  EXPECT_EQ(shown[2].at.msc, base + 6);
-  EXPECT_EQ(shown[0].frame, red);
-  EXPECT_EQ(shown[0].at.msc, base + 4);
-  EXPECT_EQ(shown[1].at.msc, base + 6);
-  // Onsets in the program's clock: in order, and just past.
-  EXPECT_GT(shown[1].at.micros, shown[0].at.micros);
-  const std::uint64_t now = SteadyClock().Micros();
-  EXPECT_LT(now - shown[1].at.micros, 1'000'000u);
-  EXPECT_EQ(presenter.MissedRefreshes(), 0u);
-  EXPECT_EQ(window.screen()->grabWindow(window.winId()).toImage().pixelColor(160, 100), QColor(Qt::blue));
-
-  // A target already past shows at the next refresh and counts as missed.
-  bool late = false;
-  presenter.Queue(red, presenter.LastRefresh().msc - 2, [&](Refresh) { late = true; });
-  ASSERT_TRUE(QTest::qWaitFor([&] { return late; }, 3000));
-  EXPECT_GE(presenter.MissedRefreshes(), 2u);
-  presenter.Release(red);
-  presenter.Release(blue);
-}
-
-// A frame sent and copied only where it differs from the one before (a small patch whose
-// edges are one pixel wide) leaves the window exactly as the whole frame would.
-TEST(X11Presenter, AFrameSentAndCopiedOnlyWhereItChangedIsShownWhole) {
   Window window;
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  X11Presenter presenter;
   presenter.Attach(static_cast<std::uint32_t>(window.winId()));
-  const QImage before = Filled(Qt::red);
-  QImage after = before;
-  after.setPixelColor(40, 30, Qt::blue);    // top left corner of the change
-  after.setPixelColor(250, 170, Qt::green);  // bottom right corner
-  const QRect changed = X11Presenter::ChangedRect(after, before);
-  EXPECT_EQ(changed, QRect(QPoint(40, 30), QPoint(250, 170)));
-  const X11Presenter::FrameId first = presenter.Upload(before);
-  const X11Presenter::FrameId second = presenter.Upload(after, first, changed);
-  int shown = 0;
-  presenter.Queue(first, 0, [&](Refresh) { ++shown; });
-  presenter.Queue(second, 0, [&](Refresh) { ++shown; }, changed);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return shown == 2; }, 3000));
-  EXPECT_EQ(window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32), after);
+  EXPECT_EQ(presenter.Width(), 320);
+  EXPECT_EQ(presenter.DeadlineMicros(), 0);  // measured from the first frame on
+  presenter.Canvas().fill(Qt::gray);
+  presenter.Present(QRegion(0, 0, 320, 200), 0, {});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return presenter.DeadlineMicros() > 0; }, 5000));
+  EXPECT_LT(presenter.DeadlineMicros(), 1.5 * presenter.PeriodMicros());
+
+  std::vector<std::pair<char, Refresh>> shown;
+  const auto note = [&](char name) { return [&shown, name](Refresh r) { shown.emplace_back(name, r); }; };
+  const std::uint64_t base = presenter.LastRefresh().msc + 2;
+  presenter.Canvas().fill(Qt::red);
+  presenter.Present(QRegion(0, 0, 320, 200), base + 4, note('r'));
+  presenter.CanvasWillChange();
+  presenter.Canvas().fill(Qt::blue);
+  presenter.Present(QRegion(0, 0, 320, 200), base + 6, note('b'));
+  presenter.Present(QRegion(0, 0, 320, 200), base + 6, note('s'));  // the same refresh: the next
+  presenter.Present(QRegion(), 0, note('0'));  // without a target: after the one before it
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 4; }, 3000));
+  EXPECT_EQ(std::string({shown[0].first, shown[1].first, shown[2].first, shown[3].first}), "rbs0");
+  EXPECT_EQ((std::vector<std::uint64_t>{shown[0].second.msc, shown[1].second.msc, shown[2].second.msc, shown[3].second.msc}),
+            (std::vector<std::uint64_t>{base + 4, base + 6, base + 7, base + 8}));
+  EXPECT_LT(SteadyClock().Micros() - shown[1].second.micros, 1'000'000u);
+  EXPECT_EQ(presenter.MissedRefreshes(), 1u);  // the frame sent for a refresh already taken
+  EXPECT_EQ(Seen(window, 160, 100), QColor(Qt::blue));
+
+  bool late = false;
+  presenter.Present(QRegion(0, 0, 1, 1), presenter.LastRefresh().msc - 2, [&](Refresh) { late = true; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return late; }, 3000));
+  EXPECT_GE(presenter.MissedRefreshes(), 3u);
 }
 
-// A window that covered the experiment window and went leaves no trace: the page on top is
-// presented whole again, not only where it changed.
-TEST(FrameWindowTest, ThePageOnTopIsPresentedWholeAgainWhenAWindowOverItGoes) {
+// A page of one colour, drawn by the experiment window.
+struct Page : ExperimentScreen {
+  Page() : ExperimentScreen("Page") {}
+  void PaintContent(QPainter& painter, const QRegion& region) override {
+    for (const QRect& r : region) painter.fillRect(r, colour);
+  }
+  void Paint(QColor c, const QRect& where = {}) {
+    colour = c;
+    Redraw(where);
+  }
+  void FrameShown(Refresh at) override { shown.push_back(at.msc); }
+  QColor colour = Qt::red;
+  std::vector<std::uint64_t> shown;
+};
+
+// Changes made for one refresh (a field and its first swap) reach the screen as one frame, at
+// the refresh named; only the changed part is copied, and a window that covered the page and
+// went leaves no trace: the page is sent whole again.
+TEST(FrameWindowTest, ChangesForOneRefreshAreOneFrameAndAnExposeRedrawsThePageWhole) {
   X11Presenter presenter;
   X11KeyArrivals keys;
   FrameWindow frames(presenter, keys);
-  struct Page : ExperimentScreen {
-    Page() : ExperimentScreen("Page") {}
-    QImage RenderFrame() override {
-      QImage image(size(), QImage::Format_RGB32);
-      image.fill(Qt::red);
-      return image;
-    }
-    void FrameShown(Refresh at) override { shown = at.msc; }
-    std::uint64_t shown = 0;
-  } page;
+  Page page;
   page.UseFrames(&frames);
   page.Show();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return page.shown != 0; }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !page.shown.empty(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Seen(frames, 160, 100) == QColor(Qt::red); }, 3000));
+  QTest::qWait(100);  // the window's first exposes are over
+
+  const std::size_t before = page.shown.size();
+  const std::uint64_t target = presenter.LastRefresh().msc + 4;
+  presenter.SetNextTarget(target);
+  page.Paint(Qt::green);
+  page.Paint(Qt::blue, QRect(10, 10, 40, 30));  // the swap: one small part, blue
+  EXPECT_NE(presenter.SendFrame(), 0u);
+  EXPECT_EQ(presenter.SendFrame(), 0u);  // nothing more to send
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.shown.size() > before; }, 3000));
+  QTest::qWait(100);  // a second frame would come within a few refreshes
+  EXPECT_EQ(page.shown.size(), before + 1);
+  EXPECT_EQ(page.shown.back(), target);
+  EXPECT_EQ(Seen(frames, 20, 20), QColor(Qt::blue));
+  EXPECT_EQ(Seen(frames, 160, 100), QColor(Qt::blue));  // the whole page: its last colour
+
   {
-    Window cover;  // blue, over part of the page
+    Window cover;  // over part of the page, in its own colour
     cover.setAutoFillBackground(true);
-    cover.setPalette(QPalette(Qt::blue));
+    cover.setPalette(QPalette(Qt::yellow));
     cover.setAttribute(Qt::WA_PaintOnScreen, false);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
   }
-  // Frames queued before the cover went may still complete first: wait for the screen itself.
-  const auto seen = [&] {
-    return frames.screen()->grabWindow(frames.winId()).toImage().pixelColor(160, 100).name().toStdString();
-  };
-  (void)QTest::qWaitFor([&] { return seen() == "#ff0000"; }, 3000);
-  EXPECT_EQ(seen(), "#ff0000") << "where the covering window was";
+  (void)QTest::qWaitFor([&] { return Seen(frames, 160, 100) == QColor(Qt::blue); }, 3000);
+  EXPECT_EQ(Seen(frames, 160, 100), QColor(Qt::blue)) << "where the covering window was";
 }
 
 // The input thread stamps a key between its sending and the event loop's handling of it, and

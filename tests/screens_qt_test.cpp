@@ -1,5 +1,6 @@
-// Catches: a screen text changed or cut off (the rest caption, the cross), or a cross drawn off
-// the centre or left on screen.
+// Catches: a screen text changed or cut off (the rest caption, the cross), a cross drawn off
+// the centre or left on screen, and the experiment window's incremental drawing differing from
+// a whole repaint of its page anywhere (a label left behind, a swap drawn short or too wide).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 #include "platform/qt/fonts.h"
 #include "screens/blanke.h"
 #include "screens/qt/blanke_form.h"
+#include "screens/qt/frame_canvas.h"
 #include "screens/qt/rest_form.h"
 #include "support/doubles.h"
 #include "support/run_harness.h"
@@ -30,6 +32,17 @@ std::string Str(const QRect& r) {
       .arg(r.x())
       .arg(r.y())
       .toStdString();
+}
+
+// The box around the pixels where two images of one size differ.
+QRect Difference(const QImage& a, const QImage& b) {
+  QRect box;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      if (a.pixel(x, y) != b.pixel(x, y)) box |= QRect(x, y, 1, 1);
+    }
+  }
+  return box;
 }
 
 class BlankeFormTest : public ::testing::Test {
@@ -128,6 +141,54 @@ TEST(CaptionsTest, EveryTextFitsItsControlAndTheScreen) {
       }
     }
   }
+}
+
+// Across a flicker trial (its field, every swap, the answer's blank, the cross and the next
+// field), the canvas drawn only where each change lies equals the page repainted whole by the
+// toolkit's text calls; a swap redraws no more than the labels it touches.
+TEST(FrameCanvasTest, IncrementalDrawingEqualsAWholeRepaintAcrossATrialAndItsSwaps) {
+  const QtLabelMetrics metrics;
+  testing::RunHarness h(3, 1'000'000, &metrics);
+  BlankeForm blanke(h.x.blanke);
+  DisplayForm display(h.x.display, metrics);
+  for (ExperimentScreen* page : {static_cast<ExperimentScreen*>(&blanke), static_cast<ExperimentScreen*>(&display)}) {
+    page->Load();
+    page->Show();  // the whole screen, as every experiment screen
+  }
+  QCoreApplication::processEvents();
+  h.x.state.orderCondition = 2;  // block 1 flickers every 200 ms
+  QImage canvas(display.size(), QImage::Format_RGB32);
+  FrameCanvas frames(&canvas);
+  int checks = 0;
+  const auto check = [&](ExperimentScreen& page, const char* what) {
+    SCOPED_TRACE(what);
+    const QRegion changed = frames.Draw(page, false);
+    const QImage whole = page.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(Str(Difference(canvas, whole)), "0x0+0+0");
+    ++checks;
+    return changed;
+  };
+  blanke.SetCrossVisible(true);
+  check(blanke, "cross");
+  blanke.SetCrossVisible(false);
+  check(blanke, "blank");
+  for (int trial = 0; trial < 2; ++trial) {
+    h.x.display.Start();
+    check(display, "field");
+    for (int swap = 0; swap < 4; ++swap) {
+      h.time.Advance(200);
+      const QRegion changed = check(display, "swap");
+      int area = 0;  // two labels' boxes at the most: a small part of the screen
+      for (const QRect& r : changed) area += r.width() * r.height();
+      EXPECT_LT(area, canvas.width() * canvas.height() / 200);
+    }
+    h.x.display.Form_KeyPress('m');
+    check(blanke, "after the answer");
+    blanke.SetCrossVisible(true);
+    check(blanke, "cross");
+    blanke.SetCrossVisible(false);
+  }
+  EXPECT_EQ(checks, 16);
 }
 
 }  // namespace

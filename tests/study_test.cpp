@@ -449,6 +449,11 @@ TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}), "new");
   EXPECT_FALSE(std::filesystem::exists(path + ".new"));
   EXPECT_TRUE(ReplaceFile(dir.File("no-folder/x.json"), "x"));
+  // An output named onto a FIFO (or a device, such as /dev/null) is refused and left as it is.
+  const std::string fifo = dir.File("out.csv");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_TRUE(ReplaceFile(fifo, "x"));
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 // A quit session's summary: the table's figures (the median of the correct answers after the

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/qt/fonts.h"
@@ -34,6 +35,13 @@ void DisplayForm::OnLoad() {
   const FormSize size = SizeTwips();
   core_.Form_Resize(size.width, size.height);
   core_.Form_Load();
+  // Every caption's image in both colours before the first trial.
+  for (char digit = '0'; digit <= '9'; ++digit) {
+    NumberLabel label;
+    label.caption = std::string(1, digit);
+    std::tie(label.width, label.height) = metrics_.SizeOf(label.caption);
+    for (const std::int32_t colour : {RED, GREEN}) Glyph(label.caption, colour, Box(label).size());
+  }
 }
 
 void DisplayForm::OnResize() {
@@ -63,7 +71,12 @@ void DisplayForm::closeEvent(QCloseEvent* event) {
 // that by a pixel, so it is drawn in the label's box grown about its centre to hold it.
 QRect DisplayForm::Box(const NumberLabel& label) const {
   Control box{"", label.left, label.top, label.width, label.height};
-  FitCaption(box, metrics_.font(), QString::fromStdString(label.caption), Qt::AlignCenter);
+  // The caption's drawn size, measured once per caption: a frame asks for 30 boxes.
+  auto& size = textSizes_[label.caption];
+  if (size.isEmpty()) {
+    size = QFontMetrics(metrics_.font()).boundingRect(QRect(), Qt::AlignCenter, QString::fromStdString(label.caption)).size();
+  }
+  FitText(box, twips().FromPixels(size.width()), twips().FromPixels(size.height()), Anchor::kCenter, Anchor::kCenter);
   const auto px = [this](float t) { return static_cast<int>(std::lround(twips().ToPixels(t))); };
   return QRect(px(box.left), px(box.top), px(box.width), px(box.height));
 }
@@ -82,12 +95,69 @@ void DisplayForm::paintEvent(QPaintEvent*) {
   PaintField(painter);
 }
 
-QImage DisplayForm::RenderFrame() {
-  QImage image(size(), QImage::Format_RGB32);
-  image.fill(palette().color(QPalette::Window));
-  QPainter painter(&image);
-  PaintField(painter);
-  return image;
+QRegion DisplayForm::TakeChanges() {
+  QRegion changed;
+  const StimulusField& field = core_.field();
+  for (int j = 1; j <= LINE_COUNT; ++j) {
+    const GridLine& line = field.Line1(j);
+    const DrawnLine now{line.visible, line.x1, line.y1, line.x2, line.y2};
+    if (now != drawnLines_[static_cast<std::size_t>(j - 1)]) changed = rect();
+    drawnLines_[static_cast<std::size_t>(j - 1)] = now;
+  }
+  for (int i = 1; i <= LABEL_COUNT; ++i) {
+    const NumberLabel& label = field.Label1(i);
+    DrawnLabel& drawn = drawn_[static_cast<std::size_t>(i - 1)];
+    const DrawnLabel now{label.visible, label.caption, label.foreColor, Box(label)};
+    if (now == drawn) continue;
+    if (drawn.visible) changed += drawn.box;
+    if (now.visible) changed += now.box;
+    drawn = now;
+  }
+  return changed;
+}
+
+QRegion DisplayForm::ContentRegion() const {
+  QRegion content;
+  for (const DrawnLabel& label : drawn_) {
+    if (label.visible) content += label.box;
+  }
+  for (const DrawnLine& line : drawnLines_) {
+    if (!line.visible) continue;
+    const auto px = [this](float t) { return static_cast<int>(std::lround(twips().ToPixels(t))); };
+    content += QRect(QPoint(px(std::min(line.x1, line.x2)), px(std::min(line.y1, line.y2))),
+                     QPoint(px(std::max(line.x1, line.x2)), px(std::max(line.y1, line.y2))))
+                   .adjusted(-1, -1, 1, 1);
+  }
+  return content;
+}
+
+// Each label as last taken by TakeChanges(); the lines with the pen, as paintEvent draws them.
+void DisplayForm::PaintContent(QPainter& painter, const QRegion& region) {
+  for (const DrawnLine& line : drawnLines_) {
+    if (!line.visible) continue;
+    const auto px = [this](float t) { return twips().ToPixels(t); };
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawLine(QPointF(px(line.x1), px(line.y1)), QPointF(px(line.x2), px(line.y2)));
+  }
+  for (const DrawnLabel& label : drawn_) {
+    if (label.visible && region.intersects(label.box)) {
+      painter.drawImage(label.box.topLeft(), Glyph(label.caption, label.colour, label.box.size()));
+    }
+  }
+}
+
+// A caption in a colour on the background, the size of its box: drawn once, copied ever after.
+const QImage& DisplayForm::Glyph(const std::string& caption, std::int32_t colour, QSize size) {
+  auto& glyph = glyphs_[{caption, colour, size.width(), size.height()}];
+  if (glyph.isNull()) {
+    glyph = QImage(size, QImage::Format_RGB32);
+    glyph.fill(palette().color(QPalette::Window));
+    QPainter painter(&glyph);
+    painter.setFont(metrics_.font());
+    painter.setPen(ToQColor(colour));
+    painter.drawText(QRect(QPoint(0, 0), size), Qt::AlignCenter, QString::fromStdString(caption));
+  }
+  return glyph;
 }
 
 void DisplayForm::PaintField(QPainter& painter) const {

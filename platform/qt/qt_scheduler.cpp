@@ -39,7 +39,15 @@ QtScheduler::~QtScheduler() {
 }
 
 Scheduler::TimerId QtScheduler::After(int ms, Callback fn) {
-  const std::int64_t due = NowNanos() + static_cast<std::int64_t>(ms > 0 ? ms : 0) * 1'000'000;
+  return AtNanos(NowNanos() + static_cast<std::int64_t>(ms > 0 ? ms : 0) * 1'000'000, std::move(fn));
+}
+
+// The Clock's µs are CLOCK_MONOTONIC's: the deadline needs no conversion.
+Scheduler::TimerId QtScheduler::AtMicros(std::uint64_t clockMicros, Callback fn) {
+  return AtNanos(static_cast<std::int64_t>(clockMicros) * 1000, std::move(fn));
+}
+
+Scheduler::TimerId QtScheduler::AtNanos(std::int64_t due, Callback fn) {
   const TimerId id = nextId_++;
   pending_.emplace(Key{due, id}, std::move(fn));
   dueOf_[id] = due;

@@ -33,6 +33,7 @@ class QtScheduler final : public QObject, public Scheduler {
   QtScheduler& operator=(const QtScheduler&) = delete;
 
   TimerId After(int ms, Callback fn) override;
+  TimerId AtMicros(std::uint64_t clockMicros, Callback fn) override;
   void Cancel(TimerId id) override;
 
  private:
@@ -43,6 +44,7 @@ class QtScheduler final : public QObject, public Scheduler {
       return due != other.due ? due < other.due : id < other.id;
     }
   };
+  TimerId AtNanos(std::int64_t due, Callback fn);
   void Wake();
   void Arm();
 

@@ -34,9 +34,15 @@ std::vector<ExperimentScreen::Caption> BlankeForm::Captions() const {
   return {{QStringLiteral("+"), crossFont_, Qt::AlignCenter, CrossRect()}};
 }
 
+QRegion BlankeForm::ContentRegion() const { return label1_.visible ? QRegion(CrossRect()) : QRegion(); }
+
 void BlankeForm::paintEvent(QPaintEvent*) {
-  if (!label1_.visible) return;
   QPainter painter(this);
+  PaintContent(painter, rect());
+}
+
+void BlankeForm::PaintContent(QPainter& painter, const QRegion&) {
+  if (!label1_.visible) return;
   painter.setFont(crossFont_);
   painter.setPen(palette().color(QPalette::WindowText));
   painter.drawText(CrossRect(), Qt::AlignCenter, QStringLiteral("+"));

@@ -19,7 +19,8 @@ class BlankeForm final : public ExperimentScreen, public BlankeView {
   void ShowBlankeForm() override { Show(); }
   void SetCrossVisible(bool visible) override;
   std::vector<Caption> Captions() const override;
-  std::uint64_t FrameKey() const override { return label1_.visible ? 1 : 0; }
+  QRegion ContentRegion() const override;
+  void PaintContent(QPainter& painter, const QRegion& region) override;
 
  protected:
   void OnLoad() override;

@@ -6,9 +6,11 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <cmath>
+#include <utility>
 
 #include "platform/qt/key_ascii.h"
 #include "platform/qt/qt_window_system.h"
@@ -65,8 +67,8 @@ void ExperimentScreen::SetVisible(bool visible) {
 bool ExperimentScreen::Visible() const { return frames_ != nullptr ? frames_->Contains(this) : isVisible(); }
 
 void ExperimentScreen::Redraw(const QRect& rect) {
+  changes_ += rect.isEmpty() ? this->rect() : rect;  // for the experiment window's drawing
   if (frames_ != nullptr) {
-    ++version_;
     frames_->Changed(this);
   } else if (rect.isEmpty()) {
     update();
@@ -75,10 +77,10 @@ void ExperimentScreen::Redraw(const QRect& rect) {
   }
 }
 
-QImage ExperimentScreen::RenderFrame() {
-  QImage image(size(), QImage::Format_RGB32);
-  render(&image);
-  return image;
+QRegion ExperimentScreen::TakeChanges() { return std::exchange(changes_, QRegion()); }
+
+void ExperimentScreen::PaintContent(QPainter& painter, const QRegion& region) {
+  render(&painter, region.boundingRect().topLeft(), region, QWidget::DrawChildren);
 }
 
 void ExperimentScreen::CoverScreen() {

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 #include <vector>
@@ -36,11 +37,15 @@ class ExperimentScreen : public QWidget, public Form {
   // From now on the form is a page of the experiment window and never a window of its own.
   void UseFrames(FrameWindow* window) { frames_ = window; }
   bool Framed() const { return frames_ != nullptr; }
-  // The page drawn off screen, as the subject will see it.
-  virtual QImage RenderFrame();
-  // What the page shows now, as a key to its frames: equal keys, equal frames. By default
-  // every Redraw() makes a new frame.
-  virtual std::uint64_t FrameKey() const { return version_; }
+  // What the page shows besides its background, in pixels: a change of page draws this of
+  // the page going and of the page coming, and nothing else.
+  virtual QRegion ContentRegion() const { return rect(); }
+  // Draws what the page shows within region onto painter (the experiment window's pixels),
+  // where the background is already filled.
+  virtual void PaintContent(QPainter& painter, const QRegion& region);
+  // Where the page changed since it was last drawn (and forgets it): Redraw()'s rectangles by
+  // default.
+  virtual QRegion TakeChanges();
   // One of the page's frames reached the screen at this refresh.
   virtual void FrameShown(Refresh at) { (void)at; }
   // A typed character for the page (key preview included), from the experiment window.
@@ -96,7 +101,7 @@ class ExperimentScreen : public QWidget, public Form {
   Twips twips_;
   bool loaded_ = false;
   FrameWindow* frames_ = nullptr;
-  std::uint64_t version_ = 0;
+  QRegion changes_;  // Redraw()'s rectangles since the page was last drawn
 };
 
 }  // namespace cue

@@ -1,35 +1,40 @@
 #pragma once
 
-#include <QImage>
 #include <QWidget>
-#include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/qt/x11_key_arrivals.h"
 #include "platform/qt/x11_presenter.h"
 #include "screens/qt/experiment_screen.h"
+#include "screens/qt/frame_canvas.h"
 
 namespace cue {
 
 // The one full-screen experiment window when frames go through the X Present extension. The
 // blank, experiment and rest screens become its pages: it is mapped at the first showing and
-// stays mapped to the end, and a change of screen (or of what a screen shows) is one whole
-// frame, rendered off screen and queued for a refresh, never a map, unmap or expose.
+// stays mapped to the end, and a change of screen (or of what a screen shows) is a frame,
+// drawn into the presenter's canvas and sent for a refresh, never a map, unmap or expose.
+//
+// One frame per refresh: changes are gathered and sent together, when a step says it is done
+// (the presenter's SendFrame()) or, failing that, when the event loop next turns. So a field
+// and its first flicker swap, or an answer's blank screen and a swap it overtakes, reach the
+// screen as one frame.
 //
 // Pages keep the stacking of the windows they stand for: showing one puts it on top, hiding
 // one takes it out, and the page on top is what the subject sees and what gets the keys (its
 // FormKeyPress; closing the window is Esc on that page). While a key is handled, its arrival
-// stamp is current in the key arrivals. Qt never paints the window itself:
-// an expose (a message box closing over it) re-presents the top page at the next refresh.
+// stamp is current in the key arrivals. Qt never paints the window itself: an expose (a
+// message box closing over it) sends the whole top page again.
 class FrameWindow final : public ExperimentScreen {
  public:
   FrameWindow(X11Presenter& presenter, X11KeyArrivals& keys);
 
-  // Puts page on top and presents it; maps the window the first time.
+  // Puts page on top; maps the window the first time.
   void Raise(ExperimentScreen* page);
-  // Takes page out; the page below it is presented.
+  // Takes page out; the page below it is shown.
   void Remove(ExperimentScreen* page);
-  // Presents page again if it is on top (its content changed).
+  // The page's content changed; shown if it is on top.
   void Changed(ExperimentScreen* page);
   bool Contains(const ExperimentScreen* page) const;
 
@@ -42,25 +47,19 @@ class FrameWindow final : public ExperimentScreen {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  struct Frame {
-    std::uint64_t key = 0;  // the page's FrameKey() when it was drawn
-    X11Presenter::FrameId id = 0;
-    QImage image;
-  };
-  void PresentTop();
-  // The page's frame, drawn and sent if not kept; changed: where it differs from the last one.
-  const Frame& FrameOf(ExperimentScreen* page, QRect& changed);
+  // A frame is due: sent when the step says so, or at the next turn of the event loop.
+  void Due();
+  // Draws and sends the gathered changes; returns when they left (µs), 0 if nothing did.
+  std::uint64_t Send();
 
-  // Each page keeps its last FRAMES_KEPT frames on the server: the blank screen's two (with
-  // and without the cross) are drawn once, a flicker's swap back costs nothing.
-  static constexpr std::size_t FRAMES_KEPT = 2;
   X11Presenter& presenter_;
   X11KeyArrivals& keys_;
+  std::unique_ptr<FrameCanvas> canvas_;  // from the first expose on
   std::vector<ExperimentScreen*> stack_;  // bottom first
-  std::map<const ExperimentScreen*, std::vector<Frame>> frames_;  // oldest first
   bool exposed_ = false;  // the window has been mapped and exposed
-  bool wholeNext_ = false;  // the next frame is copied whole (after an expose)
-  Frame last_;  // the frame queued last: the base of the next one, never released
+  bool wholeNext_ = false;  // the next frame is drawn whole (after an expose)
+  bool due_ = false;        // changes wait to be sent
+  bool posted_ = false;     // a send at the next turn of the event loop is on its way
 };
 
 }  // namespace cue

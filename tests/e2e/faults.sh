@@ -22,6 +22,7 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
+  [[ -f $work/program.log ]] && { echo "the program said:" >&2; tail -n 20 "$work/program.log" >&2; }
   exit 1
 }
 export XDG_DATA_HOME=$work/data
@@ -68,7 +69,7 @@ rows() { grep -c $'^[0-9]' "$1" || true; }
 start
 first=${pids[-1]}
 enter 61 AB 1
-sleep 3.0
+sleep 3.5  # the launch, then blank, cross and blank before trial 1
 xdotool key m; sleep 3.0
 xdotool key n; sleep 3.0
 mv Res_Data Res_Data.away
@@ -122,7 +123,7 @@ if pulse; then
   server=${pids[-1]}
   XDG_RUNTIME_DIR=$run start
   enter 64 AB 1
-  sleep 3.0
+  sleep 3.5
   xdotool key m
   kill "$server"
   box=$(window "SOUND LOST: THE RUN IS SILENT")

@@ -18,6 +18,7 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
+  [[ -f $work/program.log ]] && { echo "the program said:" >&2; tail -n 20 "$work/program.log" >&2; }
   exit 1
 }
 

@@ -16,7 +16,8 @@ namespace cue::testing {
 // A sound player that plays nothing and records each play with the clock's time. Files are
 // all readable except those in `missing`; with `outputAvailable` false it behaves as the real
 // player without a sound server. A play's onset, known at once, is its request time plus
-// `onsetDelayMicros`, or PlayAt's time if that is later.
+// `onsetDelayMicros`, or PlayAt's time if that is later; once `stalled`, plays not started
+// by then never start (the real player drops them).
 class FakeSoundPlayer final : public SoundPlayer {
  public:
   struct PlayRecord {
@@ -43,13 +44,16 @@ class FakeSoundPlayer final : public SoundPlayer {
   void SetLowLatency(bool) override {}
   std::optional<std::uint64_t> OnsetMicros(PlayId play) const override {
     if (play == 0 || play > plays.size()) return std::nullopt;
-    return std::max(plays[play - 1].micros + onsetDelayMicros, plays[play - 1].dueMicros);
+    const std::uint64_t onset = std::max(plays[play - 1].micros + onsetDelayMicros, plays[play - 1].dueMicros);
+    if (stalled && onset > clock_.Micros()) return std::nullopt;
+    return onset;
   }
   bool OutputAvailable() const override { return outputAvailable; }
   std::string OutputError() const override { return outputAvailable ? "" : "no sound server"; }
 
   std::set<std::string> missing;
   bool outputAvailable = true;
+  bool stalled = false;
   std::uint64_t onsetDelayMicros = 0;
   std::vector<PlayRecord> plays;
 

@@ -88,7 +88,7 @@ class RunHarness {
 
   enum class Front { kNone, kBlanke, kDisplay, kRest };
   // The frames the doubles queue with a presenter, as FakePresenter::shown records them.
-  static constexpr Presenter::FrameId kFieldFrame = 1, kBlankFrame = 2, kCrossFrame = 3, kRestFrame = 4;
+  static constexpr std::uint64_t kFieldFrame = 1, kBlankFrame = 2, kCrossFrame = 3, kRestFrame = 4;
   // How long after it is asked for a sound reaches the output.
   static constexpr std::uint64_t kSoundLatencyMicros = 4500;
 
@@ -110,7 +110,7 @@ class RunHarness {
   std::function<void()> onShowDisplay, onFieldChanged, onShowRest;  // the scripted subject
 
  private:
-  void Frame(Presenter::FrameId frame) { if (presenter) presenter->Queue(frame, 0, {}); }
+  void Frame(std::uint64_t frame) { if (presenter) presenter->Queue(frame, 0, {}); }
   struct BlankeViewDouble final : BlankeView {
     explicit BlankeViewDouble(RunHarness& h) : h_(h) {}
     void ShowBlankeForm() override { h_.front = Front::kBlanke; h_.Frame(kBlankFrame); }
@@ -133,7 +133,8 @@ class RunHarness {
       h_.Frame(kBlankFrame);
     }
     void FieldChanged() override {
-      if (h_.front == Front::kDisplay) h_.Frame(kFieldFrame);
+      if (h_.front == Front::kDisplay && h_.presenter)
+        h_.presenter->Queue(kFieldFrame, 0, [this](Refresh at) { h_.x.display.FieldShown(at); });
       if (h_.onFieldChanged) h_.onFieldChanged();
     }
     RunHarness& h_;

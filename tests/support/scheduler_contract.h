@@ -65,7 +65,7 @@ TYPED_TEST_P(SchedulerContract, CallbacksRunOnceInTheOrderOfTheirTimesUnlessCanc
   EXPECT_EQ(this->ran, (std::vector<std::string>{"now", "a", "b", "1", "2", "3", "end"}));
 }
 
-// Never early; an earlier deadline scheduled after a later one is met on its own.
+// Never early, whole milliseconds from now or an absolute µs; an earlier deadline scheduled after a later one is met on its own.
 TYPED_TEST_P(SchedulerContract, NothingRunsBeforeItsTimeNorWaitsForALaterOne) {
   this->Note(3000, "late");
   std::vector<std::int64_t> early;
@@ -75,8 +75,15 @@ TYPED_TEST_P(SchedulerContract, NothingRunsBeforeItsTimeNorWaitsForALaterOne) {
       early.push_back(static_cast<std::int64_t>(this->backend.NowMicros() - asked) - ms * 1000);
     });
   }
+  // Absolute moments between whole milliseconds, as a step timed to a display refresh asks.
+  for (const std::uint64_t micros : {0ULL, 250ULL, 1337ULL, 16'683ULL}) {
+    const std::uint64_t due = this->backend.NowMicros() + micros;
+    this->scheduler().AtMicros(due, [this, &early, due] {
+      early.push_back(static_cast<std::int64_t>(this->backend.NowMicros() - due));
+    });
+  }
   EXPECT_TRUE(early.empty());
-  ASSERT_TRUE(this->backend.RunUntil([&] { return early.size() == 4; }));
+  ASSERT_TRUE(this->backend.RunUntil([&] { return early.size() == 8; }));
   this->backend.Turn();
   for (const std::int64_t micros : early) EXPECT_GE(micros, 0);
   EXPECT_TRUE(this->ran.empty());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "check/report.h"
+#include "engine/lead.h"
 #include "platform/presenter.h"
 
 namespace cue::check {
@@ -87,11 +88,6 @@ struct RefreshStats {
 };
 RefreshStats Refreshes(const std::vector<Refresh>& shown);
 
-// What a trial's steps (making and sending its field) are allowed within the lead before the
-// field's refresh, as the trial cycle allows them: 2 ms, or 1.25 times their median when that
-// is longer, in quarter milliseconds; and the margin the lead keeps on top (µs).
-double StepsAllowedMicros(double medianMicros);
-inline constexpr double kLeadMarginMicros = 1000;
 
 // The p-th percentile (0..100) of values, nearest rank; 0 for none.
 double Percentile(std::vector<double> values, double p);

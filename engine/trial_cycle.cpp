@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <variant>
 #include <vector>
 
+#include "engine/lead.h"
 #include "screens/layout.h"
 #include "stimulus/stimulus_field.h"
 
@@ -112,30 +112,23 @@ void TrialCycle::ReportMissingSounds() {
 }
 
 namespace {
-// What a trial's steps are allowed at the least, and the margin kept on top of the display's
-// deadline and that allowance (µs).
-constexpr double STEPS_ALLOWED_MICROS = 2000;
-constexpr double LEAD_MARGIN_MICROS = 1000;
 // The steps' times the allowance is judged on: the latest trials'.
 constexpr std::size_t STEPS_KEPT = 32;
 }  // namespace
 
-// The lead, and with it the RT's part before the field's onset, stays the same from trial to
-// trial: the steps are allowed 2 ms, or 1.25 times their median when that is longer (in
-// quarter milliseconds). A single slow trial (the machine busy for a moment) comes a refresh
-// late and says so in the timing file; it does not lengthen every later trial's RT.
+// A single slow trial (the machine busy for a moment) comes a refresh late and says so in the
+// timing file; it does not lengthen every later trial's RT.
 double TrialCycle::ShowLeadMicros() const {
   if (presenter_ == nullptr || !presenter_->FrameAccurate() || presenter_->PeriodMicros() <= 0) return 0;
   // Until the deadline is measured, a whole refresh stands for it.
   const double deadline = presenter_->DeadlineMicros() > 0 ? presenter_->DeadlineMicros() : presenter_->PeriodMicros();
-  double allowed = STEPS_ALLOWED_MICROS;
+  double median = 0;
   if (!steps_.empty()) {
     std::vector<double> sorted = steps_;
     std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
-    const double median = std::min(sorted[sorted.size() / 2], presenter_->PeriodMicros());
-    allowed = std::max(allowed, std::ceil(1.25 * median / 250) * 250);
+    median = std::min(sorted[sorted.size() / 2], presenter_->PeriodMicros());
   }
-  return deadline + allowed + LEAD_MARGIN_MICROS;
+  return deadline + StepsAllowedMicros(median) + LEAD_MARGIN_MICROS;
 }
 
 // Later frames of a trial's field are its flicker swaps (an expose's frame of a still field

@@ -20,7 +20,10 @@ class Scheduler {
   // Runs fn once, at the moment clockMicros of the Clock (µs of CLOCK_MONOTONIC) or as soon
   // after it as the machine allows, never before it; never inside this call. For steps that
   // must start a measured time before a display refresh: a whole-millisecond wait cannot.
-  virtual TimerId AtMicros(std::uint64_t clockMicros, Callback fn) = 0;
+  // The last spinMicros before the moment are waited awake, reading the clock: a thread that
+  // sleeps until the moment starts late by the time the machine takes to wake it, and then
+  // runs slowly for a while.
+  virtual TimerId AtMicros(std::uint64_t clockMicros, Callback fn, std::uint64_t spinMicros = 0) = 0;
   // Forgets a pending callback. No effect if it already ran or was cancelled.
   virtual void Cancel(TimerId id) = 0;
 };
@@ -36,7 +39,7 @@ class Timer {
 
   void Start(int ms, Scheduler::Callback fn);
   // Start() at an absolute moment (Scheduler::AtMicros).
-  void StartAt(std::uint64_t clockMicros, Scheduler::Callback fn);
+  void StartAt(std::uint64_t clockMicros, Scheduler::Callback fn, std::uint64_t spinMicros = 0);
   void Stop();
   bool Active() const { return id_ != 0; }
 

@@ -72,7 +72,9 @@ void Blanke::StartScreenWait(Channel& channel, int ms, double leadMicros, std::f
   // Counted from the screen's onset as the server has reported it: the refresh assumed when
   // the wait began can be one early, when the screen's frame just missed it.
   auto dueOf = [this, refreshes, ahead] { return TimeOfRefresh(*presenter_, presenter_->LastQueued() + refreshes) - ahead; };
-  ArmAt(channel, std::move(dueOf), Pend(channel, [this, refreshes, then = std::move(then)] {
+  // Steps that start just in time (a trial's) are awake before their moment.
+  const std::uint64_t spin = leadMicros > 0 ? JUST_IN_TIME_SPIN_MICROS : 0;
+  ArmAt(channel, std::move(dueOf), spin, Pend(channel, [this, refreshes, then = std::move(then)] {
           presenter_->SetNextTarget(presenter_->LastQueued() + refreshes);
           then();
           presenter_->SendFrame();
@@ -82,17 +84,19 @@ void Blanke::StartScreenWait(Channel& channel, int ms, double leadMicros, std::f
 
 // A screen came late after the wait began: its pause ends later too, so the timer is set
 // again rather than running the steps a refresh early.
-void Blanke::ArmAt(Channel& channel, std::function<double()> dueOf, std::function<void()> fire) {
+void Blanke::ArmAt(Channel& channel, std::function<double()> dueOf, std::uint64_t spinMicros, std::function<void()> fire) {
   const double due = dueOf();
-  channel.timer.StartAt(static_cast<std::uint64_t>(std::max(due, 0.0)),
-                        [this, &channel, dueOf = std::move(dueOf), fire = std::move(fire)]() mutable {
-                          presenter_->Poll();
-                          if (dueOf() > static_cast<double>(clock_->Micros()) + 500) {
-                            ArmAt(channel, std::move(dueOf), std::move(fire));
-                            return;
-                          }
-                          fire();
-                        });
+  channel.timer.StartAt(
+      static_cast<std::uint64_t>(std::max(due, 0.0)),
+      [this, &channel, spinMicros, dueOf = std::move(dueOf), fire = std::move(fire)]() mutable {
+        presenter_->Poll();
+        if (dueOf() > static_cast<double>(clock_->Micros()) + 500) {
+          ArmAt(channel, std::move(dueOf), spinMicros, std::move(fire));
+          return;
+        }
+        fire();
+      },
+      spinMicros);
 }
 
 void Blanke::Release(Channel& channel) {

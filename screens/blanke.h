@@ -33,6 +33,10 @@ class BlankeView {
 // see ModalGate). A second wait on a pending channel restarts its timer with the new time;
 // when it fires, both waits end, the later one first. ShowBlanke and ShowBlankeCross keep
 // their order of steps and pause times and call myForm.Start() at the end.
+// How long before their moment a trial's just-in-time steps are awake, reading the clock
+// (µs): 2 ms of one core per trial, for steps that start on time on a machine that had idled.
+inline constexpr std::uint64_t JUST_IN_TIME_SPIN_MICROS = 2000;
+
 class Blanke final : public Waiter {
  public:
   using Quit = std::function<void()>;
@@ -92,8 +96,9 @@ class Blanke final : public Waiter {
   // A wait that ends in a change of screen: its steps run leadMicros (0: the channel's own
   // refreshes ahead) before the asked time's refresh.
   void StartScreenWait(Channel& channel, int ms, double leadMicros, std::function<void()> then);
-  // Sets the channel's timer to dueOf() (µs of the clock), read again when it fires.
-  void ArmAt(Channel& channel, std::function<double()> dueOf, std::function<void()> fire);
+  // Sets the channel's timer to dueOf() (µs of the clock), read again when it fires; the last
+  // spinMicros before it are waited awake (Scheduler::AtMicros).
+  void ArmAt(Channel& channel, std::function<double()> dueOf, std::uint64_t spinMicros, std::function<void()> fire);
   // Adds a pending wait's steps to the channel; returns what its timer runs.
   std::function<void()> Pend(Channel& channel, std::function<void()> then);
   void Release(Channel& channel);

@@ -20,10 +20,14 @@ QColor ToQColor(std::int32_t colour) {
 
 QtLabelMetrics::QtLabelMetrics() : font_(MsSansSerif(18, true)), twips_(ScreenTwips()) {}
 
+// Measured once per caption: a trial's steps size thirty labels.
 std::pair<float, float> QtLabelMetrics::SizeOf(const std::string& caption) const {
-  const QFontMetrics fm(font_);
-  return {twips_.FromPixels(fm.horizontalAdvance(QString::fromStdString(caption))),
-          twips_.FromPixels(fm.height())};
+  auto& size = sizes_[caption];
+  if (size.first == 0) {
+    const QFontMetrics fm(font_);
+    size = {twips_.FromPixels(fm.horizontalAdvance(QString::fromStdString(caption))), twips_.FromPixels(fm.height())};
+  }
+  return size;
 }
 
 DisplayForm::DisplayForm(TrialCycle& core, const QtLabelMetrics& metrics)

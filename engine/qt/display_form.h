@@ -26,6 +26,7 @@ class QtLabelMetrics final : public LabelMetrics {
  private:
   QFont font_;
   Twips twips_;
+  mutable std::map<std::string, std::pair<float, float>> sizes_;
 };
 
 // The experiment screen. It draws the 30 number labels and the (hidden) grid lines from the

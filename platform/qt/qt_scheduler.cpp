@@ -43,8 +43,14 @@ Scheduler::TimerId QtScheduler::After(int ms, Callback fn) {
 }
 
 // The Clock's µs are CLOCK_MONOTONIC's: the deadline needs no conversion.
-Scheduler::TimerId QtScheduler::AtMicros(std::uint64_t clockMicros, Callback fn) {
-  return AtNanos(static_cast<std::int64_t>(clockMicros) * 1000, std::move(fn));
+Scheduler::TimerId QtScheduler::AtMicros(std::uint64_t clockMicros, Callback fn, std::uint64_t spinMicros) {
+  const auto due = static_cast<std::int64_t>(clockMicros) * 1000;
+  if (spinMicros == 0) return AtNanos(due, std::move(fn));
+  return AtNanos(due - static_cast<std::int64_t>(spinMicros) * 1000, [due, fn = std::move(fn)] {
+    while (NowNanos() < due) {
+    }
+    fn();
+  });
 }
 
 Scheduler::TimerId QtScheduler::AtNanos(std::int64_t due, Callback fn) {

@@ -33,7 +33,7 @@ class QtScheduler final : public QObject, public Scheduler {
   QtScheduler& operator=(const QtScheduler&) = delete;
 
   TimerId After(int ms, Callback fn) override;
-  TimerId AtMicros(std::uint64_t clockMicros, Callback fn) override;
+  TimerId AtMicros(std::uint64_t clockMicros, Callback fn, std::uint64_t spinMicros = 0) override;
   void Cancel(TimerId id) override;
 
  private:

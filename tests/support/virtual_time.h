@@ -25,7 +25,7 @@ class VirtualTime final : public Clock, public Scheduler {
     return AtMicros(now_ + static_cast<std::uint64_t>(ms > 0 ? ms : 0) * 1000, std::move(fn));
   }
 
-  TimerId AtMicros(std::uint64_t due, Callback fn) override {
+  TimerId AtMicros(std::uint64_t due, Callback fn, std::uint64_t = 0) override {
     due = std::max(due, now_);
     const TimerId id = nextId_++;
     queue_.emplace(Key{due, id}, std::move(fn));

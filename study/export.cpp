@@ -190,7 +190,7 @@ const std::vector<Column>& Columns() {
        [](const Trial& x) { return x.Raw("leadMs"); }},
       {{"deadline_ms", "number", "ms", "How long before a refresh a frame must be sent to be shown at it, as measured on the display before the first trial (timing column deadlineMs).", {}},
        [](const Trial& x) { return x.Raw("deadlineMs"); }},
-      {{"steps_ms", "number", "ms", "How long the trial's steps took, from when they were due to the field's frame leaving for the display (timing column stepsMs); longer than lead_ms - deadline_ms means the field came a refresh late.", {}},
+      {{"steps_ms", "number", "ms", "How long the trial's steps took, from when they were due to the field's frame leaving for the display (timing column stepsMs); longer than lead_ms - deadline_ms means its frame left after the measured deadline and may have come a refresh late (missed_refreshes says whether it did).", {}},
        [](const Trial& x) { return x.Raw("stepsMs"); }},
       {{"sound_output", "text", "", "Whether the sound output worked from the trial's start to its answer (timing column soundOutput).",
         L{{"ok", "it worked"}, {"lost", "it did not: the trial's sounds were silent"}}},

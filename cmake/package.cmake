@@ -15,7 +15,8 @@ install(FILES ${pkg}/cuesearch.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hi
 # The same icon drawn at 64 pixels (rsvg-convert -w 64 -h 64), for menus that draw no SVG.
 install(FILES ${pkg}/cuesearch-64.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps RENAME cuesearch.png)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/results-format.md
-              ${PROJECT_SOURCE_DIR}/docs/session-files.md ${pkg}/copyright DESTINATION ${doc})
+              ${PROJECT_SOURCE_DIR}/docs/session-files.md ${PROJECT_SOURCE_DIR}/docs/data-dictionary.md
+              ${pkg}/copyright DESTINATION ${doc})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cuesearch)

@@ -120,7 +120,9 @@ bool EnterLabFolder(const Arguments& args) {
     return false;
   }
   if (!check) {
-    settings.setValue(QStringLiteral("lab"), QString::fromStdString(folder));
+    // A path the start refuses (a control character in it) is not remembered: the next start
+    // would pick it again.
+    if (ControlCharacters(folder).empty()) settings.setValue(QStringLiteral("lab"), QString::fromStdString(folder));
     std::fprintf(stderr, "cuesearch: lab folder %s (%s)\n", folder.c_str(), choice.from.c_str());
   }
   return true;

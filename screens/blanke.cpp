@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <utility>
 
 #include "screens/layout.h"
@@ -74,12 +75,20 @@ void Blanke::StartScreenWait(Channel& channel, int ms, double leadMicros, std::f
   auto dueOf = [this, refreshes, ahead] { return TimeOfRefresh(*presenter_, presenter_->LastQueued() + refreshes) - ahead; };
   // Steps that start just in time (a trial's) are awake before their moment.
   const std::uint64_t spin = leadMicros > 0 ? JUST_IN_TIME_SPIN_MICROS : 0;
-  ArmAt(channel, std::move(dueOf), spin, Pend(channel, [this, refreshes, then = std::move(then)] {
-          presenter_->SetNextTarget(presenter_->LastQueued() + refreshes);
-          then();
-          presenter_->SendFrame();
-          presenter_->SetNextTarget(0);  // a step that drew nothing leaves no target behind
-        }));
+  // A step held behind a message box (the quit question, a warning) runs when the box has
+  // closed, long after its refresh: it shows at the next one, and the wait the experimenter
+  // made is no refresh missed.
+  auto held = std::make_shared<bool>(false);
+  auto release = Pend(channel, [this, refreshes, held, then = std::move(then)] {
+    presenter_->SetNextTarget(*held ? 0 : presenter_->LastQueued() + refreshes);
+    then();
+    presenter_->SendFrame();
+    presenter_->SetNextTarget(0);  // a step that drew nothing leaves no target behind
+  });
+  ArmAt(channel, std::move(dueOf), spin, [this, held, release = std::move(release)] {
+    *held = gate_.Busy();
+    release();
+  });
 }
 
 // A screen came late after the wait began: its pause ends later too, so the timer is set

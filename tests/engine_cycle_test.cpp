@@ -137,6 +137,25 @@ TEST(TrialCycleTest, TheTimingLineIsWrittenInThePauseNotAsTheNextTrialStarts) {
   EXPECT_EQ(whenShown, written);
 }
 
+// The quit question answered No in a pause holds the run while it is open: the pause's steps
+// run when it has closed and show at the next refresh; the experimenter's time is no refresh
+// missed (it would mark the session's timing as failed).
+TEST(TrialCycleTest, AQuestionOpenInAPauseIsNoRefreshMissed) {
+  RunHarness h;
+  h.UsePresenter(16);
+  AnswerAll(h, 500);
+  h.Launch(5, 2);
+  h.time.Advance(2500 + 500 + 1200);  // the blank after trial 1's answer
+  h.dialogs.script.push_back(Answer::kNo);
+  h.dialogs.onShow = [&h](const Message&) { h.time.Advance(2000); };
+  h.Press(27);
+  h.time.Advance(8000);
+  const auto lines = DataRows(h.files.files["/lab/Res_Data/timing-5.tsv"]);
+  ASSERT_GE(lines.size(), 2U);
+  for (const auto& line : lines) EXPECT_EQ(line.at(12), "0") << line.at(0);  // missedFrames
+  EXPECT_EQ(h.presenter->MissedRefreshes(), 0U);
+}
+
 // With a presenter (a 62.5 Hz display on virtual time) every pause lasts the whole number of
 // refreshes nearest its time, counted from the onset of the screen it ends, the first blank
 // included; a trial's steps run the lead before its field's refresh (the display's deadline,

@@ -19,7 +19,7 @@
 #include <iostream>
 
 #include "cue_version.h"
-#include "intake/registry.h"
+#include "labfolder/layout.h"
 #include "study/export.h"
 #include "study/qt/summary_page.h"
 #include "study/study.h"
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   cue::Study study;
   for (const auto& folder : labs) {
     cue::AddLab(study, cue::ReadLabFolder(folder, false));
-    if (pilot && fs::is_directory(fs::path(folder) / "pilot")) cue::AddLab(study, cue::ReadLabFolder(folder, true));
+    if (pilot && fs::is_directory(fs::path(folder) / cue::kPilotFolder)) cue::AddLab(study, cue::ReadLabFolder(folder, true));
   }
   cue::CheckAcrossLabs(study);
 

@@ -60,10 +60,7 @@ void Program::Ending::EndProgram() {
 void Program::Start() {
   sound_.SetLowLatency(false);
   // Decoded while the experimenter types: the run's Open then finds every sound ready.
-  const std::string wave = JoinPath(files_.CurrentDirectory(), "wave");
-  std::vector<std::string> sounds = {JoinPath(wave, CORRECT_SOUND), JoinPath(wave, ERROR_SOUND)};
-  for (int digit = 1; digit <= 9; ++digit) sounds.push_back(JoinPath(wave, std::to_string(digit) + ".wav"));
-  sound_.Preload(sounds);
+  sound_.Preload(SoundPaths(files_.CurrentDirectory()));
   soundWorked_ = sound_.OutputAvailable();
   QObject::connect(&soundWatch_, &QTimer::timeout, [this] { WatchSound(); });
   soundWatch_.start(500);

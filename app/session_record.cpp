@@ -68,11 +68,8 @@ void SessionRecord::Launched() {
   } else {
     info_.soundError = sound_.OutputError();
   }
-  const std::string wave = JoinPath(files.CurrentDirectory(), "wave");
-  std::vector<std::string> sounds = {JoinPath(wave, CORRECT_SOUND), JoinPath(wave, ERROR_SOUND)};
-  for (std::int16_t digit = 1; digit <= 9; ++digit) sounds.push_back(CuePath(files, digit));
   // What the run could not play: missing, unreadable, or without a single sample.
-  for (const auto& path : sounds) {
+  for (const auto& path : SoundPaths(files.CurrentDirectory())) {
     if (std::holds_alternative<SoundError>(sound_.Open(path))) info_.missingSounds.push_back(path);
   }
   Write();
@@ -112,10 +109,9 @@ void SessionRecord::MarkRecovered(FileSystem& files, const std::vector<Recovered
   for (const RecoveredJournal& r : found) {
     if (r.rows == 0 || r.error || !r.kept.empty()) continue;
     const std::filesystem::path results(r.resultsFile);
-    const std::string name = results.filename().string();  // R-<ID>.txt
-    if (!name.starts_with("R-") || !name.ends_with(".txt")) continue;
-    const std::string id = name.substr(2, name.size() - 6);
-    const std::string path = (results.parent_path() / ("session-" + id + ".json")).string();
+    const auto id = ResultsFileId(results.filename().string());
+    if (!id) continue;
+    const std::string path = SessionFileName(results.parent_path().string(), *id);
     const auto read = files.ReadAll(path);
     const auto* text = std::get_if<std::string>(&read);
     auto info = text != nullptr ? ParseSessionJson(*text, nullptr) : std::nullopt;
@@ -138,7 +134,8 @@ void SessionRecord::WriteSummary() {
   LabFiles lab;
   lab.folder = files.CurrentDirectory();
   lab.registry = RegistryLine(x_.state.subjectId, "", x_.state.orderCondition);  // this subject only
-  for (const std::string& name : {"R-" + id + ".txt", "timing-" + id + ".tsv", "session-" + id + ".json"}) {
+  const std::int16_t subject = x_.state.subjectId;
+  for (const std::string& name : {ResultsBaseName(subject), TimingBaseName(subject), SessionBaseName(subject)}) {
     const auto read = files.ReadAll(JoinPath(ResultsFolderPath(files), name));
     if (const auto* text = std::get_if<std::string>(&read)) lab.files[std::string(kResultsFolder) + "/" + name] = *text;
   }

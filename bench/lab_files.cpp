@@ -1,129 +1,96 @@
 #include "bench/lab_files.h"
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <vector>
+#include <variant>
+
+#include "labfolder/layout.h"
+#include "labfolder/results_format.h"
+#include "labfolder/timing_format.h"
+#include "platform/files.h"
 
 namespace cue::bench {
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty() && line.front() != '#') lines.push_back(line);
-  }
-  return lines;
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
-    fields.push_back(line.substr(start, tab - start));
-  }
-  if (start < line.size()) fields.push_back(line.substr(start));
-  return fields;
-}
-
 template <typename T>
 bool Number(const std::string& text, T& value) {
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end;
+  return !text.empty() && ec == std::errc() && ptr == end;
 }
 
-bool Optional(const std::string& text, std::optional<std::int64_t>& value) {
-  if (text == "-") {
+// A column that must hold a number.
+template <typename T>
+bool Required(const TimingLine& line, const char* column, T& value) {
+  const auto it = line.find(column);
+  return it != line.end() && Number(it->second, value);
+}
+
+// A column that may be absent or "-".
+template <typename T>
+bool Optional(const TimingLine& line, const char* column, std::optional<T>& value) {
+  const auto it = line.find(column);
+  if (it == line.end() || it->second == "-") {
     value.reset();
     return true;
   }
-  std::int64_t v = 0;
-  if (!Number(text, v)) return false;
+  T v{};
+  if (!Number(it->second, v)) return false;
   value = v;
   return true;
 }
 
+std::optional<TimingRow> RowOf(const TimingLine& line) {
+  TimingRow r;
+  std::optional<double> hz;
+  const bool ok = Required(line, "trialNumber", r.trial) && Required(line, "clockStart", r.clockStart) &&
+                  Optional(line, "cueTick", r.cueTick) && Optional(line, "cueOnset", r.cueOnset) &&
+                  Optional(line, "answer", r.answer) && Optional(line, "feedbackOnset", r.feedbackOnset) &&
+                  Optional(line, "fieldOnset", r.fieldOnset) && Optional(line, "fieldMsc", r.fieldMsc) &&
+                  Optional(line, "rtFromOnset", r.rtFromOnset) && Optional(line, "missedFrames", r.missedRefreshes) &&
+                  Optional(line, "keyArrival", r.keyArrival) && Optional(line, "refreshHz", hz) &&
+                  Optional(line, "leadMs", r.leadMs) && Optional(line, "deadlineMs", r.deadlineMs) &&
+                  Optional(line, "stepsMs", r.stepsMs);
+  if (!ok) return std::nullopt;
+  r.refreshHz = hz.value_or(0);
+  return r;
+}
+
+std::string ReadText(const FileSystem& files, const std::string& path) {
+  const auto read = files.ReadAll(path);
+  const auto* text = std::get_if<std::string>(&read);
+  return text != nullptr ? *text : std::string();
+}
+
 }  // namespace
 
-std::map<int, ResultRow> ParseResults(const std::string& text, int* bad) {
-  std::map<int, ResultRow> rows;
-  for (const auto& line : Lines(text)) {
-    const auto f = Fields(line);
-    ResultRow r;
-    const bool ok = f.size() == 13 && Number(f[0], r.trial) && Number(f[2], r.blockType) &&
-                    Number(f[4], r.trialType1) && Number(f[5], r.targetNumber) &&
-                    Number(f[10], r.flickerDelay) && Number(f[11], r.subjectRes) &&
-                    Number(f[12], r.rt);
-    if (ok) {
-      rows[r.trial] = r;
-    } else if (bad != nullptr) {
-      ++*bad;
+LabRun LabRunOf(std::string_view results, std::string_view timing) {
+  LabRun run;
+  if (!results.empty()) {
+    const ParsedResults parsed = ParseResults(results);
+    for (const ResultsRow& row : parsed.rows) {
+      run.results[row.trialNumber] = ResultRow{row.trialNumber, row.blockType,    row.trialType1, row.targetNumber,
+                                               row.flickerDelay, row.subjectRes, row.rt};
+    }
+    for (const auto& problem : parsed.problems) run.unreadable += problem.starts_with("line ") ? 1 : 0;
+  }
+  const ParsedTiming parsed = ParseTiming(timing);
+  run.unreadable += static_cast<int>(parsed.problems.size());
+  for (const TimingLine& line : parsed.lines) {
+    if (const auto row = RowOf(line)) {
+      run.timing[row->trial] = *row;
+    } else {
+      ++run.unreadable;
     }
   }
-  return rows;
+  return run;
 }
 
-std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad) {
-  std::map<int, TimingRow> rows;
-  // The display's columns, by name from the (last) header line, "#" before it or not: whole
-  // numbers first, then decimals.
-  const char* const names[] = {"fieldOnset", "fieldMsc", "rtFromOnset", "missedFrames", "keyArrival",
-                               "refreshHz",  "leadMs",   "deadlineMs",  "stepsMs"};
-  constexpr std::size_t kWhole = 5, kNames = std::size(names);
-  std::size_t at[kNames] = {};
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty() && line.front() == '#') line.erase(0, 1);
-    if (line.rfind("trialNumber\t", 0) != 0) continue;
-    const auto header = Fields(line);
-    for (std::size_t i = 0; i < header.size(); ++i) {
-      for (std::size_t n = 0; n < kNames; ++n) {
-        if (header[i] == names[n]) at[n] = i;
-      }
-    }
-  }
-  for (const auto& line : Lines(text)) {
-    if (line.rfind("trialNumber\t", 0) == 0) continue;  // the header
-    const auto f = Fields(line);
-    TimingRow r;
-    bool ok = f.size() >= 6 && Number(f[0], r.trial) && Number(f[1], r.clockStart) &&
-              Optional(f[2], r.cueTick) && Optional(f[3], r.cueOnset) && Optional(f[4], r.answer) &&
-              Optional(f[5], r.feedbackOnset);
-    std::optional<std::int64_t>* whole[kWhole] = {&r.fieldOnset, &r.fieldMsc, &r.rtFromOnset, &r.missedRefreshes,
-                                                  &r.keyArrival};
-    for (std::size_t n = 0; n < kWhole && ok; ++n) {
-      if (at[n] != 0 && at[n] < f.size()) ok = Optional(f[at[n]], *whole[n]);
-    }
-    std::optional<double> hz;
-    std::optional<double>* decimals[] = {&hz, &r.leadMs, &r.deadlineMs, &r.stepsMs};
-    for (std::size_t n = kWhole; n < kNames && ok; ++n) {
-      if (at[n] == 0 || at[n] >= f.size() || f[at[n]] == "-") continue;
-      double value = 0;
-      ok = Number(f[at[n]], value);
-      *decimals[n - kWhole] = value;
-    }
-    r.refreshHz = hz.value_or(0);
-    if (ok) {
-      rows[r.trial] = r;
-    } else if (bad != nullptr) {
-      ++*bad;
-    }
-  }
-  return rows;
-}
-
-std::optional<std::string> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+LabRun ReadLabRun(const std::string& lab, std::int16_t subjectId) {
+  const DiskFileSystem disk;
+  const std::string folder = JoinPath(lab, kResultsFolder);
+  return LabRunOf(ReadText(disk, JoinPath(folder, ResultsBaseName(subjectId))),
+                  ReadText(disk, JoinPath(folder, TimingBaseName(subjectId))));
 }
 
 }  // namespace cue::bench

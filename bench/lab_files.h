@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace cue::bench {
 
@@ -44,12 +45,16 @@ struct TimingRow {
   std::optional<double> stepsMs;
 };
 
-// Parses the files' text (TAB after every field, CR LF, "#" header lines skipped). A line
-// that cannot be read is skipped and counted in *bad when bad is given.
-std::map<int, ResultRow> ParseResults(const std::string& text, int* bad = nullptr);
-std::map<int, TimingRow> ParseTiming(const std::string& text, int* bad = nullptr);
-
-// The whole file, or nullopt when it cannot be read.
-std::optional<std::string> ReadFile(const std::string& path);
+// A run's results and timing files read back through the lab folder's own readers
+// (labfolder/results_format.h, labfolder/timing_format.h), keyed by trial number.
+struct LabRun {
+  std::map<int, ResultRow> results;
+  std::map<int, TimingRow> timing;
+  int unreadable = 0;  // lines of either file that could not be read
+};
+// From the files' texts.
+LabRun LabRunOf(std::string_view results, std::string_view timing);
+// From the subject's files in the lab folder lab; a file that cannot be read gives no rows.
+LabRun ReadLabRun(const std::string& lab, std::int16_t subjectId);
 
 }  // namespace cue::bench

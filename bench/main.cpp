@@ -188,11 +188,10 @@ int Run(const Options& o) {
   run.grabTime = eye.GrabMicros();
   run.anchors = UsableAnchors(recorder.Anchors());
   run.captureLost = recorder.LostFrames();
-  const std::string folder = o.lab + "/Res_Data/";
-  const std::string id = std::to_string(o.id);
-  int bad = 0;
-  if (const auto text = ReadFile(folder + "R-" + id + ".txt")) run.results = ParseResults(*text, &bad);
-  if (const auto text = ReadFile(folder + "timing-" + id + ".tsv")) run.timing = ParseTiming(*text, &bad);
+  LabRun lab = ReadLabRun(o.lab, static_cast<std::int16_t>(o.id));
+  run.results = std::move(lab.results);
+  run.timing = std::move(lab.timing);
+  const int bad = lab.unreadable;
 
   Report report = Analyse(run);
   if (bad > 0) report.notes.push_back(std::to_string(bad) + " lines of the lab files unreadable");

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <variant>
 
-#include "engine/results_file.h"
+#include "labfolder/results_format.h"
 
 namespace cue {
 
@@ -94,7 +94,7 @@ std::string Foreign(const RecoveredJournal& found, const std::vector<std::string
                     const std::string& labFolder, const MachineIdentity& here) {
   const std::filesystem::path results(found.resultsFile);
   const std::string name = results.filename().string();
-  if (results.parent_path() != std::filesystem::path(labFolder) / "Res_Data" || !name.starts_with("R-") ||
+  if (results.parent_path() != std::filesystem::path(labFolder) / kResultsFolder || !ResultsFileId(name) ||
       std::filesystem::path(found.journal).filename() != JournalName(found.resultsFile)) {
     return "it names a results file (" + found.resultsFile + ") that is not this lab folder's, under its name";
   }
@@ -185,8 +185,6 @@ std::string JournalName(const std::string& resultsFile) {
   const std::filesystem::path results(resultsFile);
   return LabPrefix(results.parent_path().parent_path().string()) + results.filename().string();
 }
-
-std::string RunLockPath(const std::string& resultsFile) { return resultsFile + ".lock"; }
 
 void Journal::SetResultsFile(const std::string& resultsFile) {
   resultsFile_ = resultsFile;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "labfolder/layout.h"
 #include "platform/files.h"
 
 namespace cue {
@@ -63,10 +64,6 @@ class Journal {
 // journal's name fits every file system whatever the lab folder's name.
 inline constexpr std::size_t kJournalNameBytes = 40;
 std::string JournalName(const std::string& resultsFile);
-
-// The lock a run holds on its subject's results file for as long as it runs: the results
-// file's path with ".lock" added.
-std::string RunLockPath(const std::string& resultsFile);
 
 // What the start of a run found in the journals of its lab folder.
 struct RecoveredJournal {

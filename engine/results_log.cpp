@@ -61,7 +61,7 @@ std::optional<FileError> ResultsLog::Put(const std::string& line) {
   // A results file made anew (its folder removed and made again) starts with the header.
   if (headerOnDisk_ && !files_.Exists(fileName_)) text.insert(0, HeaderLine(ResultsColumns()));
   std::optional<FileError> error;
-  auto opened = OpenForAppend(files_, fileName_);
+  auto opened = files_.OpenForAppend(fileName_);
   if (auto* failed = std::get_if<FileError>(&opened)) {
     error = *failed;
   } else {

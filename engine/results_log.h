@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/journal.h"
-#include "engine/results_file.h"
+#include "labfolder/results_format.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <variant>
 
-#include "engine/results_file.h"
+#include "labfolder/timing_format.h"
 
 namespace cue {
 
@@ -36,27 +36,18 @@ std::optional<std::uint64_t> Onset(const SoundPlayer& sound, SoundPlayer::PlayId
   return sound.OnsetMicros(play);
 }
 
-// The header without the results header's "#": no reader may take one for the other.
-std::string Header() {
-  return HeaderLine({"trialNumber", "clockStart", "cueTick", "cueOnset", "answer",
-                     "feedbackOnset", "cueDelayMs", "feedbackDelayMs", "soundOutput", "fieldOnset",
-                     "fieldMsc", "rtFromOnset", "missedFrames", "refreshHz", "screen", "presenter", "keyArrival",
-                     "leadMs", "deadlineMs", "stepsMs", "flickerShownRefreshes", "flickerShownMs"})
-      .substr(1);
-}
-
 }  // namespace
 
 void TimingLog::Open(const std::string& fileName) {
   fileName_ = fileName;
-  unwritten_ = Header();
+  unwritten_ = TimingHeaderLine();
   Write();
 }
 
 void TimingLog::Write() {
   if (unwritten_.empty() || fileName_.empty()) return;
   std::string text = unwritten_;
-  if (headerOnDisk_ && !files_.Exists(fileName_)) text.insert(0, Header());
+  if (headerOnDisk_ && !files_.Exists(fileName_)) text.insert(0, TimingHeaderLine());
   auto opened = files_.OpenForAppend(fileName_);
   auto* file = std::get_if<std::unique_ptr<AppendFile>>(&opened);
   if (file == nullptr) return;
@@ -149,25 +140,23 @@ bool TimingLog::SoundWorked(const Trial& t, const std::optional<std::uint64_t>& 
 std::string TimingLog::Line(const Trial& t) const {
   const auto cueOnset = Onset(sound_, t.cuePlay);
   const auto feedbackOnset = Onset(sound_, t.feedbackPlay);
-  const std::vector<std::string> fields = {std::to_string(t.number),     std::to_string(t.clockStart),
-                                           Micros(t.cueTick),            Micros(cueOnset),
-                                           Micros(t.answer),             Micros(feedbackOnset),
-                                           DelayMs(cueOnset, t.clockStart), DelayMs(feedbackOnset, t.answer),
-                                           SoundWorked(t, cueOnset) ? "ok" : "lost"};
-  std::string line;
-  for (const auto& field : fields) line += field + '\t';
-  for (const auto& field : DisplayFields(t)) line += field + '\t';
-  line += Micros(t.keyArrival) + '\t';
+  std::vector<std::string> fields = {std::to_string(t.number),     std::to_string(t.clockStart),
+                                     Micros(t.cueTick),            Micros(cueOnset),
+                                     Micros(t.answer),             Micros(feedbackOnset),
+                                     DelayMs(cueOnset, t.clockStart), DelayMs(feedbackOnset, t.answer),
+                                     SoundWorked(t, cueOnset) ? "ok" : "lost"};
+  const auto add = [&fields](const std::vector<std::string>& more) { fields.insert(fields.end(), more.begin(), more.end()); };
+  add(DisplayFields(t));
+  fields.push_back(Micros(t.keyArrival));
   if (t.lead) {
     const LeadFacts& lead = *t.lead;
-    line += Fixed3(lead.leadMicros / 1000.0) + '\t';
-    line += (lead.deadlineMicros > 0 ? Fixed3(lead.deadlineMicros / 1000.0) : "-") + '\t';
-    line += Fixed3(lead.stepsMicros / 1000.0) + '\t';
+    add({Fixed3(lead.leadMicros / 1000.0), lead.deadlineMicros > 0 ? Fixed3(lead.deadlineMicros / 1000.0) : "-",
+         Fixed3(lead.stepsMicros / 1000.0)});
   } else {
-    line += "-\t-\t-\t";
+    add({"-", "-", "-"});
   }
-  for (const auto& field : FlickerFields(t)) line += field + '\t';
-  return line + LineEnd();
+  add(FlickerFields(t));
+  return TimingLineText(fields);
 }
 
 void TimingLog::Flush() {

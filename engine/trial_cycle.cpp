@@ -22,7 +22,7 @@ class NoView final : public DisplayView {
 NoView noView;
 
 std::string SoundPath(const FileSystem& files, const std::string& name) {
-  return JoinPath(JoinPath(files.CurrentDirectory(), "wave"), name);
+  return JoinPath(SoundFolderPath(files), name);
 }
 
 }  // namespace
@@ -96,10 +96,7 @@ void TrialCycle::ReportMissingSounds() {
   if (!services_.sound.OutputAvailable()) {
     problems += "No sound output: " + services_.sound.OutputError() + "\r";
   }
-  std::vector<std::string> paths = {SoundPath(services_.files, CORRECT_SOUND),
-                                    SoundPath(services_.files, ERROR_SOUND)};
-  for (std::int16_t digit = 1; digit <= 9; ++digit) paths.push_back(CuePath(services_.files, digit));
-  for (const auto& path : paths) {
+  for (const auto& path : SoundPaths(services_.files.CurrentDirectory())) {
     auto opened = services_.sound.Open(path);
     if (const auto* failure = std::get_if<SoundError>(&opened)) {
       problems += failure->path + ": " + failure->reason + "\r";

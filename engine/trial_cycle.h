@@ -12,6 +12,7 @@
 #include "engine/results_log.h"
 #include "engine/timing_log.h"
 #include "engine/trial_schedule.h"
+#include "labfolder/layout.h"
 #include "platform/key_arrivals.h"
 #include "platform/presenter.h"
 #include "platform/services.h"
@@ -34,10 +35,6 @@ class DisplayView {
   // The field's labels or lines changed: draw them anew.
   virtual void FieldChanged() = 0;
 };
-
-// The feedback sounds, below the current folder.
-inline constexpr const char* CORRECT_SOUND = "Utopia Default.wav";
-inline constexpr const char* ERROR_SOUND = "Utopia Error.wav";
 
 // The experiment screen's procedures: Form_Load prepares the run, Start begins one trial,
 // Form_KeyPress takes the answer, and the pauses of the blank screen lead from one trial to

@@ -2,8 +2,7 @@
 
 #include <variant>
 
-#include "engine/journal.h"
-#include "engine/results_file.h"
+#include "labfolder/layout.h"
 #include "intake/registry.h"
 #include "screens/layout.h"
 

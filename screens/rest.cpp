@@ -1,5 +1,7 @@
 #include "screens/rest.h"
 
+#include "labfolder/protocol.h"
+
 namespace cue {
 
 void Rest::Start() {
@@ -15,7 +17,7 @@ void Rest::Form_KeyPress(int keyAscii) {
   } else if (keyAscii == 32 && resting_) {
     resting_ = false;
     beginBlock_ = true;
-    blanke_.ShowBlanke(2000, display_);
+    blanke_.ShowBlanke(REST_BLANK, display_);
   }
 }
 

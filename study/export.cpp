@@ -5,7 +5,8 @@
 #include <functional>
 #include <set>
 
-#include "intake/registry.h"
+#include "labfolder/layout.h"
+#include "labfolder/registry_format.h"
 
 namespace cue {
 

@@ -282,14 +282,6 @@ std::string IsoTime(std::time_t when) {
   return std::string(text) + zone;
 }
 
-std::string SessionFileName(const std::string& folder, std::int16_t subjectId) {
-  return JoinPath(folder, "session-" + std::to_string(subjectId) + ".json");
-}
-
-std::string SummaryFileName(const std::string& folder, std::int16_t subjectId) {
-  return JoinPath(folder, "summary-" + std::to_string(subjectId) + ".png");
-}
-
 // A FIFO, a device or a link named as the output is refused, never replaced.
 std::optional<std::string> ReplaceFile(const std::string& path, const std::string& text) {
   if (const auto error = ReplaceContents(path, text)) return error->description;

@@ -50,11 +50,6 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
 // "2026-12-06T15:04:05+01:00": the local time with its offset from UTC.
 std::string IsoTime(std::time_t when);
 
-// Beside the results file in folder (the results folder): "session-<ID>.json" and
-// "summary-<ID>.png"; no "R-*.txt" pattern takes them.
-std::string SessionFileName(const std::string& folder, std::int16_t subjectId);
-std::string SummaryFileName(const std::string& folder, std::int16_t subjectId);
-
 // Replaces the file at path with text: writes path + ".new", flushes it to disk, renames it
 // over path. Returns the system's reason when it fails (the old file then stays as it was).
 std::optional<std::string> ReplaceFile(const std::string& path, const std::string& text);

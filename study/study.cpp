@@ -5,10 +5,9 @@
 #include <cmath>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <variant>
 
-#include "intake/registry.h"
+#include "labfolder/registry_format.h"
 #include "study/export.h"
 
 namespace cue {
@@ -19,43 +18,19 @@ namespace fs = std::filesystem;
 
 std::string Path(const LabFiles& lab, const std::string& name) { return JoinPath(lab.folder, name); }
 
-// Lines of TAB-separated text (CR LF or LF), fields without the trailing TAB's empty one.
-std::vector<std::vector<std::string>> TabRows(const std::string& text) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty() && line.back() == '\t') line.pop_back();
-    std::vector<std::string> fields;
-    std::istringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
-    rows.push_back(std::move(fields));
-  }
-  return rows;
-}
-
-std::optional<double> ParseNumber(const std::string& cell) {
-  double value = 0;
-  const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
-  if (cell.empty() || ec != std::errc() || end != cell.data() + cell.size()) return std::nullopt;
-  return value;
-}
-
 // The timing record, read by column name: each trial's line and the record's health.
 void ReadTiming(Session& session, const std::string& text) {
-  const auto rows = TabRows(text);
-  if (rows.empty()) return;
-  const std::vector<std::string>& names = rows[0];
+  ParsedTiming parsed = ParseTiming(text);
+  const std::vector<std::string>& names = parsed.columns;
   TimingHealth& h = session.health;
   if (std::find(names.begin(), names.end(), "missedFrames") != names.end()) h.missedFrames = 0;
-  for (std::size_t i = 1; i < rows.size(); ++i) {
-    TimingLine line;
-    for (std::size_t c = 0; c < std::min(names.size(), rows[i].size()); ++c) line[names[c]] = rows[i][c];
+  for (std::size_t i = 0; i < parsed.lines.size(); ++i) {
+    TimingLine& line = parsed.lines[i];
     const auto t = TimingNumber(&line, "trialNumber");
-    if (!t || std::abs(*t) > kTrialsPerSession * 100) continue;
+    if (!t || std::abs(*t) > TOTAL_TRIALS * 100) continue;
     ++h.trials;
     // The last trial's cue may never play: the run can end before it is due.
-    if (!TimingNumber(&line, "cueOnset") && i + 1 < rows.size()) ++h.cuesNotPlayed;
+    if (!TimingNumber(&line, "cueOnset") && i + 1 < parsed.lines.size()) ++h.cuesNotPlayed;
     if (const auto d = TimingNumber(&line, "cueDelayMs"); d && std::abs(*d - kCueDueMs) > kLateCueMs) ++h.lateCues;
     if (const auto m = TimingNumber(&line, "missedFrames"); m && h.missedFrames) *h.missedFrames += static_cast<int>(std::clamp(*m, 0.0, 1e6));
     const auto output = line.find("soundOutput");
@@ -96,8 +71,8 @@ void CheckRows(const Session& s, std::vector<Problem>& problems) {
     } else if (row.trialNumber < last) {
       problems.push_back({s.resultsFile, where + " comes after trial " + std::to_string(last)});
     }
-    if (row.trialNumber < 1 || row.trialNumber > kTrialsPerSession) {
-      problems.push_back({s.resultsFile, where + " is outside 1.." + std::to_string(kTrialsPerSession)});
+    if (row.trialNumber < 1 || row.trialNumber > TOTAL_TRIALS) {
+      problems.push_back({s.resultsFile, where + " is outside 1.." + std::to_string(TOTAL_TRIALS)});
     }
     if (s.orderCondition && row.orderCondition != *s.orderCondition && !mismatch) {
       mismatch = true;
@@ -114,8 +89,8 @@ void CheckRows(const Session& s, std::vector<Problem>& problems) {
   if (gaps > 0) {
     problems.push_back({s.resultsFile, std::to_string(gaps) + " trials missing: " + missing + (gaps > 5 ? ", ..." : "")});
   }
-  if (static_cast<int>(seen.size()) != kTrialsPerSession) {
-    std::string how = "incomplete: " + std::to_string(seen.size()) + " of " + std::to_string(kTrialsPerSession) + " trials answered";
+  if (static_cast<int>(seen.size()) != TOTAL_TRIALS) {
+    std::string how = "incomplete: " + std::to_string(seen.size()) + " of " + std::to_string(TOTAL_TRIALS) + " trials answered";
     if (s.info && s.info->ended == SessionInfo::Ending::kQuit && s.info->quitAtTrial) {
       how += " (quit at trial " + std::to_string(*s.info->quitAtTrial) + ")";
     } else if (s.info && s.info->ended == SessionInfo::Ending::kRunning) {
@@ -125,39 +100,7 @@ void CheckRows(const Session& s, std::vector<Problem>& problems) {
   }
 }
 
-std::optional<std::int16_t> IdOf(const std::string& name, const std::string& prefix, const std::string& suffix) {
-  if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) || !name.ends_with(suffix)) {
-    return std::nullopt;
-  }
-  const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
-  std::int16_t id = 0;
-  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), id);
-  if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-  return id;
-}
-
-// What a file in Res_Data is: one of a subject's files, a by-product of the program (its
-// locks, half-written replacements, summary pages), or none of the program's.
-enum class FileKind { kResults, kTiming, kSession, kByProduct, kForeign };
-FileKind KindOf(const std::string& base) {
-  if (IdOf(base, "R-", ".txt")) return FileKind::kResults;
-  if (IdOf(base, "timing-", ".tsv")) return FileKind::kTiming;
-  if (IdOf(base, "session-", ".json")) return FileKind::kSession;
-  for (const std::string suffix : {".lock", ".new"}) {
-    if (base.ends_with(suffix) && KindOf(base.substr(0, base.size() - suffix.size())) != FileKind::kForeign) {
-      return FileKind::kByProduct;
-    }
-  }
-  return IdOf(base, "summary-", ".png") ? FileKind::kByProduct : FileKind::kForeign;
-}
-
 }  // namespace
-
-std::optional<double> TimingNumber(const TimingLine* line, const char* column) {
-  if (line == nullptr) return std::nullopt;
-  const auto it = line->find(column);
-  return it == line->end() ? std::nullopt : ParseNumber(it->second);
-}
 
 const TimingLine* TimingOf(const Session& session, std::int32_t trial) {
   const auto it = session.timing.find(trial);
@@ -196,7 +139,7 @@ bool Study::NeedsAttention() const {
 
 LabFiles ReadLabFolder(const std::string& folder, bool pilot) {
   LabFiles lab;
-  lab.folder = pilot ? JoinPath(folder, "pilot") : folder;
+  lab.folder = pilot ? JoinPath(folder, kPilotFolder) : folder;
   lab.pilot = pilot;
   const DiskFileSystem disk;
   const auto read = [&](const std::string& name) -> std::optional<std::string> {
@@ -217,10 +160,10 @@ LabFiles ReadLabFolder(const std::string& folder, bool pilot) {
   if (error) lab.unreadable.push_back({Path(lab, kResultsFolder), "cannot be read: " + error.message()});
   for (const auto& base : names) {
     const std::string name = std::string(kResultsFolder) + "/" + base;
-    const FileKind kind = KindOf(base);
-    if (kind == FileKind::kForeign) {
+    const LabFileKind kind = KindOf(base);
+    if (kind == LabFileKind::kForeign) {
       lab.unreadable.push_back({Path(lab, name), "not a file of this program; left out", false});
-    } else if (kind != FileKind::kByProduct) {
+    } else if (kind != LabFileKind::kByProduct) {
       if (auto text = read(name)) lab.files[name] = std::move(*text);
     }
   }
@@ -248,9 +191,9 @@ void AddLab(Study& study, const LabFiles& lab) {
   const std::string folder = std::string(kResultsFolder) + "/";
   for (const auto& [name, text] : lab.files) {
     const std::string base = name.substr(folder.size());
-    const auto id = IdOf(base, "R-", ".txt");
+    const auto id = ResultsFileId(base);
     if (!id) {
-      if (KindOf(base) == FileKind::kForeign) problems.push_back({Path(lab, name), "not a file of this program; left out", false});
+      if (KindOf(base) == LabFileKind::kForeign) problems.push_back({Path(lab, name), "not a file of this program; left out", false});
       continue;
     }
     Session s;
@@ -265,7 +208,7 @@ void AddLab(Study& study, const LabFiles& lab) {
     } else {
       problems.push_back({s.resultsFile, "its ID is not in " + registryPath});
     }
-    const std::string sessionName = folder + "session-" + std::to_string(*id) + ".json";
+    const std::string sessionName = folder + SessionBaseName(*id);
     if (const auto it = lab.files.find(sessionName); it != lab.files.end()) {
       std::string why;
       s.info = ParseSessionJson(it->second, &why);
@@ -274,7 +217,7 @@ void AddLab(Study& study, const LabFiles& lab) {
     } else {
       problems.push_back({Path(lab, sessionName), "missing: start, machine and screen unknown", false});
     }
-    const std::string timingName = folder + "timing-" + std::to_string(*id) + ".tsv";
+    const std::string timingName = folder + TimingBaseName(*id);
     if (const auto it = lab.files.find(timingName); it != lab.files.end()) ReadTiming(s, it->second);
     const ParsedResults parsed = ParseResults(text);
     for (const auto& why : parsed.problems) problems.push_back({s.resultsFile, why});
@@ -286,7 +229,7 @@ void AddLab(Study& study, const LabFiles& lab) {
     study.sessions.push_back(std::move(s));
   }
   for (const auto& [id, entry] : registered) {
-    problems.push_back({Path(lab, folder + "R-" + std::to_string(id) + ".txt"),
+    problems.push_back({Path(lab, folder + ResultsBaseName(id)),
                         "missing, though ID " + std::to_string(id) + " is registered"});
   }
 }
@@ -314,7 +257,7 @@ std::string CheckText(const Study& study) {
     attention += p.attention ? 1 : 0;
   }
   int complete = 0;
-  for (const auto& s : study.sessions) complete += s.rows.size() == kTrialsPerSession ? 1 : 0;
+  for (const auto& s : study.sessions) complete += s.rows.size() == static_cast<std::size_t>(TOTAL_TRIALS) ? 1 : 0;
   text += std::to_string(study.sessions.size()) + " sessions, " + std::to_string(complete) + " complete; " +
           (attention == 0 ? std::string("nothing needs attention") : std::to_string(attention) + " problems need attention") +
           "\n";

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/results_file.h"
+#include "labfolder/results_format.h"
+#include "labfolder/timing_format.h"
+#include "labfolder/layout.h"
+#include "labfolder/protocol.h"
 #include "study/session_file.h"
 
 namespace cue {
@@ -18,14 +21,6 @@ namespace cue {
 // "R-<ID>.txt", the timing record "timing-<ID>.tsv" and the session file
 // "session-<ID>.json"; a pilot run keeps the same files in "pilot/" inside it. Files written
 // before the timing and session files existed are read all the same.
-
-inline constexpr int kTrialsPerSession = 360;
-inline constexpr int kTrialsPerBlock = 40;
-
-// A trial's line of the timing record, by column name; a column the file lacks is absent
-// and "-" marks what the program did not know. Read by name, so columns added later are
-// picked up and files of older versions are read all the same.
-using TimingLine = std::map<std::string, std::string>;
 
 // How far a cue's onset may lie from its 1000 ms before it counts as late, in ms.
 inline constexpr double kLateCueMs = 2.0;
@@ -53,9 +48,6 @@ struct Session {
   std::map<std::int32_t, TimingLine> timing;  // trial -> its timing line
   TimingHealth health;
 };
-
-// A number of a timing line; nullopt when the column is absent or not a number ("-").
-std::optional<double> TimingNumber(const TimingLine* line, const char* column);
 
 // What a lab filters trials on, from the trial's own timing line (nullopt: no line for it).
 struct TrialFlags {

@@ -77,7 +77,7 @@ Summary Summarise(const std::vector<const Session*>& sessions, std::string title
   summary.title = std::move(title);
   summary.timing = Combined(sessions, TimingVerdict);
   summary.sound = Combined(sessions, SoundVerdict);
-  summary.blockTypes.assign(kTrialsPerSession / kTrialsPerBlock, -1);
+  summary.blockTypes.assign(kBlocks, -1);
   std::vector<std::int32_t> rts[3][2];
   for (std::int32_t type = 1; type <= 3; ++type) {
     for (const bool present : {true, false}) summary.cells.push_back(SummaryCell{type, present, 0, 0, 0, std::nullopt});

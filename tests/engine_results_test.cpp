@@ -7,7 +7,7 @@
 #include <string>
 #include <tuple>
 
-#include "engine/results_file.h"
+#include "labfolder/results_format.h"
 #include "engine/journal.h"
 #include "engine/results_log.h"
 #include "engine/timing_log.h"
@@ -32,7 +32,7 @@ TEST(ResultsFormatTest, HeaderAtEveryRunAndRowsByteForByte) {
   files.folders.insert("/lab/Res_Data");
   EXPECT_FALSE(WriteHeader(files, kFile, ResultsColumns()).has_value());
   EXPECT_FALSE(WriteHeader(files, kFile, ResultsColumns()).has_value());  // a second run
-  auto opened = OpenForAppend(files, kFile);
+  auto opened = files.OpenForAppend(kFile);
   auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
   // Trial 41 of order condition 1: block 2, type 2, target 7 on label 12 at (4500, 3300),
   // answered "m" after 734 ms. Only the exact line end goes without its tab.

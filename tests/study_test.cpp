@@ -15,7 +15,7 @@
 #include <QColor>
 #include <QImage>
 
-#include "intake/registry.h"
+#include "labfolder/registry_format.h"
 #include "study/export.h"
 #include "study/qt/summary_page.h"
 #include "study/study.h"

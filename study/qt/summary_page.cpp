@@ -128,11 +128,11 @@ int AxisTop(const Summary& s) {
 
 void DrawTrials(QPainter& p, const Summary& s, const QRect& area) {
   const int maxRt = AxisTop(s);
-  const auto x = [&](double trial) { return area.left() + (trial - 0.5) * area.width() / kTrialsPerSession; };
+  const auto x = [&](double trial) { return area.left() + (trial - 0.5) * area.width() / TOTAL_TRIALS; };
   const auto y = [&](double rt) { return area.bottom() - std::min(rt, double(maxRt)) * area.height() / maxRt; };
   p.setFont(Font(p, 11));
   for (std::size_t b = 0; b < s.blockTypes.size(); ++b) {
-    const double from = x(b * kTrialsPerBlock + 0.5), to = x((b + 1) * kTrialsPerBlock + 0.5);
+    const double from = x(b * TRIALS_PER_BLOCK + 0.5), to = x((b + 1) * TRIALS_PER_BLOCK + 0.5);
     const QRectF band(from, area.top(), to - from, area.height());
     if (s.blockTypes[b] >= 1) p.fillRect(band, kBlockShades[s.blockTypes[b] - 1]);
     p.setPen(QPen(Qt::gray, 1, Qt::DashLine));
@@ -146,7 +146,7 @@ void DrawTrials(QPainter& p, const Summary& s, const QRect& area) {
   for (int rt = 0; rt <= maxRt; rt += 500) {
     p.drawText(QRectF(area.left() - 70, y(rt) - 10, 62, 20), Qt::AlignRight | Qt::AlignVCenter, QString::number(rt));
   }
-  for (int trial = 0; trial <= kTrialsPerSession; trial += kTrialsPerBlock) {
+  for (int trial = 0; trial <= TOTAL_TRIALS; trial += TRIALS_PER_BLOCK) {
     p.drawText(QRectF(x(trial + 0.5) - 30, area.bottom() + 4, 60, 20), Qt::AlignCenter, QString::number(trial));
   }
   p.drawText(QRectF(area.left(), area.bottom() + 22, area.width(), 22), Qt::AlignCenter, QStringLiteral("trial"));

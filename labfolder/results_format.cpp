@@ -1,10 +1,9 @@
-#include "engine/results_file.h"
+#include "labfolder/results_format.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <charconv>
 #include <cstring>
 
 namespace cue {
@@ -65,16 +64,6 @@ std::string FieldText(const FieldValue& value) {
   return std::get<std::string>(value);
 }
 
-std::string ResultsFileName(const FileSystem& files, std::int16_t subjectId) {
-  return JoinPath(JoinPath(files.CurrentDirectory(), "Res_Data"),
-                  "R-" + std::to_string(subjectId) + ".txt");
-}
-
-std::string TimingFileName(const FileSystem& files, std::int16_t subjectId) {
-  return JoinPath(JoinPath(files.CurrentDirectory(), "Res_Data"),
-                  "timing-" + std::to_string(subjectId) + ".tsv");
-}
-
 const std::vector<std::string>& ResultsColumns() {
   static const std::vector<std::string> kColumns = {
       "trialNumber",  "BlockNumber",     "blockType",       "orderCondition",
@@ -87,11 +76,6 @@ std::string HeaderLine(const std::vector<std::string>& names) {
   std::string line = "#";
   for (const auto& name : names) line += name + '\t';
   return line + LineEnd();
-}
-
-std::variant<std::unique_ptr<AppendFile>, FileError> OpenForAppend(FileSystem& files,
-                                                                   const std::string& fileName) {
-  return files.OpenForAppend(fileName);
 }
 
 void WriteFields(AppendFile& file, const std::vector<FieldValue>& values) {
@@ -107,7 +91,7 @@ void WriteFields(AppendFile& file, const std::vector<FieldValue>& values) {
 
 std::optional<FileError> WriteHeader(FileSystem& files, const std::string& fileName,
                                      const std::vector<std::string>& names) {
-  auto opened = OpenForAppend(files, fileName);
+  auto opened = files.OpenForAppend(fileName);
   if (auto* error = std::get_if<FileError>(&opened)) return *error;
   auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
   file->Write(HeaderLine(names));

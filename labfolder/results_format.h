@@ -30,13 +30,6 @@ std::string FormatSingle(float value);
 // Decimal text of a value, as written into the file.
 std::string FieldText(const FieldValue& value);
 
-// The current folder, "Res_Data", "R-", the ID in decimal, ".txt".
-std::string ResultsFileName(const FileSystem& files, std::int16_t subjectId);
-
-// Beside it, the program's own record of each trial's timing: "timing-", the ID, ".tsv" (a
-// name no "R-*.txt" pattern takes for a results file).
-std::string TimingFileName(const FileSystem& files, std::int16_t subjectId);
-
 // The 13 column names, in column order.
 const std::vector<std::string>& ResultsColumns();
 
@@ -61,11 +54,6 @@ struct ParsedResults {
   std::vector<std::string> problems;  // "line N: ..."
 };
 ParsedResults ParseResults(std::string_view text);
-
-// Opens the file for appending (created if missing). A missing folder, a read-only file or a
-// locked one is reported here, with the platform's error number and the system's reason.
-std::variant<std::unique_ptr<AppendFile>, FileError> OpenForAppend(FileSystem& files,
-                                                                   const std::string& fileName);
 
 // Writes the values in order, each followed by a TAB, except LineEnd(), written as it is.
 void WriteFields(AppendFile& file, const std::vector<FieldValue>& values);

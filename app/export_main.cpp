@@ -133,8 +133,9 @@ int main(int argc, char** argv) {
   cue::CheckAcrossLabs(study);
 
   if (!output.empty()) {
-    if (const auto why = cue::ReplaceFile(output, cue::StudyCsv(study, options))) {
-      std::cerr << "cuesearch-export: " << output << ": cannot be written: " << *why << "\n";
+    // A FIFO, a device or a link named as the output is refused, never replaced.
+    if (const auto error = cue::ReplaceContents(output, cue::StudyCsv(study, options))) {
+      std::cerr << "cuesearch-export: " << output << ": cannot be written: " << error->description << "\n";
       return 2;
     }
   } else if (bids.empty()) {

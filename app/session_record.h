@@ -7,7 +7,7 @@
 #include "engine/journal.h"
 #include "platform/presenter.h"
 #include "platform/sound.h"
-#include "study/session_file.h"
+#include "labfolder/session_format.h"
 
 namespace cue {
 

@@ -17,27 +17,6 @@ namespace cue {
 
 namespace {
 
-std::uint64_t Fnv1a(std::string_view text) {
-  std::uint64_t hash = 14695981039346656037ULL;
-  for (const char c : text) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ULL;
-  }
-  return hash;
-}
-
-std::string LabPrefix(const std::string& labFolder) {
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Fnv1a(labFolder)));
-  std::string name = std::filesystem::path(labFolder).filename().string();
-  if (name.size() > kJournalNameBytes) {
-    std::size_t cut = kJournalNameBytes;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;  // inside a character
-    name.resize(cut);
-  }
-  return name + "-" + hex + "-";
-}
-
 // The first line of a small system file, without its line end; empty when it cannot be read.
 std::string FirstLine(const std::string& path) {
   DiskFileSystem disk;
@@ -46,8 +25,6 @@ std::string FirstLine(const std::string& path) {
   const auto* text = std::get_if<std::string>(&read);
   return text == nullptr ? std::string() : text->substr(0, text->find('\n'));
 }
-
-constexpr std::string_view kMachineTag = "#machine ", kBootTag = "#boot ";
 
 // Makes folder and any missing folder above it.
 void MakeFolders(FileSystem& files, const std::string& folder) {
@@ -79,26 +56,17 @@ std::vector<std::string> Lines(std::string_view text) {
 
 std::string Count(int rows) { return std::to_string(rows) + (rows == 1 ? " answer" : " answers"); }
 
-// The text after tag on the line that starts with it, without its line end.
-std::optional<std::string> Tagged(const std::vector<std::string>& lines, std::string_view tag) {
-  for (const auto& line : lines) {
-    if (line.starts_with(tag) && line.ends_with(LineEnd()))
-      return line.substr(tag.size(), line.size() - tag.size() - LineEnd().size());
-  }
-  return std::nullopt;
-}
-
 // Why the journal must be left alone here, or empty: it must have been written on this
 // machine, for the results file that its name and this lab folder give.
-std::string Foreign(const RecoveredJournal& found, const std::vector<std::string>& lines,
-                    const std::string& labFolder, const MachineIdentity& here) {
+std::string Foreign(const RecoveredJournal& found, const ParsedJournal& journal, const std::string& labFolder,
+                    const MachineIdentity& here) {
   const std::filesystem::path results(found.resultsFile);
   const std::string name = results.filename().string();
   if (results.parent_path() != std::filesystem::path(labFolder) / kResultsFolder || !ResultsFileId(name) ||
       std::filesystem::path(found.journal).filename() != JournalName(found.resultsFile)) {
     return "it names a results file (" + found.resultsFile + ") that is not this lab folder's, under its name";
   }
-  const auto machine = Tagged(lines, kMachineTag);
+  const auto& machine = journal.machine;
   if (!machine) return "it does not say which machine wrote it";
   if (*machine != here.machine) {
     return "it was written on another machine (" + *machine + "; this one is " + here.machine +
@@ -117,13 +85,12 @@ RecoveredJournal Recover(FileSystem& files, const std::string& journal, const st
     found.error = *error;
     return found;
   }
-  const std::vector<std::string> lines = Lines(std::get<std::string>(read));
-  if (lines.empty() || lines[0].size() < 3 || lines[0][0] != '#') return found;
-  found.resultsFile = lines[0].substr(1, lines[0].size() - 1 - LineEnd().size());
-  found.kept = Foreign(found, lines, labFolder, here);
+  const auto parsed = ParseJournal(std::get<std::string>(read));
+  if (!parsed) return found;
+  found.resultsFile = parsed->resultsFile;
+  found.kept = Foreign(found, *parsed, labFolder, here);
   if (!found.kept.empty()) {
-    const auto header = std::find(lines.begin(), lines.end(), HeaderLine(ResultsColumns()));
-    found.rows = static_cast<int>(std::count_if(header, lines.end(), [](const auto& l) { return l[0] != '#'; }));
+    found.rows = static_cast<int>(parsed->rows.size());
     return found;
   }
 
@@ -142,9 +109,9 @@ RecoveredJournal Recover(FileSystem& files, const std::string& journal, const st
   const std::vector<std::string> present = Lines(oldText != nullptr ? *oldText : "");
   const std::set<std::string> there(present.begin(), present.end());
   std::string rows = present.empty() ? HeaderLine(ResultsColumns()) : "";
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    if (lines[i][0] == '#' || there.contains(lines[i])) continue;
-    rows += lines[i];
+  for (const std::string& row : parsed->rows) {
+    if (there.contains(row)) continue;
+    rows += row;
     ++found.rows;
   }
   if (found.rows > 0) found.error = Append(files, found.resultsFile, rows);
@@ -181,11 +148,6 @@ std::string JournalFolder(const char* xdgDataHome, const char* home, const std::
   return data + "/cuesearch/journal";
 }
 
-std::string JournalName(const std::string& resultsFile) {
-  const std::filesystem::path results(resultsFile);
-  return LabPrefix(results.parent_path().parent_path().string()) + results.filename().string();
-}
-
 void Journal::SetResultsFile(const std::string& resultsFile) {
   resultsFile_ = resultsFile;
   path_ = JoinPath(folder_, JournalName(resultsFile));
@@ -194,10 +156,7 @@ void Journal::SetResultsFile(const std::string& resultsFile) {
 std::optional<FileError> Journal::Keep(const std::string& rows) {
   MakeFolders(files_, folder_);
   const MachineIdentity& here = ThisMachine();
-  const std::string heading = files_.Exists(path_) ? ""
-                                                   : "#" + resultsFile_ + LineEnd() + std::string(kMachineTag) +
-                                                         here.machine + LineEnd() + std::string(kBootTag) +
-                                                         here.boot + LineEnd() + HeaderLine(ResultsColumns());
+  const std::string heading = files_.Exists(path_) ? "" : JournalHeading(resultsFile_, here);
   return Append(files_, path_, heading + rows);
 }
 
@@ -208,7 +167,7 @@ void Journal::Clear() {
 std::vector<RecoveredJournal> RecoverJournals(FileSystem& files, const std::string& journalFolder,
                                               const std::string& labFolder, const MachineIdentity& here) {
   std::vector<RecoveredJournal> found;
-  const std::string prefix = LabPrefix(labFolder);
+  const std::string prefix = JournalPrefix(labFolder);
   for (const std::string& name : files.List(journalFolder)) {
     if (!name.starts_with(prefix) || !name.ends_with(".txt")) continue;
     RecoveredJournal one = Recover(files, JoinPath(journalFolder, name), labFolder, here);

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "labfolder/journal_format.h"
 #include "labfolder/layout.h"
 #include "platform/files.h"
 
 namespace cue {
 
-// Rows that the results file could not take, on disk in a second place.
+// Rows that the results file could not take, on disk in a second place (the format:
+// labfolder/journal_format.h).
 //
 // The journal folder lies outside the lab folder (the user's own data folder), so a lab
 // folder that is removed, full or read-only does not take the rows with it. There is one
@@ -24,11 +26,6 @@ namespace cue {
 // folder at the same path: a journal is therefore written back only on the machine that
 // wrote it, and only into the results file it names.
 
-// Where and when a journal was written.
-struct MachineIdentity {
-  std::string machine;  // "<machine id> <host name>"; the machine id may be empty
-  std::string boot;     // the kernel's id of this boot; empty when unknown
-};
 // This machine now: /etc/machine-id (or D-Bus's copy), the host name, the boot id.
 const MachineIdentity& ThisMachine();
 
@@ -56,14 +53,6 @@ class Journal {
   std::string resultsFile_;
   std::string path_;
 };
-
-// "<lab folder's name>-<16 hex digits hashing the lab folder's full path>-R-<ID>.txt", from
-// the results file's full path ".../<lab>/Res_Data/R-<ID>.txt": two lab folders of the same
-// name never share a journal, and a person looking at the folder can tell which lab it is.
-// The name is cut to its first kJournalNameBytes bytes (at a character's start, UTF-8), so the
-// journal's name fits every file system whatever the lab folder's name.
-inline constexpr std::size_t kJournalNameBytes = 40;
-std::string JournalName(const std::string& resultsFile);
 
 // What the start of a run found in the journals of its lab folder.
 struct RecoveredJournal {

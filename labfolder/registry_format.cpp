@@ -107,24 +107,20 @@ std::string RegistryLine(std::int16_t subjectId, std::string_view initials,
 
 
 SubjectCheck ScanRegistry(std::string_view text, std::int16_t subjectId) {
-  SubjectCheck firstBad;
-  bool registered = false;
-  ForEachLine(text, [&](int number, std::string_view line) {
-    const FirstField field = ReadFirstField(line);
-    if (field.kind == FirstField::Kind::kNumber && field.value == subjectId) {
-      registered = true;
-      return false;
-    }
-    if (field.kind == FirstField::Kind::kBad && firstBad.line == 0) {
-      firstBad = CheckOf(SubjectCheck::Result::kMalformed);
-      firstBad.line = number;
-      firstBad.text = Shown(line);
-      firstBad.reason = field.reason;
-    }
-    return true;
-  });
-  if (registered) return CheckOf(SubjectCheck::Result::kRegistered);
-  return firstBad.line != 0 ? firstBad : SubjectCheck{};
+  const RegistryRead read = ReadRegistry(text);
+  for (const RegistryEntry& entry : read.entries) {
+    if (entry.subjectId == subjectId) return CheckOf(SubjectCheck::Result::kRegistered);
+  }
+  if (read.unreadable.empty()) return SubjectCheck{};
+  SubjectCheck firstBad = CheckOf(SubjectCheck::Result::kMalformed);
+  firstBad.line = read.unreadable.front().line;
+  firstBad.text = read.unreadable.front().text;
+  firstBad.reason = read.unreadable.front().reason;
+  return firstBad;
+}
+
+std::string Describe(const UnreadableRegistryLine& bad) {
+  return "line " + std::to_string(bad.line) + " " + bad.reason + ": \"" + bad.text + "\"";
 }
 
 // After the ID, the fields are told apart by their letters: initials are letters only, the
@@ -134,11 +130,10 @@ RegistryRead ReadRegistry(std::string_view text) {
   ForEachLine(text, [&](int number, std::string_view line) {
     const FirstField field = ReadFirstField(line);
     if (field.kind == FirstField::Kind::kBad) {
-      read.problems.push_back("line " + std::to_string(number) + " " + field.reason + ": \"" +
-                              Shown(line) + "\"");
+      read.unreadable.push_back({number, Shown(line), field.reason});
     }
     if (field.kind != FirstField::Kind::kNumber) return true;
-    RegistryEntry entry{field.value, {}, {}};
+    RegistryEntry entry{field.value, {}, {}, number};
     std::size_t i = line.find_first_not_of(" \t");
     i = line.find_first_of(" \t,", i);
     while (i != std::string_view::npos && i < line.size()) {

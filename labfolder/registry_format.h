@@ -63,7 +63,8 @@ struct SubjectCheck {
 //     registered subject written in a way this reader does not understand, so the answer is
 //     never "new" while such a line exists: kMalformed names the first one. A line that does
 //     name the ID still answers kRegistered, which is certain.
-// Line length and count are unbounded; the scan is linear in the text.
+// Line length and count are unbounded; the scan is linear in the text. It asks ReadRegistry,
+// the registry's one reader.
 SubjectCheck ScanRegistry(std::string_view text, std::int16_t subjectId);
 
 // A registry line read back: what RegistryLine wrote.
@@ -71,13 +72,22 @@ struct RegistryEntry {
   std::int16_t subjectId = 0;
   std::string initials;
   std::optional<std::int16_t> orderCondition;
+  int line = 0;  // 1-based
+};
+// A line whose first field is no subject ID.
+struct UnreadableRegistryLine {
+  int line = 0;        // 1-based
+  std::string text;    // the start of the line, printable, for a message
+  std::string reason;  // what is wrong with it
 };
 struct RegistryRead {
   std::vector<RegistryEntry> entries;  // in file order; blank lines skipped
-  std::vector<std::string> problems;   // "line N ...": lines whose first field is no ID
+  std::vector<UnreadableRegistryLine> unreadable;
 };
-// Reads every line the way ScanRegistry reads its first field; the initials are the first
-// field of letters after the ID, the order condition the last number.
+// Reads every line as described at ScanRegistry; the initials are the first field of letters
+// after the ID, the order condition the last number.
 RegistryRead ReadRegistry(std::string_view text);
+// "line N <reason>: "<text>"".
+std::string Describe(const UnreadableRegistryLine& bad);
 
 }  // namespace cue

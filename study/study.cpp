@@ -40,22 +40,14 @@ void ReadTiming(Session& session, const std::string& text) {
   }
 }
 
-// Registry lines whose initials a spreadsheet would run as a formula, by line number. Lines
-// are counted as the registry's reader counts them (CR LF, LF or CR ends one).
-void CheckInitials(const std::string& registry, const std::string& path, std::vector<Problem>& problems) {
-  int number = 0;
-  for (std::size_t at = 0; at < registry.size();) {
-    std::size_t end = registry.find_first_of("\r\n", at);
-    if (end == std::string::npos) end = registry.size();
-    ++number;
-    for (const auto& entry : ReadRegistry(std::string_view(registry).substr(at, end - at)).entries) {
-      if (SpreadsheetSafe(entry.initials) != entry.initials) {
-        problems.push_back({path, "line " + std::to_string(number) + ": the initials \"" + entry.initials +
-                                      "\" of ID " + std::to_string(entry.subjectId) +
-                                      " begin like a spreadsheet formula; the export writes them as '" + entry.initials});
-      }
+// Registry lines whose initials a spreadsheet would run as a formula.
+void CheckInitials(const RegistryRead& read, const std::string& path, std::vector<Problem>& problems) {
+  for (const auto& entry : read.entries) {
+    if (SpreadsheetSafe(entry.initials) != entry.initials) {
+      problems.push_back({path, "line " + std::to_string(entry.line) + ": the initials \"" + entry.initials +
+                                    "\" of ID " + std::to_string(entry.subjectId) +
+                                    " begin like a spreadsheet formula; the export writes them as '" + entry.initials});
     }
-    at = end + (registry.compare(end, 2, "\r\n") == 0 ? 2 : 1);
   }
 }
 
@@ -177,8 +169,8 @@ void AddLab(Study& study, const LabFiles& lab) {
   const std::string registryPath = Path(lab, kRegistryFile);
   if (lab.registry) {
     const RegistryRead read = ReadRegistry(*lab.registry);
-    for (const auto& why : read.problems) problems.push_back({registryPath, why});
-    CheckInitials(*lab.registry, registryPath, problems);
+    for (const auto& bad : read.unreadable) problems.push_back({registryPath, Describe(bad)});
+    CheckInitials(read, registryPath, problems);
     for (const auto& entry : read.entries) {
       if (!registered.emplace(entry.subjectId, entry).second) {
         problems.push_back({registryPath, "ID " + std::to_string(entry.subjectId) + " is registered twice"});

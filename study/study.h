@@ -10,7 +10,7 @@
 #include "labfolder/timing_format.h"
 #include "labfolder/layout.h"
 #include "labfolder/protocol.h"
-#include "study/session_file.h"
+#include "labfolder/session_format.h"
 
 namespace cue {
 

@@ -444,15 +444,15 @@ TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
 
   const testing::ScratchDir dir;
   const std::string path = SessionFileName(dir.Path(), 12);
-  EXPECT_FALSE(ReplaceFile(path, "old"));
-  EXPECT_FALSE(ReplaceFile(path, "new"));
+  EXPECT_FALSE(ReplaceContents(path, "old"));
+  EXPECT_FALSE(ReplaceContents(path, "new"));
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}), "new");
   EXPECT_FALSE(std::filesystem::exists(path + ".new"));
-  EXPECT_TRUE(ReplaceFile(dir.File("no-folder/x.json"), "x"));
+  EXPECT_TRUE(ReplaceContents(dir.File("no-folder/x.json"), "x"));
   // An output named onto a FIFO (or a device, such as /dev/null) is refused and left as it is.
   const std::string fifo = dir.File("out.csv");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_TRUE(ReplaceFile(fifo, "x"));
+  EXPECT_TRUE(ReplaceContents(fifo, "x"));
   EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 

@@ -1,5 +1,4 @@
-#include "study/session_file.h"
-
+#include "labfolder/session_format.h"
 
 #include <cmath>
 #include <charconv>
@@ -8,7 +7,6 @@
 #include <map>
 #include <variant>
 
-#include "platform/files.h"
 
 namespace cue {
 
@@ -280,12 +278,6 @@ std::string IsoTime(std::time_t when) {
   std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', std::labs(offset) / 60,
                 std::labs(offset) % 60);
   return std::string(text) + zone;
-}
-
-// A FIFO, a device or a link named as the output is refused, never replaced.
-std::optional<std::string> ReplaceFile(const std::string& path, const std::string& text) {
-  if (const auto error = ReplaceContents(path, text)) return error->description;
-  return std::nullopt;
 }
 
 }  // namespace cue

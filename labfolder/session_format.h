@@ -10,7 +10,7 @@
 namespace cue {
 
 // What a lab needs to know about one session beyond the answers: "Res_Data/session-<ID>.json",
-// one flat JSON object in UTF-8 (docs/session-file.md lists its keys). It is written when the
+// one flat JSON object in UTF-8 (docs/session-files.md lists its keys). It is written when the
 // run is launched (ended "running") and replaced when the session ends, each time atomically,
 // so a reader finds the old version or the new one, never half of one.
 struct SessionInfo {
@@ -49,9 +49,5 @@ std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* 
 
 // "2026-12-06T15:04:05+01:00": the local time with its offset from UTC.
 std::string IsoTime(std::time_t when);
-
-// Replaces the file at path with text: writes path + ".new", flushes it to disk, renames it
-// over path. Returns the system's reason when it fails (the old file then stays as it was).
-std::optional<std::string> ReplaceFile(const std::string& path, const std::string& text);
 
 }  // namespace cue

@@ -15,7 +15,6 @@
 
 #include <clocale>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 #include "cue_version.h"
@@ -72,16 +71,16 @@ std::optional<std::string> LabFolder(std::string typed, std::string* why) {
   return std::nullopt;
 }
 
-// Writes every file of the dataset under dir; the first failure's path, or empty.
-std::string WriteDataset(const std::string& dir, const std::map<std::string, std::string>& files) {
-  for (const auto& [name, text] : files) {
+// Writes every file of the dataset under dir, each whole and on disk with its folder; the first
+// failure, or none.
+std::optional<cue::FileError> WriteDataset(cue::FileSystem& files, const std::string& dir,
+                                           const std::map<std::string, std::string>& dataset) {
+  for (const auto& [name, text] : dataset) {
     const fs::path path = fs::path(dir) / name;
-    std::error_code e;
-    fs::create_directories(path.parent_path(), e);
-    std::ofstream out(path, std::ios::binary);
-    if (!(out << text) || !out.flush()) return path.string();
+    if (auto error = cue::MakeFolders(files, path.parent_path().string())) return error;
+    if (auto error = files.Replace(path.string(), text)) return error;
   }
-  return "";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -125,16 +124,19 @@ int main(int argc, char** argv) {
     }
   }
 
+  cue::DiskFileSystem disk;
   cue::Study study;
   for (const auto& folder : labs) {
-    cue::AddLab(study, cue::ReadLabFolder(folder, false));
-    if (pilot && fs::is_directory(fs::path(folder) / cue::kPilotFolder)) cue::AddLab(study, cue::ReadLabFolder(folder, true));
+    cue::AddLab(study, cue::ReadLabFolder(disk, folder, false));
+    if (pilot && disk.IsDirectory(cue::JoinPath(folder, cue::kPilotFolder))) {
+      cue::AddLab(study, cue::ReadLabFolder(disk, folder, true));
+    }
   }
   cue::CheckAcrossLabs(study);
 
   if (!output.empty()) {
     // A FIFO, a device or a link named as the output is refused, never replaced.
-    if (const auto error = cue::ReplaceContents(output, cue::StudyCsv(study, options))) {
+    if (const auto error = disk.Replace(output, cue::StudyCsv(study, options))) {
       std::cerr << "cuesearch-export: " << output << ": cannot be written: " << error->description << "\n";
       return 2;
     }
@@ -142,8 +144,8 @@ int main(int argc, char** argv) {
     std::cout << cue::StudyCsv(study, options) << std::flush;
   }
   if (!bids.empty()) {
-    if (const std::string failed = WriteDataset(bids, cue::BidsDataset(study, options, CUE_VERSION)); !failed.empty()) {
-      std::cerr << "cuesearch-export: " << failed << ": cannot be written\n";
+    if (const auto error = WriteDataset(disk, bids, cue::BidsDataset(study, options, CUE_VERSION))) {
+      std::cerr << "cuesearch-export: " << error->path << ": cannot be written: " << error->description << "\n";
       return 2;
     }
   }

@@ -33,8 +33,8 @@ std::string Env(const char* name, const char* fallback) {
   return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-void Replace(const std::string& path, const std::string& text) {
-  if (auto error = ReplaceContents(path, text)) {
+void Replace(FileSystem& files, const std::string& path, const std::string& text) {
+  if (auto error = files.Replace(path, text)) {
     std::fprintf(stderr, "The session file is not written: %s\n", Describe(*error).c_str());
   }
 }
@@ -114,16 +114,19 @@ void SessionRecord::MarkRecovered(FileSystem& files, const std::vector<Recovered
     const std::string path = SessionFileName(results.parent_path().string(), *id);
     const auto read = files.ReadAll(path);
     const auto* text = std::get_if<std::string>(&read);
-    auto info = text != nullptr ? ParseSessionJson(*text, nullptr) : std::nullopt;
-    if (!info) continue;  // a run from before session files, or a damaged one: left as it is
+    if (text == nullptr) continue;  // a run from before session files: left as it is
+    auto parsed = ParseSessionJson(*text);
+    auto* info = std::get_if<SessionInfo>(&parsed);
+    if (info == nullptr) continue;  // a damaged one: left as it is
     info->ended = SessionInfo::Ending::kRecovered;
-    Replace(path, SessionJson(*info));
+    Replace(files, path, SessionJson(*info));
   }
 }
 
 void SessionRecord::Write() {
   info_.ignoredLetterKeys = x_.display.ignoredLetterKeys;
-  Replace(SessionFileName(ResultsFolderPath(x_.platform.files), x_.state.subjectId), SessionJson(info_));
+  FileSystem& files = x_.platform.files;
+  Replace(files, SessionFileName(ResultsFolderPath(files), x_.state.subjectId), SessionJson(info_));
 }
 
 // The summary is drawn from the files on disk, read back as the export reads them, so it

@@ -26,14 +26,6 @@ std::string FirstLine(const std::string& path) {
   return text == nullptr ? std::string() : text->substr(0, text->find('\n'));
 }
 
-// Makes folder and any missing folder above it.
-void MakeFolders(FileSystem& files, const std::string& folder) {
-  if (files.IsDirectory(folder)) return;
-  const std::string parent = std::filesystem::path(folder).parent_path().string();
-  if (!parent.empty() && parent != folder) MakeFolders(files, parent);
-  (void)files.MakeDirectory(folder);
-}
-
 std::optional<FileError> Append(FileSystem& files, const std::string& path, const std::string& text) {
   auto opened = files.OpenForAppend(path);
   if (auto* error = std::get_if<FileError>(&opened)) return *error;
@@ -85,8 +77,9 @@ RecoveredJournal Recover(FileSystem& files, const std::string& journal, const st
     found.error = *error;
     return found;
   }
-  const auto parsed = ParseJournal(std::get<std::string>(read));
-  if (!parsed) return found;
+  const auto text = ParseJournal(std::get<std::string>(read));
+  const auto* parsed = std::get_if<ParsedJournal>(&text);
+  if (parsed == nullptr) return found;  // not a journal of this program's
   found.resultsFile = parsed->resultsFile;
   found.kept = Foreign(found, *parsed, labFolder, here);
   if (!found.kept.empty()) {
@@ -97,12 +90,12 @@ RecoveredJournal Recover(FileSystem& files, const std::string& journal, const st
   (void)files.MakeDirectory(std::filesystem::path(found.resultsFile).parent_path().string());
   auto lock = files.Lock(RunLockPath(found.resultsFile));
   if (auto* error = std::get_if<FileError>(&lock)) {
-    if (error->number != err::kPermissionDenied) found.error = *error;
+    if (error->cause != FileFailure::kInUse) found.error = *error;
     return found;  // a running program's journal, or a folder that cannot be reached
   }
   const auto old = files.ReadAll(found.resultsFile);
   const auto* oldText = std::get_if<std::string>(&old);
-  if (oldText == nullptr && std::get<FileError>(old).number != err::kFileNotFound) {
+  if (oldText == nullptr && std::get<FileError>(old).cause != FileFailure::kNotFound) {
     found.error = std::get<FileError>(old);
     return found;
   }
@@ -154,7 +147,7 @@ void Journal::SetResultsFile(const std::string& resultsFile) {
 }
 
 std::optional<FileError> Journal::Keep(const std::string& rows) {
-  MakeFolders(files_, folder_);
+  (void)MakeFolders(files_, folder_);
   const MachineIdentity& here = ThisMachine();
   const std::string heading = files_.Exists(path_) ? "" : JournalHeading(resultsFile_, here);
   return Append(files_, path_, heading + rows);
@@ -168,7 +161,10 @@ std::vector<RecoveredJournal> RecoverJournals(FileSystem& files, const std::stri
                                               const std::string& labFolder, const MachineIdentity& here) {
   std::vector<RecoveredJournal> found;
   const std::string prefix = JournalPrefix(labFolder);
-  for (const std::string& name : files.List(journalFolder)) {
+  const auto listed = files.List(journalFolder);
+  const auto* names = std::get_if<std::vector<std::string>>(&listed);
+  if (names == nullptr) return found;  // no journal folder: nothing was ever kept
+  for (const std::string& name : *names) {
     if (!name.starts_with(prefix) || !name.ends_with(".txt")) continue;
     RecoveredJournal one = Recover(files, JoinPath(journalFolder, name), labFolder, here);
     if (one.rows > 0 || one.error || !one.kept.empty()) found.push_back(std::move(one));

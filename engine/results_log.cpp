@@ -93,7 +93,7 @@ void ResultsLog::Tell(const FileError& error) {
                                           "). Do not end the program until this is solved."
                                     : " in memory and on disk in\r" + journal_.path() + ".";
   Message message{"The results file cannot be written:\r" + error.path + "\r" + error.description +
-                      " (error " + std::to_string(error.number) + ").\r\rNo answer is lost: " +
+                      " (error " + std::to_string(ErrorNumber(error.cause)) + ").\r\rNo answer is lost: " +
                       LineCount(kept_) + " kept" + where +
                       "\rThey go into the results file as soon as it can be written again. Please "
                       "check the folder and the disk, then press Enter or click OK.",

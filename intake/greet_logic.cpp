@@ -25,10 +25,10 @@ Message ResultsFolderNotMade(const FileError& error, std::int16_t subjectId) {
                  kAppTitle, Buttons::kOk, Icon::kExclamation};
 }
 
-// Held by another start (err::kPermissionDenied), or not to be taken at all: a lock file this
+// Held by another start (FileFailure::kInUse), or not to be taken at all: a lock file this
 // account may not write, or something in its place.
 Message RegistryLocked(const FileError& error) {
-  if (error.number != err::kPermissionDenied) {
+  if (error.cause != FileFailure::kInUse) {
     return Message{FileErrorText("The subject registry's lock " + error.path + " cannot be taken.", error,
                                  "Nothing was registered. The program cannot register subjects in this "
                                  "lab folder until the lock file can be written."),
@@ -41,7 +41,7 @@ Message RegistryLocked(const FileError& error) {
 }
 
 Message SubjectRunning(const FileError& error, std::int16_t subjectId) {
-  if (error.number != err::kPermissionDenied) {
+  if (error.cause != FileFailure::kInUse) {
     return Message{FileErrorText("The lock of subject " + std::to_string(subjectId) + "'s results, " + error.path +
                                      ", cannot be taken.",
                                  error, "No results are written without it. The program ends."),

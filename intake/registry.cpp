@@ -8,7 +8,7 @@ namespace cue {
 SubjectCheck IsNewSubject(const FileSystem& files, std::int16_t subjectId) {
   const auto read = files.ReadAll(RegistryPath(files));
   if (const auto* error = std::get_if<FileError>(&read)) {
-    if (error->number == err::kFileNotFound) return SubjectCheck{};
+    if (error->cause == FileFailure::kNotFound) return SubjectCheck{};
     SubjectCheck check;
     check.result = SubjectCheck::Result::kUnreadable;
     check.error = *error;
@@ -19,7 +19,7 @@ SubjectCheck IsNewSubject(const FileSystem& files, std::int16_t subjectId) {
 
 std::string FileErrorText(const std::string& what, const FileError& error,
                           const std::string& consequence) {
-  return what + '\r' + "Error " + std::to_string(error.number) + ": " + error.description + "." +
+  return what + '\r' + "Error " + std::to_string(ErrorNumber(error.cause)) + ": " + error.description + "." +
          '\r' + consequence;
 }
 
@@ -58,7 +58,7 @@ std::optional<FileError> AppendRegistryLine(FileSystem& files, const std::string
 
 std::optional<FileError> MakeFolder(FileSystem& files, const std::string& path) {
   auto error = files.MakeDirectory(path);
-  if (error && error->number == err::kPathFileAccess && files.IsDirectory(path)) return {};
+  if (error && error->cause == FileFailure::kExists && files.IsDirectory(path)) return {};
   return error;
 }
 

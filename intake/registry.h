@@ -13,7 +13,7 @@
 
 namespace cue {
 
-// Reads the registry of the current folder and scans it. A missing registry (error 53) means
+// Reads the registry of the current folder and scans it. A missing registry (kNotFound) means
 // every ID is new; any other error reading it gives kUnreadable, never kNew.
 SubjectCheck IsNewSubject(const FileSystem& files, std::int16_t subjectId);
 
@@ -32,9 +32,9 @@ Message MalformedRegistry(const SubjectCheck& check, const std::string& path);
 std::optional<FileError> AppendRegistryLine(FileSystem& files, const std::string& path,
                                             std::string_view line);
 
-// Creates the folder at path. A folder already there is no error (the platform reports it as
-// error 75, which is absorbed only when path really is a folder); any other failure, a file of
-// that name included, is returned.
+// Creates the folder at path. A folder already there is no error (FileFailure::kExists is
+// absorbed only when path really is a folder); any other failure, a file of that name
+// included, is returned.
 std::optional<FileError> MakeFolder(FileSystem& files, const std::string& path);
 
 }  // namespace cue

@@ -28,7 +28,7 @@ std::string JournalHeading(const std::string& resultsFile, const MachineIdentity
          by.boot + LineEnd() + HeaderLine(ResultsColumns());
 }
 
-std::optional<ParsedJournal> ParseJournal(std::string_view text) {
+Result<ParsedJournal> ParseJournal(std::string_view text) {
   std::vector<std::string> lines;
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
@@ -36,7 +36,9 @@ std::optional<ParsedJournal> ParseJournal(std::string_view text) {
     lines.emplace_back(text.substr(0, length));
     text.remove_prefix(length);
   }
-  if (lines.empty() || lines[0].size() < 3 || lines[0][0] != '#') return std::nullopt;
+  if (lines.empty() || lines[0].size() < 3 || lines[0][0] != '#') {
+    return FileError{FileFailure::kMalformed, 0, "", "line 1 names no results file"};
+  }
   ParsedJournal journal;
   journal.resultsFile = lines[0].substr(1, lines[0].size() - 1 - LineEnd().size());
   // The rows follow the results header; a journal without one (cut by hand) keeps every line

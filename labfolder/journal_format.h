@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace cue {
 
 // A journal: rows that a results file could not take, kept in a second place (engine/journal.h
@@ -28,8 +30,8 @@ struct ParsedJournal {
   std::optional<std::string> machine;  // none: the journal does not say
   std::vector<std::string> rows;       // the kept rows after the results header, each with its CR LF
 };
-// nullopt when the first line names no results file.
-std::optional<ParsedJournal> ParseJournal(std::string_view text);
+// A journal whose first line names no results file is refused (FileFailure::kMalformed).
+Result<ParsedJournal> ParseJournal(std::string_view text);
 
 // "<lab folder's name>-<16 hex digits hashing the lab folder's full path>-R-<ID>.txt", from
 // the results file's full path ".../<lab>/Res_Data/R-<ID>.txt": two lab folders of the same

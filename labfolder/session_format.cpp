@@ -197,13 +197,10 @@ std::string SessionJson(const SessionInfo& s) {
   return json + "\n}\n";
 }
 
-std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* why) {
+Result<SessionInfo> ParseSessionJson(std::string_view text) {
   FlatReader reader(text);
   const auto object = reader.Object();
-  if (!object) {
-    if (why) *why = reader.why;
-    return std::nullopt;
-  }
+  if (!object) return FileError{FileFailure::kMalformed, 0, "", reader.why};
   const auto get = [&](const char* key) -> const Json* {
     const auto it = object->find(key);
     return it == object->end() ? nullptr : &it->second;

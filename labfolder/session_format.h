@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace cue {
 
 // What a lab needs to know about one session beyond the answers: "Res_Data/session-<ID>.json",
@@ -44,8 +46,9 @@ const char* EndingName(SessionInfo::Ending ending);
 std::string SessionJson(const SessionInfo& info);
 // text as a JSON string, quotes included; control bytes escaped, UTF-8 as it is.
 std::string JsonQuoted(std::string_view text);
-// The session read back; nullopt with why set when the text is not such an object.
-std::optional<SessionInfo> ParseSessionJson(std::string_view text, std::string* why);
+// The session read back; a text that is not such an object is refused (FileFailure::kMalformed,
+// the description saying where and why).
+Result<SessionInfo> ParseSessionJson(std::string_view text);
 
 // "2026-12-06T15:04:05+01:00": the local time with its offset from UTC.
 std::string IsoTime(std::time_t when);

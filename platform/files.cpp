@@ -14,8 +14,23 @@
 
 namespace cue {
 
+int ErrorNumber(FileFailure cause) {
+  switch (cause) {
+    case FileFailure::kNotFound: return err::kFileNotFound;
+    case FileFailure::kPathNotFound: return err::kPathNotFound;
+    case FileFailure::kExists:
+    case FileFailure::kRefused: return err::kPathFileAccess;
+    case FileFailure::kInUse: return err::kPermissionDenied;
+    case FileFailure::kDiskFull: return err::kDiskFull;
+    case FileFailure::kNotReadable:
+    case FileFailure::kMalformed:
+    case FileFailure::kIo: return err::kDeviceIo;
+  }
+  return err::kDeviceIo;
+}
+
 std::string Describe(const FileError& error) {
-  return std::to_string(error.number) + ": " + error.description + " (" + error.path + ")";
+  return std::to_string(ErrorNumber(error.cause)) + ": " + error.description + " (" + error.path + ")";
 }
 
 char PathSeparator() { return static_cast<char>(std::filesystem::path::preferred_separator); }
@@ -25,37 +40,38 @@ std::string JoinPath(const std::string& a, const std::string& b) {
 }
 
 FileError ErrorFromErrno(int errno_value, const std::string& path) {
-  int number = err::kDeviceIo;
+  FileFailure cause = FileFailure::kIo;
   switch (errno_value) {
     case ENOENT:
       // A missing file in an existing folder is "file not found"; a missing folder on the
       // way is "path not found".
-      number = std::filesystem::exists(std::filesystem::path(path).parent_path())
-                   ? err::kFileNotFound
-                   : err::kPathNotFound;
+      cause = std::filesystem::exists(std::filesystem::path(path).parent_path()) ? FileFailure::kNotFound
+                                                                                  : FileFailure::kPathNotFound;
       break;
     case ENOTDIR:
-      number = err::kPathNotFound;
+      cause = FileFailure::kPathNotFound;
       break;
     case EEXIST:
+      cause = FileFailure::kExists;
+      break;
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
-      number = err::kPathFileAccess;
+      cause = FileFailure::kRefused;
       break;
     case ENOSPC:
     case EDQUOT:
-      number = err::kDiskFull;
+      cause = FileFailure::kDiskFull;
       break;
     case ETXTBSY:
     case EBUSY:
-      number = err::kPermissionDenied;
+      cause = FileFailure::kInUse;
       break;
     default:
       break;
   }
-  return FileError{number, std::strerror(errno_value), path};
+  return FileError{cause, errno_value, path, std::strerror(errno_value)};
 }
 
 namespace {
@@ -85,13 +101,13 @@ void SyncParent(const std::string& path) {
 std::string Megabytes(std::size_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
 
 FileError TooLarge(std::size_t limit, const std::string& path) {
-  return FileError{err::kDeviceIo, "Larger than " + Megabytes(limit) + ", so it is not read", path};
+  return FileError{FileFailure::kNotReadable, 0, path, "Larger than " + Megabytes(limit) + ", so it is not read"};
 }
 
 std::optional<FileError> CheckStat(const struct stat& info, std::size_t limit, const std::string& path) {
   if (S_ISDIR(info.st_mode)) return ErrorFromErrno(EISDIR, path);
   if (!S_ISREG(info.st_mode)) {
-    return FileError{err::kDeviceIo, "Not a regular file (a FIFO or a device), so it is not read", path};
+    return FileError{FileFailure::kNotReadable, 0, path, "Not a regular file (a FIFO or a device), so it is not read"};
   }
   if (static_cast<std::uintmax_t>(info.st_size) > limit) return TooLarge(limit, path);
   return std::nullopt;
@@ -110,8 +126,8 @@ std::optional<std::string> Intruder(const struct stat& info) {
 
 // place: "this file", or "this file's folder".
 FileError Refused(const std::string& what, const std::string& path, const char* place = "this file") {
-  return FileError{err::kPathFileAccess,
-                   "There is " + what + " in place of " + place + "; the program writes nothing through it", path};
+  return FileError{FileFailure::kRefused, 0, path,
+                   "There is " + what + " in place of " + place + "; the program writes nothing through it"};
 }
 
 // A file's folder opened without following a link in its place, and the file's name in it:
@@ -142,7 +158,7 @@ InFolder OpenFolderOf(const std::string& path) {
 // Opens name in the folder dir with flags (O_NOFOLLOW added), refusing what is no plain file
 // of its own. A name that lstat shows to be such is refused without being opened (opening a
 // device or a FIFO may act on it); the fstat after the open closes the race.
-std::variant<Descriptor, FileError> OpenPlain(int dir, const std::string& name, const std::string& path,
+Result<Descriptor> OpenPlain(int dir, const std::string& name, const std::string& path,
                                               int flags) {
   struct stat info {};
   if (::fstatat(dir, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
@@ -158,9 +174,9 @@ std::variant<Descriptor, FileError> OpenPlain(int dir, const std::string& name, 
     const int e = errno;
     if (e == ELOOP) return Refused("a link", path);
     if (e == EACCES) {
-      return FileError{err::kPathFileAccess,
+      return FileError{FileFailure::kRefused, e, path,
                        "Permission denied: this account may not write it (every account that runs "
-                       "the program needs write permission on the lab folder's files)", path};
+                       "the program needs write permission on the lab folder's files)"};
     }
     return ErrorFromErrno(e, path);
   }
@@ -248,7 +264,7 @@ std::string DiskFileSystem::CurrentDirectory() const {
 }
 
 // O_NONBLOCK: a FIFO put in a file's place fails at once instead of waiting for a reader.
-std::variant<std::unique_ptr<AppendFile>, FileError> DiskFileSystem::OpenForAppend(
+Result<std::unique_ptr<AppendFile>> DiskFileSystem::OpenForAppend(
     const std::string& path) {
   const InFolder in = OpenFolderOf(path);
   if (in.error) return *in.error;
@@ -257,7 +273,7 @@ std::variant<std::unique_ptr<AppendFile>, FileError> DiskFileSystem::OpenForAppe
   return std::unique_ptr<AppendFile>(std::make_unique<PosixAppendFile>(std::get<Descriptor>(opened).Release(), path));
 }
 
-std::variant<std::string, FileError> DiskFileSystem::ReadAll(const std::string& path) const {
+Result<std::string> DiskFileSystem::ReadAll(const std::string& path) const {
   const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.fd < 0) return ErrorFromErrno(errno, path);
   struct stat info {};
@@ -296,10 +312,10 @@ bool DiskFileSystem::Exists(const std::string& path) const {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
-std::vector<std::string> DiskFileSystem::List(const std::string& folder) const {
+Result<std::vector<std::string>> DiskFileSystem::List(const std::string& folder) const {
   std::vector<std::string> names;
   DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return names;
+  if (dir == nullptr) return ErrorFromErrno(errno, folder);
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
     if (name != "." && name != "..") names.push_back(name);
@@ -317,7 +333,7 @@ std::optional<FileError> DiskFileSystem::Remove(const std::string& path) {
 // flock, not fcntl: the lock belongs to this descriptor alone, so opening and closing the
 // locked file elsewhere in the process does not drop it. The lock file is never removed:
 // removing it would let a later run lock a new file while an earlier one still holds the old.
-std::variant<std::unique_ptr<FileLock>, FileError> DiskFileSystem::Lock(const std::string& path) {
+Result<std::unique_ptr<FileLock>> DiskFileSystem::Lock(const std::string& path) {
   const InFolder in = OpenFolderOf(path);
   if (in.error) return *in.error;
   auto opened = OpenPlain(in.dir.fd, in.name, path, O_RDWR);
@@ -335,7 +351,7 @@ std::variant<std::unique_ptr<FileLock>, FileError> DiskFileSystem::Lock(const st
     if (who.empty()) who = "another run";
     const auto space = who.rfind(' ');
     if (space != std::string::npos) who = "machine " + who.substr(0, space) + ", process " + who.substr(space + 1);
-    return FileError{err::kPermissionDenied, "Locked by another run of the program (" + who + ")", path};
+    return FileError{FileFailure::kInUse, EWOULDBLOCK, path, "Locked by another run of the program (" + who + ")"};
   }
   char host[HOST_NAME_MAX + 1] = {};
   if (::gethostname(host, sizeof host - 1) != 0) std::strcpy(host, "unknown");
@@ -343,6 +359,21 @@ std::variant<std::unique_ptr<FileLock>, FileError> DiskFileSystem::Lock(const st
   if (::ftruncate(fd.fd, 0) == 0) (void)!::pwrite(fd.fd, who.data(), who.size(), 0);
   (void)::fsync(fd.fd);
   return std::unique_ptr<FileLock>(std::make_unique<FlockLock>(fd.Release()));
+}
+
+std::optional<FileError> DiskFileSystem::Replace(const std::string& path, const std::string& text) {
+  return ReplaceContents(path, text);
+}
+
+std::optional<FileError> MakeFolders(FileSystem& files, const std::string& folder) {
+  if (files.IsDirectory(folder)) return std::nullopt;
+  const std::string parent = std::filesystem::path(folder).parent_path().string();
+  // Tried whatever the folders above gave: a folder this account may not list can still be
+  // there.
+  if (!parent.empty() && parent != folder) (void)MakeFolders(files, parent);
+  auto error = files.MakeDirectory(folder);
+  if (error && error->cause == FileFailure::kExists && files.IsDirectory(folder)) return std::nullopt;
+  return error;
 }
 
 std::optional<FileError> ReplaceContents(const std::string& path, const std::string& text) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <set>
 #include <variant>
 
@@ -13,8 +12,6 @@
 namespace cue {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Path(const LabFiles& lab, const std::string& name) { return JoinPath(lab.folder, name); }
 
@@ -129,27 +126,27 @@ bool Study::NeedsAttention() const {
   return std::any_of(problems.begin(), problems.end(), [](const Problem& p) { return p.attention; });
 }
 
-LabFiles ReadLabFolder(const std::string& folder, bool pilot) {
+LabFiles ReadLabFolder(const FileSystem& files, const std::string& folder, bool pilot) {
   LabFiles lab;
   lab.folder = pilot ? JoinPath(folder, kPilotFolder) : folder;
   lab.pilot = pilot;
-  const DiskFileSystem disk;
   const auto read = [&](const std::string& name) -> std::optional<std::string> {
-    auto got = disk.ReadAll(JoinPath(lab.folder, name));
+    auto got = files.ReadAll(JoinPath(lab.folder, name));
     if (auto* text = std::get_if<std::string>(&got)) return std::move(*text);
     const FileError& e = std::get<FileError>(got);
-    if (name != kRegistryFile || e.number != err::kFileNotFound) {
+    if (name != kRegistryFile || e.cause != FileFailure::kNotFound) {
       lab.unreadable.push_back({Path(lab, name), "cannot be read: " + e.description});
     }
     return std::nullopt;
   };
   lab.registry = read(kRegistryFile);
-  std::error_code error;
   std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(fs::path(JoinPath(lab.folder, kResultsFolder)), error)) {
-    names.insert(entry.path().filename().string());
+  const auto listed = files.List(JoinPath(lab.folder, kResultsFolder));
+  if (const auto* all = std::get_if<std::vector<std::string>>(&listed)) {
+    names.insert(all->begin(), all->end());
+  } else {
+    lab.unreadable.push_back({Path(lab, kResultsFolder), "cannot be read: " + std::get<FileError>(listed).description});
   }
-  if (error) lab.unreadable.push_back({Path(lab, kResultsFolder), "cannot be read: " + error.message()});
   for (const auto& base : names) {
     const std::string name = std::string(kResultsFolder) + "/" + base;
     const LabFileKind kind = KindOf(base);
@@ -202,9 +199,12 @@ void AddLab(Study& study, const LabFiles& lab) {
     }
     const std::string sessionName = folder + SessionBaseName(*id);
     if (const auto it = lab.files.find(sessionName); it != lab.files.end()) {
-      std::string why;
-      s.info = ParseSessionJson(it->second, &why);
-      if (!s.info) problems.push_back({Path(lab, sessionName), "cannot be read: " + why});
+      auto parsed = ParseSessionJson(it->second);
+      if (auto* info = std::get_if<SessionInfo>(&parsed)) {
+        s.info = std::move(*info);
+      } else {
+        problems.push_back({Path(lab, sessionName), "cannot be read: " + std::get<FileError>(parsed).description});
+      }
       if (s.info && s.info->pilot) s.pilot = true;
     } else {
       problems.push_back({Path(lab, sessionName), "missing: start, machine and screen unknown", false});

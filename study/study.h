@@ -83,12 +83,12 @@ struct LabFiles {
   std::vector<Problem> unreadable;  // and the files left unread
 };
 
-// Reads a lab folder from disk: the registry and the results, timing and session files of
+// Reads a lab folder through files: the registry and the results, timing and session files of
 // Res_Data; with pilot, those of its "pilot" folder instead. Only the program's own file
 // names are read, each through FileSystem::ReadAll: a FIFO, a device or a file over its
 // limit is refused at once and named, never waited for or read whole. Other files are
 // named as left out, the program's locks and half-written ".new" files not at all.
-LabFiles ReadLabFolder(const std::string& folder, bool pilot);
+LabFiles ReadLabFolder(const FileSystem& files, const std::string& folder, bool pilot);
 
 // Adds a lab's sessions and checks them: rows malformed, missing, duplicated or out of order,
 // sessions incomplete, registry and files that do not match.

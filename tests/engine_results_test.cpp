@@ -109,7 +109,7 @@ TEST(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
       {"read-only", [](auto& f) { f.readOnly.insert("/lab/Res_Data"); }, [](auto& f) { f.readOnly.clear(); },
        "Permission denied", false},
       // The lab's disk is full; the user's own data folder lies on another.
-      {"disk full", [](auto& f) { f.closeErrors[kFile] = {err::kDiskFull, "No space left on device", kFile}; },
+      {"disk full", [](auto& f) { f.closeErrors[kFile] = {FileFailure::kDiskFull, ENOSPC, kFile, "No space left on device"}; },
        [](auto& f) { f.closeErrors.clear(); }, "No space left on device", false},
   };
   for (const auto& fault : faults) {
@@ -178,7 +178,7 @@ TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone)
   const auto found = RecoverJournals(files, "/j", "/lab");
   EXPECT_EQ(files.files[r5], kHeader + row1 + row2);
   EXPECT_EQ(files.files[r6], kHeader + row1);  // its results file was gone
-  EXPECT_EQ(files.List("/j"), (std::vector<std::string>{JournalName(r7), JournalName(other)}));
+  EXPECT_EQ(std::get<std::vector<std::string>>(files.List("/j")), (std::vector<std::string>{JournalName(r7), JournalName(other)}));
   EXPECT_FALSE(files.files.contains(other));
   ASSERT_EQ(found.size(), 2U);
   EXPECT_EQ(std::pair(found[0].resultsFile, found[0].rows), std::pair(r5, 1));  // the row it lacked

@@ -117,14 +117,14 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
       {"no line end", [&](auto& m) { m.files[kPath] = " 5 X 1"; }, launched, "", "\r\n"},
       {"a lone LF", [&](auto& m) { m.files[kPath] = " 5 X 1\n"; }, launched, ""},
       {"a lone CR", [&](auto& m) { m.files[kPath] = " 5 X 1\r"; }, launched, ""},
-      {"not opened", [&](auto& m) { m.openErrors[kPath] = {75, "Permission denied", kPath}; },
+      {"not opened", [&](auto& m) { m.openErrors[kPath] = {FileFailure::kRefused, EACCES, kPath, "Permission denied"}; },
        {notAdded + "75: Permission denied" + ends, "EndProgram"}},
-      {"not closed", [&](auto& m) { m.closeErrors[kPath] = {61, "No space left on device", kPath}; },
+      {"not closed", [&](auto& m) { m.closeErrors[kPath] = {FileFailure::kDiskFull, ENOSPC, kPath, "No space left on device"}; },
        {notAdded + "61: No space left on device" + ends, "EndProgram"}},
-      {"no folder", [&](auto& m) { m.makeErrors[folder] = {76, "Gone", folder}; },
+      {"no folder", [&](auto& m) { m.makeErrors[folder] = {FileFailure::kPathNotFound, ENOENT, folder, "Gone"}; },
        {appended, made, noFolder + "Error 76: Gone" + ends12, "EndProgram"}},
-      // Error 75 means "already there" only where a folder is there.
-      {"75 and no folder", [&](auto& m) { m.makeErrors[folder] = {75, "File exists", folder}; },
+      // "Already there" is no error only where a folder is there.
+      {"exists and no folder", [&](auto& m) { m.makeErrors[folder] = {FileFailure::kExists, EEXIST, folder, "File exists"}; },
        {appended, made, noFolder + "Error 75: File exists" + ends12, "EndProgram"}},
       // Two programs in one lab folder: the check is made again under the registry's lock,
       // and the subject's lock is held for the whole run.
@@ -132,7 +132,7 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
        {"Message The subject registry is in use: its lock " + registryLock +
         " is held by another start of the program" + locked +
         "Nothing was registered. Press Start again in a moment."}},
-      {"registry lock not writable", [&](auto& m) { m.openErrors[registryLock] = {75, "Permission denied: x", registryLock}; },
+      {"registry lock not writable", [&](auto& m) { m.openErrors[registryLock] = {FileFailure::kRefused, EACCES, registryLock, "Permission denied: x"}; },
        {"Message The subject registry's lock " + registryLock + " cannot be taken.\rError 75: Permission denied: x.\r"
         "Nothing was registered. The program cannot register subjects in this lab folder until the lock file can be written."}},
       {"registered meanwhile", [&](auto& m) { m.files[kPath] += kLine12; },

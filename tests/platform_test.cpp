@@ -98,7 +98,7 @@ class DiskFileSystemTest : public ::testing::Test {
 };
 
 template <typename T>
-std::optional<FileError> Failure(const std::variant<T, FileError>& result) {
+std::optional<FileError> Failure(const Result<T>& result) {
   if (const auto* error = std::get_if<FileError>(&result)) return *error;
   return std::nullopt;
 }
@@ -121,23 +121,23 @@ TEST_F(DiskFileSystemTest, AppendsByteForByteAndEveryFailureIsNamed) {
   EXPECT_EQ(std::get<std::string>(fs_.ReadAll(Path("edge"))).size(), kMaxReadBytes);
   const struct {
     std::optional<FileError> error;
-    int number;
+    FileFailure cause;
     std::string path;
     const char* reason;
   } rows[] = {
-      {Failure(fs_.OpenForAppend(Path("gone/r.txt"))), err::kPathNotFound, Path("gone/r.txt"), ""},
-      {Failure(fs_.ReadAll(Path("nothing.txt"))), err::kFileNotFound, Path("nothing.txt"), ""},
-      {Failure(fs_.OpenForAppend(dir_.Path())), err::kPathFileAccess, dir_.Path(), ""},
-      {fs_.MakeDirectory(Path("Res_Data")), err::kPathFileAccess, Path("Res_Data"), ""},
-      {Failure(fs_.ReadAll(Path("fifo"))), err::kDeviceIo, Path("fifo"), "Not a regular file"},
-      {Failure(fs_.ReadAll("/dev/zero")), err::kDeviceIo, "/dev/zero", "Not a regular file"},
-      {Failure(fs_.ReadAll(Path("big"))), err::kDeviceIo, Path("big"), "Larger than 16 MB"},
-      {Failure(fs_.ReadAll(dir_.Path())), err::kPathFileAccess, dir_.Path(), "directory"},
+      {Failure(fs_.OpenForAppend(Path("gone/r.txt"))), FileFailure::kPathNotFound, Path("gone/r.txt"), ""},
+      {Failure(fs_.ReadAll(Path("nothing.txt"))), FileFailure::kNotFound, Path("nothing.txt"), ""},
+      {Failure(fs_.OpenForAppend(dir_.Path())), FileFailure::kRefused, dir_.Path(), ""},
+      {fs_.MakeDirectory(Path("Res_Data")), FileFailure::kExists, Path("Res_Data"), ""},
+      {Failure(fs_.ReadAll(Path("fifo"))), FileFailure::kNotReadable, Path("fifo"), "Not a regular file"},
+      {Failure(fs_.ReadAll("/dev/zero")), FileFailure::kNotReadable, "/dev/zero", "Not a regular file"},
+      {Failure(fs_.ReadAll(Path("big"))), FileFailure::kNotReadable, Path("big"), "Larger than 16 MB"},
+      {Failure(fs_.ReadAll(dir_.Path())), FileFailure::kRefused, dir_.Path(), "directory"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path + " " + row.reason);
     ASSERT_TRUE(row.error.has_value());
-    EXPECT_EQ(row.error->number, row.number);
+    EXPECT_EQ(row.error->cause, row.cause);
     EXPECT_EQ(row.error->path, row.path);
     EXPECT_FALSE(row.error->description.empty());
     EXPECT_NE(row.error->description.find(row.reason), std::string::npos) << row.error->description;
@@ -176,7 +176,8 @@ TEST_F(DiskFileSystemTest, NothingIsWrittenThroughWhatStandsInAFilesPlace) {
       ASSERT_EQ(row.put(file), 0);
       const auto error = writes[w](file);
       ASSERT_TRUE(error.has_value());
-      EXPECT_EQ(std::tie(error->number, error->path), std::tie(err::kPathFileAccess, file));
+      EXPECT_EQ(error->cause, FileFailure::kRefused);
+      EXPECT_EQ(error->path, file);
       const std::string place = row.file == Path("linked/R-1.txt") ? "this file's folder" : "this file";
       EXPECT_EQ(error->description, std::string("There is ") + row.what + " in place of " + place + "; the program writes nothing through it");
     }
@@ -208,7 +209,7 @@ TEST_F(DiskFileSystemTest, ALockIsHeldByOneHolderAtATimeAndNamesIt) {
   auto first = fs_.Lock(Path("R-1.txt.lock"));
   const auto second = Failure(fs_.Lock(Path("R-1.txt.lock")));
   ASSERT_TRUE(second.has_value() && !Failure(first));
-  EXPECT_EQ(second->number, err::kPermissionDenied);
+  EXPECT_EQ(second->cause, FileFailure::kInUse);
   char host[256] = {};
   ::gethostname(host, sizeof host - 1);
   const std::string holder = std::string("machine ") + host + ", process " + std::to_string(::getpid());

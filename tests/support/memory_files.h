@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <optional>
@@ -24,42 +25,52 @@ class MemoryFileSystem final : public FileSystem {
 
   std::string CurrentDirectory() const override { return cwd_; }
 
-  std::variant<std::unique_ptr<AppendFile>, FileError> OpenForAppend(const std::string& path) override {
+  Result<std::unique_ptr<AppendFile>> OpenForAppend(const std::string& path) override {
     if (auto it = openErrors.find(path); it != openErrors.end()) return it->second;
-    if (!folders.contains(Parent(path))) return FileError{err::kPathNotFound, "No such file or directory", path};
-    if (readOnly.contains(Parent(path))) return FileError{err::kPathFileAccess, "Permission denied", path};
+    if (!folders.contains(Parent(path))) return FileError{FileFailure::kPathNotFound, ENOENT, path, "No such file or directory"};
+    if (readOnly.contains(Parent(path))) return FileError{FileFailure::kRefused, EACCES, path, "Permission denied"};
     return std::unique_ptr<AppendFile>(std::make_unique<Append>(*this, path));
   }
 
-  std::variant<std::string, FileError> ReadAll(const std::string& path) const override {
-    if (folders.contains(path)) return FileError{err::kPathFileAccess, "Is a directory", path};
+  Result<std::string> ReadAll(const std::string& path) const override {
+    if (folders.contains(path)) return FileError{FileFailure::kRefused, EISDIR, path, "Is a directory"};
     if (auto it = files.find(path); it != files.end()) return it->second;
-    return FileError{err::kFileNotFound, "No such file or directory", path};
+    return FileError{FileFailure::kNotFound, ENOENT, path, "No such file or directory"};
   }
 
   std::optional<FileError> MakeDirectory(const std::string& path) override {
     Log("MakeDirectory " + path);
     if (auto it = makeErrors.find(path); it != makeErrors.end()) return it->second;
-    if (folders.contains(path) || files.contains(path)) return FileError{err::kPathFileAccess, "File exists", path};
-    if (!folders.contains(Parent(path))) return FileError{err::kPathNotFound, "No such file or directory", path};
+    if (folders.contains(path) || files.contains(path)) return FileError{FileFailure::kExists, EEXIST, path, "File exists"};
+    if (!folders.contains(Parent(path))) return FileError{FileFailure::kPathNotFound, ENOENT, path, "No such file or directory"};
     folders.insert(path);
     return std::nullopt;
   }
 
   bool IsDirectory(const std::string& path) const override { return folders.contains(path); }
   bool Exists(const std::string& path) const override { return folders.contains(path) || files.contains(path); }
-  std::vector<std::string> List(const std::string& folder) const override {
+  Result<std::vector<std::string>> List(const std::string& folder) const override {
+    if (!folders.contains(folder)) return FileError{FileFailure::kPathNotFound, ENOENT, folder, "No such file or directory"};
     std::vector<std::string> names;
     for (const auto& [path, text] : files)
       if (Parent(path) == folder) names.push_back(path.substr(folder.size() + 1));
     return names;
   }
   std::optional<FileError> Remove(const std::string& path) override {
-    return files.erase(path) != 0 ? std::nullopt : std::optional(FileError{err::kFileNotFound, "No such file", path});
+    return files.erase(path) != 0 ? std::nullopt : std::optional(FileError{FileFailure::kNotFound, ENOENT, path, "No such file"});
+  }
+  // Replaced whole, or not at all; refused as an append is.
+  std::optional<FileError> Replace(const std::string& path, const std::string& text) override {
+    auto opened = OpenForAppend(path);
+    if (auto* error = std::get_if<FileError>(&opened)) return *error;
+    if (auto it = closeErrors.find(path); it != closeErrors.end()) return it->second;
+    files[path] = text;
+    Log("Replace " + path);
+    return std::nullopt;
   }
   // A path in `locked` is held by another run.
-  std::variant<std::unique_ptr<FileLock>, FileError> Lock(const std::string& path) override {
-    if (locked.contains(path)) return FileError{err::kPermissionDenied, "Locked by another run", path};
+  Result<std::unique_ptr<FileLock>> Lock(const std::string& path) override {
+    if (locked.contains(path)) return FileError{FileFailure::kInUse, EWOULDBLOCK, path, "Locked by another run"};
     if (auto it = openErrors.find(path); it != openErrors.end()) return it->second;
     locked.insert(path);
     return std::unique_ptr<FileLock>(std::make_unique<Held>(locked, path));

@@ -27,23 +27,6 @@ const std::string kHeader =
     "subject_res\tRT\t\r\n";
 const std::string kFile = "/lab/Res_Data/R-17.txt";
 
-TEST(ResultsFormatTest, HeaderAtEveryRunAndRowsByteForByte) {
-  MemoryFileSystem files;
-  files.folders.insert("/lab/Res_Data");
-  EXPECT_FALSE(WriteHeader(files, kFile, ResultsColumns()).has_value());
-  EXPECT_FALSE(WriteHeader(files, kFile, ResultsColumns()).has_value());  // a second run
-  auto opened = files.OpenForAppend(kFile);
-  auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
-  // Trial 41 of order condition 1: block 2, type 2, target 7 on label 12 at (4500, 3300),
-  // answered "m" after 734 ms. Only the exact line end goes without its tab.
-  WriteFields(*file, {41, 2, 2, 1, 1});
-  WriteFields(*file, {7, 12, 4500.0F, 3300.0F, 0, 200});
-  WriteFields(*file, {std::string("1"), 734, LineEnd()});
-  WriteFields(*file, {std::string("\r"), std::string("\r\n"), std::string("a")});
-  ASSERT_FALSE(file->Close().has_value());
-  EXPECT_EQ(files.files[kFile], kHeader + kHeader + "41\t2\t2\t1\t1\t7\t12\t4500\t3300\t0\t200\t1\t734\t\r\n\r\t\r\na\t");
-}
-
 // Under the C locale and under one whose decimal separator is a comma: numbers in the
 // files never follow the user's locale. The timing line tells a trial whose sound was lost,
 // also when its cue was due after an early answer.

@@ -1,4 +1,4 @@
-// Catches: a registry line read or written wrongly, a character past a box's filter, or a start-up
+// Catches: a registry line written wrongly, a character past a box's filter, or a start-up
 // screen whose texts, fonts, messages, focus moves or launch steps differ from what is expected.
 #include <gtest/gtest.h>
 
@@ -42,41 +42,6 @@ std::string Blanks(std::size_t n) { return std::string(n, ' '); }
 const std::string kLine12 = " 12" + Blanks(11) + "AB" + Blanks(12) + " 1 \r\n";
 const std::string kLine7 = " 7" + Blanks(12) + "CD" + Blanks(12) + " 2 \r\n";
 const std::string kPath = "/lab/CurrentSubjects.txt";
-
-TEST(ScanRegistryTest, Table) {
-  // Scanned for id: the result and, for kMalformed, the line named.
-  const struct { const char* name; std::string text; std::int16_t id; Result result; int badLine = 0; } rows[] = {
-      // clang-format off
-      // The system's own lines: the first field is the ID, nothing else is.
-      {"empty", "", 12, Result::kNew},
-      {"condition 0 is no ID", kLine12 + " 12" + Blanks(25) + " 0 \r\n", 0, Result::kNew},
-      // Hand-edited lines that still name a subject.
-      {"line feeds", " 7 CD 2\n 12 AB 1\n", 12, Result::kRegistered},
-      {"lone CRs", " 7 CD 2\r 12 AB 1\r", 12, Result::kRegistered},
-      {"byte-order mark", "\xEF\xBB\xBF" + kLine12, 12, Result::kRegistered},
-      {"blank lines name nobody", "\r\n  \r\n\n\n\t", 0, Result::kNew},
-      {"leading zeros", "007 CD 2\r\n", 7, Result::kRegistered},
-      {"fields after a comma", "12,AB,1\r\n", 1, Result::kNew},
-      {"tabs", "\t12\tAB\t1\r\n", 12, Result::kRegistered},
-      {"largest ID", "32767\r\n", 32767, Result::kRegistered},
-      {"smallest ID", "-32768\r\n", -32768, Result::kRegistered},
-      // Lines that cannot be read: never "new", unless a line names the ID.
-      {"letters first", "AB 13 1\r\n", 13, Result::kMalformed, 1},
-      {"found besides a bad line", "ID Initials\r\n" + kLine12, 12, Result::kRegistered},
-      {"digits run into letters", "12AB 1\r\n", 12, Result::kMalformed, 1},
-      {"above 16 bits", "32768 AB 1\r\n", 0, Result::kMalformed, 1},
-      {"the first bad line", kLine7 + "x\r\n" + kLine12 + "y\r\n", 13, Result::kMalformed, 2},
-      {"blank lines counted", "\r\n\n\r" + kLine7 + "?\r\n", 13, Result::kMalformed, 5},
-      // clang-format on
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    const SubjectCheck check = ScanRegistry(row.text, row.id);
-    EXPECT_EQ(check.result, row.result);
-    EXPECT_EQ(check.line, row.badLine);
-  }
-  EXPECT_EQ(ScanRegistry("70000\r\n", 1).reason, "begins with a number too large for a subject ID");
-}
 
 TEST(EntryFilterTest, EdgesOfEveryTable) {
   const struct { Box box; std::vector<int> allowed, refused; } rows[] = {

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "check/qt/probes.h"
-#include "engine/trial_cycle.h"
+#include "labfolder/layout.h"
 #include "platform/audio/pulse_sound_player.h"
 #include "platform/audio/wav_decoder.h"
 #include "platform/clock.h"
@@ -61,10 +61,10 @@ SoundFacts ProbeSound(const std::string& lab) {
   SoundFacts f;
   f.server = Env("PULSE_SERVER", "default");
   f.sink = Env("PULSE_SINK", "default");
-  f.waveFolder = JoinPath(lab, "wave");
+  f.waveFolder = JoinPath(lab, kSoundFolder);
   f.waveFolderFound = std::filesystem::is_directory(f.waveFolder);
   std::vector<std::string> names;
-  for (int digit = 1; digit <= 9; ++digit) names.push_back(std::to_string(digit) + ".wav");
+  for (int digit = 1; digit <= 9; ++digit) names.push_back(CueSoundName(digit));
   names.insert(names.end(), {CORRECT_SOUND, ERROR_SOUND});
   std::string playable;
   if (f.waveFolderFound) {

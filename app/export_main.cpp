@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     cue::Summary summary = cue::Summarise(sessions, "Study summary");
     summary.about.push_back(std::to_string(sessions.size()) + " sessions from " + std::to_string(labs.size()) +
                             " lab folders" + (pilot ? ", pilot runs included" : ""));
-    if (!cue::WriteSummaryPng(summary, QString::fromStdString(summaryPath))) {
+    if (cue::WriteSummaryPng(disk, summary, summaryPath)) {
       std::cerr << "cuesearch-export: " << summaryPath << ": cannot be written\n";
       return 2;
     }

@@ -154,7 +154,8 @@ void SessionRecord::WriteSummary() {
   for (const auto& p : study.problems) {
     if (p.attention) summary.about.push_back("check: " + p.text);
   }
-  WriteSummaryPng(summary, QString::fromStdString(SummaryFileName(ResultsFolderPath(files), x_.state.subjectId)));
+  // A page that cannot be written is no loss: it is drawn from the files, which stay.
+  (void)WriteSummaryPng(files, summary, SummaryFileName(ResultsFolderPath(files), x_.state.subjectId));
 }
 
 }  // namespace cue

@@ -1,5 +1,8 @@
 #include "study/qt/summary_page.h"
 
+#include <QBuffer>
+#include <QByteArray>
+
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
@@ -238,8 +241,14 @@ QImage SummaryPage(const Summary& s) {
   return page;
 }
 
-bool WriteSummaryPng(const Summary& summary, const QString& path) {
-  return SummaryPage(summary).save(path, "PNG");
+std::optional<FileError> WriteSummaryPng(FileSystem& files, const Summary& summary, const std::string& path) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!SummaryPage(summary).save(&buffer, "PNG")) {
+    return FileError{FileFailure::kIo, 0, path, "The page could not be encoded as PNG"};
+  }
+  return files.Replace(path, png.toStdString());
 }
 
 }  // namespace cue

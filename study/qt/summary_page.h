@@ -3,6 +3,10 @@
 #include <QImage>
 #include <QString>
 
+#include <optional>
+#include <string>
+
+#include "platform/files.h"
 #include "study/summary.h"
 
 namespace cue {
@@ -12,7 +16,8 @@ namespace cue {
 // needs no display (a QGuiApplication must exist for the fonts).
 QImage SummaryPage(const Summary& summary);
 
-// Draws the page and saves it as PNG; false when it cannot be written.
-bool WriteSummaryPng(const Summary& summary, const QString& path);
+// Draws the page and writes it as PNG at path through files (whole, and on disk with its
+// folder, as FileSystem::Replace writes); the error when it cannot be written.
+std::optional<FileError> WriteSummaryPng(FileSystem& files, const Summary& summary, const std::string& path);
 
 }  // namespace cue

@@ -43,14 +43,16 @@ bool Optional(const TimingLine& line, const char* column, std::optional<T>& valu
 std::optional<TimingRow> RowOf(const TimingLine& line) {
   TimingRow r;
   std::optional<double> hz;
-  const bool ok = Required(line, "trialNumber", r.trial) && Required(line, "clockStart", r.clockStart) &&
-                  Optional(line, "cueTick", r.cueTick) && Optional(line, "cueOnset", r.cueOnset) &&
-                  Optional(line, "answer", r.answer) && Optional(line, "feedbackOnset", r.feedbackOnset) &&
-                  Optional(line, "fieldOnset", r.fieldOnset) && Optional(line, "fieldMsc", r.fieldMsc) &&
-                  Optional(line, "rtFromOnset", r.rtFromOnset) && Optional(line, "missedFrames", r.missedRefreshes) &&
-                  Optional(line, "keyArrival", r.keyArrival) && Optional(line, "refreshHz", hz) &&
-                  Optional(line, "leadMs", r.leadMs) && Optional(line, "deadlineMs", r.deadlineMs) &&
-                  Optional(line, "stepsMs", r.stepsMs);
+  const bool ok =
+      Required(line, "trialNumber", r.trial) && Required(line, "clockStart", r.clockStart) &&
+      Optional(line, "cueTick", r.cueTick) && Optional(line, "cueOnset", r.cueOnset) &&
+      Optional(line, "answer", r.answer) && Optional(line, "feedbackOnset", r.feedbackOnset) &&
+      Optional(line, "fieldOnset", r.fieldOnset) && Optional(line, "fieldMsc", r.fieldMsc) &&
+      Optional(line, "rtFromOnset", r.rtFromOnset) &&
+      Optional(line, "missedFrames", r.missedRefreshes) &&
+      Optional(line, "keyArrival", r.keyArrival) && Optional(line, "refreshHz", hz) &&
+      Optional(line, "leadMs", r.leadMs) && Optional(line, "deadlineMs", r.deadlineMs) &&
+      Optional(line, "stepsMs", r.stepsMs);
   if (!ok) return std::nullopt;
   r.refreshHz = hz.value_or(0);
   return r;
@@ -69,10 +71,12 @@ LabRun LabRunOf(std::string_view results, std::string_view timing) {
   if (!results.empty()) {
     const ParsedResults parsed = ParseResults(results);
     for (const ResultsRow& row : parsed.rows) {
-      run.results[row.trialNumber] = ResultRow{row.trialNumber, row.blockType,    row.trialType1, row.targetNumber,
-                                               row.flickerDelay, row.subjectRes, row.rt};
+      run.results[row.trialNumber] =
+          ResultRow{row.trialNumber,  row.blockType,  row.trialType1, row.targetNumber,
+                    row.flickerDelay, row.subjectRes, row.rt};
     }
-    for (const auto& problem : parsed.problems) run.unreadable += problem.starts_with("line ") ? 1 : 0;
+    for (const auto& problem : parsed.problems)
+      run.unreadable += problem.starts_with("line ") ? 1 : 0;
   }
   const ParsedTiming parsed = ParseTiming(timing);
   run.unreadable += static_cast<int>(parsed.problems.size());

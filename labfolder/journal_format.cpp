@@ -24,8 +24,8 @@ std::uint64_t Fnv1a(std::string_view text) {
 }  // namespace
 
 std::string JournalHeading(const std::string& resultsFile, const MachineIdentity& by) {
-  return "#" + resultsFile + LineEnd() + std::string(kMachineTag) + by.machine + LineEnd() + std::string(kBootTag) +
-         by.boot + LineEnd() + HeaderLine(ResultsColumns());
+  return "#" + resultsFile + LineEnd() + std::string(kMachineTag) + by.machine + LineEnd() +
+         std::string(kBootTag) + by.boot + LineEnd() + HeaderLine(ResultsColumns());
 }
 
 Result<ParsedJournal> ParseJournal(std::string_view text) {
@@ -53,7 +53,8 @@ Result<ParsedJournal> ParseJournal(std::string_view text) {
     if (line[0] != '#') {
       if (i >= first) journal.rows.push_back(line);
     } else if (!journal.machine && line.starts_with(kMachineTag) && line.ends_with(LineEnd())) {
-      journal.machine = line.substr(kMachineTag.size(), line.size() - kMachineTag.size() - LineEnd().size());
+      journal.machine =
+          line.substr(kMachineTag.size(), line.size() - kMachineTag.size() - LineEnd().size());
     }
   }
   return journal;
@@ -65,7 +66,8 @@ std::string JournalPrefix(const std::string& labFolder) {
   std::string name = std::filesystem::path(labFolder).filename().string();
   if (name.size() > kJournalNameBytes) {
     std::size_t cut = kJournalNameBytes;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;  // inside a character
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+      --cut;  // inside a character
     name.resize(cut);
   }
   return name + "-" + hex + "-";

@@ -28,7 +28,7 @@ std::string JournalHeading(const std::string& resultsFile, const MachineIdentity
 struct ParsedJournal {
   std::string resultsFile;             // from the first line
   std::optional<std::string> machine;  // none: the journal does not say
-  std::vector<std::string> rows;       // the kept rows after the results header, each with its CR LF
+  std::vector<std::string> rows;  // the kept rows after the results header, each with its CR LF
 };
 // A journal whose first line names no results file is refused (FileFailure::kMalformed).
 Result<ParsedJournal> ParseJournal(std::string_view text);

@@ -6,11 +6,14 @@ namespace cue {
 
 namespace {
 
-std::optional<std::int16_t> IdOf(const std::string& name, const std::string& prefix, const std::string& suffix) {
-  if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) || !name.ends_with(suffix)) {
+std::optional<std::int16_t> IdOf(const std::string& name, const std::string& prefix,
+                                 const std::string& suffix) {
+  if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) ||
+      !name.ends_with(suffix)) {
     return std::nullopt;
   }
-  const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  const std::string digits =
+      name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
   std::int16_t id = 0;
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), id);
   if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
@@ -28,17 +31,29 @@ std::vector<std::string> SoundPaths(const std::string& lab) {
   return paths;
 }
 
-std::string RegistryPath(const FileSystem& files) { return JoinPath(files.CurrentDirectory(), kRegistryFile); }
+std::string RegistryPath(const FileSystem& files) {
+  return JoinPath(files.CurrentDirectory(), kRegistryFile);
+}
 
 std::string RegistryLockPath(const FileSystem& files) { return RegistryPath(files) + ".lock"; }
 
-std::string ResultsFolderPath(const FileSystem& files) { return JoinPath(files.CurrentDirectory(), kResultsFolder); }
+std::string ResultsFolderPath(const FileSystem& files) {
+  return JoinPath(files.CurrentDirectory(), kResultsFolder);
+}
 
-std::string SoundFolderPath(const FileSystem& files) { return JoinPath(files.CurrentDirectory(), kSoundFolder); }
+std::string SoundFolderPath(const FileSystem& files) {
+  return JoinPath(files.CurrentDirectory(), kSoundFolder);
+}
 
-std::string ResultsBaseName(std::int16_t subjectId) { return "R-" + std::to_string(subjectId) + ".txt"; }
-std::string TimingBaseName(std::int16_t subjectId) { return "timing-" + std::to_string(subjectId) + ".tsv"; }
-std::string SessionBaseName(std::int16_t subjectId) { return "session-" + std::to_string(subjectId) + ".json"; }
+std::string ResultsBaseName(std::int16_t subjectId) {
+  return "R-" + std::to_string(subjectId) + ".txt";
+}
+std::string TimingBaseName(std::int16_t subjectId) {
+  return "timing-" + std::to_string(subjectId) + ".tsv";
+}
+std::string SessionBaseName(std::int16_t subjectId) {
+  return "session-" + std::to_string(subjectId) + ".json";
+}
 
 std::string ResultsFileName(const FileSystem& files, std::int16_t subjectId) {
   return JoinPath(ResultsFolderPath(files), ResultsBaseName(subjectId));
@@ -58,14 +73,17 @@ std::string SummaryFileName(const std::string& folder, std::int16_t subjectId) {
 
 std::string RunLockPath(const std::string& resultsFile) { return resultsFile + ".lock"; }
 
-std::optional<std::int16_t> ResultsFileId(const std::string& baseName) { return IdOf(baseName, "R-", ".txt"); }
+std::optional<std::int16_t> ResultsFileId(const std::string& baseName) {
+  return IdOf(baseName, "R-", ".txt");
+}
 
 LabFileKind KindOf(const std::string& base) {
   if (IdOf(base, "R-", ".txt")) return LabFileKind::kResults;
   if (IdOf(base, "timing-", ".tsv")) return LabFileKind::kTiming;
   if (IdOf(base, "session-", ".json")) return LabFileKind::kSession;
   for (const std::string suffix : {".lock", ".new"}) {
-    if (base.ends_with(suffix) && KindOf(base.substr(0, base.size() - suffix.size())) != LabFileKind::kForeign) {
+    if (base.ends_with(suffix) &&
+        KindOf(base.substr(0, base.size() - suffix.size())) != LabFileKind::kForeign) {
       return LabFileKind::kByProduct;
     }
   }

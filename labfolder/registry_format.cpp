@@ -105,7 +105,6 @@ std::string RegistryLine(std::int16_t subjectId, std::string_view initials,
   return line;
 }
 
-
 SubjectCheck ScanRegistry(std::string_view text, std::int16_t subjectId) {
   const RegistryRead read = ReadRegistry(text);
   for (const RegistryEntry& entry : read.entries) {
@@ -140,7 +139,8 @@ RegistryRead ReadRegistry(std::string_view text) {
       const std::size_t start = line.find_first_not_of(" \t,", i);
       if (start == std::string_view::npos) break;
       i = line.find_first_of(" \t,", start);
-      const std::string_view token = line.substr(start, i == std::string_view::npos ? i : i - start);
+      const std::string_view token =
+          line.substr(start, i == std::string_view::npos ? i : i - start);
       const FirstField number16 = ReadFirstField(token);
       if (number16.kind == FirstField::Kind::kNumber) {
         entry.orderCondition = number16.value;

@@ -65,10 +65,19 @@ std::string FieldText(const FieldValue& value) {
 }
 
 const std::vector<std::string>& ResultsColumns() {
-  static const std::vector<std::string> kColumns = {
-      "trialNumber",  "BlockNumber",     "blockType",       "orderCondition",
-      "trialType1",   "targetNumber",    "targetPosition",  "targetPositionX",
-      "targetPositionY", "targetNumberCounter", "FLICKER_DELAY", "subject_res", "RT"};
+  static const std::vector<std::string> kColumns = {"trialNumber",
+                                                    "BlockNumber",
+                                                    "blockType",
+                                                    "orderCondition",
+                                                    "trialType1",
+                                                    "targetNumber",
+                                                    "targetPosition",
+                                                    "targetPositionX",
+                                                    "targetPositionY",
+                                                    "targetNumberCounter",
+                                                    "FLICKER_DELAY",
+                                                    "subject_res",
+                                                    "RT"};
   return kColumns;
 }
 
@@ -125,10 +134,11 @@ std::variant<ResultsRow, std::string> ParseRow(std::string_view line) {
            std::to_string(ResultsColumns().size());
   }
   ResultsRow row;
-  std::int32_t* wholes[] = {&row.trialNumber,  &row.blockNumber,    &row.blockType,
-                            &row.orderCondition, &row.trialType1,   &row.targetNumber,
-                            &row.targetPosition, nullptr,           nullptr,
-                            &row.targetNumberCounter, &row.flickerDelay, &row.subjectRes, &row.rt};
+  std::int32_t* wholes[] = {
+      &row.trialNumber, &row.blockNumber,         &row.blockType,      &row.orderCondition,
+      &row.trialType1,  &row.targetNumber,        &row.targetPosition, nullptr,
+      nullptr,          &row.targetNumberCounter, &row.flickerDelay,   &row.subjectRes,
+      &row.rt};
   for (std::size_t i = 0; i < fields.size(); ++i) {
     float* single = i == 7 ? &row.targetPositionX : i == 8 ? &row.targetPositionY : nullptr;
     const bool ok = single ? ReadNumber(fields[i], *single) : ReadNumber(fields[i], *wholes[i]);

@@ -1,12 +1,11 @@
 #include "labfolder/session_format.h"
 
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <variant>
-
 
 namespace cue {
 
@@ -71,7 +70,8 @@ class FlatReader {
     return std::nullopt;
   }
   void Skip() {
-    while (i_ < t_.size() && (t_[i_] == ' ' || t_[i_] == '\t' || t_[i_] == '\r' || t_[i_] == '\n')) ++i_;
+    while (i_ < t_.size() && (t_[i_] == ' ' || t_[i_] == '\t' || t_[i_] == '\r' || t_[i_] == '\n'))
+      ++i_;
   }
   bool Take(char c) {
     Skip();
@@ -150,7 +150,8 @@ std::string SessionJson(const SessionInfo& s) {
     return n ? Number(static_cast<double>(*n)) : std::string("null");
   };
   std::string missing = "[";
-  for (const auto& path : s.missingSounds) missing += (missing.size() > 1 ? ", " : "") + Quoted(path);
+  for (const auto& path : s.missingSounds)
+    missing += (missing.size() > 1 ? ", " : "") + Quoted(path);
   missing += "]";
   const std::pair<const char*, std::string> fields[] = {
       {"program_version", Quoted(s.programVersion)},
@@ -190,7 +191,9 @@ std::string SessionJson(const SessionInfo& s) {
     json += ",\n  \"verdict_reasons\": " + reasons + "]";
   }
   const std::pair<const char*, std::optional<std::int32_t>> counts[] = {
-      {"missed_refreshes", s.missedRefreshes}, {"cues_lost", s.cuesLost}, {"ignored_letter_keys", s.ignoredLetterKeys}};
+      {"missed_refreshes", s.missedRefreshes},
+      {"cues_lost", s.cuesLost},
+      {"ignored_letter_keys", s.ignoredLetterKeys}};
   for (const auto& [key, n] : counts) {
     if (n) json += ",\n  " + Quoted(key) + ": " + whole(n);
   }
@@ -246,7 +249,8 @@ Result<SessionInfo> ParseSessionJson(std::string_view text) {
   s.soundSink = text_("sound_sink");
   s.soundLatencyMs = number("sound_latency_ms");
   s.soundError = text_("sound_error");
-  if (const auto* m = get("missing_sounds"); m && std::holds_alternative<std::vector<std::string>>(*m)) {
+  if (const auto* m = get("missing_sounds");
+      m && std::holds_alternative<std::vector<std::string>>(*m)) {
     s.missingSounds = std::get<std::vector<std::string>>(*m);
   }
   const auto flag = [&](const char* key) -> std::optional<bool> {
@@ -256,7 +260,8 @@ Result<SessionInfo> ParseSessionJson(std::string_view text) {
   };
   s.timingOk = flag("timing_ok");
   s.soundOk = flag("sound_ok");
-  if (const auto* r = get("verdict_reasons"); r && std::holds_alternative<std::vector<std::string>>(*r)) {
+  if (const auto* r = get("verdict_reasons");
+      r && std::holds_alternative<std::vector<std::string>>(*r)) {
     s.verdictReasons = std::get<std::vector<std::string>>(*r);
   }
   s.missedRefreshes = count("missed_refreshes");

@@ -34,10 +34,14 @@ std::optional<double> Number(const std::string& cell) {
 
 const std::vector<std::string>& TimingColumns() {
   static const std::vector<std::string> kColumns = {
-      "trialNumber", "clockStart",  "cueTick",     "cueOnset",     "answer",     "feedbackOnset",
-      "cueDelayMs",  "feedbackDelayMs", "soundOutput", "fieldOnset", "fieldMsc",  "rtFromOnset",
-      "missedFrames", "refreshHz",  "screen",      "presenter",    "keyArrival", "leadMs",
-      "deadlineMs",  "stepsMs",     "flickerShownRefreshes", "flickerShownMs"};
+      "trialNumber",   "clockStart",      "cueTick",
+      "cueOnset",      "answer",          "feedbackOnset",
+      "cueDelayMs",    "feedbackDelayMs", "soundOutput",
+      "fieldOnset",    "fieldMsc",        "rtFromOnset",
+      "missedFrames",  "refreshHz",       "screen",
+      "presenter",     "keyArrival",      "leadMs",
+      "deadlineMs",    "stepsMs",         "flickerShownRefreshes",
+      "flickerShownMs"};
   return kColumns;
 }
 
@@ -71,8 +75,8 @@ ParsedTiming ParseTiming(std::string_view text) {
       row[parsed.columns[c]] = fields[c];
     }
     if (!TimingNumber(&row, "trialNumber")) {
-      parsed.problems.push_back("line " + std::to_string(number) + ": trialNumber is not a number: \"" +
-                                fields[0] + "\"");
+      parsed.problems.push_back("line " + std::to_string(number) +
+                                ": trialNumber is not a number: \"" + fields[0] + "\"");
       continue;
     }
     parsed.lines.push_back(std::move(row));

@@ -34,7 +34,13 @@ const std::string kFile = "/lab/Res_Data/R-17.txt";
 
 TEST(ScanRegistryTest, Table) {
   // Scanned for id: the result and, for kMalformed, the line named.
-  const struct { const char* name; std::string text; std::int16_t id; Result result; int badLine = 0; } rows[] = {
+  const struct {
+    const char* name;
+    std::string text;
+    std::int16_t id;
+    Result result;
+    int badLine = 0;
+  } rows[] = {
       // clang-format off
       // The system's own lines: the first field is the ID, nothing else is.
       {"empty", "", 12, Result::kNew},
@@ -73,7 +79,8 @@ TEST(ScanRegistryTest, WrittenLinesReadBack) {
   EXPECT_EQ(RegistryLine(-32768, "XYZ", 3), "-32768" + Blanks(8) + "XYZ" + Blanks(11) + " 3 \r\n");
   const RegistryRead read = ReadRegistry(kLine7 + "oops\r\n" + RegistryLine(-32768, "", 3));
   ASSERT_EQ(read.entries.size(), 2U);
-  EXPECT_EQ(std::tie(read.entries[0].subjectId, read.entries[0].initials, read.entries[0].line), std::make_tuple(7, "CD", 1));
+  EXPECT_EQ(std::tie(read.entries[0].subjectId, read.entries[0].initials, read.entries[0].line),
+            std::make_tuple(7, "CD", 1));
   EXPECT_EQ(read.entries[1].orderCondition, 3);
   EXPECT_EQ(read.entries[1].line, 3);
   ASSERT_EQ(read.unreadable.size(), 1U);
@@ -98,11 +105,13 @@ TEST(ResultsFormatTest, HeaderAtEveryRunAndRowsByteForByte) {
   EXPECT_EQ(files.files[kFile], kHeader + kHeader + row41 + "\r\t\r\na\t");
 
   // Read back by the one reader: both headers counted, the row whole, each damage named.
-  const ParsedResults back = ParseResults(kHeader + kHeader + row41 + "41\t2\t2\t\r\n" + "x" + row41 + "41\t2");
+  const ParsedResults back =
+      ParseResults(kHeader + kHeader + row41 + "41\t2\t2\t\r\n" + "x" + row41 + "41\t2");
   EXPECT_EQ(back.headers, 2);
   ASSERT_EQ(back.rows.size(), 1U);
   const ResultsRow& r = back.rows[0];
-  EXPECT_EQ(std::tie(r.line, r.trialNumber, r.targetNumber, r.targetPositionX, r.flickerDelay, r.subjectRes, r.rt),
+  EXPECT_EQ(std::tie(r.line, r.trialNumber, r.targetNumber, r.targetPositionX, r.flickerDelay,
+                     r.subjectRes, r.rt),
             std::make_tuple(3, 41, 7, 4500.0F, 200, 1, 734));
   EXPECT_EQ(back.problems, (std::vector<std::string>{"line 4: 3 fields instead of 13",
                                                      "line 5: trialNumber is not a number: \"x41\"",
@@ -125,7 +134,8 @@ TEST(TimingFormatTest, LinesReadBackByColumnName) {
   EXPECT_EQ(back.lines[0].at("cueOnset"), "-");
   EXPECT_EQ(TimingNumber(&back.lines[0], "cueOnset"), std::nullopt);
   EXPECT_EQ(TimingNumber(&back.lines[1], "clockStart"), 9.0);  // the last line needs no line end
-  EXPECT_EQ(back.problems, (std::vector<std::string>{"line 3: trialNumber is not a number: \"x\""}));
+  EXPECT_EQ(back.problems,
+            (std::vector<std::string>{"line 3: trialNumber is not a number: \"x\""}));
   // An older file, its header with the results file's "#": read all the same.
   EXPECT_EQ(ParseTiming("#trialNumber\tanswer\t\r\n5\t77\t\r\n").lines.at(0).at("answer"), "77");
 }

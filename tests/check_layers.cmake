@@ -1,8 +1,12 @@
 # Fails if a folder includes a header of a folder above it. -DROOT=<project root>.
-# labfolder/ sits above platform/ and below everything that reads or writes a lab folder;
-# study/ reads lab folders through it and needs nothing of the engine.
+# platform/ is the base; labfolder/ sits on it, below everything that reads or writes a lab
+# folder; the engine knows nothing of the start-up screen, the study or the programs; study/
+# reads lab folders through labfolder/ and needs nothing of the engine.
+# Each rule: a folder (its subfolders included), then the folders it must not include.
 set(rules
+  "platform|labfolder|engine|intake|study|screens|stimulus|app|bench|check|tools|random"
   "labfolder|engine|intake|study|screens|stimulus|app|bench|check|tools|random"
+  "engine|intake|study|app|bench|check|tools"
   "study|engine|intake|screens|stimulus|app|bench")
 set(offenders "")
 set(folders 0)

@@ -1,5 +1,5 @@
-// Catches: a benchmark table that misreads a frame or computes a statistic or a
-// delay wrongly. The instruments themselves are run by bench/smoke-test.
+// Catches: a benchmark table that misreads a frame or the lab's files, or computes a statistic
+// or a delay wrongly. The instruments themselves are run by bench/smoke-test.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/analysis.h"
+#include "bench/lab_files.h"
 #include "bench/records.h"
 #include "bench/screen_state.h"
 #include "bench/stats.h"
@@ -14,6 +15,33 @@
 
 namespace cue::bench {
 namespace {
+
+// The run's files as the program writes them, read by name through the lab folder's readers:
+// "-" is unknown, a line that is not the program's is counted, never guessed.
+TEST(LabFilesTest, RowsByTrialAndUnreadableLinesCounted) {
+  const std::string results =
+      "#trialNumber\tBlockNumber\tblockType\torderCondition\ttrialType1\ttargetNumber\t"
+      "targetPosition\ttargetPositionX\ttargetPositionY\ttargetNumberCounter\tFLICKER_DELAY\t"
+      "subject_res\tRT\t\r\n"
+      "3\t1\t2\t1\t2\t7\t0\t0\t0\t0\t200\t2\t612\t\r\n3\t1\t2\r\n";
+  const std::string timing =
+      "trialNumber\tclockStart\tcueTick\tcueOnset\tanswer\tfeedbackOnset\tmissedFrames\t"
+      "refreshHz\tleadMs\t\r\n"
+      "3\t1000\t-\t2000\t3000\t-\t0\t59.950\t12.5\t\r\n4\tx\t-\t-\t-\t-\t-\t-\t-\t\r\n";
+  const LabRun run = LabRunOf(results, timing);
+  ASSERT_EQ(run.results.count(3), 1U);
+  EXPECT_TRUE(run.results.at(3).Correct());  // target absent, answered "n"
+  EXPECT_EQ(run.results.at(3).rt, 612);
+  ASSERT_EQ(run.timing.count(3), 1U);
+  const TimingRow& t = run.timing.at(3);
+  EXPECT_EQ(t.cueTick, std::nullopt);
+  EXPECT_EQ(t.cueOnset, 2000);
+  EXPECT_EQ(t.missedRefreshes, 0);
+  EXPECT_DOUBLE_EQ(t.refreshHz, 59.95);
+  EXPECT_EQ(t.leadMs, 12.5);
+  EXPECT_EQ(t.keyArrival, std::nullopt);  // a column of later versions
+  EXPECT_EQ(run.unreadable, 2);           // the results row cut short, the timing row of trial 4
+}
 
 TEST(StatsTest, SummaryOfASmallSample) {
   const Summary s = Summarize({4, 1, 3, 2});

@@ -51,24 +51,29 @@ int Usage(const std::string& why) {
 }
 
 // The lab folder to read for what was typed: the folder itself, or the lab folder above a
-// results folder typed in its place; nullopt with why when it is neither.
-std::optional<std::string> LabFolder(std::string typed, std::string* why) {
+// results folder typed in its place; the error, saying what was typed, when it is neither.
+cue::Result<std::string> LabFolder(const cue::FileSystem& files, std::string typed) {
   while (typed.size() > 1 && typed.back() == '/') typed.pop_back();
-  std::error_code e;
-  const fs::path path(typed);
-  if (!fs::is_directory(path, e)) {
-    *why = typed + ": " + (fs::exists(path, e) ? "not a folder" : "no such folder");
-    return std::nullopt;
+  const auto refused = [&typed](cue::FileFailure cause, const std::string& why) {
+    return cue::FileError{cause, 0, typed, typed + ": " + why};
+  };
+  if (!files.IsDirectory(typed)) {
+    return files.Exists(typed) ? refused(cue::FileFailure::kRefused, "not a folder")
+                               : refused(cue::FileFailure::kNotFound, "no such folder");
   }
-  if (fs::exists(path / cue::kRegistryFile, e) || fs::is_directory(path / cue::kResultsFolder, e)) return typed;
+  if (files.Exists(cue::JoinPath(typed, cue::kRegistryFile)) ||
+      files.IsDirectory(cue::JoinPath(typed, cue::kResultsFolder))) {
+    return typed;
+  }
+  const fs::path path(typed);
   if (path.filename() == cue::kResultsFolder) {
     const std::string lab = path.has_parent_path() ? path.parent_path().string() : std::string(".");
     std::cerr << "note  " << typed << ": a results folder; reading its lab folder " << lab << "\n";
     return lab;
   }
-  *why = typed + ": not a lab folder (it holds neither " + std::string(cue::kRegistryFile) + " nor " + cue::kResultsFolder +
-         "); give the folder the program ran in";
-  return std::nullopt;
+  return refused(cue::FileFailure::kMalformed, "not a lab folder (it holds neither " +
+                                                   std::string(cue::kRegistryFile) + " nor " +
+                                                   cue::kResultsFolder + "); give the folder the program ran in");
 }
 
 // Writes every file of the dataset under dir, each whole and on disk with its folder; the first
@@ -86,6 +91,7 @@ std::optional<cue::FileError> WriteDataset(cue::FileSystem& files, const std::st
 }  // namespace
 
 int main(int argc, char** argv) {
+  cue::DiskFileSystem disk;
   std::string output, summaryPath, bids;
   bool pilot = false;
   cue::ExportOptions options;
@@ -110,10 +116,9 @@ int main(int argc, char** argv) {
     } else if (arg.starts_with("-")) {
       return Usage("unknown option " + arg);
     } else {
-      std::string why;
-      const auto lab = LabFolder(arg, &why);
-      if (!lab) return Usage(why);
-      labs.push_back(*lab);
+      const auto lab = LabFolder(disk, arg);
+      if (const auto* error = std::get_if<cue::FileError>(&lab)) return Usage(error->description);
+      labs.push_back(std::get<std::string>(lab));
     }
   }
   if (labs.empty()) return Usage("no lab folder given");
@@ -124,7 +129,6 @@ int main(int argc, char** argv) {
     }
   }
 
-  cue::DiskFileSystem disk;
   cue::Study study;
   for (const auto& folder : labs) {
     cue::AddLab(study, cue::ReadLabFolder(disk, folder, false));

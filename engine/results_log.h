@@ -13,7 +13,8 @@
 
 namespace cue {
 
-// The subject's results file, written so that no answer is ever lost.
+// The subject's results file, written so that no answer is ever lost (its format:
+// labfolder/results_format.h; this class decides when and where each line goes).
 //
 // Every row is written as the trial cycle says: opened at the answer, three WriteFields calls,
 // closed (in one write, flushed to disk) before the next trial can start. When the file cannot

@@ -12,7 +12,8 @@
 namespace cue {
 
 // What the program itself knows of each trial's timing, beside the results: one line per
-// answered trial in "Res_Data/timing-<ID>.tsv", in the results file's text format (TAB after
+// answered trial in "Res_Data/timing-<ID>.tsv" (written and read by labfolder/timing_format.h),
+// in the results file's text format (TAB after
 // every field, CR LF) under a header of column names without the "#". Times are microseconds of the monotonic clock (CLOCK_MONOTONIC on
 // Linux), so other programs on the machine can compare them with their own readings; "-"
 // marks what is not known (a cue that never played, an output that cannot tell its timing).

@@ -455,6 +455,32 @@ TEST(RunDrawTest, EveryDrawOfATrialReachesBothEndsOfItsRange) {
   }
 }
 
+// With a presenter (a 66.7 Hz display on virtual time) the blanks around a rest last the whole
+// number of refreshes nearest their time, counted from the blank's onset, as the pauses between
+// trials do: 2000 ms is 133 refreshes (133.3) to the rest screen, and after the rest to the
+// next field.
+TEST(RestTimingTest, BlanksAroundARestLastWholeRefreshes) {
+  RunHarness h;
+  h.UsePresenter(15);
+  h.onShowDisplay = [&h] { h.PressLater(400, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n'); };
+  h.onShowRest = [&h] { h.PressLater(3000, ' '); };
+  h.Launch(5, 1);
+  h.time.Advance(40 * 2900 + 2000 + 3000 + 2000 + 1000);  // trial 41 shown
+  ASSERT_EQ(h.displayShownAt.size(), 41U);
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> changes;  // each change of frame
+  for (const auto& f : h.presenter->shown) {
+    if (changes.empty() || changes.back().first != f.frame) changes.emplace_back(f.frame, f.msc);
+  }
+  const auto rest = std::find_if(changes.begin(), changes.end(),
+                                 [](const auto& c) { return c.first == RunHarness::kRestFrame; });
+  ASSERT_TRUE(rest > changes.begin() && changes.end() - rest >= 3);
+  EXPECT_EQ(std::vector({rest[-1].first, rest[1].first, rest[2].first}),
+            std::vector({RunHarness::kBlankFrame, RunHarness::kBlankFrame, RunHarness::kFieldFrame}));
+  EXPECT_EQ(rest[0].second - rest[-1].second, 133U);
+  EXPECT_EQ(rest[2].second - rest[1].second, 133U);
+  EXPECT_EQ(h.presenter->MissedRefreshes(), 0U);
+}
+
 // The flicker picks each label, with replacement, from all 30: a draw r swaps label
 // floor(30 r) + 1, the same one again when the draw repeats. Order condition 2 flickers every
 // 200 ms from its first trial; every draw is r.

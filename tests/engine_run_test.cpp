@@ -1,8 +1,8 @@
 // Catches: any results row, pause, cue, feedback or flicker of a whole run that differs from
-// what the subject saw and did (every row of every order condition, all 13 columns); a screen
-// of the run shown at the wrong time or with the pointer left on it; a key counted where it
-// must be ignored; a random draw of a trial, or the flicker's choice of label, that cannot
-// reach an end of its range.
+// what the subject saw and did (every row of every order condition, all 13 columns); a blank
+// shown at the wrong time or leaving the pointer on the screen, around a rest as between
+// trials; a key counted where it must be ignored; a draw of a trial, or the flicker's choice
+// of label, that cannot reach an end of its range.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/run_harness.h"
@@ -20,6 +21,7 @@ namespace {
 
 using testing::DataRows;
 using testing::RunHarness;
+constexpr float kTopDraw = 0.99999994F;  // the largest float below 1
 
 // The scripted subject of a trial: when it answers, and with which key.
 struct Response {
@@ -30,61 +32,56 @@ Response ScriptFor(int trial) {
   // Some answers within the first second (the cue then plays during the pause), some wrong.
   return Response{250 + (trial * 137) % 1400, trial % 7 != 3};
 }
-// Trials with an upper-case answer letter before the answer (counted, never an answer).
-bool StrayKeysIn(int trial) { return trial % 5 == 1; }
+bool StrayKeysIn(int trial) { return trial % 5 == 1; }  // an upper-case letter among them
+int BlockOf(int t) { return (t - 1) / 40 + 1; }
 
-// One whole run of an order condition, recorded once: the harness after the run, and what was
-// on screen and on disk at each moment the subject could see.
+// One trial of a recorded run as the subject saw and did it, and the row written for it.
+struct Trial {
+  int n;
+  std::uint64_t shownMs, answerMs;
+  int linesAtStart;  // lines of the results file when it started
+  float colour;
+  StimulusField field;
+  std::vector<std::string> row = {};
+  int swappedAtAnswer = 0;                  // the label the flicker had swapped at the answer
+  std::vector<std::uint64_t> swapLengths = {};  // ms each swap lasted, per drawing
+};
+
+// One whole run of an order condition, recorded once, with stray keys around every answer, on
+// the rest screens and in the blanks around them.
 struct RecordedRun {
   explicit RecordedRun(int orderCondition);
-  // When trial t (1-based) was answered, in virtual ms.
-  std::uint64_t AnswerMs(int t) const {
-    return h.displayShownAt[static_cast<std::size_t>(t - 1)] + static_cast<std::uint64_t>(ScriptFor(t).rtMs);
-  }
-  const std::vector<std::string>& Row(int t) const { return rows[static_cast<std::size_t>(t - 1)]; }
-
   const int condition;
   RunHarness h;
-  std::vector<std::vector<std::string>> rows;  // the results file's data rows
-  std::vector<int> linesAtStart;               // lines of the results file as each trial started
-  std::vector<float> colours;                  // each trial's block colour
-  std::vector<StimulusField> fields;           // each trial's field as shown
-  // Every screen shown, in order: 'B' blank, 'D' the field, 'R' rest; with the pointer parks
-  // made by then.
+  std::vector<Trial> trials;
+  // Every screen shown, in order ('B' blank, 'D' field, 'R' rest), and the pointer parks by then.
   std::vector<std::pair<char, std::size_t>> screens;
-  // Flicker, from every redraw while a trial awaits its answer.
-  int maxOdd = 0;
-  std::set<int> flickered;                    // every label that took the other colour
-  std::vector<std::uint64_t> swapLengths;     // ms each swap lasted (per drawing)
-  std::vector<int> swapTrials;                // the trial of each swap length
-  std::vector<int> swappedAtAnswer = std::vector<int>(361, 0);  // label swapped at the answer
-  int debugToggles = 0;
+  int maxOdd = 0, debugToggles = 0;
+  std::set<int> flickered;  // every label that took the other colour
 };
 
 RecordedRun::RecordedRun(int orderCondition)
     : condition(orderCondition), h(static_cast<std::uint64_t>(orderCondition) * 1000 + 7) {
-  // At each start: what is on disk and on screen; then the subject answers by the script,
-  // with stray keys around the answer, and ends every rest period with space after 4 s.
   h.onShowDisplay = [this] {
     screens.emplace_back('D', h.windows.cursor.size());
+    const TrialCycleSnapshot now = h.x.display.Snapshot();
     const std::string file = h.Results();
-    linesAtStart.push_back(static_cast<int>(std::count(file.begin(), file.end(), '\n')));
-    colours.push_back(h.x.display.Snapshot().blockColour);
-    fields.push_back(h.x.display.field());
-    const int trial = h.x.display.Snapshot().trialNumber;
-    const Response r = ScriptFor(trial);
-    const bool present = h.x.display.Snapshot().trialType1 == 1;
-    if (StrayKeysIn(trial)) {
-      h.PressLater(r.rtMs / 2, trial % 2 ? 'M' : 'N');  // upper case never counts
-      h.PressLater(r.rtMs / 2 + 1, 9);                   // Tab: nothing
-      h.PressLater(r.rtMs / 2 + 2, 96);                  // the debug window, twice
+    const int t = now.trialNumber;
+    const Response r = ScriptFor(t);
+    trials.push_back(Trial{t, h.NowMs(), h.NowMs() + static_cast<std::uint64_t>(r.rtMs),
+                           static_cast<int>(std::count(file.begin(), file.end(), '\n')), now.blockColour,
+                           h.x.display.field()});
+    if (StrayKeysIn(t)) {
+      h.PressLater(r.rtMs / 2, t % 2 ? 'M' : 'N');  // upper case never counts
+      h.PressLater(r.rtMs / 2 + 1, 9);              // Tab: nothing
+      h.PressLater(r.rtMs / 2 + 2, 96);             // the debug window, twice
       h.PressLater(r.rtMs / 2 + 3, 96);
     }
-    h.PressLater(r.rtMs, (present == r.correct) ? 'm' : 'n');
-    if (trial % 4 == 0) h.PressLater(r.rtMs + 1, 'm');      // a second answer
-    if (trial % 6 == 0) h.PressLater(r.rtMs + 1700, 'n');   // a key during the pause
-    if (trial % 40 == 0) {                                   // keys in the blank before a rest
-      for (const int key : {int{'m'}, int{' '}, int{'x'}}) h.PressLater(r.rtMs + 1000, key);
+    h.PressLater(r.rtMs, ((now.trialType1 == 1) == r.correct) ? 'm' : 'n');
+    if (t % 4 == 0) h.PressLater(r.rtMs + 1, 'm');     // a second answer
+    if (t % 6 == 0) h.PressLater(r.rtMs + 1700, 'n');  // a key during the pause
+    if (t % 40 == 0) {
+      for (const int key : {'m', ' ', 'x'}) h.PressLater(r.rtMs + 1000, key);  // in the blank before a rest
     }
   };
   h.x.display.SetDebugToggle([this] { ++debugToggles; });
@@ -93,40 +90,34 @@ RecordedRun::RecordedRun(int orderCondition)
     screens.emplace_back('R', h.windows.cursor.size());
     h.PressLater(1000, 'm');  // the rest screen takes only space
     h.PressLater(4000, ' ');
-    // Keys in the blank after the rest: a second space must not start the block again.
-    for (const int key : {int{' '}, int{'m'}, int{'x'}}) h.PressLater(4500, key);
+    for (const int key : {' ', 'm', 'x'}) h.PressLater(4500, key);  // in the blank after it
   };
-
-  int seenTrial = 0;
+  // Flicker: every redraw while a trial awaits its answer.
   std::map<int, std::uint64_t> swappedAt;  // label -> time it took the other colour
   std::map<int, int> drawnSwapped;  // label -> drawings while swapped: 2 when drawn twice running
-  h.onFieldChanged = [this, seenTrial, swappedAt, drawnSwapped]() mutable {
+  h.onFieldChanged = [this, swappedAt, drawnSwapped, seen = 0]() mutable {
     const TrialCycleSnapshot now = h.x.display.Snapshot();
-    if (!now.awaitingResponse || now.responseGiven) return;
-    const int trial = now.trialNumber;
-    if (trial != seenTrial) swappedAt.clear(), drawnSwapped.clear();
-    seenTrial = trial;
+    if (!now.awaitingResponse || now.responseGiven || trials.empty() || trials.back().n != now.trialNumber) return;
+    Trial& trial = trials.back();
+    if (std::exchange(seen, trial.n) != trial.n) swappedAt.clear(), drawnSwapped.clear();
     int odd = 0;
-    swappedAtAnswer[static_cast<std::size_t>(trial)] = 0;
+    trial.swappedAtAnswer = 0;
     for (int i = 1; i <= LABEL_COUNT; ++i) {
       const bool differs = h.x.display.field().Label1(i).foreColor != static_cast<int>(now.blockColour);
       odd += differs;
-      if (differs) swappedAtAnswer[static_cast<std::size_t>(trial)] = i, flickered.insert(i);
+      if (differs) trial.swappedAtAnswer = i, flickered.insert(i), ++drawnSwapped[i];
       if (differs && !swappedAt.count(i)) swappedAt[i] = h.NowMs();
-      if (differs) ++drawnSwapped[i];
       if (!differs && swappedAt.count(i)) {
-        swapLengths.push_back((h.NowMs() - swappedAt[i]) / static_cast<std::uint64_t>(drawnSwapped[i]));
-        drawnSwapped.erase(i);
-        swapTrials.push_back(trial);
-        swappedAt.erase(i);
+        trial.swapLengths.push_back((h.NowMs() - swappedAt[i]) / static_cast<std::uint64_t>(drawnSwapped[i]));
+        drawnSwapped.erase(i), swappedAt.erase(i);
       }
     }
     maxOdd = std::max(maxOdd, odd);
   };
-
   h.Launch(17, static_cast<std::int16_t>(condition));
   h.time.RunUntilIdle();
-  rows = DataRows(h.Results());
+  const auto rows = DataRows(h.Results());
+  for (std::size_t i = 0; i < std::min(rows.size(), trials.size()); ++i) trials[i].row = rows[i];
 }
 
 // Every property below is checked against one run per order condition, recorded once.
@@ -136,17 +127,17 @@ class WholeRunTest : public ::testing::TestWithParam<int> {
     auto& run = runs_[GetParam()];
     if (!run) run = std::make_unique<RecordedRun>(GetParam());
     r_ = run.get();
-    ASSERT_EQ(r_->rows.size(), 360U);
-    ASSERT_EQ(r_->h.displayShownAt.size(), 360U);
+    ASSERT_EQ(r_->trials.size(), 360U);
+    ASSERT_EQ(DataRows(r_->h.Results()).size(), 360U);
+    for (const Trial& t : r_->trials) ASSERT_EQ(t.row.size(), 13U) << "trial " << t.n;
   }
   static void TearDownTestSuite() { runs_.clear(); }
-
-  static int BlockOf(int t) { return (t - 1) / 40 + 1; }
   int TypeOf(int t) const {
     static constexpr int kTypes[3][9] = {{1, 2, 3, 1, 2, 3, 1, 2, 3}, {2, 3, 1, 2, 3, 1, 2, 3, 1},
                                          {3, 1, 2, 3, 1, 2, 3, 1, 2}};
     return kTypes[r_->condition - 1][BlockOf(t) - 1];
   }
+  const Trial& At(int t) const { return r_->trials[static_cast<std::size_t>(t - 1)]; }
 
   inline static std::map<int, std::unique_ptr<RecordedRun>> runs_;
   const RecordedRun* r_ = nullptr;
@@ -161,87 +152,74 @@ TEST_P(WholeRunTest, EndsWithTheCompletionMessageOnly) {
                        Buttons::kOk, Icon::kNone));
 }
 
-TEST_P(WholeRunTest, FieldIsTheScreenLessItsMargins) {
-  EXPECT_EQ(r_->h.x.state.fieldWidth, 7360.0F);
-  EXPECT_EQ(r_->h.x.state.fieldHeight, 5520.0F);
-}
-
-// One row of 13 fields per trial, in order, with its block and the order condition.
-TEST_P(WholeRunTest, OneRowPerTrialInOrder) {
-  for (int t = 1; t <= 360; ++t) {
-    const auto& row = r_->Row(t);
-    ASSERT_EQ(row.size(), 13U) << "trial " << t;
-    EXPECT_EQ(row[0], std::to_string(t));
-    EXPECT_EQ(row[1], std::to_string(BlockOf(t))) << "trial " << t;
-    EXPECT_EQ(row[3], std::to_string(r_->condition)) << "trial " << t;
-  }
-}
-
-// Block types rotate 1, 2, 3 from the order condition's first.
-TEST_P(WholeRunTest, BlockTypesFollowTheOrderCondition) {
-  for (int t = 1; t <= 360; ++t) EXPECT_EQ(r_->Row(t)[2], std::to_string(TypeOf(t))) << "trial " << t;
-}
-
-TEST_P(WholeRunTest, BalancedBlocks) {
+// One row per trial, in order, with its block, its block's type (1, 2, 3 in turn from the
+// order condition's) and the order condition; 20 of each block's 40 trials show the target.
+TEST_P(WholeRunTest, RowsNumberTheTrialsInBalancedBlocks) {
   std::map<int, int> presentPerBlock;
-  for (int t = 1; t <= 360; ++t) presentPerBlock[BlockOf(t)] += r_->Row(t)[4] == "1";
+  for (const Trial& t : r_->trials) {
+    EXPECT_EQ(t.row[0], std::to_string(t.n));
+    EXPECT_EQ(std::vector(t.row.begin() + 1, t.row.begin() + 4),
+              (std::vector{std::to_string(BlockOf(t.n)), std::to_string(TypeOf(t.n)), std::to_string(r_->condition)}))
+        << "trial " << t.n;
+    presentPerBlock[BlockOf(t.n)] += t.row[4] == "1";
+  }
   for (int b = 1; b <= 9; ++b) EXPECT_EQ(presentPerBlock[b], 20) << "block " << b;
 }
 
-// FLICKER_DELAY: 200 in type 2, drawn from 100..300 in type 3, the last value (0 at first) in
-// type 1.
+// FLICKER_DELAY: 200 in type 2, drawn from 100..300 in type 3, the last value (0 at first) in type 1.
 TEST_P(WholeRunTest, FlickerDelayByBlockType) {
-  int lastDelay = 0;
-  for (int t = 1; t <= 360; ++t) {
-    const int type = TypeOf(t), delay = std::stoi(r_->Row(t)[10]);
-    EXPECT_TRUE(type == 2 ? delay == 200 : type == 3 ? delay >= 100 && delay <= 300 : delay == lastDelay)
-        << "trial " << t << ": FLICKER_DELAY " << delay << " in block type " << type << " after " << lastDelay;
-    lastDelay = delay;
+  int last = 0;
+  for (const Trial& t : r_->trials) {
+    const int type = TypeOf(t.n), delay = std::stoi(t.row[10]);
+    EXPECT_TRUE(type == 2 ? delay == 200 : type == 3 ? delay >= 100 && delay <= 300 : delay == last)
+        << "trial " << t.n << ": FLICKER_DELAY " << delay << " in block type " << type << " after " << last;
+    last = delay;
   }
 }
 
-// The first m or n while a trial awaits its answer counts, with its time; upper case, Tab, a
-// second answer, keys in a pause, on the rest screen or in the blanks around it do not.
-// Letters other than the answer keys are counted only while a trial awaits its answer.
+// The first m or n while a trial awaits its answer counts, with its time; upper case, Tab, the
+// debug key (which toggles its window), a second answer, keys in a pause, on the rest screen or
+// in the blanks around it do not. Other letters are counted only while a trial awaits its answer.
 TEST_P(WholeRunTest, OneCountedAnswerPerTrial) {
   int strayLetters = 0;
-  for (int t = 1; t <= 360; ++t) {
-    const bool present = r_->Row(t)[4] == "1";
-    const Response r = ScriptFor(t);
-    EXPECT_EQ(r_->Row(t)[11], (present == r.correct) ? "1" : "2") << "trial " << t;
-    EXPECT_EQ(r_->Row(t)[12], std::to_string(r.rtMs)) << "trial " << t;
-    strayLetters += StrayKeysIn(t);
+  for (const Trial& t : r_->trials) {
+    const Response r = ScriptFor(t.n);
+    EXPECT_EQ(t.row[11], ((t.row[4] == "1") == r.correct) ? "1" : "2") << "trial " << t.n;
+    EXPECT_EQ(t.row[12], std::to_string(r.rtMs)) << "trial " << t.n;
+    strayLetters += StrayKeysIn(t.n);
   }
   EXPECT_EQ(r_->h.x.display.Snapshot().ignoredLetterKeys, strayLetters);
+  EXPECT_GT(r_->debugToggles, 0);
+  EXPECT_EQ(r_->debugToggles % 2, 0);
 }
 
 // The target facts against the field shown: the one label with the target digit, its left and
 // top edges; absent trials have none and write zeros.
 TEST_P(WholeRunTest, TargetFactsMatchTheFieldShown) {
-  for (int t = 1; t <= 360; ++t) {
-    const auto& row = r_->Row(t);
-    const StimulusField& field = r_->fields[static_cast<std::size_t>(t - 1)];
+  for (const Trial& t : r_->trials) {
     int holder = 0;
     for (int i = 1; i <= LABEL_COUNT; ++i) {
-      if (field.Label1(i).caption == row[5]) holder = holder == 0 ? i : -1;
+      if (t.field.Label1(i).caption == t.row[5]) holder = holder == 0 ? i : -1;
     }
-    EXPECT_EQ(row[6], std::to_string(holder)) << "trial " << t;
-    EXPECT_EQ(std::stof(row[7]), holder > 0 ? field.Label1(holder).left : 0.0F) << "trial " << t;
-    EXPECT_EQ(std::stof(row[8]), holder > 0 ? field.Label1(holder).top : 0.0F) << "trial " << t;
+    EXPECT_EQ(t.row[6], std::to_string(holder)) << "trial " << t.n;
+    EXPECT_EQ(std::stof(t.row[7]), holder > 0 ? t.field.Label1(holder).left : 0.0F) << "trial " << t.n;
+    EXPECT_EQ(std::stof(t.row[8]), holder > 0 ? t.field.Label1(holder).top : 0.0F) << "trial " << t.n;
   }
 }
 
-// Every label inside its own cell of the 6 x 5 grid: offsets are at least 1 twip, and rounding
-// the position may move it by half a twip.
+// The field is the screen less its margins, and every label lies inside its own cell of the
+// 6 x 5 grid: offsets are at least 1 twip, and rounding the position may move it by half a twip.
 TEST_P(WholeRunTest, EveryLabelInsideItsCell) {
-  for (int t = 1; t <= 360; ++t) {
+  EXPECT_EQ(r_->h.x.state.fieldWidth, 7360.0F);
+  EXPECT_EQ(r_->h.x.state.fieldHeight, 5520.0F);
+  for (const Trial& t : r_->trials) {
     for (int p = 1; p <= LABEL_COUNT; ++p) {
-      const NumberLabel& l = r_->fields[static_cast<std::size_t>(t - 1)].Label1(p);
+      const NumberLabel& l = t.field.Label1(p);
       const float w = 7360.0F / 6, left = FIELD_LEFT + static_cast<float>((p - 1) % 6) * w,
                   top = FIELD_TOP + static_cast<float>((p - 1) / 6) * 1104.0F;
       EXPECT_TRUE(l.left >= left + 0.5F && l.top >= top + 0.5F && l.left + l.width <= left + w + 0.5F &&
                   l.top + l.height <= top + 1104.5F)
-          << "trial " << t << ", label " << p << " at " << l.left << ", " << l.top;
+          << "trial " << t.n << ", label " << p << " at " << l.left << ", " << l.top;
     }
   }
 }
@@ -254,84 +232,79 @@ TEST_P(WholeRunTest, CounterCountsTargetsLeftGreen) {
   std::array<std::int32_t, LABEL_COUNT + 1> kept{};
   kept.fill(RED);
   std::vector<int> suspended;
-  const auto Swap = [](std::int32_t& colour) { colour = colour == RED ? GREEN : RED; };
-  for (int t = 1; t <= 360; ++t) {
-    SCOPED_TRACE("trial " + std::to_string(t));
-    const auto& row = r_->Row(t);
-    const int holder = std::stoi(row[6]);
-    const bool counted = holder > 0 && kept[static_cast<std::size_t>(holder)] == GREEN;
-    EXPECT_EQ(row[9], counted ? "1" : "0");
-    kept.fill(static_cast<std::int32_t>(r_->colours[static_cast<std::size_t>(t - 1)]));
-    if (TypeOf(t) != 1) {
-      const int k = r_->swappedAtAnswer[static_cast<std::size_t>(t)];
-      ASSERT_GT(k, 0);
-      Swap(kept[static_cast<std::size_t>(k)]);
-      suspended.push_back(k);
+  const auto Swap = [&kept](int k) {
+    std::int32_t& colour = kept[static_cast<std::size_t>(k)];
+    colour = colour == RED ? GREEN : RED;
+  };
+  for (const Trial& t : r_->trials) {
+    const int holder = std::stoi(t.row[6]);
+    EXPECT_EQ(t.row[9], holder > 0 && kept[static_cast<std::size_t>(holder)] == GREEN ? "1" : "0") << t.n;
+    kept.fill(static_cast<std::int32_t>(t.colour));
+    if (TypeOf(t.n) != 1) {
+      ASSERT_GT(t.swappedAtAnswer, 0) << "trial " << t.n;
+      Swap(t.swappedAtAnswer);
+      suspended.push_back(t.swappedAtAnswer);
     }
-    if (t % 40 == 0) {
-      for (; !suspended.empty(); suspended.pop_back()) Swap(kept[static_cast<std::size_t>(suspended.back())]);
-    }
+    for (; t.n % 40 == 0 && !suspended.empty(); suspended.pop_back()) Swap(suspended.back());
   }
 }
 
 // Every earlier row was on disk when a trial started (header + t - 1 rows).
 TEST_P(WholeRunTest, RowOnDiskBeforeNextTrial) {
-  for (int t = 1; t <= 360; ++t) EXPECT_EQ(r_->linesAtStart[static_cast<std::size_t>(t - 1)], t) << "trial " << t;
+  for (const Trial& t : r_->trials) EXPECT_EQ(t.linesAtStart, t.n) << "trial " << t.n;
 }
 
 TEST_P(WholeRunTest, NewColourOnlyAtABlocksFirstTrial) {
   for (int t = 2; t <= 360; ++t) {
-    if ((t - 1) % 40 == 0) continue;
-    EXPECT_EQ(r_->colours[static_cast<std::size_t>(t - 1)], r_->colours[static_cast<std::size_t>(t - 2)]) << t;
+    if ((t - 1) % 40 != 0) {
+      EXPECT_EQ(At(t).colour, At(t - 1).colour) << "trial " << t;
+    }
   }
 }
 
-// Within a block: blank 1000, cross 1000, blank 500 from the answer to the next field.
+// Within a block: blank 1000, cross 1000, blank 500 from the answer to the next field; no
+// cross around a rest.
 TEST_P(WholeRunTest, PausesAreBlankCrossBlank) {
   std::size_t cross = 2;  // the first cross is the launch's
   for (int t = 1; t < 360; ++t) {
     if (t % 40 == 0) continue;
-    SCOPED_TRACE("after trial " + std::to_string(t));
-    const std::uint64_t answer = r_->AnswerMs(t);
+    const std::uint64_t answer = At(t).answerMs;
     ASSERT_LT(cross + 1, r_->h.crossChanges.size());
-    EXPECT_EQ(r_->h.crossChanges[cross], std::make_pair(answer + 1000, true));
-    EXPECT_EQ(r_->h.crossChanges[cross + 1], std::make_pair(answer + 2000, false));
-    EXPECT_EQ(r_->h.displayShownAt[static_cast<std::size_t>(t)], answer + 2500);
+    EXPECT_EQ(r_->h.crossChanges[cross], std::make_pair(answer + 1000, true)) << "after trial " << t;
+    EXPECT_EQ(r_->h.crossChanges[cross + 1], std::make_pair(answer + 2000, false)) << "after trial " << t;
+    EXPECT_EQ(At(t + 1).shownMs, answer + 2500) << "after trial " << t;
     cross += 2;
   }
-  EXPECT_EQ(cross, r_->h.crossChanges.size());  // no cross around a rest
+  EXPECT_EQ(cross, r_->h.crossChanges.size());
 }
 
 // 2000 ms of blank before and after each rest, after trials 40, 80, ..., 320 and never after
-// 360; keys in those blanks change nothing.
+// 360; keys in those blanks, a second space included, change nothing.
 TEST_P(WholeRunTest, RestBlanksAreTwoSeconds) {
   ASSERT_EQ(r_->h.restShownAt.size(), 8U);
   for (int t = 40; t < 360; t += 40) {
-    SCOPED_TRACE("after trial " + std::to_string(t));
     const std::uint64_t rest = r_->h.restShownAt[static_cast<std::size_t>(t / 40 - 1)];
-    EXPECT_EQ(rest, r_->AnswerMs(t) + 2000);
-    EXPECT_EQ(r_->h.displayShownAt[static_cast<std::size_t>(t)], rest + 4000 + 2000);
+    EXPECT_EQ(rest, At(t).answerMs + 2000) << "after trial " << t;
+    EXPECT_EQ(At(t + 1).shownMs, rest + 4000 + 2000) << "after trial " << t;
   }
 }
 
 // The blank screen comes at the launch, at every answer but the last and at the end of every
 // rest, and nowhere else; the pointer is parked in the screen's corner on every blank (just
-// after it is shown) and for every field (just before it is shown).
+// after it is shown) and for every field (just before), none for the rest screen.
 TEST_P(WholeRunTest, BlankScreenWithThePointerParkedOnEveryPath) {
   std::vector<std::uint64_t> blanks = {1000};
   for (int t = 1; t < 360; ++t) {
-    blanks.push_back(r_->AnswerMs(t));
+    blanks.push_back(At(t).answerMs);
     if (t % 40 == 0) blanks.push_back(r_->h.restShownAt[static_cast<std::size_t>(t / 40 - 1)] + 4000);
   }
   EXPECT_EQ(r_->h.blankeShownAt, blanks);
   ASSERT_EQ(r_->screens.size(), blanks.size() + 360 + 8);
-  // One park after each blank is shown and one before each field, none for the rest screen.
   std::size_t parks = 0;
   char previous = ' ';
-  for (std::size_t i = 0; i < r_->screens.size(); ++i) {
-    const auto& [screen, parksBy] = r_->screens[i];
+  for (const auto& [screen, parksBy] : r_->screens) {
     parks += (previous == 'B') + (screen == 'D');
-    EXPECT_EQ(parksBy, parks) << "screen " << i << " (" << screen << ") after " << previous;
+    EXPECT_EQ(parksBy, parks) << "a screen " << screen << " after " << previous;
     previous = screen;
   }
   EXPECT_EQ(r_->h.windows.cursor.size(), parks);
@@ -339,119 +312,120 @@ TEST_P(WholeRunTest, BlankScreenWithThePointerParkedOnEveryPath) {
 }
 
 // One cue per trial, with that trial's digit: asked for a little early, it starts exactly
-// 1000 ms after the trial's start. The run ends at the last answer: a last answer within the
-// first second has no cue.
-TEST_P(WholeRunTest, CueAtOneSecond) {
-  std::vector<testing::FakeSoundPlayer::PlayRecord> cues;
-  for (const auto& p : r_->h.sound.plays) {
-    if (p.path.find("Utopia") == std::string::npos) cues.push_back(p);
-  }
-  const std::size_t lastCue = ScriptFor(360).rtMs < 1000 ? 359 : 360;
-  ASSERT_EQ(cues.size(), lastCue);
-  for (std::size_t i = 0; i < lastCue; ++i) {
-    const std::uint64_t shown = r_->h.displayShownAt[i];
-    EXPECT_EQ(*r_->h.sound.OnsetMicros(cues[i].play), (shown + 1000) * 1000) << "trial " << i + 1;
-    EXPECT_LT(cues[i].micros, (shown + 1000) * 1000 - RunHarness::kSoundLatencyMicros) << "trial " << i + 1;
-    EXPECT_EQ(cues[i].path, "/lab/wave/" + r_->rows[i][5] + ".wav") << "trial " << i + 1;
-  }
-}
-
-// Feedback at the answer, matching its correctness.
-TEST_P(WholeRunTest, FeedbackAtTheAnswer) {
-  std::vector<testing::FakeSoundPlayer::PlayRecord> feedback;
-  for (const auto& p : r_->h.sound.plays) {
-    if (p.path.find("Utopia") != std::string::npos) feedback.push_back(p);
-  }
+// 1000 ms after the trial's start; feedback at the answer, matching its correctness. The run
+// ends at the last answer: a last answer within the first second has no cue.
+TEST_P(WholeRunTest, CueAtOneSecondFeedbackAtTheAnswer) {
+  std::vector<testing::FakeSoundPlayer::PlayRecord> cues, feedback;
+  for (const auto& p : r_->h.sound.plays) (p.path.find("Utopia") != std::string::npos ? feedback : cues).push_back(p);
+  ASSERT_EQ(cues.size(), ScriptFor(360).rtMs < 1000 ? 359U : 360U);
   ASSERT_EQ(feedback.size(), 360U);
-  for (int t = 1; t <= 360; ++t) {
-    const auto& f = feedback[static_cast<std::size_t>(t - 1)];
-    EXPECT_EQ(f.micros / 1000, r_->AnswerMs(t)) << "trial " << t;
-    EXPECT_EQ(f.path, ScriptFor(t).correct ? "/lab/wave/Utopia Default.wav" : "/lab/wave/Utopia Error.wav") << t;
+  for (const Trial& t : r_->trials) {
+    const auto i = static_cast<std::size_t>(t.n - 1);
+    if (i < cues.size()) {
+      EXPECT_EQ(*r_->h.sound.OnsetMicros(cues[i].play), (t.shownMs + 1000) * 1000) << "trial " << t.n;
+      EXPECT_LT(cues[i].micros, (t.shownMs + 1000) * 1000 - RunHarness::kSoundLatencyMicros) << "trial " << t.n;
+      EXPECT_EQ(cues[i].path, "/lab/wave/" + t.row[5] + ".wav") << "trial " << t.n;
+    }
+    EXPECT_EQ(feedback[i].micros / 1000, t.answerMs) << "trial " << t.n;
+    EXPECT_EQ(feedback[i].path, ScriptFor(t.n).correct ? "/lab/wave/Utopia Default.wav" : "/lab/wave/Utopia Error.wav");
   }
 }
 
 // Never more than one odd label; every swap lasted the delay its row says (a label drawn twice
-// running stays swapped for two delays).
-TEST_P(WholeRunTest, FlickerPeriods) {
+// running stays swapped for two delays); every one of the 30 labels flickers at some time of
+// the run, and none in a still block.
+TEST_P(WholeRunTest, FlickerPeriodsAndLabels) {
   EXPECT_LE(r_->maxOdd, 1);
-  ASSERT_FALSE(r_->swapLengths.empty());
-  for (std::size_t i = 0; i < r_->swapLengths.size(); ++i) {
-    EXPECT_EQ(std::to_string(r_->swapLengths[i]), r_->Row(r_->swapTrials[i])[10]) << "swap " << i;
-  }
-}
-
-// Every one of the 30 labels flickers at some time of a run, and only in flicker blocks.
-TEST_P(WholeRunTest, EveryLabelCanFlicker) {
-  EXPECT_EQ(r_->flickered.size(), static_cast<std::size_t>(LABEL_COUNT));
-  EXPECT_EQ(*r_->flickered.begin(), 1);
-  EXPECT_EQ(*r_->flickered.rbegin(), LABEL_COUNT);
-  for (int t = 1; t <= 360; ++t) {
-    if (TypeOf(t) == 1) {
-      EXPECT_EQ(r_->swappedAtAnswer[static_cast<std::size_t>(t)], 0) << "trial " << t;
+  std::size_t swaps = 0;
+  for (const Trial& t : r_->trials) {
+    for (const std::uint64_t length : t.swapLengths) EXPECT_EQ(std::to_string(length), t.row[10]) << "trial " << t.n;
+    swaps += t.swapLengths.size();
+    if (TypeOf(t.n) == 1) {
+      EXPECT_EQ(t.swappedAtAnswer + t.swapLengths.size(), 0U) << "trial " << t.n;
     }
   }
-}
-
-TEST_P(WholeRunTest, DebugKeyTogglesInPairs) {
-  EXPECT_GT(r_->debugToggles, 0);
-  EXPECT_EQ(r_->debugToggles % 2, 0);
+  EXPECT_GT(swaps, 0U);
+  EXPECT_EQ(r_->flickered, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                                          22, 23, 24, 25, 26, 27, 28, 29, 30}));
 }
 
 // The program's own timing record: one line per trial, the cue 1000 ms after the clock's
 // start, the feedback at the answer plus the output's latency.
 TEST_P(WholeRunTest, TimingFileHasALinePerTrial) {
-  const std::string& timingFile = r_->h.files.files.at("/lab/Res_Data/timing-17.tsv");
-  EXPECT_EQ(timingFile.rfind("trialNumber\t", 0), 0U);  // never "#trialNumber", the results header
-  const auto timing = DataRows(timingFile);
+  const std::string& file = r_->h.files.files.at("/lab/Res_Data/timing-17.tsv");
+  EXPECT_EQ(file.rfind("trialNumber\t", 0), 0U);  // never "#trialNumber", the results header
+  const auto timing = DataRows(file);
   ASSERT_EQ(timing.size(), 360U);
-  const std::size_t lastCue = ScriptFor(360).rtMs < 1000 ? 359 : 360;
-  for (int t = 1; t <= 360; ++t) {
-    const auto& line = timing[static_cast<std::size_t>(t - 1)];
+  const bool lastCued = ScriptFor(360).rtMs >= 1000;
+  for (const Trial& t : r_->trials) {
+    const auto& line = timing[static_cast<std::size_t>(t.n - 1)];
     ASSERT_EQ(line.size(), 22U);
-    EXPECT_EQ(line[15], "toolkit");  // no presenter: the display's onsets are not known
-    EXPECT_EQ(line[16], "-");        // nor the keys' arrivals
-    EXPECT_EQ(line[9], "-");
-    EXPECT_EQ(line[0], std::to_string(t));
-    EXPECT_EQ(line[1], std::to_string(r_->h.displayShownAt[static_cast<std::size_t>(t - 1)] * 1000));
-    if (static_cast<std::size_t>(t) <= lastCue) {
-      EXPECT_EQ(line[6], "1000.000") << t;
+    // No presenter: the display's onsets are not known (toolkit), nor the keys' arrivals.
+    EXPECT_EQ(std::vector({line[0], line[1], line[7], line[8], line[9], line[15], line[16]}),
+              (std::vector<std::string>{std::to_string(t.n), std::to_string(t.shownMs * 1000), "4.500", "ok", "-",
+                                        "toolkit", "-"}));
+    if (t.n < 360 || lastCued) {
+      EXPECT_EQ(line[6], "1000.000") << t.n;
     }
-    EXPECT_EQ(line[7], "4.500") << t;
-    EXPECT_EQ(line[8], "ok") << t;
   }
-  if (lastCue == 359) {
+  if (!lastCued) {
     EXPECT_EQ(timing.back()[3], "-");  // the last cue never played
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(OrderConditions, WholeRunTest, ::testing::Values(1, 2, 3));
 
-// The first trial of order condition 3 (random delay) with every draw at an end of [0, 1):
-// each of its draws takes the matching end of its range. After the type (drawn low: present)
-// every draw is the lowest or the highest.
+// The first trial of an order condition on scripted draws, answered after 700 ms.
+void FirstTrial(RunHarness& h, int orderCondition) {
+  h.onShowDisplay = [&h] { h.PressLater(700, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n'); };
+  h.Launch(5, static_cast<std::int16_t>(orderCondition));
+  h.time.Advance(2500 + 700);
+}
+
+// The first trial of order condition 3 (random delay), its type drawn low (present), every
+// later draw the lowest or the highest: each takes the matching end of its range.
 TEST(RunDrawTest, EveryDrawOfATrialReachesBothEndsOfItsRange) {
-  constexpr float kTop = 0.99999994F;  // the largest float below 1
   const struct {
-    std::vector<float> draws;
+    float draw;
     const char *digit, *position, *delay;
     int colour;
-  } cases[] = {{{0.0F}, "1", "1", "100", RED}, {{0.0F, kTop}, "9", "30", "300", GREEN}};
+  } cases[] = {{0.0F, "1", "1", "100", RED}, {kTopDraw, "9", "30", "300", GREEN}};
   for (const auto& c : cases) {
-    std::vector<float> draws = c.draws;
-    draws.resize(400, draws.back());
+    std::vector<float> draws(400, c.draw);
+    draws[0] = 0.0F;
     testing::ScriptedGenerator generator(draws);
     RunHarness h(1, 1'000'000, nullptr, &generator);
-    h.onShowDisplay = [&h] { h.PressLater(700, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n'); };
-    h.Launch(5, 3);
-    h.time.Advance(2500 + 700);
+    FirstTrial(h, 3);
     const auto rows = DataRows(h.Results());
     ASSERT_EQ(rows.size(), 1U);
-    EXPECT_EQ(rows[0][2], "3");
-    EXPECT_EQ(rows[0][4], "1");  // present
-    EXPECT_EQ(rows[0][5], c.digit);
-    EXPECT_EQ(rows[0][6], c.position);
-    EXPECT_EQ(rows[0][10], c.delay);
+    EXPECT_EQ(std::vector({rows[0][2], rows[0][4], rows[0][5], rows[0][6], rows[0][10]}),
+              (std::vector<std::string>{"3", "1", c.digit, c.position, c.delay}));
     EXPECT_EQ(h.x.display.Snapshot().blockColour, static_cast<float>(c.colour));
+  }
+}
+
+// The flicker picks each label, with replacement, from all 30: a draw r swaps label
+// floor(30 r) + 1, the same one again when the draw repeats. Order condition 2 flickers every
+// 200 ms from its first trial; every draw is r.
+TEST(FlickerLabelTest, EachDrawPicksItsLabelOfAllThirty) {
+  for (const auto& [draw, label] : {std::pair{0.0F, 1}, std::pair{0.5F, 16}, std::pair{kTopDraw, 30}}) {
+    testing::ScriptedGenerator generator({draw});
+    RunHarness h(1, 1'000'000, nullptr, &generator);
+    std::vector<std::vector<int>> swapped;  // at each redraw while the trial awaits its answer
+    h.onFieldChanged = [&h, &swapped] {
+      const TrialCycleSnapshot now = h.x.display.Snapshot();
+      if (!now.awaitingResponse || now.responseGiven) return;
+      swapped.emplace_back();
+      for (int i = 1; i <= LABEL_COUNT; ++i) {
+        if (h.x.display.field().Label1(i).foreColor != static_cast<int>(now.blockColour)) swapped.back().push_back(i);
+      }
+    };
+    FirstTrial(h, 2);
+    ASSERT_EQ(DataRows(h.Results()).size(), 1U);
+    ASSERT_GE(swapped.size(), 4U) << "draw " << draw;  // the field, then swaps at 0, 200, 400, 600 ms
+    for (std::size_t i = 1; i < swapped.size(); ++i) {
+      EXPECT_EQ(swapped[i], std::vector<int>{label}) << "draw " << draw << ", redraw " << i;
+    }
   }
 }
 
@@ -481,46 +455,18 @@ TEST(RestTimingTest, BlanksAroundARestLastWholeRefreshes) {
   EXPECT_EQ(h.presenter->MissedRefreshes(), 0U);
 }
 
-// The flicker picks each label, with replacement, from all 30: a draw r swaps label
-// floor(30 r) + 1, the same one again when the draw repeats. Order condition 2 flickers every
-// 200 ms from its first trial; every draw is r.
-TEST(FlickerLabelTest, EachDrawPicksItsLabelOfAllThirty) {
-  for (const auto& [draw, label] : {std::pair{0.0F, 1}, std::pair{0.5F, 16}, std::pair{0.99999994F, 30}}) {
-    testing::ScriptedGenerator generator({draw});
-    RunHarness h(1, 1'000'000, nullptr, &generator);
-    std::vector<std::vector<int>> swapped;  // at each redraw while the trial awaits its answer
-    h.onFieldChanged = [&h, &swapped] {
-      const TrialCycleSnapshot now = h.x.display.Snapshot();
-      if (!now.awaitingResponse || now.responseGiven) return;
-      swapped.emplace_back();
-      for (int i = 1; i <= LABEL_COUNT; ++i) {
-        if (h.x.display.field().Label1(i).foreColor != static_cast<int>(now.blockColour)) swapped.back().push_back(i);
-      }
-    };
-    h.onShowDisplay = [&h] { h.PressLater(700, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n'); };
-    h.Launch(5, 2);
-    h.time.Advance(2500 + 700);
-    ASSERT_EQ(DataRows(h.Results()).size(), 1U);
-    ASSERT_GE(swapped.size(), 4U) << "draw " << draw;  // the field, then swaps at 0, 200, 400, 600 ms
-    for (std::size_t i = 1; i < swapped.size(); ++i) {
-      EXPECT_EQ(swapped[i], std::vector<int>{label}) << "draw " << draw << ", redraw " << i;
-    }
-  }
-}
-
-// SelectTrialType's draws with and without replacement reach both rows of the table.
+// SelectTrialType's draws, with and without replacement and balanced, reach both rows.
 TEST(TrialScheduleDrawTest, BothRowsReachable) {
   testing::VirtualTime time;
   testing::ScriptedDialogs dialogs;
-  for (const auto& [draw, row] : {std::pair{0.0F, 1}, std::pair{0.99999994F, 2}}) {
+  for (const auto& [draw, row] : {std::pair{0.0F, 1}, std::pair{kTopDraw, 2}}) {
     for (const char* mode : {"WithReplacement", "WithOutReplacement", "Special"}) {
       testing::ScriptedGenerator generator({draw});
       ExperimentState state;
       TrialSchedule schedule(state, dialogs, generator, time);
       schedule.BuildTrialTypes();
-      const std::int16_t k = schedule.SelectTrialType(mode);
-      EXPECT_EQ(k, row) << mode << " draw " << draw;
-      EXPECT_EQ(state.trialType1, row) << mode << " draw " << draw;
+      const int k = schedule.SelectTrialType(mode);
+      EXPECT_EQ(std::pair(k, int{state.trialType1}), std::pair(row, row)) << mode << " draw " << draw;
     }
   }
   EXPECT_TRUE(dialogs.shown.empty());

@@ -375,12 +375,29 @@ TEST_P(WholeRunTest, TimingFileHasALinePerTrial) {
 
 INSTANTIATE_TEST_SUITE_P(OrderConditions, WholeRunTest, ::testing::Values(1, 2, 3));
 
-// The first trial of an order condition on scripted draws, answered after 700 ms.
-void FirstTrial(RunHarness& h, int orderCondition) {
-  h.onShowDisplay = [&h] { h.PressLater(700, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n'); };
-  h.Launch(5, static_cast<std::int16_t>(orderCondition));
-  h.time.Advance(2500 + 700);
-}
+// The first trial of an order condition on scripted draws, answered after 700 ms: its row, and
+// the labels of the other colour at each redraw while it awaited its answer.
+struct FirstTrial {
+  FirstTrial(std::vector<float> draws, int orderCondition)
+      : generator(std::move(draws)), h(1, 1'000'000, nullptr, &generator) {
+    h.onShowDisplay = [this] { h.PressLater(700, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n'); };
+    h.onFieldChanged = [this] {
+      const TrialCycleSnapshot now = h.x.display.Snapshot();
+      if (!now.awaitingResponse || now.responseGiven) return;
+      swapped.emplace_back();
+      for (int i = 1; i <= LABEL_COUNT; ++i) {
+        if (h.x.display.field().Label1(i).foreColor != static_cast<int>(now.blockColour)) swapped.back().push_back(i);
+      }
+    };
+    h.Launch(5, static_cast<std::int16_t>(orderCondition));
+    h.time.Advance(2500 + 700);
+    rows = DataRows(h.Results());
+  }
+  testing::ScriptedGenerator generator;
+  RunHarness h;
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::vector<int>> swapped;
+};
 
 // The first trial of order condition 3 (random delay), its type drawn low (present), every
 // later draw the lowest or the highest: each takes the matching end of its range.
@@ -393,14 +410,12 @@ TEST(RunDrawTest, EveryDrawOfATrialReachesBothEndsOfItsRange) {
   for (const auto& c : cases) {
     std::vector<float> draws(400, c.draw);
     draws[0] = 0.0F;
-    testing::ScriptedGenerator generator(draws);
-    RunHarness h(1, 1'000'000, nullptr, &generator);
-    FirstTrial(h, 3);
-    const auto rows = DataRows(h.Results());
-    ASSERT_EQ(rows.size(), 1U);
-    EXPECT_EQ(std::vector({rows[0][2], rows[0][4], rows[0][5], rows[0][6], rows[0][10]}),
+    const FirstTrial run(draws, 3);
+    ASSERT_EQ(run.rows.size(), 1U);
+    const auto& row = run.rows[0];
+    EXPECT_EQ(std::vector({row[2], row[4], row[5], row[6], row[10]}),
               (std::vector<std::string>{"3", "1", c.digit, c.position, c.delay}));
-    EXPECT_EQ(h.x.display.Snapshot().blockColour, static_cast<float>(c.colour));
+    EXPECT_EQ(run.h.x.display.Snapshot().blockColour, static_cast<float>(c.colour));
   }
 }
 
@@ -409,22 +424,11 @@ TEST(RunDrawTest, EveryDrawOfATrialReachesBothEndsOfItsRange) {
 // 200 ms from its first trial; every draw is r.
 TEST(FlickerLabelTest, EachDrawPicksItsLabelOfAllThirty) {
   for (const auto& [draw, label] : {std::pair{0.0F, 1}, std::pair{0.5F, 16}, std::pair{kTopDraw, 30}}) {
-    testing::ScriptedGenerator generator({draw});
-    RunHarness h(1, 1'000'000, nullptr, &generator);
-    std::vector<std::vector<int>> swapped;  // at each redraw while the trial awaits its answer
-    h.onFieldChanged = [&h, &swapped] {
-      const TrialCycleSnapshot now = h.x.display.Snapshot();
-      if (!now.awaitingResponse || now.responseGiven) return;
-      swapped.emplace_back();
-      for (int i = 1; i <= LABEL_COUNT; ++i) {
-        if (h.x.display.field().Label1(i).foreColor != static_cast<int>(now.blockColour)) swapped.back().push_back(i);
-      }
-    };
-    FirstTrial(h, 2);
-    ASSERT_EQ(DataRows(h.Results()).size(), 1U);
-    ASSERT_GE(swapped.size(), 4U) << "draw " << draw;  // the field, then swaps at 0, 200, 400, 600 ms
-    for (std::size_t i = 1; i < swapped.size(); ++i) {
-      EXPECT_EQ(swapped[i], std::vector<int>{label}) << "draw " << draw << ", redraw " << i;
+    const FirstTrial run({draw}, 2);
+    ASSERT_EQ(run.rows.size(), 1U);
+    ASSERT_GE(run.swapped.size(), 4U) << "draw " << draw;  // the field, then swaps at 0, 200, 400, 600 ms
+    for (std::size_t i = 1; i < run.swapped.size(); ++i) {
+      EXPECT_EQ(run.swapped[i], std::vector<int>{label}) << "draw " << draw << ", redraw " << i;
     }
   }
 }

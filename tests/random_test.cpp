@@ -4,7 +4,6 @@
 
 #include <map>
 #include <numeric>
-#include <string>
 #include <vector>
 
 #include "random/my_random.h"
@@ -83,12 +82,12 @@ TEST(DrawRangeTest, EveryDrawReachesBothEndsOfItsRange) {
       wr.SetInterval(r.lower, r.upper);
       wor.SetInterval(r.lower, r.upper);
       special.SetInterval(r.lower, r.upper, 1, r.uInt);
-      SCOPED_TRACE(std::to_string(r.lower) + ".." + std::to_string(r.upper) + (top ? " top" : " bottom"));
-      EXPECT_EQ(RandomInRange(g, time, r.lower, r.upper), end);
-      EXPECT_EQ(wr.GetNextRanWR(), end);
-      EXPECT_EQ(wor.GetNextRanWOR(), end);
-      // The category at the range's last position: uInt when the range holds a whole cycle.
-      EXPECT_EQ(special.GetNextRanS(), top ? (r.upper - r.lower) % r.uInt + 1 : 1);
+      // RandomInRange, GetNextRanWR, GetNextRanWOR; GetNextRanS gives the category at the range's
+      // last position (uInt when the range holds whole cycles of them).
+      EXPECT_EQ(std::vector<int>({RandomInRange(g, time, r.lower, r.upper), wr.GetNextRanWR(), wor.GetNextRanWOR(),
+                                  special.GetNextRanS()}),
+                std::vector<int>({end, end, end, top ? (r.upper - r.lower) % r.uInt + 1 : 1}))
+          << r.lower << ".." << r.upper << (top ? " top" : " bottom");
     }
   }
 }

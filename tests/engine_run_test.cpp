@@ -399,22 +399,26 @@ struct FirstTrial {
   std::vector<std::vector<int>> swapped;
 };
 
-// The first trial of order condition 3 (random delay), its type drawn low (present), every
-// later draw the lowest or the highest: each takes the matching end of its range.
+// The first trial of order condition 3 (random delay) with its draws at the ends of [0, 1):
+// the first (its type, a balanced draw) low or high, every later one the lowest or the highest.
+// Each takes the matching end of its range: present or absent, the digit, the target's label
+// (none when absent), the delay and the block's colour.
 TEST(RunDrawTest, EveryDrawOfATrialReachesBothEndsOfItsRange) {
   const struct {
-    float draw;
-    const char *digit, *position, *delay;
+    float type, draw;
+    std::vector<std::string> row;  // fields 4, 5, 6 and 10
     int colour;
-  } cases[] = {{0.0F, "1", "1", "100", RED}, {kTopDraw, "9", "30", "300", GREEN}};
+  } cases[] = {{0.0F, 0.0F, {"1", "1", "1", "100"}, RED},
+               {0.0F, kTopDraw, {"1", "9", "30", "300"}, GREEN},
+               {kTopDraw, kTopDraw, {"2", "9", "0", "300"}, GREEN}};
   for (const auto& c : cases) {
     std::vector<float> draws(400, c.draw);
-    draws[0] = 0.0F;
+    draws[0] = c.type;
     const FirstTrial run(draws, 3);
     ASSERT_EQ(run.rows.size(), 1U);
     const auto& row = run.rows[0];
-    EXPECT_EQ(std::vector({row[2], row[4], row[5], row[6], row[10]}),
-              (std::vector<std::string>{"3", "1", c.digit, c.position, c.delay}));
+    EXPECT_EQ(row[2], "3");
+    EXPECT_EQ(std::vector({row[4], row[5], row[6], row[10]}), c.row);
     EXPECT_EQ(run.h.x.display.Snapshot().blockColour, static_cast<float>(c.colour));
   }
 }
@@ -457,23 +461,6 @@ TEST(RestTimingTest, BlanksAroundARestLastWholeRefreshes) {
   EXPECT_EQ(rest[0].second - rest[-1].second, 133U);
   EXPECT_EQ(rest[2].second - rest[1].second, 133U);
   EXPECT_EQ(h.presenter->MissedRefreshes(), 0U);
-}
-
-// SelectTrialType's draws, with and without replacement and balanced, reach both rows.
-TEST(TrialScheduleDrawTest, BothRowsReachable) {
-  testing::VirtualTime time;
-  testing::ScriptedDialogs dialogs;
-  for (const auto& [draw, row] : {std::pair{0.0F, 1}, std::pair{kTopDraw, 2}}) {
-    for (const char* mode : {"WithReplacement", "WithOutReplacement", "Special"}) {
-      testing::ScriptedGenerator generator({draw});
-      ExperimentState state;
-      TrialSchedule schedule(state, dialogs, generator, time);
-      schedule.BuildTrialTypes();
-      const int k = schedule.SelectTrialType(mode);
-      EXPECT_EQ(std::pair(k, int{state.trialType1}), std::pair(row, row)) << mode << " draw " << draw;
-    }
-  }
-  EXPECT_TRUE(dialogs.shown.empty());
 }
 
 }  // namespace

@@ -21,9 +21,10 @@ $(BUILD)/build.ninja: CMakeLists.txt | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 
-# Configured again: a build made for `make run` has no tests until their packages are there.
+# Configured again: a build made for `make run` has no tests until their packages are there,
+# and no benchmark (CUE_BENCH, off in a plain build): the tests and `make bench` turn it on.
 test-build: test-deps
-	$(CONFIGURE) >/dev/null
+	$(CONFIGURE) -DCUE_BENCH=ON >/dev/null
 	cmake --build $(BUILD)
 
 test: test-build
@@ -40,9 +41,9 @@ bench: test-build sounds
 	scripts/test-env bench/run-bench $(BUILD)
 	scripts/test-env bench/run-bench $(BUILD) --hog
 
-# cuesearch_<version>_<arch>.deb in the build folder.
-package: build
-	$(CONFIGURE) >/dev/null
+# cuesearch_<version>_<arch>.deb in the build folder; the benchmark is neither built nor packed.
+package: deps
+	$(CONFIGURE) -DCUE_BENCH=OFF >/dev/null
 	cmake --build $(BUILD)
 	cd $(BUILD) && cpack -G DEB
 

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/audio/monitor_capture.h"
+#include "bench/monitor_capture.h"
 #include "platform/audio/pulse_sound_player.h"
 #include "platform/clock.h"
 

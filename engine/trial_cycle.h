@@ -36,6 +36,17 @@ class DisplayView {
   virtual void FieldChanged() = 0;
 };
 
+// What may be read of the trial cycle from outside at one moment (the session record, the
+// tests): a copy, so that nothing outside the cycle depends on its members.
+struct TrialCycleSnapshot {
+  std::int16_t trialNumber = 0;
+  std::int16_t trialType1 = 0;    // 1 target present, 2 absent
+  bool awaitingResponse = false;  // the trial takes its answer key
+  bool responseGiven = false;     // the trial was answered (its flicker ends)
+  float blockColour = 0;          // the labels' colour in this block
+  int ignoredLetterKeys = 0;
+};
+
 // The experiment screen's procedures: Form_Load prepares the run, Start begins one trial,
 // Form_KeyPress takes the answer, and the pauses of the blank screen lead from one trial to
 // the next, with the rest screen between blocks, until trial 360 ends the run.
@@ -85,6 +96,9 @@ class TrialCycle final : public Startable {
   float blockColour = 0;
   int ignoredLetterKeys = 0;  // letters other than "m" and "n" typed while a trial awaited its answer
 
+  TrialCycleSnapshot Snapshot() const {
+    return {state_.trialNumber, state_.trialType1, awaitingResponse, responseGiven, blockColour, ignoredLetterKeys};
+  }
   const StimulusField& field() const { return field_; }
   StimulusField& field() { return field_; }
   ResultsLog& results() { return results_; }

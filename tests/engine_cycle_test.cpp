@@ -16,7 +16,7 @@ using namespace cue::testing;  // NOLINT(google-build-using-namespace): the test
 
 // Answers every trial correctly after rtMs; space ends a rest period at once.
 void AnswerAll(RunHarness& h, int rtMs) {
-  h.onShowDisplay = [&h, rtMs] { h.PressLater(rtMs, h.x.state.trialType1 == 1 ? 'm' : 'n'); };
+  h.onShowDisplay = [&h, rtMs] { h.PressLater(rtMs, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n'); };
   h.onShowRest = [&h] { h.PressLater(1, ' '); };
 }
 
@@ -114,7 +114,7 @@ TEST(TrialCycleTest, LetterKeysThatATrialIgnoresAreCounted) {
   h.Launch(5, 1);
   h.time.Advance(2500 + 400);  // trial 1 answered
   h.Press('X');
-  EXPECT_EQ(h.x.display.ignoredLetterKeys, 3);
+  EXPECT_EQ(h.x.display.Snapshot().ignoredLetterKeys, 3);
 }
 
 // The reaction time runs from the clock's start to the key, so nothing slow may happen while

@@ -21,7 +21,7 @@ for path in usr/share/applications/cuesearch.desktop usr/share/icons/hicolor/sca
             usr/share/man/man1/cuesearch-testcolor.1.gz usr/share/man/man1/cuesearch-make-sounds.1.gz; do
   grep -q "^-rw-r--r-- \./$path\$" "$work/contents" || fail "$path missing"
 done
-! grep -Eq '_test|bench|\.a$|/include/' "$work/contents" || fail "build or test files packed: $(grep -E '_test|bench' "$work/contents")"
+! grep -Eq '_test|bench|audio_onset|capture|\.a$|/include/' "$work/contents" || fail "build, test or bench files packed: $(grep -E '_test|bench|audio_onset|capture' "$work/contents")"
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in qt6-qpa-plugins libqt6widgets6 libpulse0 libsndfile1 libsoxr0 libxcb-present0 libx11-6; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"

@@ -1,4 +1,4 @@
-// Catches: a draw out of range, a pass repeating or losing a value, an unbalanced pass, a frozen reseed.
+// Catches: a draw out of range or never reaching an end of it, a pass repeating or losing a value, an unbalanced pass, a frozen reseed.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 
 #include "random/my_random.h"
 #include "random/my_random_balanced.h"
+#include "random/pool.h"
 #include "support/scripted.h"
 #include "support/virtual_time.h"
 
@@ -24,9 +25,9 @@ class MyRandomTest : public ::testing::Test {
 };
 
 // Each pass of 30 draws is a permutation of 1..30, the next one another; a fresh instance
-// draws from 0..0, a one-value range gives it every time, the largest draw stays in range.
+// draws from 0..0, a one-value range gives it every time (the ends of a range: DrawRangeTest).
 TEST_F(MyRandomTest, PassesArePermutationsAndTheEdgesOfARangeHold) {
-  MyRandom r(pcg_, time_), fresh(pcg_, time_), single(pcg_, time_), top(scripted_, time_);
+  MyRandom r(pcg_, time_), fresh(pcg_, time_), single(pcg_, time_);
   r.SetInterval(1, 30);
   std::vector<int> passes[2], all(30);
   std::iota(all.begin(), all.end(), 1);
@@ -37,9 +38,6 @@ TEST_F(MyRandomTest, PassesArePermutationsAndTheEdgesOfARangeHold) {
   EXPECT_EQ(MyRandomSpecial(pcg_, time_).GetNextRanS(), 0);
   single.SetInterval(5, 5);
   for (int i = 0; i < 10; ++i) EXPECT_EQ(single.GetNextRanWOR(), 5);
-  scripted_.Set({0.99999994F});  // the largest float below 1
-  top.SetInterval(1, 30);
-  EXPECT_EQ(top.GetNextRanWR(), 30);
 }
 
 TEST_F(MyRandomTest, EveryDrawReseedsFromTheTickCount) {
@@ -65,6 +63,33 @@ TEST_F(MyRandomTest, WithReplacementIsUniformEvenWithinOneMillisecond) {
   double chi2 = 0;
   for (const auto& [value, count] : counts) chi2 += (count - kDraws / 30.0) * (count - kDraws / 30.0) / (kDraws / 30.0);
   EXPECT_LT(chi2, 58.3);
+}
+
+// Every kind of draw reaches both ends of its range: the lowest value the generator gives (0)
+// draws the lower bound, the highest (the largest float below 1) the upper one. The ranges are
+// those the experiment draws from (labels, types, digits, delays, offsets) and the limits.
+TEST(DrawRangeTest, EveryDrawReachesBothEndsOfItsRange) {
+  VirtualTime time;
+  const struct {
+    std::int16_t lower, upper, uInt;  // uInt: the categories of MyRandomSpecial over the range
+  } ranges[] = {{1, 30, 2}, {1, 2, 2}, {1, 9, 9}, {100, 300, 3}, {1, 40, 2}, {1, 1104, 4}, {5, 5, 1}, {0, 32766, 7}};
+  for (const auto& r : ranges) {
+    for (const bool top : {false, true}) {
+      ScriptedGenerator g({top ? 0.99999994F : 0.0F});
+      const std::int16_t end = top ? r.upper : r.lower;
+      MyRandom wr(g, time), wor(g, time);
+      MyRandomSpecial special(g, time);
+      wr.SetInterval(r.lower, r.upper);
+      wor.SetInterval(r.lower, r.upper);
+      special.SetInterval(r.lower, r.upper, 1, r.uInt);
+      // RandomInRange, GetNextRanWR, GetNextRanWOR; GetNextRanS gives the category at the range's
+      // last position (uInt when the range holds whole cycles of them).
+      EXPECT_EQ(std::vector<int>({RandomInRange(g, time, r.lower, r.upper), wr.GetNextRanWR(), wor.GetNextRanWOR(),
+                                  special.GetNextRanS()}),
+                std::vector<int>({end, end, end, top ? (r.upper - r.lower) % r.uInt + 1 : 1}))
+          << r.lower << ".." << r.upper << (top ? " top" : " bottom");
+    }
+  }
 }
 
 TEST(MyRandomSpecialTest, PassesHoldEachValueEquallyAndGiveTheExtraToSmallerOnes) {

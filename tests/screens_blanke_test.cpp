@@ -61,6 +61,26 @@ TEST_F(BlankeTest, CrossSequenceKeepsItsOrderAndTimes) {
   EXPECT_EQ(log_, (std::vector<std::string>{"show@2500", "start@4500"}));
 }
 
+// Both paths that show the blank screen, around a rest (plain) and between trials (with the
+// cross), park the pointer in the screen's corner and ignore every key but Esc in each part.
+TEST_F(BlankeTest, BothBlankPathsParkThePointerAndIgnoreKeys) {
+  const auto press = [this] {
+    for (int key : {109, 110, 32, 120, 13, 96}) blanke_.Form_KeyPress(key);
+  };
+  blanke_.ShowBlanke(2000, form_);
+  EXPECT_EQ(windows_.cursor, (std::vector<std::pair<int, int>>{{15360, 11520}}));
+  time_.Advance(1000);
+  press();
+  time_.RunUntilIdle();
+  blanke_.ShowBlankeCross(1000, 1000, 500, form_);
+  EXPECT_EQ(windows_.cursor, (std::vector<std::pair<int, int>>(2, {15360, 11520})));
+  for (int ms : {500, 1000, 800}) time_.Advance(ms), press();  // blank, cross, blank
+  time_.RunUntilIdle();
+  EXPECT_EQ(log_, (std::vector<std::string>{"show@0", "start@2000", "show@2000", "cross@3000", "nocross@4000",
+                                            "start@4500"}));
+  EXPECT_TRUE(rawDialogs_.shown.empty());
+}
+
 TEST_F(BlankeTest, ASecondWaitOnAChannelRestartsItAndBothEndTogether) {
   blanke_.Wait2(1000, [this] { log_.push_back("first@" + Now()); });
   time_.Advance(600);

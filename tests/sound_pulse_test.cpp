@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/audio/monitor_capture.h"
+#include "bench/monitor_capture.h"
 #include "platform/audio/pulse_sound_player.h"
 #include "stimulus/auditory_cue.h"
 #include "support/memory_files.h"

@@ -1,6 +1,7 @@
-// Catches: a label rounded the wrong way, a wrong digit in the target's slots, wrong colour swaps or grid lines.
+// Catches: a label rounded the wrong way, a draw that cannot reach an end of its range, a wrong digit in the target's slots, wrong colour swaps or grid lines.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,6 +37,24 @@ TEST_F(StimulusFieldTest, TargetSlotsShowTheNextDigit) {
     for (int i = 1; i <= LABEL_COUNT; ++i) ++counts[field_.Label1(i).caption];
     EXPECT_EQ(counts.at(next), times) << "target " << target;
     EXPECT_EQ(counts.count(std::to_string(target)), 0U) << "target " << target;
+  }
+}
+
+// Each draw of a field reaches both ends of its range: the target digit 1..9, its slot 1..30,
+// and every label's offsets in its cell, from 1 twip to the cell less the label (floored).
+TEST_F(StimulusFieldTest, EveryDrawReachesBothEndsOfItsRange) {
+  const float w = 7360.0F / 6, h = 5520.0F / 5;
+  for (const bool top : {false, true}) {
+    ScriptedGenerator generator({top ? 0.99999994F : 0.0F});
+    const TargetFacts facts = SetDisplay(field_, FieldRequest{7360, 5520, 1}, generator, time_);
+    EXPECT_EQ(facts.targetNumber, top ? 9 : 1);
+    EXPECT_EQ(facts.targetPosition, top ? 30 : 1);
+    for (int p = 1; p <= LABEL_COUNT; ++p) {
+      const NumberLabel& l = field_.Label1(p);
+      const float dx = top ? std::floor(w - l.width) : 1, dy = top ? std::floor(h - l.height) : 1;
+      EXPECT_EQ(l.left, std::nearbyint(FIELD_LEFT + dx + static_cast<float>((p - 1) % 6) * w)) << p << top;
+      EXPECT_EQ(l.top, std::nearbyint(FIELD_TOP + dy + static_cast<float>((p - 1) / 6) * h)) << p << top;
+    }
   }
 }
 

@@ -105,15 +105,21 @@ class RunHarness {
   Front front = Front::kNone;
 
   // Events seen by the doubles, in virtual milliseconds.
-  std::vector<std::uint64_t> displayShownAt, restShownAt;
+  std::vector<std::uint64_t> displayShownAt, restShownAt, blankeShownAt;
   std::vector<std::pair<std::uint64_t, bool>> crossChanges;
   std::function<void()> onShowDisplay, onFieldChanged, onShowRest;  // the scripted subject
+  std::function<void()> onShowBlanke;
 
  private:
   void Frame(std::uint64_t frame) { if (presenter) presenter->Queue(frame, 0, {}); }
   struct BlankeViewDouble final : BlankeView {
     explicit BlankeViewDouble(RunHarness& h) : h_(h) {}
-    void ShowBlankeForm() override { h_.front = Front::kBlanke; h_.Frame(kBlankFrame); }
+    void ShowBlankeForm() override {
+      h_.front = Front::kBlanke;
+      h_.blankeShownAt.push_back(h_.NowMs());
+      h_.Frame(kBlankFrame);
+      if (h_.onShowBlanke) h_.onShowBlanke();
+    }
     void SetCrossVisible(bool visible) override {
       h_.crossChanges.emplace_back(h_.NowMs(), visible);
       h_.Frame(visible ? kCrossFrame : kBlankFrame);

@@ -1,4 +1,4 @@
-#include "platform/audio/monitor_capture.h"
+#include "bench/monitor_capture.h"
 
 #include <pulse/pulseaudio.h>
 

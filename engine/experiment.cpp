@@ -6,11 +6,12 @@ Experiment::Experiment(Services p, const LabelMetrics& metrics, std::string resc
     : platform(p),
       gate(p.scheduler),
       dialogs(p.dialogs, gate),
-      blanke(p.scheduler, gate, dialogs, p.windows, [this] { EndProgram(); }),
+      frameWaits(p.scheduler, gate),
+      blanke(frameWaits, dialogs, p.windows, [this] { EndProgram(); }),
       rest(blanke, display.BeginBlock, display),
       display(state,
               Services{p.clock, p.scheduler, dialogs, p.files, p.sound, p.generator, p.windows, p.lifecycle},
-              blanke, rest, metrics, std::move(rescueFolder), [this] { EndProgram(); }) {}
+              blanke, frameWaits.flicker(), rest, metrics, std::move(rescueFolder), [this] { EndProgram(); }) {}
 
 void Experiment::EndProgram() {
   display.FinalFlush();

@@ -42,6 +42,7 @@ class Experiment {
   ScaleMemory scale;  // the one size remembered by ScaleControls
   ModalGate gate;
   GatedDialogs dialogs;  // message boxes hold back the steps that follow a wait
+  FrameWaits frameWaits;  // the flicker's and the pauses' frame-aligned waits
   Blanke blanke;
   Rest rest;
   TrialCycle display;

@@ -28,7 +28,7 @@ std::string SoundPath(const FileSystem& files, const std::string& name) {
 }  // namespace
 
 TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke,
-                       Startable& rest, const LabelMetrics& metrics, std::string rescueFolder,
+                       Waiter& flickerWaits, Startable& rest, const LabelMetrics& metrics, std::string rescueFolder,
                        std::function<void()> endProgram)
     : state_(state),
       services_(services),
@@ -42,7 +42,7 @@ TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke
       timing_(services.files, services.sound),
       timingWrite_(services.scheduler),
       field_(metrics),
-      flicker_(field_, blanke, services.generator, services.clock, [this] { Redraw(); }),
+      flicker_(field_, flickerWaits, services.generator, services.clock, [this] { Redraw(); }),
       cue_(services.clock, services.scheduler, services.sound, services.files, state.targetNumber) {
   // The output keeps its short buffer while a sound may be asked for at any moment (from a
   // trial's start to its answer) and while a cue is coming; in between it idles on its long

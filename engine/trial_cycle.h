@@ -51,7 +51,8 @@ class TrialCycle final : public Startable {
  public:
   // services.dialogs must hold back the steps that follow a wait while a message box is open
   // (GatedDialogs). endProgram closes what is open and ends the program (no quit question).
-  TrialCycle(ExperimentState& state, Services services, Blanke& blanke, Startable& rest,
+  // flickerWaits times the flicker's swaps.
+  TrialCycle(ExperimentState& state, Services services, Blanke& blanke, Waiter& flickerWaits, Startable& rest,
              const LabelMetrics& metrics, std::string rescueFolder,
              std::function<void()> endProgram);
 

@@ -40,7 +40,8 @@ class BlankeTest : public ::testing::Test, public BlankeView {
   GatedDialogs dialogs_{rawDialogs_, gate_};
   FakeWindows windows_;
   int quits_ = 0;
-  Blanke blanke_{time_, gate_, dialogs_, windows_, [this] {
+  FrameWaits waits_{time_, gate_};
+  Blanke blanke_{waits_, dialogs_, windows_, [this] {
                    ++quits_;
                    gate_.Shutdown();
                    time_.CancelAll();

@@ -44,8 +44,10 @@ class Experiment {
   GatedDialogs dialogs;  // message boxes hold back the steps that follow a wait
   FrameWaits frameWaits;  // the flicker's and the pauses' frame-aligned waits
   Blanke blanke;
-  Rest rest;
+  // Built in this order: each is handed only what is built before it (the trial cycle
+  // reaches the rest screen, built after it, through a callback that runs once both are).
   TrialCycle display;
+  Rest rest;
 };
 
 }  // namespace cue

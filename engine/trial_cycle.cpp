@@ -28,12 +28,12 @@ std::string SoundPath(const FileSystem& files, const std::string& name) {
 }  // namespace
 
 TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke,
-                       Waiter& flickerWaits, Startable& rest, const LabelMetrics& metrics, std::string rescueFolder,
+                       Waiter& flickerWaits, std::function<void()> showRest, const LabelMetrics& metrics, std::string rescueFolder,
                        std::function<void()> endProgram)
     : state_(state),
       services_(services),
       blanke_(blanke),
-      rest_(rest),
+      showRest_(std::move(showRest)),
       endProgram_(std::move(endProgram)),
       view_(&noView),
       schedule_(state, services.dialogs, services.generator, services.clock),
@@ -264,7 +264,7 @@ void TrialCycle::Answer(char key) {
 }
 
 void TrialCycle::RestThenUnwind::Start() {
-  cycle_.rest_.Start();
+  cycle_.showRest_();
   cycle_.flicker_.FinishSuspended();
 }
 

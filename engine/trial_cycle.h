@@ -51,8 +51,9 @@ class TrialCycle final : public Startable {
  public:
   // services.dialogs must hold back the steps that follow a wait while a message box is open
   // (GatedDialogs). endProgram closes what is open and ends the program (no quit question).
-  // flickerWaits times the flicker's swaps.
-  TrialCycle(ExperimentState& state, Services services, Blanke& blanke, Waiter& flickerWaits, Startable& rest,
+  // flickerWaits times the flicker's swaps; showRest starts the rest screen between blocks.
+  TrialCycle(ExperimentState& state, Services services, Blanke& blanke, Waiter& flickerWaits,
+             std::function<void()> showRest,
              const LabelMetrics& metrics, std::string rescueFolder,
              std::function<void()> endProgram);
 
@@ -116,7 +117,7 @@ class TrialCycle final : public Startable {
   ExperimentState& state_;
   Services services_;
   Blanke& blanke_;
-  Startable& rest_;
+  std::function<void()> showRest_;
   RestThenUnwind restThenUnwind_{*this};
   std::function<void()> endProgram_;
   std::function<void()> toggleDebug_;

@@ -14,7 +14,7 @@ void Rest::Form_KeyPress(int keyAscii) {
     blanke_.RequestUnload();
   } else if (keyAscii == 32 && resting_) {
     resting_ = false;
-    beginBlock_ = true;
+    beginBlock_();
     blanke_.ShowBlanke(2000, display_);
   }
 }

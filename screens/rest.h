@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "screens/blanke.h"
 #include "screens/form.h"
 
@@ -11,10 +13,10 @@ inline constexpr const char* REST_TEXT = "Rest period press space bar to continu
 // which starts the next block after 2000 ms of blank screen.
 class Rest final : public Startable {
  public:
-  // beginBlock is the experiment screen's flag that
-  // makes its next trial the first of a block; display is started after the blank screen.
-  Rest(Blanke& blanke, bool& beginBlock, Startable& display)
-      : blanke_(blanke), beginBlock_(beginBlock), display_(display) {}
+  // display is started after the blank screen; beginBlock tells it, as the space bar is
+  // taken, that its next trial is the first of a block.
+  Rest(Blanke& blanke, Startable& display, std::function<void()> beginBlock)
+      : blanke_(blanke), display_(display), beginBlock_(std::move(beginBlock)) {}
 
   // The rest screen's window.
   void SetForm(Form* form) { form_ = form; }
@@ -30,8 +32,8 @@ class Rest final : public Startable {
  private:
   bool resting_ = false;
   Blanke& blanke_;
-  bool& beginBlock_;
   Startable& display_;
+  std::function<void()> beginBlock_;
   Form* form_ = nullptr;
 };
 

@@ -130,7 +130,7 @@ class RestTest : public BlankeTest {
   Recorder display_{*this};
   testing::EventLog restLog_;
   testing::RecordingForm restForm_{"Rest", restLog_};
-  Rest rest_{blanke_, beginBlock_, display_};
+  Rest rest_{blanke_, display_, [this] { beginBlock_ = true; }};
 };
 
 TEST_F(RestTest, SpaceStartsTheNextBlockAfterTwoSecondsOfBlank) {

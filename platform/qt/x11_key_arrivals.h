@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "platform/key_arrivals.h"
+#include "platform/unique_fd.h"
 
 struct xcb_connection_t;
 
@@ -54,8 +56,12 @@ class X11KeyArrivals final : public KeyArrivals {
   };
   void Run();
 
-  xcb_connection_t* connection_ = nullptr;
-  int wake_ = -1;  // eventfd that ends the thread
+  struct Disconnect {
+    void operator()(xcb_connection_t* connection) const;
+  };
+  // Declared before the thread: the thread is joined (in the destructor) before they close.
+  std::unique_ptr<xcb_connection_t, Disconnect> connection_;
+  UniqueFd wake_;  // eventfd that ends the thread
   std::thread thread_;
   std::atomic<bool> running_{false};
   mutable std::mutex mutex_;

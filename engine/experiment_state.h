@@ -8,14 +8,14 @@ inline constexpr std::int16_t TOTAL_TRIALS = 360;
 inline constexpr std::int16_t TRIALS_PER_BLOCK = 40;
 inline constexpr std::int16_t TOTAL_ORDER_CONDITIONS = 3;
 inline constexpr int NUMBER_LABELS = 30;
-inline constexpr std::int16_t FIXED_FLICKER_DELAY = 200;   // ms, block type 2
-inline constexpr std::int16_t MIN_FLICKER_DELAY = 100;     // ms, block type 3
-inline constexpr std::int16_t MAX_FLICKER_DELAY = 300;     // ms, block type 3
-inline constexpr int CUE_DELAY = 1000;                     // ms from a trial's start to its cue
-inline constexpr int PAUSE_BLANK_1 = 1000;                 // ms of blank screen after an answer
-inline constexpr int PAUSE_CROSS = 1000;                   // ms of fixation cross
-inline constexpr int PAUSE_BLANK_2 = 500;                  // ms of blank screen before the field
-inline constexpr int REST_BLANK = 2000;                    // ms of blank screen around a rest
+inline constexpr std::int16_t kFixedFlickerDelay = 200;  // ms, block type 2
+inline constexpr std::int16_t kMinFlickerDelay = 100;    // ms, block type 3
+inline constexpr std::int16_t kMaxFlickerDelay = 300;    // ms, block type 3
+inline constexpr int kCueDelay = 1000;                   // ms from a trial's start to its cue
+inline constexpr int kPauseBlank1 = 1000;                // ms of blank screen after an answer
+inline constexpr int kPauseCross = 1000;                 // ms of fixation cross
+inline constexpr int kPauseBlank2 = 500;                 // ms of blank screen before the field
+// The blank screen around a rest is the rest screen's: kRestBlank (screens/rest.h).
 
 // The experiment's shared variables, one copy per run (held by the experiment context).
 // Whole numbers are 16-bit as in the protocol; positions and sizes are twips.

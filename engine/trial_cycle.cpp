@@ -7,6 +7,7 @@
 
 #include "engine/lead.h"
 #include "screens/layout.h"
+#include "screens/rest.h"
 #include "stimulus/stimulus_field.h"
 
 namespace cue {
@@ -70,7 +71,7 @@ void TrialCycle::Form_Load() {
   schedule_.BuildTrialTypes();
   BeginBlock = true;
   field_.AutoSizeAll();
-  for (int i = 1; i <= LABEL_COUNT; ++i) field_.Label1(i).foreColor = RED;
+  for (int i = 1; i <= kLabelCount; ++i) field_.Label1(i).foreColor = RED;
   results_.WriteHeader(ResultsFileName(services_.files, state_.subjectId));
   timing_.Open(TimingFileName(services_.files, state_.subjectId));
   GridVisible(field_, false);
@@ -85,7 +86,7 @@ void TrialCycle::Form_Load() {
   colourRandom_ = std::make_unique<MyRandom>(services_.generator, services_.clock);
   colourRandom_->SetInterval(1, 2);
   flickerRandom_ = std::make_unique<MyRandom>(services_.generator, services_.clock);
-  flickerRandom_->SetInterval(MIN_FLICKER_DELAY, MAX_FLICKER_DELAY);
+  flickerRandom_->SetInterval(kMinFlickerDelay, kMaxFlickerDelay);
   Redraw();
 }
 
@@ -113,7 +114,7 @@ void TrialCycle::ReportMissingSounds() {
 
 namespace {
 // The steps' times the allowance is judged on: the latest trials'.
-constexpr std::size_t STEPS_KEPT = 32;
+constexpr std::size_t kStepsKept = 32;
 }  // namespace
 
 // A single slow trial (the machine busy for a moment) comes a refresh late and says so in the
@@ -128,7 +129,7 @@ double TrialCycle::ShowLeadMicros() const {
     std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
     median = std::min(sorted[sorted.size() / 2], presenter_->PeriodMicros());
   }
-  return deadline + StepsAllowedMicros(median) + LEAD_MARGIN_MICROS;
+  return deadline + StepsAllowedMicros(median) + kLeadMarginMicros;
 }
 
 // Later frames of a trial's field are its flicker swaps (an expose's frame of a still field
@@ -165,7 +166,7 @@ void TrialCycle::Start() {
   state_.targetPositionY = facts.targetPositionY;
   targetNumberCounter = static_cast<std::int16_t>(targetNumberCounter + facts.counted);
 
-  cue_.Arm(CUE_DELAY);
+  cue_.Arm(kCueDelay);
   PlaceGridLines(field_, state_.fieldWidth, state_.fieldHeight);
   awaitingResponse = true;
   clock_.StartClock();
@@ -180,7 +181,7 @@ void TrialCycle::Start() {
   view_->ShowDisplay();
 
   if (state_.blockType == 2) {
-    state_.flickerDelay = FIXED_FLICKER_DELAY;
+    state_.flickerDelay = kFixedFlickerDelay;
     flicker_.FlickerLabels(state_.flickerDelay, responseGiven);
   } else if (state_.blockType == 3) {
     state_.flickerDelay = flickerRandom_->GetNextRanWR();
@@ -194,7 +195,7 @@ void TrialCycle::Start() {
   const double due = TimeOfRefresh(*presenter_, presenter_->LastQueued()) - lead;
   const double steps = std::max(static_cast<double>(sent) - due, static_cast<double>(sent - stepStart));
   timing_.Lead(LeadFacts{lead, presenter_->DeadlineMicros(), steps});
-  if (steps_.size() == STEPS_KEPT) steps_.erase(steps_.begin());
+  if (steps_.size() == kStepsKept) steps_.erase(steps_.begin());
   steps_.push_back(steps);
 }
 
@@ -257,9 +258,9 @@ void TrialCycle::Answer(char key) {
   if (state_.trialNumber == TOTAL_TRIALS) {
     EndExperiment();
   } else if (schedule_.BlockFinished()) {
-    blanke_.ShowBlanke(REST_BLANK, restThenUnwind_);
+    blanke_.ShowBlanke(kRestBlank, restThenUnwind_);
   } else {
-    blanke_.ShowBlankeCross(PAUSE_BLANK_1, PAUSE_CROSS, PAUSE_BLANK_2, *this);
+    blanke_.ShowBlankeCross(kPauseBlank1, kPauseCross, kPauseBlank2, *this);
   }
 }
 

@@ -10,7 +10,7 @@
 #include "platform/dialogs.h"
 #include "platform/generator.h"
 #include "random/my_random.h"
-#include "random/my_random_balanced.h"
+#include "random/my_random_special.h"
 
 namespace cue {
 

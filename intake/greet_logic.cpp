@@ -143,8 +143,8 @@ void GreetLogic::RegisterAndLaunch(std::string_view initials, std::string_view o
   ParkCursor(c_.windows);
   Form* const forms[] = {c_.screens.display, c_.screens.rest, c_.screens.blanke};
   LoadAndShowForms(forms);
-  c_.screens.showBlankeCross(std::int16_t{PAUSE_BLANK_1}, std::int16_t{PAUSE_CROSS},
-                             std::int16_t{PAUSE_BLANK_2}, *c_.screens.displayStart);
+  c_.screens.showBlankeCross(std::int16_t{kPauseBlank1}, std::int16_t{kPauseCross},
+                             std::int16_t{kPauseBlank2}, *c_.screens.displayStart);
 }
 
 void GreetLogic::Stop(Message report) {

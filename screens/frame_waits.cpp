@@ -47,7 +47,7 @@ void FrameWaits::Channel::ScreenWait(int ms, double leadMicros, std::function<vo
     return TimeOfRefresh(*waits_.presenter_, waits_.presenter_->LastQueued() + refreshes) - ahead;
   };
   // Steps that start just in time (a trial's) are awake before their moment.
-  const std::uint64_t spin = leadMicros > 0 ? JUST_IN_TIME_SPIN_MICROS : 0;
+  const std::uint64_t spin = leadMicros > 0 ? kJustInTimeSpinMicros : 0;
   // A step held behind a message box (the quit question, a warning) runs when the box has
   // closed, long after its refresh: it shows at the next one, and the wait the experimenter
   // made is no refresh missed.

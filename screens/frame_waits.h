@@ -14,7 +14,7 @@ namespace cue {
 
 // How long before their moment a trial's just-in-time steps are awake, reading the clock
 // (µs): 2 ms of one core per trial, for steps that start on time on a machine that had idled.
-inline constexpr std::uint64_t JUST_IN_TIME_SPIN_MICROS = 2000;
+inline constexpr std::uint64_t kJustInTimeSpinMicros = 2000;
 
 // The experiment's timed waits, on two independent channels: the flicker's swaps (the blank
 // screen's Timer1) and the pauses of the blank screen (its Timer2).

@@ -15,7 +15,7 @@ void Rest::Form_KeyPress(int keyAscii) {
   } else if (keyAscii == 32 && resting_) {
     resting_ = false;
     beginBlock_();
-    blanke_.ShowBlanke(2000, display_);
+    blanke_.ShowBlanke(kRestBlank, display_);
   }
 }
 

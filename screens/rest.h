@@ -7,10 +7,12 @@
 
 namespace cue {
 
-inline constexpr const char* REST_TEXT = "Rest period press space bar to continue.";
+inline constexpr const char* kRestText = "Rest period press space bar to continue.";
+// ms of blank screen around a rest: before it, and after the space bar before the next block.
+inline constexpr int kRestBlank = 2000;
 
 // The rest screen between two blocks: it waits, without a time limit, for the space bar,
-// which starts the next block after 2000 ms of blank screen.
+// which starts the next block after kRestBlank ms of blank screen.
 class Rest final : public Startable {
  public:
   // display is started after the blank screen; beginBlock tells it, as the space bar is

@@ -8,14 +8,14 @@
 namespace cue {
 
 // Field geometry, twips.
-inline constexpr float FIELD_LEFT = 4000;
-inline constexpr float FIELD_TOP = 3000;
-inline constexpr float FIELD_MARGIN_X = 8000;  // the field is the form's width less this
-inline constexpr float FIELD_MARGIN_Y = 6000;  // and its height less this
-inline constexpr int FIELD_COLUMNS = 6;
-inline constexpr int FIELD_ROWS = 5;
-inline constexpr int LABEL_COUNT = FIELD_COLUMNS * FIELD_ROWS;
-inline constexpr int LINE_COUNT = 9;  // lines 1..5 vertical, 6..9 horizontal
+inline constexpr float kFieldLeft = 4000;
+inline constexpr float kFieldTop = 3000;
+inline constexpr float kFieldMarginX = 8000;  // the field is the form's width less this
+inline constexpr float kFieldMarginY = 6000;  // and its height less this
+inline constexpr int kFieldColumns = 6;
+inline constexpr int kFieldRows = 5;
+inline constexpr int kLabelCount = kFieldColumns * kFieldRows;
+inline constexpr int kLineCount = 9;  // lines 1..5 vertical, 6..9 horizontal
 
 // The two label colours, as red + 256 * green + 65536 * blue.
 inline constexpr std::int32_t RED = 255;
@@ -68,8 +68,8 @@ class StimulusField {
 
  private:
   const LabelMetrics& metrics_;
-  std::array<NumberLabel, LABEL_COUNT> labels_{};
-  std::array<GridLine, LINE_COUNT> lines_{};
+  std::array<NumberLabel, kLabelCount> labels_{};
+  std::array<GridLine, kLineCount> lines_{};
 };
 
 }  // namespace cue

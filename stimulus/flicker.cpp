@@ -6,34 +6,34 @@ namespace cue {
 
 void ColourLabels(StimulusField& field, float colour) {
   const auto value = static_cast<std::int32_t>(std::lrint(colour));
-  for (int i = 1; i <= LABEL_COUNT; ++i) field.Label1(i).foreColor = value;
+  for (int i = 1; i <= kLabelCount; ++i) field.Label1(i).foreColor = value;
 }
 
 void SetGreenLabelsVisible(StimulusField& field, bool vis) {
-  for (int i = 1; i <= LABEL_COUNT; ++i) {
+  for (int i = 1; i <= kLabelCount; ++i) {
     if (field.Label1(i).foreColor == GREEN) field.Label1(i).visible = vis;
   }
 }
 
 void PlaceGridLines(StimulusField& field, float fieldWidth, float fieldHeight) {
-  const float w = fieldWidth / FIELD_COLUMNS;
-  const float h = fieldHeight / FIELD_ROWS;
+  const float w = fieldWidth / kFieldColumns;
+  const float h = fieldHeight / kFieldRows;
   for (int j = 1; j <= 5; ++j) {
     GridLine& line = field.Line1(j);
-    line.x1 = line.x2 = FIELD_LEFT + static_cast<float>(j) * w;
-    line.y1 = FIELD_TOP;
-    line.y2 = FIELD_TOP + fieldHeight;
+    line.x1 = line.x2 = kFieldLeft + static_cast<float>(j) * w;
+    line.y1 = kFieldTop;
+    line.y2 = kFieldTop + fieldHeight;
   }
   for (int j = 6; j <= 9; ++j) {
     GridLine& line = field.Line1(j);
-    line.y1 = line.y2 = FIELD_TOP + static_cast<float>(j - 5) * h;
-    line.x1 = FIELD_LEFT;
-    line.x2 = FIELD_LEFT + fieldWidth;
+    line.y1 = line.y2 = kFieldTop + static_cast<float>(j - 5) * h;
+    line.x1 = kFieldLeft;
+    line.x2 = kFieldLeft + fieldWidth;
   }
 }
 
 void GridVisible(StimulusField& field, bool vis) {
-  for (int j = 1; j <= LINE_COUNT; ++j) field.Line1(j).visible = vis;
+  for (int j = 1; j <= kLineCount; ++j) field.Line1(j).visible = vis;
 }
 
 void SwapColour(NumberLabel& label) { label.foreColor = label.foreColor == RED ? GREEN : RED; }
@@ -47,7 +47,7 @@ void Flicker::FlickerLabels(std::int16_t delay, const bool& answered) {
   // trial): its loop stays suspended.
   if (running_) suspended_.push_back(swapped_);
   pick_ = std::make_unique<MyRandom>(generator_, clock_);
-  pick_->SetInterval(1, LABEL_COUNT);
+  pick_->SetInterval(1, kLabelCount);
   delay_ = delay;
   answered_ = &answered;
   running_ = true;

@@ -73,7 +73,7 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     seenTrial = trial;
     int odd = 0;
     swappedAtAnswer[static_cast<std::size_t>(trial)] = 0;
-    for (int i = 1; i <= LABEL_COUNT; ++i) {
+    for (int i = 1; i <= kLabelCount; ++i) {
       const bool differs = h.x.display.field().Label1(i).foreColor != static_cast<int>(h.x.display.blockColour);
       odd += differs;
       if (differs) swappedAtAnswer[static_cast<std::size_t>(trial)] = i;
@@ -103,7 +103,7 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
                                {3, 1, 2, 3, 1, 2, 3, 1, 2}};
   int lastDelay = 0;
   std::map<int, int> presentPerBlock;
-  std::array<std::int32_t, LABEL_COUNT + 1> kept{};  // the reference model's label colours
+  std::array<std::int32_t, kLabelCount + 1> kept{};  // the reference model's label colours
   kept.fill(RED);
   std::vector<int> suspended;
   const auto Swap = [](std::int32_t& colour) { colour = colour == RED ? GREEN : RED; };
@@ -132,7 +132,7 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     // and top edges; absent trials have none and write zeros.
     const StimulusField& field = fields[static_cast<std::size_t>(t - 1)];
     int holder = 0;
-    for (int i = 1; i <= LABEL_COUNT; ++i) {
+    for (int i = 1; i <= kLabelCount; ++i) {
       if (field.Label1(i).caption == row[5]) holder = holder == 0 ? i : -1;
     }
     EXPECT_EQ(row[6], std::to_string(holder));
@@ -140,10 +140,10 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     EXPECT_EQ(std::stof(row[8]), holder > 0 ? field.Label1(holder).top : 0.0F);
     // Every label inside its own cell of the 6 x 5 grid: offsets are at least 1 twip, and
     // rounding the position may move it by half a twip.
-    for (int p = 1; p <= LABEL_COUNT; ++p) {
+    for (int p = 1; p <= kLabelCount; ++p) {
       const NumberLabel& l = field.Label1(p);
-      const float w = 7360.0F / 6, left = FIELD_LEFT + static_cast<float>((p - 1) % 6) * w,
-                  top = FIELD_TOP + static_cast<float>((p - 1) / 6) * 1104.0F;
+      const float w = 7360.0F / 6, left = kFieldLeft + static_cast<float>((p - 1) % 6) * w,
+                  top = kFieldTop + static_cast<float>((p - 1) / 6) * 1104.0F;
       EXPECT_TRUE(l.left >= left + 0.5F && l.top >= top + 0.5F && l.left + l.width <= left + w + 0.5F &&
                   l.top + l.height <= top + 1104.5F) << "label " << p << " at " << l.left << ", " << l.top;
     }

@@ -33,7 +33,7 @@ TEST_F(StimulusFieldTest, TargetSlotsShowTheNextDigit) {
     ScriptedGenerator generator({(static_cast<float>(target) - 0.5F) / 9.0F});  // draws the target
     ASSERT_EQ(SetDisplay(field_, FieldRequest{7360, 5520, 2}, generator, time_).targetNumber, target);
     std::map<std::string, int> counts;
-    for (int i = 1; i <= LABEL_COUNT; ++i) ++counts[field_.Label1(i).caption];
+    for (int i = 1; i <= kLabelCount; ++i) ++counts[field_.Label1(i).caption];
     EXPECT_EQ(counts.at(next), times) << "target " << target;
     EXPECT_EQ(counts.count(std::to_string(target)), 0U) << "target " << target;
   }

@@ -53,7 +53,7 @@ void X11KeyArrivals::Run() {
       if ((event->response_type & 0x7F) == XCB_KEY_PRESS) {
         const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
         const std::lock_guard lock(mutex_);
-        stamps_[next_++ % KEPT] = Stamp{press->time, press->detail, arrived};
+        stamps_[next_++ % kKept] = Stamp{press->time, press->detail, arrived};
       }
       std::free(event);
     }
@@ -66,7 +66,7 @@ void X11KeyArrivals::Run() {
 std::uint64_t X11KeyArrivals::Find(std::uint32_t serverTime, std::uint32_t keycode) const {
   std::uint64_t found = 0;
   std::unique_lock lock(mutex_);
-  stamped_.wait_for(lock, std::chrono::milliseconds(MAX_WAIT_MS), [&] {
+  stamped_.wait_for(lock, std::chrono::milliseconds(kMaxWaitMs), [&] {
     for (const Stamp& s : stamps_) {
       if (s.micros != 0 && s.serverTime == serverTime && s.keycode == keycode) found = s.micros;
     }

@@ -71,7 +71,7 @@ void TrialCycle::Form_Load() {
   schedule_.BuildTrialTypes();
   BeginBlock = true;
   field_.AutoSizeAll();
-  for (int i = 1; i <= kLabelCount; ++i) field_.Label1(i).foreColor = RED;
+  for (int i = 1; i <= kLabelCount; ++i) field_.Label1(i).foreColor = ColourValue(LabelColour::kRed);
   results_.WriteHeader(ResultsFileName(services_.files, state_.subjectId));
   timing_.Open(TimingFileName(services_.files, state_.subjectId));
   GridVisible(field_, false);
@@ -154,7 +154,7 @@ void TrialCycle::Start() {
   responseGiven = false;
   awaitingResponse = false;
   targetNumberCounter = 0;
-  schedule_.SelectTrialType("Special");
+  schedule_.SelectTrialType(TrialTypeDraw::kSpecial);
   schedule_.SetBlockType();
 
   const TargetFacts facts = SetDisplay(
@@ -173,7 +173,7 @@ void TrialCycle::Start() {
   timing_.TrialStarted(state_.trialNumber, clock_.startMicros());
   if (BeginBlock) {
     const std::int16_t d = colourRandom_->GetNextRanWR();
-    blockColour = d == 1 ? RED : GREEN;
+    blockColour = d == 1 ? LabelColour::kRed : LabelColour::kGreen;
     BeginBlock = false;
   }
   ColourLabels(field_, blockColour);

@@ -87,7 +87,7 @@ class TrialCycle final : public Startable {
   bool responseGiven = false;
   bool awaitingResponse = false;
   std::int16_t targetNumberCounter = 0;
-  float blockColour = 0;
+  LabelColour blockColour = LabelColour::kRed;  // drawn at the first trial of each block
   int ignoredLetterKeys = 0;  // letters other than "m" and "n" typed while a trial awaited its answer
 
   const StimulusField& field() const { return field_; }

@@ -59,14 +59,14 @@ Message SubjectRunning(const FileError& error, std::int16_t subjectId) {
 
 void GreetLogic::Form_Load() { c_.screens.blanke->Load(); }
 
-void GreetLogic::Form_KeyPress(int& keyAscii) {
+void GreetLogic::Form_KeyPress(int keyAscii) {
   if (keyAscii == 27) c_.screens.unloadBlanke();
 }
 
-void GreetLogic::Filter(Box box, int& keyAscii) {
-  if (Allowed(box, keyAscii)) return;
-  keyAscii = 0;
+int GreetLogic::Filter(Box box, int keyAscii) {
+  if (Allowed(box, keyAscii)) return keyAscii;
   c_.dialogs.Show(RefusedCharacter(box));
+  return 0;
 }
 
 void GreetLogic::Text1_Validate(std::string_view text, bool& cancel) {

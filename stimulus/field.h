@@ -17,9 +17,13 @@ inline constexpr int kFieldRows = 5;
 inline constexpr int kLabelCount = kFieldColumns * kFieldRows;
 inline constexpr int kLineCount = 9;  // lines 1..5 vertical, 6..9 horizontal
 
-// The two label colours, as red + 256 * green + 65536 * blue.
-inline constexpr std::int32_t RED = 255;
-inline constexpr std::int32_t GREEN = 32000;  // red 0, green 125, blue 0
+// The two label colours. Each one's value is its colour number, as a label's foreColor holds
+// it: red + 256 * green + 65536 * blue.
+enum class LabelColour : std::int32_t {
+  kRed = 255,
+  kGreen = 32000,  // red 0, green 125, blue 0
+};
+constexpr std::int32_t ColourValue(LabelColour colour) { return static_cast<std::int32_t>(colour); }
 
 // One number label. Positions and sizes are twips; the size always fits the caption.
 struct NumberLabel {

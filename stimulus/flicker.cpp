@@ -1,17 +1,15 @@
 #include "stimulus/flicker.h"
 
-#include <cmath>
-
 namespace cue {
 
-void ColourLabels(StimulusField& field, float colour) {
-  const auto value = static_cast<std::int32_t>(std::lrint(colour));
+void ColourLabels(StimulusField& field, LabelColour colour) {
+  const std::int32_t value = ColourValue(colour);
   for (int i = 1; i <= kLabelCount; ++i) field.Label1(i).foreColor = value;
 }
 
 void SetGreenLabelsVisible(StimulusField& field, bool vis) {
   for (int i = 1; i <= kLabelCount; ++i) {
-    if (field.Label1(i).foreColor == GREEN) field.Label1(i).visible = vis;
+    if (field.Label1(i).foreColor == ColourValue(LabelColour::kGreen)) field.Label1(i).visible = vis;
   }
 }
 
@@ -36,7 +34,10 @@ void GridVisible(StimulusField& field, bool vis) {
   for (int j = 1; j <= kLineCount; ++j) field.Line1(j).visible = vis;
 }
 
-void SwapColour(NumberLabel& label) { label.foreColor = label.foreColor == RED ? GREEN : RED; }
+void SwapColour(NumberLabel& label) {
+  const std::int32_t red = ColourValue(LabelColour::kRed);
+  label.foreColor = label.foreColor == red ? ColourValue(LabelColour::kGreen) : red;
+}
 
 Flicker::Flicker(StimulusField& field, Waiter& waiter, Generator& generator, const Clock& clock,
                  std::function<void()> redraw)

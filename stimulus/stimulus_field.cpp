@@ -80,7 +80,7 @@ TargetFacts SetDisplay(StimulusField& field, const FieldRequest& request, Genera
   // The colours are still those of the previous trial: this trial's colour comes later.
   for (int i = 1; i <= kLabelCount; ++i) {
     const NumberLabel& label = field.Label1(i);
-    if (CaptionValue(label.caption) == facts.targetNumber && label.foreColor == GREEN) ++facts.counted;
+    if (CaptionValue(label.caption) == facts.targetNumber && label.foreColor == ColourValue(LabelColour::kGreen)) ++facts.counted;
   }
   return facts;
 }

@@ -34,7 +34,7 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
   // At each start: what is on disk and on screen; then the subject answers by the script,
   // with stray keys around the answer, and ends every rest period with space after 4 s.
   std::vector<int> linesAtStart;
-  std::vector<float> colours;
+  std::vector<LabelColour> colours;
   std::vector<StimulusField> fields;
   h.onShowDisplay = [&] {
     const std::string file = h.Results();
@@ -74,7 +74,7 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     int odd = 0;
     swappedAtAnswer[static_cast<std::size_t>(trial)] = 0;
     for (int i = 1; i <= kLabelCount; ++i) {
-      const bool differs = h.x.display.field().Label1(i).foreColor != static_cast<int>(h.x.display.blockColour);
+      const bool differs = h.x.display.field().Label1(i).foreColor != ColourValue(h.x.display.blockColour);
       odd += differs;
       if (differs) swappedAtAnswer[static_cast<std::size_t>(trial)] = i;
       if (differs && !swappedAt.count(i)) swappedAt[i] = h.NowMs();
@@ -104,9 +104,9 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
   int lastDelay = 0;
   std::map<int, int> presentPerBlock;
   std::array<std::int32_t, kLabelCount + 1> kept{};  // the reference model's label colours
-  kept.fill(RED);
+  kept.fill(ColourValue(LabelColour::kRed));
   std::vector<int> suspended;
-  const auto Swap = [](std::int32_t& colour) { colour = colour == RED ? GREEN : RED; };
+  const auto Swap = [](std::int32_t& colour) { colour = colour == ColourValue(LabelColour::kRed) ? ColourValue(LabelColour::kGreen) : ColourValue(LabelColour::kRed); };
   for (int t = 1; t <= 360; ++t) {
     const auto& row = rows[static_cast<std::size_t>(t - 1)];
     SCOPED_TRACE("trial " + std::to_string(t));
@@ -148,13 +148,13 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
                   l.top + l.height <= top + 1104.5F) << "label " << p << " at " << l.left << ", " << l.top;
     }
     // The counter, against the colours the labels kept from the previous trial.
-    const bool counted = holder > 0 && kept[static_cast<std::size_t>(holder)] == GREEN;
+    const bool counted = holder > 0 && kept[static_cast<std::size_t>(holder)] == ColourValue(LabelColour::kGreen);
     EXPECT_EQ(row[9], counted ? "1" : "0");
     // What the labels keep from this trial: the block's colour, except in a flicker block the
     // label swapped when the answer came, whose loop stays suspended (and the next trial runs
     // nested inside its wait) until the block ends; once the rest screen is up every suspended
     // loop, the latest first, swaps its label again.
-    kept.fill(static_cast<std::int32_t>(colours[static_cast<std::size_t>(t - 1)]));
+    kept.fill(ColourValue(colours[static_cast<std::size_t>(t - 1)]));
     if (type != 1) {
       const int k = swappedAtAnswer[static_cast<std::size_t>(t)];
       ASSERT_GT(k, 0);

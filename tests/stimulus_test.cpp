@@ -56,12 +56,12 @@ TEST_F(StimulusFieldTest, ColourSwapsGreenVisibilityAndGridLines) {
   NumberLabel& odd = field_.Label1(4);
   odd.foreColor = 0x123456;
   SwapColour(odd);
-  EXPECT_EQ(odd.foreColor, RED);
+  EXPECT_EQ(odd.foreColor, ColourValue(LabelColour::kRed));
   SwapColour(odd);
-  EXPECT_EQ(odd.foreColor, GREEN);
-  ColourLabels(field_, 255.4F);
-  EXPECT_EQ(field_.Label1(30).foreColor, RED);
-  field_.Label1(2).foreColor = GREEN;
+  EXPECT_EQ(odd.foreColor, ColourValue(LabelColour::kGreen));
+  ColourLabels(field_, LabelColour::kRed);
+  EXPECT_EQ(field_.Label1(30).foreColor, ColourValue(LabelColour::kRed));
+  field_.Label1(2).foreColor = ColourValue(LabelColour::kGreen);
   field_.Label1(2).visible = field_.Label1(3).visible = false;
   SetGreenLabelsVisible(field_, true);
   EXPECT_TRUE(field_.Label1(2).visible);

@@ -44,7 +44,9 @@ void DisplayForm::OnLoad() {
     NumberLabel label;
     label.caption = std::string(1, digit);
     std::tie(label.width, label.height) = metrics_.SizeOf(label.caption);
-    for (const std::int32_t colour : {RED, GREEN}) Glyph(label.caption, colour, Box(label).size());
+    for (const LabelColour colour : {LabelColour::kRed, LabelColour::kGreen}) {
+      Glyph(label.caption, ColourValue(colour), Box(label).size());
+    }
   }
 }
 
@@ -64,7 +66,10 @@ void DisplayForm::FieldChanged() { Redraw(); }
 
 void DisplayForm::FrameShown(Refresh at) { core_.FieldShown(at); }
 
-void DisplayForm::FormKeyPress(int& keyAscii) { core_.Form_KeyPress(keyAscii); }
+int DisplayForm::FormKeyPress(int keyAscii) {
+  core_.Form_KeyPress(keyAscii);
+  return keyAscii;
+}
 
 void DisplayForm::closeEvent(QCloseEvent* event) {
   event->ignore();

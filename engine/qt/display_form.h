@@ -53,7 +53,7 @@ class DisplayForm final : public ExperimentScreen, public DisplayView {
  protected:
   void OnLoad() override;
   void OnResize() override;
-  void FormKeyPress(int& keyAscii) override;
+  int FormKeyPress(int keyAscii) override;
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 

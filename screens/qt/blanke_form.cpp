@@ -53,7 +53,10 @@ void BlankeForm::OnResize() {
   CenterControl(label1_, SizeTwips(), dx, dy);
 }
 
-void BlankeForm::FormKeyPress(int& keyAscii) { core_.Form_KeyPress(keyAscii); }
+int BlankeForm::FormKeyPress(int keyAscii) {
+  core_.Form_KeyPress(keyAscii);
+  return keyAscii;
+}
 
 // The window is never closed: its unload query either ends the program or cancels.
 void BlankeForm::closeEvent(QCloseEvent* event) {

@@ -21,7 +21,10 @@ void RestForm::OnResize() {
   Place(text_, label1_);
 }
 
-void RestForm::FormKeyPress(int& keyAscii) { core_.Form_KeyPress(keyAscii); }
+int RestForm::FormKeyPress(int keyAscii) {
+  core_.Form_KeyPress(keyAscii);
+  return keyAscii;
+}
 
 void RestForm::closeEvent(QCloseEvent* event) {
   event->ignore();

@@ -71,7 +71,7 @@ void TrialCycle::Form_Load() {
   schedule_.BuildTrialTypes();
   BeginBlock = true;
   field_.AutoSizeAll();
-  for (int i = 1; i <= kLabelCount; ++i) field_.Label1(i).foreColor = ColourValue(LabelColour::kRed);
+  for (NumberLabel& label : field_.labels()) label.foreColor = ColourValue(LabelColour::kRed);
   results_.WriteHeader(ResultsFileName(services_.files, state_.subjectId));
   timing_.Open(TimingFileName(services_.files, state_.subjectId));
   GridVisible(field_, false);

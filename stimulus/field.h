@@ -15,7 +15,7 @@ inline constexpr float kFieldMarginY = 6000;  // and its height less this
 inline constexpr int kFieldColumns = 6;
 inline constexpr int kFieldRows = 5;
 inline constexpr int kLabelCount = kFieldColumns * kFieldRows;
-inline constexpr int kLineCount = 9;  // lines 1..5 vertical, 6..9 horizontal
+inline constexpr int kLineCount = 9;  // lines 0..4 vertical, 5..8 horizontal
 
 // The two label colours. Each one's value is its colour number, as a label's foreColor holds
 // it: red + 256 * green + 65536 * blue.
@@ -52,20 +52,23 @@ class LabelMetrics {
   virtual std::pair<float, float> SizeOf(const std::string& caption) const = 0;
 };
 
-// The controls of the experiment screen's field: Label1(1..30) and Line1(1..9). The screen
-// draws them from here.
+// The controls of the experiment screen's field, the form's Label1(1..30) and Line1(1..9),
+// held 0-based: label i is Label1(i + 1). The 1-based position appears only where it is drawn
+// or written (a draw of 1..30, the results file's targetPosition). The screen draws them
+// from here.
 class StimulusField {
  public:
   explicit StimulusField(const LabelMetrics& metrics) : metrics_(metrics) {}
 
-  // REQUIRES: 1 <= index <= 30.
-  NumberLabel& Label1(int index) { return labels_[static_cast<std::size_t>(index - 1)]; }
-  const NumberLabel& Label1(int index) const { return labels_[static_cast<std::size_t>(index - 1)]; }
-  // REQUIRES: 1 <= index <= 9.
-  GridLine& Line1(int index) { return lines_[static_cast<std::size_t>(index - 1)]; }
-  const GridLine& Line1(int index) const { return lines_[static_cast<std::size_t>(index - 1)]; }
+  std::array<NumberLabel, kLabelCount>& labels() { return labels_; }
+  const std::array<NumberLabel, kLabelCount>& labels() const { return labels_; }
+  // REQUIRES: 0 <= index < kLabelCount.
+  NumberLabel& label(int index) { return labels_[static_cast<std::size_t>(index)]; }
+  const NumberLabel& label(int index) const { return labels_[static_cast<std::size_t>(index)]; }
+  std::array<GridLine, kLineCount>& lines() { return lines_; }
+  const std::array<GridLine, kLineCount>& lines() const { return lines_; }
 
-  // Sets a caption; the label resizes to fit it.
+  // Sets label index's caption; the label resizes to fit it.
   void SetCaption(int index, std::string caption);
   // Sizes every label to its current caption (automatic sizing switched on).
   void AutoSizeAll();

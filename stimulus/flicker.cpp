@@ -4,26 +4,26 @@ namespace cue {
 
 void ColourLabels(StimulusField& field, LabelColour colour) {
   const std::int32_t value = ColourValue(colour);
-  for (int i = 1; i <= kLabelCount; ++i) field.Label1(i).foreColor = value;
+  for (NumberLabel& label : field.labels()) label.foreColor = value;
 }
 
 void SetGreenLabelsVisible(StimulusField& field, bool vis) {
-  for (int i = 1; i <= kLabelCount; ++i) {
-    if (field.Label1(i).foreColor == ColourValue(LabelColour::kGreen)) field.Label1(i).visible = vis;
+  for (NumberLabel& label : field.labels()) {
+    if (label.foreColor == ColourValue(LabelColour::kGreen)) label.visible = vis;
   }
 }
 
 void PlaceGridLines(StimulusField& field, float fieldWidth, float fieldHeight) {
   const float w = fieldWidth / kFieldColumns;
   const float h = fieldHeight / kFieldRows;
-  for (int j = 1; j <= 5; ++j) {
-    GridLine& line = field.Line1(j);
+  for (int j = 1; j <= 5; ++j) {  // the j-th inner column edge
+    GridLine& line = field.lines()[static_cast<std::size_t>(j - 1)];
     line.x1 = line.x2 = kFieldLeft + static_cast<float>(j) * w;
     line.y1 = kFieldTop;
     line.y2 = kFieldTop + fieldHeight;
   }
-  for (int j = 6; j <= 9; ++j) {
-    GridLine& line = field.Line1(j);
+  for (int j = 6; j <= 9; ++j) {  // the (j - 5)-th inner row edge
+    GridLine& line = field.lines()[static_cast<std::size_t>(j - 1)];
     line.y1 = line.y2 = kFieldTop + static_cast<float>(j - 5) * h;
     line.x1 = kFieldLeft;
     line.x2 = kFieldLeft + fieldWidth;
@@ -31,7 +31,7 @@ void PlaceGridLines(StimulusField& field, float fieldWidth, float fieldHeight) {
 }
 
 void GridVisible(StimulusField& field, bool vis) {
-  for (int j = 1; j <= kLineCount; ++j) field.Line1(j).visible = vis;
+  for (GridLine& line : field.lines()) line.visible = vis;
 }
 
 void SwapColour(NumberLabel& label) {
@@ -57,8 +57,8 @@ void Flicker::FlickerLabels(std::int16_t delay, const bool& answered) {
 }
 
 void Flicker::Step() {
-  const int k = pick_->GetNextRanWR();
-  SwapColour(field_.Label1(k));
+  const int k = pick_->GetNextRanWR() - 1;  // a position 1..30 drawn
+  SwapColour(field_.label(k));
   redraw_();
   swapped_ = k;
   waiter_.Wait(delay_, [this, k, generation = generation_] {
@@ -71,14 +71,14 @@ void Flicker::Step() {
       return;
     }
     // The label goes back and the next one swaps in one drawing: the subject sees one change.
-    SwapColour(field_.Label1(k));
+    SwapColour(field_.label(k));
     Step();
   });
 }
 
 void Flicker::FinishSuspended() {
   if (suspended_.empty()) return;
-  for (auto it = suspended_.rbegin(); it != suspended_.rend(); ++it) SwapColour(field_.Label1(*it));
+  for (auto it = suspended_.rbegin(); it != suspended_.rend(); ++it) SwapColour(field_.label(*it));
   suspended_.clear();
   redraw_();
 }

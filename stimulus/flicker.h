@@ -17,7 +17,7 @@ namespace cue {
 void ColourLabels(StimulusField& field, LabelColour colour);
 // Gives every label whose colour is green the visibility vis; other labels are untouched.
 void SetGreenLabelsVisible(StimulusField& field, bool vis);
-// Lines 1..5 on the inner vertical cell boundaries, 6..9 on the horizontal ones.
+// Lines 0..4 on the inner vertical cell boundaries, 5..8 on the horizontal ones.
 void PlaceGridLines(StimulusField& field, float fieldWidth, float fieldHeight);
 void GridVisible(StimulusField& field, bool vis);
 // Red becomes green; green, and any other colour, becomes red.
@@ -60,9 +60,9 @@ class Flicker {
   std::int16_t delay_ = 0;
   const bool* answered_ = nullptr;
   bool running_ = false;
-  int swapped_ = 0;               // the label of the running chain's pending wait
+  int swapped_ = 0;               // the label index of the running chain's pending wait
   unsigned generation_ = 0;       // a wait whose chain a newer trial has suspended finds a newer one
-  std::vector<int> suspended_;    // labels of the suspended loops, oldest first
+  std::vector<int> suspended_;    // label indices of the suspended loops, oldest first
 };
 
 }  // namespace cue

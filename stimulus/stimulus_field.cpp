@@ -42,8 +42,8 @@ TargetFacts SetDisplay(StimulusField& field, const FieldRequest& request, Genera
   MyRandom xOffset(generator, clock), yOffset(generator, clock), digit(generator, clock);
   labelOrder.SetInterval(1, kLabelCount);
   targetSlot.SetInterval(1, kLabelCount);
-  xOffset.SetInterval(1, OffsetBound(w, field.Label1(1).width));
-  yOffset.SetInterval(1, OffsetBound(h, field.Label1(1).height));
+  xOffset.SetInterval(1, OffsetBound(w, field.label(0).width));
+  yOffset.SetInterval(1, OffsetBound(h, field.label(0).height));
   digit.SetInterval(1, 9);
 
   TargetFacts facts;
@@ -51,26 +51,27 @@ TargetFacts SetDisplay(StimulusField& field, const FieldRequest& request, Genera
   facts.targetPosition = targetSlot.GetNextRanWR();
 
   for (std::int16_t i = 1; i <= kLabelCount; ++i) {
-    const std::int16_t p = labelOrder.GetNextRanWOR();
+    const int index = labelOrder.GetNextRanWOR() - 1;  // a position 1..30 drawn
     const std::int16_t dx = xOffset.GetNextRanWR();
     const std::int16_t dy = yOffset.GetNextRanWR();
     std::int16_t d = static_cast<std::int16_t>(FloorMod(i, 9) + 1);
     if (d == facts.targetNumber) d = static_cast<std::int16_t>(FloorMod(static_cast<std::int16_t>(i + 1), 9) + 1);
-    field.SetCaption(p, std::to_string(d));
-    const std::int16_t col = FloorMod(static_cast<std::int16_t>(p - 1), kFieldColumns);
-    const int row = (p - 1) / kFieldColumns;
+    field.SetCaption(index, std::to_string(d));
+    const std::int16_t col = FloorMod(static_cast<std::int16_t>(index), kFieldColumns);
+    const int row = index / kFieldColumns;
     // x in single and y in double precision, each rounded half to even.
     const float x = kFieldLeft + static_cast<float>(dx) + static_cast<float>(col) * w;
     const double y = static_cast<double>(kFieldTop) + dy + row * static_cast<double>(h);
-    NumberLabel& label = field.Label1(p);
+    NumberLabel& label = field.label(index);
     label.left = std::nearbyint(x);
     label.top = static_cast<float>(std::nearbyint(y));
   }
 
   if (request.trialType1 == 1 && facts.targetPosition >= 1 && facts.targetPosition <= kLabelCount) {
-    field.SetCaption(facts.targetPosition, std::to_string(facts.targetNumber));
-    facts.targetPositionX = field.Label1(facts.targetPosition).left;
-    facts.targetPositionY = field.Label1(facts.targetPosition).top;
+    const int target = facts.targetPosition - 1;
+    field.SetCaption(target, std::to_string(facts.targetNumber));
+    facts.targetPositionX = field.label(target).left;
+    facts.targetPositionY = field.label(target).top;
   } else {
     facts.targetPosition = 0;
     facts.targetPositionX = 0;
@@ -78,8 +79,7 @@ TargetFacts SetDisplay(StimulusField& field, const FieldRequest& request, Genera
   }
 
   // The colours are still those of the previous trial: this trial's colour comes later.
-  for (int i = 1; i <= kLabelCount; ++i) {
-    const NumberLabel& label = field.Label1(i);
+  for (const NumberLabel& label : field.labels()) {
     if (CaptionValue(label.caption) == facts.targetNumber && label.foreColor == ColourValue(LabelColour::kGreen)) ++facts.counted;
   }
   return facts;

@@ -74,7 +74,7 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     int odd = 0;
     swappedAtAnswer[static_cast<std::size_t>(trial)] = 0;
     for (int i = 1; i <= kLabelCount; ++i) {
-      const bool differs = h.x.display.field().Label1(i).foreColor != ColourValue(h.x.display.blockColour);
+      const bool differs = h.x.display.field().label(i - 1).foreColor != ColourValue(h.x.display.blockColour);
       odd += differs;
       if (differs) swappedAtAnswer[static_cast<std::size_t>(trial)] = i;
       if (differs && !swappedAt.count(i)) swappedAt[i] = h.NowMs();
@@ -133,15 +133,15 @@ TEST_P(WholeRunTest, TimelineAndFileOfAllTrials) {
     const StimulusField& field = fields[static_cast<std::size_t>(t - 1)];
     int holder = 0;
     for (int i = 1; i <= kLabelCount; ++i) {
-      if (field.Label1(i).caption == row[5]) holder = holder == 0 ? i : -1;
+      if (field.label(i - 1).caption == row[5]) holder = holder == 0 ? i : -1;
     }
     EXPECT_EQ(row[6], std::to_string(holder));
-    EXPECT_EQ(std::stof(row[7]), holder > 0 ? field.Label1(holder).left : 0.0F);
-    EXPECT_EQ(std::stof(row[8]), holder > 0 ? field.Label1(holder).top : 0.0F);
+    EXPECT_EQ(std::stof(row[7]), holder > 0 ? field.label(holder - 1).left : 0.0F);
+    EXPECT_EQ(std::stof(row[8]), holder > 0 ? field.label(holder - 1).top : 0.0F);
     // Every label inside its own cell of the 6 x 5 grid: offsets are at least 1 twip, and
     // rounding the position may move it by half a twip.
     for (int p = 1; p <= kLabelCount; ++p) {
-      const NumberLabel& l = field.Label1(p);
+      const NumberLabel& l = field.label(p - 1);
       const float w = 7360.0F / 6, left = kFieldLeft + static_cast<float>((p - 1) % 6) * w,
                   top = kFieldTop + static_cast<float>((p - 1) / 6) * 1104.0F;
       EXPECT_TRUE(l.left >= left + 0.5F && l.top >= top + 0.5F && l.left + l.width <= left + w + 0.5F &&

@@ -49,8 +49,7 @@ void BlankeForm::PaintContent(QPainter& painter, const QRegion&) {
 }
 
 void BlankeForm::OnResize() {
-  float dx = 0, dy = 0;
-  CenterControl(label1_, SizeTwips(), dx, dy);
+  CenterControl(label1_, SizeTwips());
 }
 
 int BlankeForm::FormKeyPress(int keyAscii) {

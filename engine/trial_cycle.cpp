@@ -29,7 +29,8 @@ std::string SoundPath(const FileSystem& files, const std::string& name) {
 }  // namespace
 
 TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke,
-                       Waiter& flickerWaits, std::function<void()> showRest, const LabelMetrics& metrics, std::string rescueFolder,
+                       Waiter& flickerWaits, std::function<void()> showRest,
+                       const LabelMetrics& metrics, std::string rescueFolder,
                        std::function<void()> endProgram)
     : state_(state),
       services_(services),

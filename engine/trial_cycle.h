@@ -53,8 +53,7 @@ class TrialCycle final : public Startable {
   // (GatedDialogs). endProgram closes what is open and ends the program (no quit question).
   // flickerWaits times the flicker's swaps; showRest starts the rest screen between blocks.
   TrialCycle(ExperimentState& state, Services services, Blanke& blanke, Waiter& flickerWaits,
-             std::function<void()> showRest,
-             const LabelMetrics& metrics, std::string rescueFolder,
+             std::function<void()> showRest, const LabelMetrics& metrics, std::string rescueFolder,
              std::function<void()> endProgram);
 
   void SetView(DisplayView* view) { view_ = view; }

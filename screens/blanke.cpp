@@ -23,15 +23,20 @@ void Blanke::ShowBlankeCross(std::int16_t hideCrossTime1, std::int16_t showCross
     SetCross(true);
     waits_.pauses().ScreenWait(showCrossTime, 0, [this, hideCrossTime2, &myForm] {
       SetCross(false);
-      waits_.pauses().ScreenWait(hideCrossTime2, myForm.ShowLeadMicros(), [&myForm] { myForm.Start(); });
+      waits_.pauses().ScreenWait(hideCrossTime2, myForm.ShowLeadMicros(),
+                                 [&myForm] { myForm.Start(); });
     });
   });
 }
 
 // Channel 1 times the flicker's swaps: each ends in a change of the field.
-void Blanke::Wait(int ms, std::function<void()> then) { waits_.flicker().Wait(ms, std::move(then)); }
+void Blanke::Wait(int ms, std::function<void()> then) {
+  waits_.flicker().Wait(ms, std::move(then));
+}
 
-void Blanke::Wait2(int ms, std::function<void()> then) { waits_.pauses().TimedWait(ms, std::move(then)); }
+void Blanke::Wait2(int ms, std::function<void()> then) {
+  waits_.pauses().TimedWait(ms, std::move(then));
+}
 
 void Blanke::CancelWait() { waits_.CancelAll(); }
 

@@ -7,13 +7,15 @@
 
 namespace cue {
 
-FrameWaits::FrameWaits(Scheduler& scheduler, ModalGate& gate) : scheduler_(scheduler), gate_(gate) {}
+FrameWaits::FrameWaits(Scheduler& scheduler, ModalGate& gate)
+    : scheduler_(scheduler), gate_(gate) {}
 
 FrameWaits::Channel::Channel(FrameWaits& waits, std::uint64_t refreshesAhead)
     : waits_(waits), timer_(waits.scheduler_), ahead_(refreshesAhead) {}
 
 bool FrameWaits::FrameAccurate() const {
-  return presenter_ != nullptr && clock_ != nullptr && presenter_->FrameAccurate() && presenter_->PeriodMicros() > 0;
+  return presenter_ != nullptr && clock_ != nullptr && presenter_->FrameAccurate() &&
+         presenter_->PeriodMicros() > 0;
 }
 
 std::function<void()> FrameWaits::Channel::Pend(std::function<void()> then) {
@@ -39,7 +41,8 @@ void FrameWaits::Channel::ScreenWait(int ms, double leadMicros, std::function<vo
     return;
   }
   const double period = waits_.presenter_->PeriodMicros();
-  const auto refreshes = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::llround(ms * 1000.0 / period)));
+  const auto refreshes =
+      std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::llround(ms * 1000.0 / period)));
   const double ahead = leadMicros > 0 ? leadMicros : static_cast<double>(ahead_) * period;
   // Counted from the screen's onset as the server has reported it: the refresh assumed when
   // the wait began can be one early, when the screen's frame just missed it.
@@ -67,7 +70,8 @@ void FrameWaits::Channel::ScreenWait(int ms, double leadMicros, std::function<vo
 
 // A screen came late after the wait began: its pause ends later too, so the timer is set
 // again rather than running the steps a refresh early.
-void FrameWaits::Channel::ArmAt(std::function<double()> dueOf, std::uint64_t spinMicros, std::function<void()> fire) {
+void FrameWaits::Channel::ArmAt(std::function<double()> dueOf, std::uint64_t spinMicros,
+                                std::function<void()> fire) {
   const double due = dueOf();
   timer_.StartAt(
       static_cast<std::uint64_t>(std::max(due, 0.0)),

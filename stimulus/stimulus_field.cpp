@@ -80,7 +80,9 @@ TargetFacts SetDisplay(StimulusField& field, const FieldRequest& request, Genera
 
   // The colours are still those of the previous trial: this trial's colour comes later.
   for (const NumberLabel& label : field.labels()) {
-    if (CaptionValue(label.caption) == facts.targetNumber && label.foreColor == ColourValue(LabelColour::kGreen)) ++facts.counted;
+    if (CaptionValue(label.caption) == facts.targetNumber &&
+        label.foreColor == ColourValue(LabelColour::kGreen))
+      ++facts.counted;
   }
   return facts;
 }

@@ -30,8 +30,8 @@ class TrialScheduleTest : public ::testing::Test {
 TEST_F(TrialScheduleTest, NoDrawBeforeTheTableIsBuiltButTheRangeIsStillTested) {
   state_.trialType1 = 2;
   state_.trialType2 = 1;
-  for (const TrialTypeDraw draw :
-       {TrialTypeDraw::kSpecial, TrialTypeDraw::kWithReplacement, TrialTypeDraw::kWithoutReplacement}) {
+  for (const TrialTypeDraw draw : {TrialTypeDraw::kSpecial, TrialTypeDraw::kWithReplacement,
+                                   TrialTypeDraw::kWithoutReplacement}) {
     EXPECT_EQ(schedule_.SelectTrialType(draw), 0);
   }
   EXPECT_TRUE(generator_.seeds.empty());

@@ -27,7 +27,8 @@ TEST(CenterControlTest, CentresOnTheOuterSizeAndReportsTheShift) {
     const Shift first = CenterControl(row.ctl, kScreen);
     EXPECT_EQ((std::vector<float>{row.ctl.left, row.ctl.top, row.ctl.width, first.dx, first.dy}),
               (std::vector<float>{row.left, row.top, width, row.dx, row.dy}));
-    const Shift again = CenterControl(row.ctl, kScreen);  // a second layout at the same size moves nothing
+    const Shift again =
+        CenterControl(row.ctl, kScreen);  // a second layout at the same size moves nothing
     EXPECT_EQ(std::abs(again.dx) + std::abs(again.dy), 0.0F);
   }
 }

@@ -46,8 +46,8 @@ TEST_F(StimulusFieldTest, PositionsRoundHalfToEven) {
   ScriptedGenerator zeros({0.0F});
   SetDisplay(field_, FieldRequest{6003, 5002.5F, 2}, zeros, time_);
   // 5001.5, 7002.5, 4001.5, 6002.5 and 4001
-  EXPECT_EQ(std::vector({field_.label(1).left, field_.label(3).left, field_.label(6).top, field_.label(18).top,
-                         field_.label(0).left}),
+  EXPECT_EQ(std::vector({field_.label(1).left, field_.label(3).left, field_.label(6).top,
+                         field_.label(18).top, field_.label(0).left}),
             std::vector<float>({5002, 7002, 4002, 6002, 4001}));
 }
 
@@ -72,9 +72,12 @@ TEST_F(StimulusFieldTest, ColourSwapsGreenVisibilityAndGridLines) {
   GridVisible(field_, false);
   for (int j = 0; j < kLineCount; ++j) {
     const GridLine& l = field_.lines()[static_cast<std::size_t>(j)];
-    const float x = 4000.0F + 1000.0F * static_cast<float>(j + 1), y = 3000.0F + 1000.0F * static_cast<float>(j - 4);
-    EXPECT_EQ(std::vector<float>({l.x1, l.x2, l.y1, l.y2}),
-              j < 5 ? std::vector<float>({x, x, 3000, 8000}) : std::vector<float>({4000, 10000, y, y})) << j;
+    const float x = 4000.0F + 1000.0F * static_cast<float>(j + 1),
+                y = 3000.0F + 1000.0F * static_cast<float>(j - 4);
+    EXPECT_EQ(
+        std::vector<float>({l.x1, l.x2, l.y1, l.y2}),
+        j < 5 ? std::vector<float>({x, x, 3000, 8000}) : std::vector<float>({4000, 10000, y, y}))
+        << j;
     EXPECT_FALSE(l.visible) << j;
   }
 }

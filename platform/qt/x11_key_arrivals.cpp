@@ -14,7 +14,9 @@
 
 namespace cue {
 
-void X11KeyArrivals::Disconnect::operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
+void X11KeyArrivals::Disconnect::operator()(xcb_connection_t* connection) const {
+  xcb_disconnect(connection);
+}
 
 X11KeyArrivals::X11KeyArrivals(const std::string& displayName)
     : connection_(xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), nullptr)) {

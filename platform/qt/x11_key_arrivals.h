@@ -3,8 +3,8 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>

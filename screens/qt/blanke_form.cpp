@@ -48,9 +48,7 @@ void BlankeForm::PaintContent(QPainter& painter, const QRegion&) {
   painter.drawText(CrossRect(), Qt::AlignCenter, QStringLiteral("+"));
 }
 
-void BlankeForm::OnResize() {
-  CenterControl(label1_, SizeTwips());
-}
+void BlankeForm::OnResize() { CenterControl(label1_, SizeTwips()); }
 
 int BlankeForm::FormKeyPress(int keyAscii) {
   core_.Form_KeyPress(keyAscii);

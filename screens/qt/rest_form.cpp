@@ -7,7 +7,9 @@
 namespace cue {
 
 RestForm::RestForm(Rest& core)
-    : ExperimentScreen("Rest"), core_(core), text_(new QLabel(QString::fromLatin1(kRestText), this)) {
+    : ExperimentScreen("Rest"),
+      core_(core),
+      text_(new QLabel(QString::fromLatin1(kRestText), this)) {
   text_->setObjectName(QStringLiteral("Label1"));
   text_->setFont(MsSansSerif(18, false));
   text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -28,7 +28,7 @@ struct ExperimentState {
   std::int16_t blockType = 0;       // 1 still, 2 fixed-delay flicker, 3 random-delay flicker
   std::int16_t flickerDelay = 0;    // ms; kept unchanged through blocks of type 1
   std::int16_t targetNumber = 0;    // the digit searched for, 1..9
-  std::int16_t targetPosition = 0;  // label index 1..30; 0 when absent
+  std::int16_t targetPosition = 0;  // label position 1..30 (label index + 1); 0 when absent
   float targetPositionX = 0;        // left edge of the target label; 0 when absent
   float targetPositionY = 0;        // top edge of the target label; 0 when absent
   float fieldWidth = 0;             // the experiment screen's width - 8000

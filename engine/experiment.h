@@ -37,6 +37,8 @@ class Experiment {
   // start runs afterwards.
   void EndProgram();
 
+  // Built in the order declared, each handed only what is declared above it: the trial cycle
+  // reaches the rest screen, declared after it, through a callback that runs once both exist.
   Services platform;
   ExperimentState state;
   ScaleMemory scale;  // the one size remembered by ScaleControls
@@ -44,8 +46,6 @@ class Experiment {
   GatedDialogs dialogs;  // message boxes hold back the steps that follow a wait
   FrameWaits frameWaits;  // the flicker's and the pauses' frame-aligned waits
   Blanke blanke;
-  // Built in this order: each is handed only what is built before it (the trial cycle
-  // reaches the rest screen, built after it, through a callback that runs once both are).
   TrialCycle display;
   Rest rest;
 };

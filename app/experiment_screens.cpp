@@ -15,7 +15,7 @@ ExperimentScreens::ExperimentScreens(Experiment& x, const QtLabelMetrics& metric
   x.rest.SetForm(&rest);
   x.display.SetDebugToggle([this] { myDebug.Toggle(); });
   x.display.SetPresenter(&presenter);
-  x.blanke.SetPresenter(&presenter, &x.platform.clock);
+  x.frameWaits.SetPresenter(&presenter, &x.platform.clock);
   if (!presenter.FrameAccurate()) {
     std::fprintf(stderr,
                  "cuesearch: frames are painted by the toolkit (%s): the screens' onsets are not "

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+
+#include "platform/unique_fd.h"
 
 class QSocketNotifier;
 
@@ -14,7 +17,8 @@ namespace cue {
 // The signal handler only writes the signal's number into a pipe (write() is safe in a
 // handler); the event loop reads it and runs the step there, so the step may do anything the
 // program does. The toolkit's exit() is caught by an atexit hook, which it runs on the GUI
-// thread, where the event loop called exit().
+// thread, where the event loop called exit(). One LastChance exists at a time: it owns the
+// pipe, and the handler reaches its write end through a process-wide descriptor number.
 class LastChance {
  public:
   // step(signal) ends with the process; for the toolkit's exit() it gets 0 and returns.
@@ -27,7 +31,9 @@ class LastChance {
   void Drain();
 
   std::function<void(int)> step_;
-  QSocketNotifier* notifier_ = nullptr;
+  UniqueFd readEnd_;
+  UniqueFd writeEnd_;
+  std::unique_ptr<QSocketNotifier> notifier_;  // on readEnd_; goes first
 };
 
 }  // namespace cue

@@ -114,11 +114,11 @@ std::vector<Line> JudgeDisplay(const DisplayFacts& f) {
   // A frame made slower than its allowance misses the lead's margin, and beyond that its refresh.
   const double p50 = Percentile(f.prepareMicros, 50), p99 = Percentile(f.prepareMicros, 99);
   const double allowed = StepsAllowedMicros(std::min(p50, r.periodUs));
-  const Verdict prepare = p99 <= allowed ? Verdict::kPass : p99 <= allowed + LEAD_MARGIN_MICROS ? Verdict::kConcern : Verdict::kFail;
+  const Verdict prepare = p99 <= allowed ? Verdict::kPass : p99 <= allowed + kLeadMarginMicros ? Verdict::kConcern : Verdict::kFail;
   lines.push_back({s, prepare, "frame preparation",
                    Format("p50 %.2f ms, p99 %.2f ms against the %.2f ms a trial's field is allowed (lead %.2f ms with "
                           "the display's deadline of %.2f ms)",
-                          p50 / 1000, p99 / 1000, allowed / 1000, (f.deadlineMicros + allowed + LEAD_MARGIN_MICROS) / 1000,
+                          p50 / 1000, p99 / 1000, allowed / 1000, (f.deadlineMicros + allowed + kLeadMarginMicros) / 1000,
                           f.deadlineMicros / 1000),
                    prepare == Verdict::kPass ? "" : "the machine is too busy or too slow to draw a field in time: close other programs"});
   const bool small = f.width < 800 || f.height < 600;

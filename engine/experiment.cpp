@@ -6,11 +6,15 @@ Experiment::Experiment(Services p, const LabelMetrics& metrics, std::string resc
     : platform(p),
       gate(p.scheduler),
       dialogs(p.dialogs, gate),
-      blanke(p.scheduler, gate, dialogs, p.windows, [this] { EndProgram(); }),
-      rest(blanke, display.BeginBlock, display),
-      display(state,
-              Services{p.clock, p.scheduler, dialogs, p.files, p.sound, p.generator, p.windows, p.lifecycle},
-              blanke, rest, metrics, std::move(rescueFolder), [this] { EndProgram(); }) {}
+      frameWaits(p.scheduler, gate),
+      blanke(frameWaits, dialogs, p.windows, [this] { EndProgram(); }),
+      display(
+          state,
+          Services{p.clock, p.scheduler, dialogs, p.files, p.sound, p.generator, p.windows,
+                   p.lifecycle},
+          blanke, frameWaits.flicker(), [this] { rest.Start(); }, metrics, std::move(rescueFolder),
+          [this] { EndProgram(); }),
+      rest(blanke, display, [this] { display.BeginBlock = true; }) {}
 
 void Experiment::EndProgram() {
   display.FinalFlush();

@@ -37,14 +37,17 @@ class Experiment {
   // start runs afterwards.
   void EndProgram();
 
+  // Built in the order declared, each handed only what is declared above it: the trial cycle
+  // reaches the rest screen, declared after it, through a callback that runs once both exist.
   Services platform;
   ExperimentState state;
   ScaleMemory scale;  // the one size remembered by ScaleControls
   ModalGate gate;
   GatedDialogs dialogs;  // message boxes hold back the steps that follow a wait
+  FrameWaits frameWaits;  // the flicker's and the pauses' frame-aligned waits
   Blanke blanke;
-  Rest rest;
   TrialCycle display;
+  Rest rest;
 };
 
 }  // namespace cue

@@ -7,6 +7,7 @@
 
 #include "engine/lead.h"
 #include "screens/layout.h"
+#include "screens/rest.h"
 #include "stimulus/stimulus_field.h"
 
 namespace cue {
@@ -28,12 +29,13 @@ std::string SoundPath(const FileSystem& files, const std::string& name) {
 }  // namespace
 
 TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke,
-                       Startable& rest, const LabelMetrics& metrics, std::string rescueFolder,
+                       Waiter& flickerWaits, std::function<void()> showRest,
+                       const LabelMetrics& metrics, std::string rescueFolder,
                        std::function<void()> endProgram)
     : state_(state),
       services_(services),
       blanke_(blanke),
-      rest_(rest),
+      showRest_(std::move(showRest)),
       endProgram_(std::move(endProgram)),
       view_(&noView),
       schedule_(state, services.dialogs, services.generator, services.clock),
@@ -42,7 +44,7 @@ TrialCycle::TrialCycle(ExperimentState& state, Services services, Blanke& blanke
       timing_(services.files, services.sound),
       timingWrite_(services.scheduler),
       field_(metrics),
-      flicker_(field_, blanke, services.generator, services.clock, [this] { Redraw(); }),
+      flicker_(field_, flickerWaits, services.generator, services.clock, [this] { Redraw(); }),
       cue_(services.clock, services.scheduler, services.sound, services.files, state.targetNumber) {
   // The output keeps its short buffer while a sound may be asked for at any moment (from a
   // trial's start to its answer) and while a cue is coming; in between it idles on its long
@@ -70,7 +72,7 @@ void TrialCycle::Form_Load() {
   schedule_.BuildTrialTypes();
   BeginBlock = true;
   field_.AutoSizeAll();
-  for (int i = 1; i <= LABEL_COUNT; ++i) field_.Label1(i).foreColor = RED;
+  for (NumberLabel& label : field_.labels()) label.foreColor = ColourValue(LabelColour::kRed);
   results_.WriteHeader(ResultsFileName(services_.files, state_.subjectId));
   timing_.Open(TimingFileName(services_.files, state_.subjectId));
   GridVisible(field_, false);
@@ -85,7 +87,7 @@ void TrialCycle::Form_Load() {
   colourRandom_ = std::make_unique<MyRandom>(services_.generator, services_.clock);
   colourRandom_->SetInterval(1, 2);
   flickerRandom_ = std::make_unique<MyRandom>(services_.generator, services_.clock);
-  flickerRandom_->SetInterval(MIN_FLICKER_DELAY, MAX_FLICKER_DELAY);
+  flickerRandom_->SetInterval(kMinFlickerDelay, kMaxFlickerDelay);
   Redraw();
 }
 
@@ -110,7 +112,7 @@ void TrialCycle::ReportMissingSounds() {
 
 namespace {
 // The steps' times the allowance is judged on: the latest trials'.
-constexpr std::size_t STEPS_KEPT = 32;
+constexpr std::size_t kStepsKept = 32;
 }  // namespace
 
 // A single slow trial (the machine busy for a moment) comes a refresh late and says so in the
@@ -125,7 +127,7 @@ double TrialCycle::ShowLeadMicros() const {
     std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
     median = std::min(sorted[sorted.size() / 2], presenter_->PeriodMicros());
   }
-  return deadline + StepsAllowedMicros(median) + LEAD_MARGIN_MICROS;
+  return deadline + StepsAllowedMicros(median) + kLeadMarginMicros;
 }
 
 // Later frames of a trial's field are its flicker swaps (an expose's frame of a still field
@@ -150,7 +152,7 @@ void TrialCycle::Start() {
   responseGiven = false;
   awaitingResponse = false;
   targetNumberCounter = 0;
-  schedule_.SelectTrialType("Special");
+  schedule_.SelectTrialType(TrialTypeDraw::kSpecial);
   schedule_.SetBlockType();
 
   const TargetFacts facts = SetDisplay(
@@ -162,14 +164,14 @@ void TrialCycle::Start() {
   state_.targetPositionY = facts.targetPositionY;
   targetNumberCounter = static_cast<std::int16_t>(targetNumberCounter + facts.counted);
 
-  cue_.Arm(CUE_DELAY);
+  cue_.Arm(kCueDelay);
   PlaceGridLines(field_, state_.fieldWidth, state_.fieldHeight);
   awaitingResponse = true;
   clock_.StartClock();
   timing_.TrialStarted(state_.trialNumber, clock_.startMicros());
   if (BeginBlock) {
     const std::int16_t d = colourRandom_->GetNextRanWR();
-    blockColour = d == 1 ? RED : GREEN;
+    blockColour = d == 1 ? LabelColour::kRed : LabelColour::kGreen;
     BeginBlock = false;
   }
   ColourLabels(field_, blockColour);
@@ -177,7 +179,7 @@ void TrialCycle::Start() {
   view_->ShowDisplay();
 
   if (state_.blockType == 2) {
-    state_.flickerDelay = FIXED_FLICKER_DELAY;
+    state_.flickerDelay = kFixedFlickerDelay;
     flicker_.FlickerLabels(state_.flickerDelay, responseGiven);
   } else if (state_.blockType == 3) {
     state_.flickerDelay = flickerRandom_->GetNextRanWR();
@@ -191,7 +193,7 @@ void TrialCycle::Start() {
   const double due = TimeOfRefresh(*presenter_, presenter_->LastQueued()) - lead;
   const double steps = std::max(static_cast<double>(sent) - due, static_cast<double>(sent - stepStart));
   timing_.Lead(LeadFacts{lead, presenter_->DeadlineMicros(), steps});
-  if (steps_.size() == STEPS_KEPT) steps_.erase(steps_.begin());
+  if (steps_.size() == kStepsKept) steps_.erase(steps_.begin());
   steps_.push_back(steps);
 }
 
@@ -254,14 +256,14 @@ void TrialCycle::Answer(char key) {
   if (state_.trialNumber == TOTAL_TRIALS) {
     EndExperiment();
   } else if (schedule_.BlockFinished()) {
-    blanke_.ShowBlanke(REST_BLANK, restThenUnwind_);
+    blanke_.ShowBlanke(kRestBlank, restThenUnwind_);
   } else {
-    blanke_.ShowBlankeCross(PAUSE_BLANK_1, PAUSE_CROSS, PAUSE_BLANK_2, *this);
+    blanke_.ShowBlankeCross(kPauseBlank1, kPauseCross, kPauseBlank2, *this);
   }
 }
 
 void TrialCycle::RestThenUnwind::Start() {
-  cycle_.rest_.Start();
+  cycle_.showRest_();
   cycle_.flicker_.FinishSuspended();
 }
 

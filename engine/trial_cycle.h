@@ -43,7 +43,7 @@ struct TrialCycleSnapshot {
   std::int16_t trialType1 = 0;    // 1 target present, 2 absent
   bool awaitingResponse = false;  // the trial takes its answer key
   bool responseGiven = false;     // the trial was answered (its flicker ends)
-  float blockColour = 0;          // the labels' colour in this block
+  LabelColour blockColour = LabelColour::kRed;  // the labels' colour in this block
   int ignoredLetterKeys = 0;
 };
 
@@ -59,8 +59,9 @@ class TrialCycle final : public Startable {
  public:
   // services.dialogs must hold back the steps that follow a wait while a message box is open
   // (GatedDialogs). endProgram closes what is open and ends the program (no quit question).
-  TrialCycle(ExperimentState& state, Services services, Blanke& blanke, Startable& rest,
-             const LabelMetrics& metrics, std::string rescueFolder,
+  // flickerWaits times the flicker's swaps; showRest starts the rest screen between blocks.
+  TrialCycle(ExperimentState& state, Services services, Blanke& blanke, Waiter& flickerWaits,
+             std::function<void()> showRest, const LabelMetrics& metrics, std::string rescueFolder,
              std::function<void()> endProgram);
 
   void SetView(DisplayView* view) { view_ = view; }
@@ -93,7 +94,7 @@ class TrialCycle final : public Startable {
   bool responseGiven = false;
   bool awaitingResponse = false;
   std::int16_t targetNumberCounter = 0;
-  float blockColour = 0;
+  LabelColour blockColour = LabelColour::kRed;  // drawn at the first trial of each block
   int ignoredLetterKeys = 0;  // letters other than "m" and "n" typed while a trial awaited its answer
 
   TrialCycleSnapshot Snapshot() const {
@@ -126,7 +127,7 @@ class TrialCycle final : public Startable {
   ExperimentState& state_;
   Services services_;
   Blanke& blanke_;
-  Startable& rest_;
+  std::function<void()> showRest_;
   RestThenUnwind restThenUnwind_{*this};
   std::function<void()> endProgram_;
   std::function<void()> toggleDebug_;

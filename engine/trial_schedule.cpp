@@ -23,20 +23,27 @@ void TrialSchedule::BuildTrialTypes() {
   }
 }
 
-std::int16_t TrialSchedule::SelectTrialType(std::string_view mode) {
+std::int16_t TrialSchedule::SelectTrialType(TrialTypeDraw draw) {
   // The generators exist once BuildTrialTypes has run, which loading the experiment screen
-  // does before the first trial; before that every mode draws nothing.
+  // does before the first trial; before that nothing is drawn.
   std::int16_t k = 0;
   bool drawn = false;
-  if (mode == "Special" && typeRandomSpecial_) {
-    k = typeRandomSpecial_->GetNextRanS();
-    drawn = true;
-  } else if (mode == "WithReplacement" && typeRandom_) {
-    k = typeRandom_->GetNextRanWR();
-    drawn = true;
-  } else if (mode == "WithOutReplacement" && typeRandom_) {
-    k = typeRandom_->GetNextRanWOR();
-    drawn = true;
+  switch (draw) {
+    case TrialTypeDraw::kSpecial:
+      if (!typeRandomSpecial_) break;
+      k = typeRandomSpecial_->GetNextRanS();
+      drawn = true;
+      break;
+    case TrialTypeDraw::kWithReplacement:
+      if (!typeRandom_) break;
+      k = typeRandom_->GetNextRanWR();
+      drawn = true;
+      break;
+    case TrialTypeDraw::kWithoutReplacement:
+      if (!typeRandom_) break;
+      k = typeRandom_->GetNextRanWOR();
+      drawn = true;
+      break;
   }
   if (drawn && k >= 0 && k <= 2) {
     state_.trialType1 = trialTypes_[k][1];

@@ -3,16 +3,22 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <string_view>
 
 #include "engine/experiment_state.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/generator.h"
 #include "random/my_random.h"
-#include "random/my_random_balanced.h"
+#include "random/my_random_special.h"
 
 namespace cue {
+
+// How SelectTrialType draws the next row of the table.
+enum class TrialTypeDraw {
+  kSpecial,             // the balanced pass (MyRandomSpecial), the one the trials use
+  kWithReplacement,     // independent draws
+  kWithoutReplacement,  // a pass without replacement
+};
 
 // Which kind of trial each trial is and which kind of block it belongs to. Nothing is
 // precomputed for the run: each trial's types are drawn when it starts, from a balanced
@@ -25,10 +31,10 @@ class TrialSchedule {
 
   // Creates the generators on first use, restarts their passes and fills the table.
   void BuildTrialTypes();
-  // Draws the next row by mode ("Special", "WithReplacement", "WithOutReplacement"; exact,
-  // case-sensitive) into trialType1/trialType2 and returns its number; another mode draws
-  // nothing and returns 0. Either way the range test runs and may show its message.
-  std::int16_t SelectTrialType(std::string_view mode);
+  // Draws the next row into trialType1/trialType2 and returns its number; before
+  // BuildTrialTypes it draws nothing and returns 0. Either way the range test runs and may
+  // show its message.
+  std::int16_t SelectTrialType(TrialTypeDraw draw);
   // blockType from the block number and the order condition.
   void SetBlockType();
   // Block of the current trial: 1 for trials 1..40, ..., 9 for 321..360; 0 for trial 0.

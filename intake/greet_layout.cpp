@@ -3,12 +3,10 @@
 namespace cue {
 
 void LayOutGreet(GreetLayout& layout, FormSize form) {
-  float dx = 0;
-  float dy = 0;
-  CenterControl(layout.label1, form, dx, dy);
+  const Shift shift = CenterControl(layout.label1, form);
   for (Control* c : {&layout.label2, &layout.label3, &layout.label4, &layout.label5, &layout.text1,
                      &layout.text2, &layout.text3, &layout.command1}) {
-    c->Move(c->left + dx, c->top + dy);
+    c->Move(c->left + shift.dx, c->top + shift.dy);
   }
 }
 

@@ -58,14 +58,14 @@ Message SubjectRunning(const FileError& error, std::int16_t subjectId) {
 
 void GreetLogic::Form_Load() { c_.screens.blanke->Load(); }
 
-void GreetLogic::Form_KeyPress(int& keyAscii) {
+void GreetLogic::Form_KeyPress(int keyAscii) {
   if (keyAscii == 27) c_.screens.unloadBlanke();
 }
 
-void GreetLogic::Filter(Box box, int& keyAscii) {
-  if (Allowed(box, keyAscii)) return;
-  keyAscii = 0;
+int GreetLogic::Filter(Box box, int keyAscii) {
+  if (Allowed(box, keyAscii)) return keyAscii;
   c_.dialogs.Show(RefusedCharacter(box));
+  return 0;
 }
 
 void GreetLogic::Text1_Validate(std::string_view text, bool& cancel) {
@@ -142,8 +142,8 @@ void GreetLogic::RegisterAndLaunch(std::string_view initials, std::string_view o
   ParkCursor(c_.windows);
   Form* const forms[] = {c_.screens.display, c_.screens.rest, c_.screens.blanke};
   LoadAndShowForms(forms);
-  c_.screens.showBlankeCross(std::int16_t{PAUSE_BLANK_1}, std::int16_t{PAUSE_CROSS},
-                             std::int16_t{PAUSE_BLANK_2}, *c_.screens.displayStart);
+  c_.screens.showBlankeCross(std::int16_t{kPauseBlank1}, std::int16_t{kPauseCross},
+                             std::int16_t{kPauseBlank2}, *c_.screens.displayStart);
 }
 
 void GreetLogic::Stop(Message report) {

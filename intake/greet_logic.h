@@ -55,12 +55,13 @@ class GreetLogic {
   void Form_Load();
   // The window's key handler, run before the focused box's filter. Esc asks to unload Blanke
   // and, when the quit is declined, leaves the key to the box's filter.
-  void Form_KeyPress(int& keyAscii);
+  void Form_KeyPress(int keyAscii);
 
-  // The filters: a refused code is set to 0 first, then the box's message is shown.
-  void Text1_KeyPress(int& keyAscii) { Filter(Box::kSubjectId, keyAscii); }
-  void Text2_KeyPress(int& keyAscii) { Filter(Box::kInitials, keyAscii); }
-  void Text3_KeyPress(int& keyAscii) { Filter(Box::kOrderCondition, keyAscii); }
+  // The filters: each returns the code the box gets, 0 for a refused one, whose message is
+  // shown before the call returns.
+  int Text1_KeyPress(int keyAscii) { return Filter(Box::kSubjectId, keyAscii); }
+  int Text2_KeyPress(int keyAscii) { return Filter(Box::kInitials, keyAscii); }
+  int Text3_KeyPress(int keyAscii) { return Filter(Box::kOrderCondition, keyAscii); }
 
   // The validations, run when the focus is about to leave a box; cancel keeps it there.
   // Text1_Validate sets subjectId from the text before it tests anything. Besides refusing
@@ -76,7 +77,7 @@ class GreetLogic {
   }
 
  private:
-  void Filter(Box box, int& keyAscii);
+  int Filter(Box box, int keyAscii);
   // IsNewSubject for subjectId; anything but "new" is reported. True when new.
   bool CheckNewSubject();
   // Registers the subject and starts the experiment, in this order: orderCondition from the

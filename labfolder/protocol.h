@@ -10,8 +10,5 @@ inline constexpr std::int16_t TOTAL_TRIALS = 360;
 inline constexpr std::int16_t TRIALS_PER_BLOCK = 40;
 inline constexpr std::int16_t TOTAL_ORDER_CONDITIONS = 3;
 inline constexpr std::int16_t kBlocks = TOTAL_TRIALS / TRIALS_PER_BLOCK;
-// ms of blank screen around a rest (before it, by the trial cycle; after it, by the rest
-// screen).
-inline constexpr int REST_BLANK = 2000;
 
 }  // namespace cue

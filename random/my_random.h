@@ -9,7 +9,7 @@ namespace cue {
 // Random whole numbers from an inclusive 16-bit range: independent draws (GetNextRanWR) or
 // draws without replacement (GetNextRanWOR), where every pass of upper - lower + 1 draws
 // returns each value once in random order and the next pass starts by itself.
-// set_lower then set_upper has the same effect as SetInterval.
+// SetLower then SetUpper has the same effect as SetInterval.
 //
 // REQUIRES of the caller: 0 <= lower <= upper <= 32766, and SetInterval (or an assignment
 // to upper) before the first GetNextRanWOR. Outside those limits the class gives odd values

@@ -17,12 +17,12 @@ class PoolPass {
   PoolPass& operator=(const PoolPass&) = delete;
 
   // Sets the high end and rebuilds the pool; the pass keeps its position.
-  void set_upper(std::int16_t value) {
+  void SetUpper(std::int16_t value) {
     upper_ = value;
     FillPool();
   }
   // Sets the low end and the pass position; the pool is not rebuilt.
-  void set_lower(std::int16_t value) {
+  void SetLower(std::int16_t value) {
     lower_ = value;
     nextIndex_ = value;
   }

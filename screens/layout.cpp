@@ -15,12 +15,12 @@ void FitText(Control& ctl, float textWidth, float textHeight, Anchor across, Anc
   grow(ctl.top, ctl.height, textHeight, down);
 }
 
-void CenterControl(Control& ctl, FormSize form, float& dx, float& dy) {
+Shift CenterControl(Control& ctl, FormSize form) {
   const float x = (form.width - ctl.width) / 2;
   const float y = (form.height - ctl.height) / 2;
-  dx = x - ctl.left;
-  dy = y - ctl.top;
+  const Shift shift{x - ctl.left, y - ctl.top};
   ctl.Move(x, y);
+  return shift;
 }
 
 void CenterControlGroup(FormSize form, std::span<Control* const> controls) {

@@ -39,8 +39,13 @@ enum class Anchor { kStart, kCenter, kEnd };
 // centred text grows its control by the same amount on both sides.
 void FitText(Control& ctl, float textWidth, float textHeight, Anchor across, Anchor down);
 
-// Puts ctl in the middle of the form; dx and dy receive how far it moved.
-void CenterControl(Control& ctl, FormSize form, float& dx, float& dy);
+// How far a control moved, in twips.
+struct Shift {
+  float dx = 0;
+  float dy = 0;
+};
+// Puts ctl in the middle of the form; returns how far it moved.
+Shift CenterControl(Control& ctl, FormSize form);
 
 // Moves every control of a form, visible or not, by one offset that centres the bounding
 // box of the visible ones. With no visible control the offset is 0.

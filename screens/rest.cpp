@@ -1,7 +1,5 @@
 #include "screens/rest.h"
 
-#include "labfolder/protocol.h"
-
 namespace cue {
 
 void Rest::Start() {
@@ -16,8 +14,8 @@ void Rest::Form_KeyPress(int keyAscii) {
     blanke_.RequestUnload();
   } else if (keyAscii == 32 && resting_) {
     resting_ = false;
-    beginBlock_ = true;
-    blanke_.ShowBlanke(REST_BLANK, display_);
+    beginBlock_();
+    blanke_.ShowBlanke(kRestBlank, display_);
   }
 }
 

@@ -1,20 +1,24 @@
 #pragma once
 
+#include <functional>
+
 #include "screens/blanke.h"
 #include "screens/form.h"
 
 namespace cue {
 
-inline constexpr const char* REST_TEXT = "Rest period press space bar to continue.";
+inline constexpr const char* kRestText = "Rest period press space bar to continue.";
+// ms of blank screen around a rest: before it, and after the space bar before the next block.
+inline constexpr int kRestBlank = 2000;
 
 // The rest screen between two blocks: it waits, without a time limit, for the space bar,
-// which starts the next block after 2000 ms of blank screen.
+// which starts the next block after kRestBlank ms of blank screen.
 class Rest final : public Startable {
  public:
-  // beginBlock is the experiment screen's flag that
-  // makes its next trial the first of a block; display is started after the blank screen.
-  Rest(Blanke& blanke, bool& beginBlock, Startable& display)
-      : blanke_(blanke), beginBlock_(beginBlock), display_(display) {}
+  // display is started after the blank screen; beginBlock tells it, as the space bar is
+  // taken, that its next trial is the first of a block.
+  Rest(Blanke& blanke, Startable& display, std::function<void()> beginBlock)
+      : blanke_(blanke), display_(display), beginBlock_(std::move(beginBlock)) {}
 
   // The rest screen's window.
   void SetForm(Form* form) { form_ = form; }
@@ -30,8 +34,8 @@ class Rest final : public Startable {
  private:
   bool resting_ = false;
   Blanke& blanke_;
-  bool& beginBlock_;
   Startable& display_;
+  std::function<void()> beginBlock_;
   Form* form_ = nullptr;
 };
 

@@ -12,9 +12,9 @@ AuditoryCue::AuditoryCue(const Clock& clock, Scheduler& scheduler, SoundPlayer& 
 
 void AuditoryCue::Arm(int intervalMs) {
   dueMicros_ = clock_.Micros() + static_cast<std::uint64_t>(intervalMs) * 1000;
-  timer1_.Start(intervalMs - CUE_PREPARE, [this] {
+  timer1_.Start(intervalMs - kCuePrepare, [this] {
     if (onPrepare_) onPrepare_();
-    timer1_.Start(CUE_PREPARE - CUE_ADVANCE, [this] { Timer1_Timer(); });
+    timer1_.Start(kCuePrepare - kCueAdvance, [this] { Timer1_Timer(); });
   });
 }
 

@@ -5,7 +5,7 @@
 namespace cue {
 
 void StimulusField::SetCaption(int index, std::string caption) {
-  NumberLabel& label = Label1(index);
+  NumberLabel& label = this->label(index);
   label.caption = std::move(caption);
   std::tie(label.width, label.height) = metrics_.SizeOf(label.caption);
 }

@@ -8,18 +8,22 @@
 namespace cue {
 
 // Field geometry, twips.
-inline constexpr float FIELD_LEFT = 4000;
-inline constexpr float FIELD_TOP = 3000;
-inline constexpr float FIELD_MARGIN_X = 8000;  // the field is the form's width less this
-inline constexpr float FIELD_MARGIN_Y = 6000;  // and its height less this
-inline constexpr int FIELD_COLUMNS = 6;
-inline constexpr int FIELD_ROWS = 5;
-inline constexpr int LABEL_COUNT = FIELD_COLUMNS * FIELD_ROWS;
-inline constexpr int LINE_COUNT = 9;  // lines 1..5 vertical, 6..9 horizontal
+inline constexpr float kFieldLeft = 4000;
+inline constexpr float kFieldTop = 3000;
+inline constexpr float kFieldMarginX = 8000;  // the field is the form's width less this
+inline constexpr float kFieldMarginY = 6000;  // and its height less this
+inline constexpr int kFieldColumns = 6;
+inline constexpr int kFieldRows = 5;
+inline constexpr int kLabelCount = kFieldColumns * kFieldRows;
+inline constexpr int kLineCount = 9;  // lines 0..4 vertical, 5..8 horizontal
 
-// The two label colours, as red + 256 * green + 65536 * blue.
-inline constexpr std::int32_t RED = 255;
-inline constexpr std::int32_t GREEN = 32000;  // red 0, green 125, blue 0
+// The two label colours. Each one's value is its colour number, as a label's foreColor holds
+// it: red + 256 * green + 65536 * blue.
+enum class LabelColour : std::int32_t {
+  kRed = 255,
+  kGreen = 32000,  // red 0, green 125, blue 0
+};
+constexpr std::int32_t ColourValue(LabelColour colour) { return static_cast<std::int32_t>(colour); }
 
 // One number label. Positions and sizes are twips; the size always fits the caption.
 struct NumberLabel {
@@ -48,28 +52,31 @@ class LabelMetrics {
   virtual std::pair<float, float> SizeOf(const std::string& caption) const = 0;
 };
 
-// The controls of the experiment screen's field: Label1(1..30) and Line1(1..9). The screen
-// draws them from here.
+// The controls of the experiment screen's field, the form's Label1(1..30) and Line1(1..9),
+// held 0-based: label i is Label1(i + 1). The 1-based position appears only where it is drawn
+// or written (a draw of 1..30, the results file's targetPosition). The screen draws them
+// from here.
 class StimulusField {
  public:
   explicit StimulusField(const LabelMetrics& metrics) : metrics_(metrics) {}
 
-  // REQUIRES: 1 <= index <= 30.
-  NumberLabel& Label1(int index) { return labels_[static_cast<std::size_t>(index - 1)]; }
-  const NumberLabel& Label1(int index) const { return labels_[static_cast<std::size_t>(index - 1)]; }
-  // REQUIRES: 1 <= index <= 9.
-  GridLine& Line1(int index) { return lines_[static_cast<std::size_t>(index - 1)]; }
-  const GridLine& Line1(int index) const { return lines_[static_cast<std::size_t>(index - 1)]; }
+  std::array<NumberLabel, kLabelCount>& labels() { return labels_; }
+  const std::array<NumberLabel, kLabelCount>& labels() const { return labels_; }
+  // REQUIRES: 0 <= index < kLabelCount.
+  NumberLabel& label(int index) { return labels_[static_cast<std::size_t>(index)]; }
+  const NumberLabel& label(int index) const { return labels_[static_cast<std::size_t>(index)]; }
+  std::array<GridLine, kLineCount>& lines() { return lines_; }
+  const std::array<GridLine, kLineCount>& lines() const { return lines_; }
 
-  // Sets a caption; the label resizes to fit it.
+  // Sets label index's caption; the label resizes to fit it.
   void SetCaption(int index, std::string caption);
   // Sizes every label to its current caption (automatic sizing switched on).
   void AutoSizeAll();
 
  private:
   const LabelMetrics& metrics_;
-  std::array<NumberLabel, LABEL_COUNT> labels_{};
-  std::array<GridLine, LINE_COUNT> lines_{};
+  std::array<NumberLabel, kLabelCount> labels_{};
+  std::array<GridLine, kLineCount> lines_{};
 };
 
 }  // namespace cue

@@ -1,42 +1,43 @@
 #include "stimulus/flicker.h"
 
-#include <cmath>
-
 namespace cue {
 
-void ColourLabels(StimulusField& field, float colour) {
-  const auto value = static_cast<std::int32_t>(std::lrint(colour));
-  for (int i = 1; i <= LABEL_COUNT; ++i) field.Label1(i).foreColor = value;
+void ColourLabels(StimulusField& field, LabelColour colour) {
+  const std::int32_t value = ColourValue(colour);
+  for (NumberLabel& label : field.labels()) label.foreColor = value;
 }
 
 void SetGreenLabelsVisible(StimulusField& field, bool vis) {
-  for (int i = 1; i <= LABEL_COUNT; ++i) {
-    if (field.Label1(i).foreColor == GREEN) field.Label1(i).visible = vis;
+  for (NumberLabel& label : field.labels()) {
+    if (label.foreColor == ColourValue(LabelColour::kGreen)) label.visible = vis;
   }
 }
 
 void PlaceGridLines(StimulusField& field, float fieldWidth, float fieldHeight) {
-  const float w = fieldWidth / FIELD_COLUMNS;
-  const float h = fieldHeight / FIELD_ROWS;
-  for (int j = 1; j <= 5; ++j) {
-    GridLine& line = field.Line1(j);
-    line.x1 = line.x2 = FIELD_LEFT + static_cast<float>(j) * w;
-    line.y1 = FIELD_TOP;
-    line.y2 = FIELD_TOP + fieldHeight;
+  const float w = fieldWidth / kFieldColumns;
+  const float h = fieldHeight / kFieldRows;
+  for (int j = 1; j <= 5; ++j) {  // the j-th inner column edge
+    GridLine& line = field.lines()[static_cast<std::size_t>(j - 1)];
+    line.x1 = line.x2 = kFieldLeft + static_cast<float>(j) * w;
+    line.y1 = kFieldTop;
+    line.y2 = kFieldTop + fieldHeight;
   }
-  for (int j = 6; j <= 9; ++j) {
-    GridLine& line = field.Line1(j);
-    line.y1 = line.y2 = FIELD_TOP + static_cast<float>(j - 5) * h;
-    line.x1 = FIELD_LEFT;
-    line.x2 = FIELD_LEFT + fieldWidth;
+  for (int j = 6; j <= 9; ++j) {  // the (j - 5)-th inner row edge
+    GridLine& line = field.lines()[static_cast<std::size_t>(j - 1)];
+    line.y1 = line.y2 = kFieldTop + static_cast<float>(j - 5) * h;
+    line.x1 = kFieldLeft;
+    line.x2 = kFieldLeft + fieldWidth;
   }
 }
 
 void GridVisible(StimulusField& field, bool vis) {
-  for (int j = 1; j <= LINE_COUNT; ++j) field.Line1(j).visible = vis;
+  for (GridLine& line : field.lines()) line.visible = vis;
 }
 
-void SwapColour(NumberLabel& label) { label.foreColor = label.foreColor == RED ? GREEN : RED; }
+void SwapColour(NumberLabel& label) {
+  const std::int32_t red = ColourValue(LabelColour::kRed);
+  label.foreColor = label.foreColor == red ? ColourValue(LabelColour::kGreen) : red;
+}
 
 Flicker::Flicker(StimulusField& field, Waiter& waiter, Generator& generator, const Clock& clock,
                  std::function<void()> redraw)
@@ -47,7 +48,7 @@ void Flicker::FlickerLabels(std::int16_t delay, const bool& answered) {
   // trial): its loop stays suspended.
   if (running_) suspended_.push_back(swapped_);
   pick_ = std::make_unique<MyRandom>(generator_, clock_);
-  pick_->SetInterval(1, LABEL_COUNT);
+  pick_->SetInterval(1, kLabelCount);
   delay_ = delay;
   answered_ = &answered;
   running_ = true;
@@ -56,8 +57,8 @@ void Flicker::FlickerLabels(std::int16_t delay, const bool& answered) {
 }
 
 void Flicker::Step() {
-  const int k = pick_->GetNextRanWR();
-  SwapColour(field_.Label1(k));
+  const int k = pick_->GetNextRanWR() - 1;  // a position 1..30 drawn
+  SwapColour(field_.label(k));
   redraw_();
   swapped_ = k;
   waiter_.Wait(delay_, [this, k, generation = generation_] {
@@ -70,14 +71,14 @@ void Flicker::Step() {
       return;
     }
     // The label goes back and the next one swaps in one drawing: the subject sees one change.
-    SwapColour(field_.Label1(k));
+    SwapColour(field_.label(k));
     Step();
   });
 }
 
 void Flicker::FinishSuspended() {
   if (suspended_.empty()) return;
-  for (auto it = suspended_.rbegin(); it != suspended_.rend(); ++it) SwapColour(field_.Label1(*it));
+  for (auto it = suspended_.rbegin(); it != suspended_.rend(); ++it) SwapColour(field_.label(*it));
   suspended_.clear();
   redraw_();
 }

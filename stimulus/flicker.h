@@ -13,14 +13,14 @@
 
 namespace cue {
 
-// Gives every label the colour (rounded to a whole colour value).
-void ColourLabels(StimulusField& field, float colour);
-// Gives every label whose colour is GREEN the visibility vis; other labels are untouched.
+// Gives every label the colour.
+void ColourLabels(StimulusField& field, LabelColour colour);
+// Gives every label whose colour is green the visibility vis; other labels are untouched.
 void SetGreenLabelsVisible(StimulusField& field, bool vis);
-// Lines 1..5 on the inner vertical cell boundaries, 6..9 on the horizontal ones.
+// Lines 0..4 on the inner vertical cell boundaries, 5..8 on the horizontal ones.
 void PlaceGridLines(StimulusField& field, float fieldWidth, float fieldHeight);
 void GridVisible(StimulusField& field, bool vis);
-// RED becomes GREEN; GREEN, and any other colour, becomes RED.
+// Red becomes green; green, and any other colour, becomes red.
 void SwapColour(NumberLabel& label);
 
 // The flicker of one trial: one label at a time, chosen with replacement, shows the other
@@ -60,9 +60,9 @@ class Flicker {
   std::int16_t delay_ = 0;
   const bool* answered_ = nullptr;
   bool running_ = false;
-  int swapped_ = 0;               // the label of the running chain's pending wait
+  int swapped_ = 0;               // the label index of the running chain's pending wait
   unsigned generation_ = 0;       // a wait whose chain a newer trial has suspended finds a newer one
-  std::vector<int> suspended_;    // labels of the suspended loops, oldest first
+  std::vector<int> suspended_;    // label indices of the suspended loops, oldest first
 };
 
 }  // namespace cue

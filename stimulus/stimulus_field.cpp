@@ -15,7 +15,7 @@ std::int16_t FloorMod(std::int16_t a, std::int16_t b) {
 }
 
 FieldSize FieldSizeOf(float formWidth, float formHeight) {
-  return FieldSize{formWidth - FIELD_MARGIN_X, formHeight - FIELD_MARGIN_Y};
+  return FieldSize{formWidth - kFieldMarginX, formHeight - kFieldMarginY};
 }
 
 namespace {
@@ -34,43 +34,44 @@ std::int16_t OffsetBound(float cell, float label) {
 
 TargetFacts SetDisplay(StimulusField& field, const FieldRequest& request, Generator& generator,
                        const Clock& clock) {
-  const float w = request.fieldWidth / FIELD_COLUMNS;
-  const float h = request.fieldHeight / FIELD_ROWS;
+  const float w = request.fieldWidth / kFieldColumns;
+  const float h = request.fieldHeight / kFieldRows;
 
   // Fresh instances every call: each trial gets a fresh permutation of the labels.
   MyRandom labelOrder(generator, clock), targetSlot(generator, clock);
   MyRandom xOffset(generator, clock), yOffset(generator, clock), digit(generator, clock);
-  labelOrder.SetInterval(1, LABEL_COUNT);
-  targetSlot.SetInterval(1, LABEL_COUNT);
-  xOffset.SetInterval(1, OffsetBound(w, field.Label1(1).width));
-  yOffset.SetInterval(1, OffsetBound(h, field.Label1(1).height));
+  labelOrder.SetInterval(1, kLabelCount);
+  targetSlot.SetInterval(1, kLabelCount);
+  xOffset.SetInterval(1, OffsetBound(w, field.label(0).width));
+  yOffset.SetInterval(1, OffsetBound(h, field.label(0).height));
   digit.SetInterval(1, 9);
 
   TargetFacts facts;
   facts.targetNumber = digit.GetNextRanWR();
   facts.targetPosition = targetSlot.GetNextRanWR();
 
-  for (std::int16_t i = 1; i <= LABEL_COUNT; ++i) {
-    const std::int16_t p = labelOrder.GetNextRanWOR();
+  for (std::int16_t i = 1; i <= kLabelCount; ++i) {
+    const int index = labelOrder.GetNextRanWOR() - 1;  // a position 1..30 drawn
     const std::int16_t dx = xOffset.GetNextRanWR();
     const std::int16_t dy = yOffset.GetNextRanWR();
     std::int16_t d = static_cast<std::int16_t>(FloorMod(i, 9) + 1);
     if (d == facts.targetNumber) d = static_cast<std::int16_t>(FloorMod(static_cast<std::int16_t>(i + 1), 9) + 1);
-    field.SetCaption(p, std::to_string(d));
-    const std::int16_t col = FloorMod(static_cast<std::int16_t>(p - 1), FIELD_COLUMNS);
-    const int row = (p - 1) / FIELD_COLUMNS;
+    field.SetCaption(index, std::to_string(d));
+    const std::int16_t col = FloorMod(static_cast<std::int16_t>(index), kFieldColumns);
+    const int row = index / kFieldColumns;
     // x in single and y in double precision, each rounded half to even.
-    const float x = FIELD_LEFT + static_cast<float>(dx) + static_cast<float>(col) * w;
-    const double y = static_cast<double>(FIELD_TOP) + dy + row * static_cast<double>(h);
-    NumberLabel& label = field.Label1(p);
+    const float x = kFieldLeft + static_cast<float>(dx) + static_cast<float>(col) * w;
+    const double y = static_cast<double>(kFieldTop) + dy + row * static_cast<double>(h);
+    NumberLabel& label = field.label(index);
     label.left = std::nearbyint(x);
     label.top = static_cast<float>(std::nearbyint(y));
   }
 
-  if (request.trialType1 == 1 && facts.targetPosition >= 1 && facts.targetPosition <= LABEL_COUNT) {
-    field.SetCaption(facts.targetPosition, std::to_string(facts.targetNumber));
-    facts.targetPositionX = field.Label1(facts.targetPosition).left;
-    facts.targetPositionY = field.Label1(facts.targetPosition).top;
+  if (request.trialType1 == 1 && facts.targetPosition >= 1 && facts.targetPosition <= kLabelCount) {
+    const int target = facts.targetPosition - 1;
+    field.SetCaption(target, std::to_string(facts.targetNumber));
+    facts.targetPositionX = field.label(target).left;
+    facts.targetPositionY = field.label(target).top;
   } else {
     facts.targetPosition = 0;
     facts.targetPositionX = 0;
@@ -78,9 +79,10 @@ TargetFacts SetDisplay(StimulusField& field, const FieldRequest& request, Genera
   }
 
   // The colours are still those of the previous trial: this trial's colour comes later.
-  for (int i = 1; i <= LABEL_COUNT; ++i) {
-    const NumberLabel& label = field.Label1(i);
-    if (CaptionValue(label.caption) == facts.targetNumber && label.foreColor == GREEN) ++facts.counted;
+  for (const NumberLabel& label : field.labels()) {
+    if (CaptionValue(label.caption) == facts.targetNumber &&
+        label.foreColor == ColourValue(LabelColour::kGreen))
+      ++facts.counted;
   }
   return facts;
 }

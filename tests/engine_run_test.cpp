@@ -40,7 +40,7 @@ struct Trial {
   int n;
   std::uint64_t shownMs, answerMs;
   int linesAtStart;  // lines of the results file when it started
-  float colour;
+  LabelColour colour;
   StimulusField field;
   std::vector<std::string> row = {};
   int swappedAtAnswer = 0;                  // the label the flicker had swapped at the answer
@@ -102,8 +102,8 @@ RecordedRun::RecordedRun(int orderCondition)
     if (std::exchange(seen, trial.n) != trial.n) swappedAt.clear(), drawnSwapped.clear();
     int odd = 0;
     trial.swappedAtAnswer = 0;
-    for (int i = 1; i <= LABEL_COUNT; ++i) {
-      const bool differs = h.x.display.field().Label1(i).foreColor != static_cast<int>(now.blockColour);
+    for (int i = 1; i <= kLabelCount; ++i) {
+      const bool differs = h.x.display.field().label(i - 1).foreColor != ColourValue(now.blockColour);
       odd += differs;
       if (differs) trial.swappedAtAnswer = i, flickered.insert(i), ++drawnSwapped[i];
       if (differs && !swappedAt.count(i)) swappedAt[i] = h.NowMs();
@@ -198,12 +198,12 @@ TEST_P(WholeRunTest, OneCountedAnswerPerTrial) {
 TEST_P(WholeRunTest, TargetFactsMatchTheFieldShown) {
   for (const Trial& t : r_->trials) {
     int holder = 0;
-    for (int i = 1; i <= LABEL_COUNT; ++i) {
-      if (t.field.Label1(i).caption == t.row[5]) holder = holder == 0 ? i : -1;
+    for (int i = 1; i <= kLabelCount; ++i) {
+      if (t.field.label(i - 1).caption == t.row[5]) holder = holder == 0 ? i : -1;
     }
     EXPECT_EQ(t.row[6], std::to_string(holder)) << "trial " << t.n;
-    EXPECT_EQ(std::stof(t.row[7]), holder > 0 ? t.field.Label1(holder).left : 0.0F) << "trial " << t.n;
-    EXPECT_EQ(std::stof(t.row[8]), holder > 0 ? t.field.Label1(holder).top : 0.0F) << "trial " << t.n;
+    EXPECT_EQ(std::stof(t.row[7]), holder > 0 ? t.field.label(holder - 1).left : 0.0F) << "trial " << t.n;
+    EXPECT_EQ(std::stof(t.row[8]), holder > 0 ? t.field.label(holder - 1).top : 0.0F) << "trial " << t.n;
   }
 }
 
@@ -213,10 +213,10 @@ TEST_P(WholeRunTest, EveryLabelInsideItsCell) {
   EXPECT_EQ(r_->h.x.state.fieldWidth, 7360.0F);
   EXPECT_EQ(r_->h.x.state.fieldHeight, 5520.0F);
   for (const Trial& t : r_->trials) {
-    for (int p = 1; p <= LABEL_COUNT; ++p) {
-      const NumberLabel& l = t.field.Label1(p);
-      const float w = 7360.0F / 6, left = FIELD_LEFT + static_cast<float>((p - 1) % 6) * w,
-                  top = FIELD_TOP + static_cast<float>((p - 1) / 6) * 1104.0F;
+    for (int p = 1; p <= kLabelCount; ++p) {
+      const NumberLabel& l = t.field.label(p - 1);
+      const float w = 7360.0F / 6, left = kFieldLeft + static_cast<float>((p - 1) % 6) * w,
+                  top = kFieldTop + static_cast<float>((p - 1) / 6) * 1104.0F;
       EXPECT_TRUE(l.left >= left + 0.5F && l.top >= top + 0.5F && l.left + l.width <= left + w + 0.5F &&
                   l.top + l.height <= top + 1104.5F)
           << "trial " << t.n << ", label " << p << " at " << l.left << ", " << l.top;
@@ -229,17 +229,18 @@ TEST_P(WholeRunTest, EveryLabelInsideItsCell) {
 // stays suspended (the next trial runs nested inside its wait) until the block ends; once the
 // rest screen is up every suspended loop, the latest first, swaps its label again.
 TEST_P(WholeRunTest, CounterCountsTargetsLeftGreen) {
-  std::array<std::int32_t, LABEL_COUNT + 1> kept{};
-  kept.fill(RED);
+  constexpr std::int32_t kRed = ColourValue(LabelColour::kRed), kGreen = ColourValue(LabelColour::kGreen);
+  std::array<std::int32_t, kLabelCount + 1> kept{};
+  kept.fill(kRed);
   std::vector<int> suspended;
   const auto Swap = [&kept](int k) {
     std::int32_t& colour = kept[static_cast<std::size_t>(k)];
-    colour = colour == RED ? GREEN : RED;
+    colour = colour == kRed ? kGreen : kRed;
   };
   for (const Trial& t : r_->trials) {
     const int holder = std::stoi(t.row[6]);
-    EXPECT_EQ(t.row[9], holder > 0 && kept[static_cast<std::size_t>(holder)] == GREEN ? "1" : "0") << t.n;
-    kept.fill(static_cast<std::int32_t>(t.colour));
+    EXPECT_EQ(t.row[9], holder > 0 && kept[static_cast<std::size_t>(holder)] == kGreen ? "1" : "0") << t.n;
+    kept.fill(ColourValue(t.colour));
     if (TypeOf(t.n) != 1) {
       ASSERT_GT(t.swappedAtAnswer, 0) << "trial " << t.n;
       Swap(t.swappedAtAnswer);
@@ -385,8 +386,8 @@ struct FirstTrial {
       const TrialCycleSnapshot now = h.x.display.Snapshot();
       if (!now.awaitingResponse || now.responseGiven) return;
       swapped.emplace_back();
-      for (int i = 1; i <= LABEL_COUNT; ++i) {
-        if (h.x.display.field().Label1(i).foreColor != static_cast<int>(now.blockColour)) swapped.back().push_back(i);
+      for (int i = 1; i <= kLabelCount; ++i) {
+        if (h.x.display.field().label(i - 1).foreColor != ColourValue(now.blockColour)) swapped.back().push_back(i);
       }
     };
     h.Launch(5, static_cast<std::int16_t>(orderCondition));
@@ -407,10 +408,10 @@ TEST(RunDrawTest, EveryDrawOfATrialReachesBothEndsOfItsRange) {
   const struct {
     float type, draw;
     std::vector<std::string> row;  // fields 4, 5, 6 and 10
-    int colour;
-  } cases[] = {{0.0F, 0.0F, {"1", "1", "1", "100"}, RED},
-               {0.0F, kTopDraw, {"1", "9", "30", "300"}, GREEN},
-               {kTopDraw, kTopDraw, {"2", "9", "0", "300"}, GREEN}};
+    LabelColour colour;
+  } cases[] = {{0.0F, 0.0F, {"1", "1", "1", "100"}, LabelColour::kRed},
+               {0.0F, kTopDraw, {"1", "9", "30", "300"}, LabelColour::kGreen},
+               {kTopDraw, kTopDraw, {"2", "9", "0", "300"}, LabelColour::kGreen}};
   for (const auto& c : cases) {
     std::vector<float> draws(400, c.draw);
     draws[0] = c.type;
@@ -419,7 +420,7 @@ TEST(RunDrawTest, EveryDrawOfATrialReachesBothEndsOfItsRange) {
     const auto& row = run.rows[0];
     EXPECT_EQ(row[2], "3");
     EXPECT_EQ(std::vector({row[4], row[5], row[6], row[10]}), c.row);
-    EXPECT_EQ(run.h.x.display.Snapshot().blockColour, static_cast<float>(c.colour));
+    EXPECT_EQ(run.h.x.display.Snapshot().blockColour, c.colour);
   }
 }
 

@@ -25,19 +25,20 @@ class TrialScheduleTest : public ::testing::Test {
   TrialSchedule schedule_{state_, dialogs_, generator_, time_};
 };
 
-// An unknown mode draws nothing; the range test then runs on the old values, with no lower
-// bound, and warns once per value above 2.
-TEST_F(TrialScheduleTest, UnrecognisedModeDrawsNothingButStillTestsTheRange) {
-  schedule_.BuildTrialTypes();
+// Before the table is built nothing is drawn, whatever the way; the range test then runs on
+// the old values, with no lower bound, and warns once per value above 2.
+TEST_F(TrialScheduleTest, NoDrawBeforeTheTableIsBuiltButTheRangeIsStillTested) {
   state_.trialType1 = 2;
   state_.trialType2 = 1;
-  const auto drawsBefore = generator_.seeds.size();
-  for (const char* mode : {"special", "SPECIAL", "", "Special "}) EXPECT_EQ(schedule_.SelectTrialType(mode), 0) << mode;
-  EXPECT_EQ(generator_.seeds.size(), drawsBefore);
+  for (const TrialTypeDraw draw : {TrialTypeDraw::kSpecial, TrialTypeDraw::kWithReplacement,
+                                   TrialTypeDraw::kWithoutReplacement}) {
+    EXPECT_EQ(schedule_.SelectTrialType(draw), 0);
+  }
+  EXPECT_TRUE(generator_.seeds.empty());
   EXPECT_EQ(state_.trialType1, 2);
   for (const std::int16_t type : {3, -5}) {
     state_.trialType1 = type;
-    schedule_.SelectTrialType("nothing");
+    schedule_.SelectTrialType(TrialTypeDraw::kSpecial);
   }
   ASSERT_EQ(dialogs_.shown.size(), 1U);
   EXPECT_EQ(Shown(dialogs_.shown[0]), std::tuple("Trail Type out of range.", "cuesearch", Buttons::kOk, Icon::kNone));

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "random/my_random.h"
-#include "random/my_random_balanced.h"
+#include "random/my_random_special.h"
 #include "random/pool.h"
 #include "support/scripted.h"
 #include "support/virtual_time.h"

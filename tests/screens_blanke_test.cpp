@@ -40,7 +40,8 @@ class BlankeTest : public ::testing::Test, public BlankeView {
   GatedDialogs dialogs_{rawDialogs_, gate_};
   FakeWindows windows_;
   int quits_ = 0;
-  Blanke blanke_{time_, gate_, dialogs_, windows_, [this] {
+  FrameWaits waits_{time_, gate_};
+  Blanke blanke_{waits_, dialogs_, windows_, [this] {
                    ++quits_;
                    gate_.Shutdown();
                    time_.CancelAll();
@@ -149,7 +150,7 @@ class RestTest : public BlankeTest {
   Recorder display_{*this};
   testing::EventLog restLog_;
   testing::RecordingForm restForm_{"Rest", restLog_};
-  Rest rest_{blanke_, beginBlock_, display_};
+  Rest rest_{blanke_, display_, [this] { beginBlock_ = true; }};
 };
 
 TEST_F(RestTest, SpaceStartsTheNextBlockAfterTwoSecondsOfBlank) {

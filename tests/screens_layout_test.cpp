@@ -24,12 +24,12 @@ TEST(CenterControlTest, CentresOnTheOuterSizeAndReportsTheShift) {
   };
   for (auto row : rows) {
     const float width = row.ctl.width;
-    float dx = 0, dy = 0;
-    CenterControl(row.ctl, kScreen, dx, dy);
-    EXPECT_EQ((std::vector<float>{row.ctl.left, row.ctl.top, row.ctl.width, dx, dy}),
+    const Shift first = CenterControl(row.ctl, kScreen);
+    EXPECT_EQ((std::vector<float>{row.ctl.left, row.ctl.top, row.ctl.width, first.dx, first.dy}),
               (std::vector<float>{row.left, row.top, width, row.dx, row.dy}));
-    CenterControl(row.ctl, kScreen, dx, dy);  // a second layout at the same size moves nothing
-    EXPECT_EQ(std::abs(dx) + std::abs(dy), 0.0F);
+    const Shift again =
+        CenterControl(row.ctl, kScreen);  // a second layout at the same size moves nothing
+    EXPECT_EQ(std::abs(again.dx) + std::abs(again.dy), 0.0F);
   }
 }
 

@@ -70,7 +70,8 @@ class BlankeFormTest : public ::testing::Test {
   ModalGate gate{time};
   testing::ScriptedDialogs dialogs;
   testing::FakeWindows windows;
-  Blanke core{time, gate, dialogs, windows, [] {}};
+  FrameWaits waits{time, gate};
+  Blanke core{waits, dialogs, windows, [] {}};
   BlankeForm form{core};
 };
 

@@ -105,7 +105,7 @@ TEST(MonitorTest, TheCueTimersTickReachesTheSink) {
   EXPECT_EQ(Peak(Record(0.2)), 0.0F) << "the sink sounds while nothing plays";
   const std::uint64_t due = clock.Micros() + 400'000;
   cue.Arm(400);
-  timers.Advance(400 - CUE_ADVANCE);
+  timers.Advance(400 - kCueAdvance);
   ASSERT_GT(played, 0U) << "the tick asked for nothing";
   const auto samples = Record(0.8);
   EXPECT_NEAR(Peak(samples), 0.5F, 0.01F);

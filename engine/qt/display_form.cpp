@@ -44,7 +44,9 @@ void DisplayForm::OnLoad() {
     NumberLabel label;
     label.caption = std::string(1, digit);
     std::tie(label.width, label.height) = metrics_.SizeOf(label.caption);
-    for (const std::int32_t colour : {RED, GREEN}) Glyph(label.caption, colour, Box(label).size());
+    for (const LabelColour colour : {LabelColour::kRed, LabelColour::kGreen}) {
+      Glyph(label.caption, ColourValue(colour), Box(label).size());
+    }
   }
 }
 
@@ -64,7 +66,10 @@ void DisplayForm::FieldChanged() { Redraw(); }
 
 void DisplayForm::FrameShown(Refresh at) { core_.FieldShown(at); }
 
-void DisplayForm::FormKeyPress(int& keyAscii) { core_.Form_KeyPress(keyAscii); }
+int DisplayForm::FormKeyPress(int keyAscii) {
+  core_.Form_KeyPress(keyAscii);
+  return keyAscii;
+}
 
 void DisplayForm::closeEvent(QCloseEvent* event) {
   event->ignore();
@@ -87,8 +92,7 @@ QRect DisplayForm::Box(const NumberLabel& label) const {
 
 std::vector<ExperimentScreen::Caption> DisplayForm::Captions() const {
   std::vector<Caption> captions;
-  for (int i = 1; i <= LABEL_COUNT; ++i) {
-    const NumberLabel& label = core_.field().Label1(i);
+  for (const NumberLabel& label : core_.field().labels()) {
     if (label.visible) captions.push_back({QString::fromStdString(label.caption), metrics_.font(), Qt::AlignCenter, Box(label)});
   }
   return captions;
@@ -102,15 +106,15 @@ void DisplayForm::paintEvent(QPaintEvent*) {
 QRegion DisplayForm::TakeChanges() {
   QRegion changed;
   const StimulusField& field = core_.field();
-  for (int j = 1; j <= LINE_COUNT; ++j) {
-    const GridLine& line = field.Line1(j);
+  for (std::size_t j = 0; j < field.lines().size(); ++j) {
+    const GridLine& line = field.lines()[j];
     const DrawnLine now{line.visible, line.x1, line.y1, line.x2, line.y2};
-    if (now != drawnLines_[static_cast<std::size_t>(j - 1)]) changed = rect();
-    drawnLines_[static_cast<std::size_t>(j - 1)] = now;
+    if (now != drawnLines_[j]) changed = rect();
+    drawnLines_[j] = now;
   }
-  for (int i = 1; i <= LABEL_COUNT; ++i) {
-    const NumberLabel& label = field.Label1(i);
-    DrawnLabel& drawn = drawn_[static_cast<std::size_t>(i - 1)];
+  for (std::size_t i = 0; i < field.labels().size(); ++i) {
+    const NumberLabel& label = field.labels()[i];
+    DrawnLabel& drawn = drawn_[i];
     const DrawnLabel now{label.visible, label.caption, label.foreColor, Box(label)};
     if (now == drawn) continue;
     if (drawn.visible) changed += drawn.box;
@@ -167,15 +171,13 @@ const QImage& DisplayForm::Glyph(const std::string& caption, std::int32_t colour
 void DisplayForm::PaintField(QPainter& painter) const {
   const auto px = [this](float t) { return twips().ToPixels(t); };
   const StimulusField& field = core_.field();
-  for (int j = 1; j <= LINE_COUNT; ++j) {
-    const GridLine& line = field.Line1(j);
+  for (const GridLine& line : field.lines()) {
     if (!line.visible) continue;
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawLine(QPointF(px(line.x1), px(line.y1)), QPointF(px(line.x2), px(line.y2)));
   }
   painter.setFont(metrics_.font());
-  for (int i = 1; i <= LABEL_COUNT; ++i) {
-    const NumberLabel& label = field.Label1(i);
+  for (const NumberLabel& label : field.labels()) {
     if (!label.visible) continue;
     painter.setPen(ToQColor(label.foreColor));
     painter.drawText(Box(label), Qt::AlignCenter, QString::fromStdString(label.caption));

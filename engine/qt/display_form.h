@@ -53,7 +53,7 @@ class DisplayForm final : public ExperimentScreen, public DisplayView {
  protected:
   void OnLoad() override;
   void OnResize() override;
-  void FormKeyPress(int& keyAscii) override;
+  int FormKeyPress(int keyAscii) override;
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -78,8 +78,8 @@ class DisplayForm final : public ExperimentScreen, public DisplayView {
 
   TrialCycle& core_;
   const QtLabelMetrics& metrics_;
-  std::array<DrawnLabel, LABEL_COUNT> drawn_{};  // as the page was last drawn
-  std::array<DrawnLine, LINE_COUNT> drawnLines_{};
+  std::array<DrawnLabel, kLabelCount> drawn_{};  // as the page was last drawn
+  std::array<DrawnLine, kLineCount> drawnLines_{};
   std::map<std::tuple<std::string, std::int32_t, int, int>, QImage> glyphs_;
   mutable std::map<std::string, QSize> textSizes_;
 };

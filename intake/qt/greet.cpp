@@ -101,10 +101,11 @@ void Greet::Form_Resize() {
   Place(command1_, layout_.command1);
 }
 
-void Greet::ControlKeyPress(QWidget* control, int& keyAscii) {
+int Greet::ControlKeyPress(QWidget* control, int keyAscii) {
   if (control == text1_) Text1_KeyPress(keyAscii);
   if (control == text2_) Text2_KeyPress(keyAscii);
   if (control == text3_) Text3_KeyPress(keyAscii);
+  return keyAscii;
 }
 
 bool Greet::focusNextPrevChild(bool next) {

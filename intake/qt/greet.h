@@ -32,8 +32,11 @@ class Greet final : public ExperimentScreen {
  protected:
   void OnLoad() override { Form_Load(); }
   void OnResize() override { Form_Resize(); }
-  void FormKeyPress(int& keyAscii) override { Form_KeyPress(keyAscii); }
-  void ControlKeyPress(QWidget* control, int& keyAscii) override;
+  int FormKeyPress(int keyAscii) override {
+    Form_KeyPress(keyAscii);
+    return keyAscii;
+  }
+  int ControlKeyPress(QWidget* control, int keyAscii) override;
   bool focusNextPrevChild(bool next) override;
   bool event(QEvent* event) override;
 
@@ -42,9 +45,9 @@ class Greet final : public ExperimentScreen {
   void Form_Activate();
   void Form_Resize();
   void Form_KeyPress(int& keyAscii) { logic_.Form_KeyPress(keyAscii); }
-  void Text1_KeyPress(int& keyAscii) { logic_.Text1_KeyPress(keyAscii); }
-  void Text2_KeyPress(int& keyAscii) { logic_.Text2_KeyPress(keyAscii); }
-  void Text3_KeyPress(int& keyAscii) { logic_.Text3_KeyPress(keyAscii); }
+  void Text1_KeyPress(int& keyAscii) { keyAscii = logic_.Text1_KeyPress(keyAscii); }
+  void Text2_KeyPress(int& keyAscii) { keyAscii = logic_.Text2_KeyPress(keyAscii); }
+  void Text3_KeyPress(int& keyAscii) { keyAscii = logic_.Text3_KeyPress(keyAscii); }
   // The validations in the guard's terms: true lets the focus leave the box.
   bool Text1_Validate();
   bool Text2_Validate();

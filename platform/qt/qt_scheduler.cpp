@@ -25,18 +25,15 @@ std::int64_t NowNanos() {
 }  // namespace
 
 QtScheduler::QtScheduler() {
-  fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (fd_ < 0) {
+  fd_.Reset(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
+  if (!fd_.valid()) {
     throw std::runtime_error(std::string("timerfd_create: ") + std::strerror(errno));
   }
-  notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+  notifier_ = std::make_unique<QSocketNotifier>(fd_.get(), QSocketNotifier::Read);
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Wake(); });
 }
 
-QtScheduler::~QtScheduler() {
-  notifier_.reset();
-  close(fd_);
-}
+QtScheduler::~QtScheduler() = default;
 
 Scheduler::TimerId QtScheduler::After(int ms, Callback fn) {
   return AtNanos(NowNanos() + static_cast<std::int64_t>(ms > 0 ? ms : 0) * 1'000'000, std::move(fn));
@@ -80,7 +77,7 @@ void QtScheduler::Arm() {
     setting.it_value.tv_nsec = static_cast<long>(due % 1'000'000'000);
     if (setting.it_value.tv_sec == 0 && setting.it_value.tv_nsec == 0) setting.it_value.tv_nsec = 1;
   }
-  timerfd_settime(fd_, TFD_TIMER_ABSTIME, &setting, nullptr);
+  timerfd_settime(fd_.get(), TFD_TIMER_ABSTIME, &setting, nullptr);
   armedFor_ = due;
 }
 
@@ -89,7 +86,7 @@ void QtScheduler::Arm() {
 // the rest consistent; a callback that a nested wake already ran is not run again.
 void QtScheduler::Wake() {
   std::uint64_t expirations = 0;
-  [[maybe_unused]] const auto ignored = read(fd_, &expirations, sizeof expirations);
+  [[maybe_unused]] const auto ignored = read(fd_.get(), &expirations, sizeof expirations);
   armedFor_ = -1;  // a read timerfd is spent
   const std::int64_t now = NowNanos();
   std::vector<Key> due;

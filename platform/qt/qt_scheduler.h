@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/scheduler.h"
+#include "platform/unique_fd.h"
 
 class QSocketNotifier;
 
@@ -48,7 +49,7 @@ class QtScheduler final : public QObject, public Scheduler {
   void Wake();
   void Arm();
 
-  int fd_ = -1;
+  UniqueFd fd_;  // the timerfd; closed after the notifier watching it
   std::unique_ptr<QSocketNotifier> notifier_;
   std::map<Key, Callback> pending_;
   std::unordered_map<TimerId, std::int64_t> dueOf_;

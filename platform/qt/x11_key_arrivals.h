@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "platform/key_arrivals.h"
+#include "platform/unique_fd.h"
 
 struct xcb_connection_t;
 
@@ -35,9 +37,9 @@ class X11KeyArrivals final : public KeyArrivals {
   // Stamps the key presses of this window from now on (once; later calls do nothing).
   void Watch(std::uint32_t window);
   // The stamp of the key press with this server time (ms) and key code, waiting up to
-  // MAX_WAIT_MS for the thread to read it; 0 if none comes.
+  // kMaxWaitMs for the thread to read it; 0 if none comes.
   std::uint64_t Find(std::uint32_t serverTime, std::uint32_t keycode) const;
-  static constexpr int MAX_WAIT_MS = 3;
+  static constexpr int kMaxWaitMs = 3;
   // The key the window is handling now, by its server time and key code. Its stamp is looked
   // up only when asked for: an answer reads its clock first, and other keys never wait.
   void SetCurrent(std::uint32_t serverTime, std::uint32_t keycode) { current_ = {serverTime, keycode}; }
@@ -54,15 +56,19 @@ class X11KeyArrivals final : public KeyArrivals {
   };
   void Run();
 
-  xcb_connection_t* connection_ = nullptr;
-  int wake_ = -1;  // eventfd that ends the thread
+  struct Disconnect {
+    void operator()(xcb_connection_t* connection) const;
+  };
+  // Declared before the thread: the thread is joined (in the destructor) before they close.
+  std::unique_ptr<xcb_connection_t, Disconnect> connection_;
+  UniqueFd wake_;  // eventfd that ends the thread
   std::thread thread_;
   std::atomic<bool> running_{false};
   mutable std::mutex mutex_;
   mutable std::condition_variable stamped_;
-  // The latest presses; a key is handled long before KEPT more have come.
-  static constexpr std::size_t KEPT = 32;
-  std::array<Stamp, KEPT> stamps_{};
+  // The latest presses; a key is handled long before kKept more have come.
+  static constexpr std::size_t kKept = 32;
+  std::array<Stamp, kKept> stamps_{};
   std::size_t next_ = 0;
   std::optional<std::pair<std::uint32_t, std::uint32_t>> current_;
 };

@@ -48,12 +48,12 @@ void BlankeForm::PaintContent(QPainter& painter, const QRegion&) {
   painter.drawText(CrossRect(), Qt::AlignCenter, QStringLiteral("+"));
 }
 
-void BlankeForm::OnResize() {
-  float dx = 0, dy = 0;
-  CenterControl(label1_, SizeTwips(), dx, dy);
-}
+void BlankeForm::OnResize() { CenterControl(label1_, SizeTwips()); }
 
-void BlankeForm::FormKeyPress(int& keyAscii) { core_.Form_KeyPress(keyAscii); }
+int BlankeForm::FormKeyPress(int keyAscii) {
+  core_.Form_KeyPress(keyAscii);
+  return keyAscii;
+}
 
 // The window is never closed: its unload query either ends the program or cancels.
 void BlankeForm::closeEvent(QCloseEvent* event) {

@@ -25,7 +25,7 @@ class BlankeForm final : public ExperimentScreen, public BlankeView {
  protected:
   void OnLoad() override;
   void OnResize() override;
-  void FormKeyPress(int& keyAscii) override;
+  int FormKeyPress(int keyAscii) override;
   void closeEvent(QCloseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 

@@ -137,19 +137,18 @@ bool ExperimentScreen::eventFilter(QObject* watched, QEvent* event) {
   auto* key = static_cast<QKeyEvent*>(event);
   // Tab moves the focus between controls and types nothing into them.
   if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
-  int ascii = KeyAscii(key);
+  const int ascii = KeyAscii(key);
   if (ascii < 0) return false;
-  FormKeyPress(ascii);
-  if (ascii == 0) return true;
-  ControlKeyPress(static_cast<QWidget*>(watched), ascii);
-  return ascii == 0;
+  const int left = FormKeyPress(ascii);
+  if (left == 0) return true;
+  return ControlKeyPress(static_cast<QWidget*>(watched), left) == 0;
 }
 
 void ExperimentScreen::keyPressEvent(QKeyEvent* event) {
   // A key that a focused control ignored comes up to its window after the control's preview
   // in eventFilter(), which has already given it to FormKeyPress.
   if (const QWidget* focus = focusWidget(); focus != nullptr && focus != this) return;
-  int ascii = KeyAscii(event);
+  const int ascii = KeyAscii(event);
   if (ascii >= 0) FormKeyPress(ascii);
 }
 

@@ -48,8 +48,9 @@ class ExperimentScreen : public QWidget, public Form {
   virtual QRegion TakeChanges();
   // One of the page's frames reached the screen at this refresh.
   virtual void FrameShown(Refresh at) { (void)at; }
-  // A typed character for the page (key preview included), from the experiment window.
-  void KeyPress(int& keyAscii) { FormKeyPress(keyAscii); }
+  // A typed character for the page (key preview included), from the experiment window;
+  // returns what FormKeyPress left of it.
+  int KeyPress(int keyAscii) { return FormKeyPress(keyAscii); }
 
   // The form's outer size in twips.
   FormSize SizeTwips() const;
@@ -69,12 +70,14 @@ class ExperimentScreen : public QWidget, public Form {
   // The load handler, run by the first Load().
   virtual void OnLoad() {}
   // Form_KeyPress with key preview. keyAscii is the typed character's code (8 backspace,
-  // 9 tab, 13 enter, 27 escape, ...); set it to 0 to keep the key from the focused control.
-  virtual void FormKeyPress(int& keyAscii) { (void)keyAscii; }
-  // A control's own key handler, after FormKeyPress left the key alone.
-  virtual void ControlKeyPress(QWidget* control, int& keyAscii) {
+  // 9 tab, 13 enter, 27 escape, ...); returns the code left for the focused control, 0 to
+  // keep the key from it.
+  virtual int FormKeyPress(int keyAscii) { return keyAscii; }
+  // A control's own key handler, after FormKeyPress left the key alone; returns 0 to keep
+  // the key from the control.
+  virtual int ControlKeyPress(QWidget* control, int keyAscii) {
     (void)control;
-    (void)keyAscii;
+    return keyAscii;
   }
   // Form_Resize: the form's size in twips has changed (also on its first showing).
   virtual void OnResize() {}

@@ -69,8 +69,8 @@ std::uint64_t FrameWindow::Send() {
   return SteadyClock().Micros();
 }
 
-void FrameWindow::FormKeyPress(int& keyAscii) {
-  if (!stack_.empty()) stack_.back()->KeyPress(keyAscii);
+int FrameWindow::FormKeyPress(int keyAscii) {
+  return stack_.empty() ? keyAscii : stack_.back()->KeyPress(keyAscii);
 }
 
 void FrameWindow::keyPressEvent(QKeyEvent* event) {
@@ -89,8 +89,7 @@ void FrameWindow::paintEvent(QPaintEvent*) {
 
 void FrameWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
-  int esc = 27;
-  FormKeyPress(esc);
+  FormKeyPress(27);
 }
 
 }  // namespace cue

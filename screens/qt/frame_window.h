@@ -41,7 +41,7 @@ class FrameWindow final : public ExperimentScreen {
   QPaintEngine* paintEngine() const override { return nullptr; }
 
  protected:
-  void FormKeyPress(int& keyAscii) override;
+  int FormKeyPress(int keyAscii) override;
   void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

@@ -7,7 +7,9 @@
 namespace cue {
 
 RestForm::RestForm(Rest& core)
-    : ExperimentScreen("Rest"), core_(core), text_(new QLabel(QString::fromLatin1(REST_TEXT), this)) {
+    : ExperimentScreen("Rest"),
+      core_(core),
+      text_(new QLabel(QString::fromLatin1(kRestText), this)) {
   text_->setObjectName(QStringLiteral("Label1"));
   text_->setFont(MsSansSerif(18, false));
   text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -21,7 +23,10 @@ void RestForm::OnResize() {
   Place(text_, label1_);
 }
 
-void RestForm::FormKeyPress(int& keyAscii) { core_.Form_KeyPress(keyAscii); }
+int RestForm::FormKeyPress(int keyAscii) {
+  core_.Form_KeyPress(keyAscii);
+  return keyAscii;
+}
 
 void RestForm::closeEvent(QCloseEvent* event) {
   event->ignore();

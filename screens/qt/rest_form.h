@@ -15,7 +15,7 @@ class RestForm final : public ExperimentScreen {
 
  protected:
   void OnResize() override;
-  void FormKeyPress(int& keyAscii) override;
+  int FormKeyPress(int keyAscii) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

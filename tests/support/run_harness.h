@@ -56,7 +56,7 @@ class RunHarness {
   void UsePresenter(int periodMs) {
     presenter = std::make_unique<FakePresenter>(time, periodMs);
     x.display.SetPresenter(presenter.get());
-    x.blanke.SetPresenter(presenter.get(), &time);
+    x.frameWaits.SetPresenter(presenter.get(), &time);
   }
 
   // Loads the experiment screen for a subject and starts the first pause, as the launch does.

@@ -1,4 +1,4 @@
-#include "random/my_random_balanced.h"
+#include "random/my_random_special.h"
 
 namespace cue {
 

@@ -26,8 +26,9 @@ ExperimentScreens::ExperimentScreens(Experiment& x, const QtLabelMetrics& metric
   keys = std::make_unique<X11KeyArrivals>();
   x.display.SetKeyArrivals(keys.get());
   window = std::make_unique<FrameWindow>(presenter, *keys);
-  for (ExperimentScreen* page : {static_cast<ExperimentScreen*>(&blanke), static_cast<ExperimentScreen*>(&display),
-                                 static_cast<ExperimentScreen*>(&rest)}) {
+  for (ExperimentScreen* page :
+       {static_cast<ExperimentScreen*>(&blanke), static_cast<ExperimentScreen*>(&display),
+        static_cast<ExperimentScreen*>(&rest)}) {
     page->UseFrames(window.get());
   }
 }

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "engine/experiment.h"
 #include <memory>
 
+#include "engine/experiment.h"
 #include "engine/qt/display_form.h"
 #include "intake/greet_logic.h"
 #include "platform/qt/x11_presenter.h"
-#include "screens/qt/frame_window.h"
 #include "screens/qt/blanke_form.h"
+#include "screens/qt/frame_window.h"
 #include "screens/qt/rest_form.h"
 #include "tools/qt/debug_window.h"
 
@@ -29,7 +29,7 @@ class ExperimentScreens {
   Experiment& experiment;
   X11Presenter presenter;
   std::unique_ptr<X11KeyArrivals> keys;  // null without frames
-  std::unique_ptr<FrameWindow> window;  // null without frames
+  std::unique_ptr<FrameWindow> window;   // null without frames
   BlankeForm blanke;
   DisplayForm display;
   RestForm rest;

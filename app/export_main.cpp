@@ -12,7 +12,6 @@
 // command was wrong (an unknown option, a folder that is no lab folder) or an output could
 // not be written; then a message says what to type.
 #include <QGuiApplication>
-
 #include <clocale>
 #include <filesystem>
 #include <iostream>
@@ -31,7 +30,8 @@ namespace fs = std::filesystem;
 constexpr const char* kUsage =
     "usage: cuesearch-export [-o FILE.csv] [--bids DIR] [--summary FILE.png] [--pilot]\n"
     "                        [--with-initials] [--with-host] LAB_FOLDER...\n"
-    "  LAB_FOLDER  a folder the program ran in (it holds CurrentSubjects.txt and Res_Data), one per machine\n"
+    "  LAB_FOLDER  a folder the program ran in (it holds CurrentSubjects.txt and Res_Data), one "
+    "per machine\n"
     "  -o FILE.csv      the tidy table, one row per answered trial (else on standard output)\n"
     "  --bids DIR       a BIDS dataset in the new or empty folder DIR\n"
     "  --summary FILE.png  the study's summary page\n"
@@ -42,7 +42,8 @@ constexpr const char* kUsage =
 
 // Qt's note that it has no runtime folder is no concern of the check on standard error.
 void QuietFilter(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if (!message.startsWith(QLatin1String("QStandardPaths:"))) qt_message_output(type, context, message);
+  if (!message.startsWith(QLatin1String("QStandardPaths:")))
+    qt_message_output(type, context, message);
 }
 
 int Usage(const std::string& why) {
@@ -71,9 +72,9 @@ cue::Result<std::string> LabFolder(const cue::FileSystem& files, std::string typ
     std::cerr << "note  " << typed << ": a results folder; reading its lab folder " << lab << "\n";
     return lab;
   }
-  return refused(cue::FileFailure::kMalformed, "not a lab folder (it holds neither " +
-                                                   std::string(cue::kRegistryFile) + " nor " +
-                                                   cue::kResultsFolder + "); give the folder the program ran in");
+  return refused(cue::FileFailure::kMalformed,
+                 "not a lab folder (it holds neither " + std::string(cue::kRegistryFile) + " nor " +
+                     cue::kResultsFolder + "); give the folder the program ran in");
 }
 
 // Writes every file of the dataset under dir, each whole and on disk with its folder; the first
@@ -141,15 +142,18 @@ int main(int argc, char** argv) {
   if (!output.empty()) {
     // A FIFO, a device or a link named as the output is refused, never replaced.
     if (const auto error = disk.Replace(output, cue::StudyCsv(study, options))) {
-      std::cerr << "cuesearch-export: " << output << ": cannot be written: " << error->description << "\n";
+      std::cerr << "cuesearch-export: " << output << ": cannot be written: " << error->description
+                << "\n";
       return 2;
     }
   } else if (bids.empty()) {
     std::cout << cue::StudyCsv(study, options) << std::flush;
   }
   if (!bids.empty()) {
-    if (const auto error = WriteDataset(disk, bids, cue::BidsDataset(study, options, CUE_VERSION))) {
-      std::cerr << "cuesearch-export: " << error->path << ": cannot be written: " << error->description << "\n";
+    if (const auto error =
+            WriteDataset(disk, bids, cue::BidsDataset(study, options, CUE_VERSION))) {
+      std::cerr << "cuesearch-export: " << error->path
+                << ": cannot be written: " << error->description << "\n";
       return 2;
     }
   }
@@ -164,8 +168,9 @@ int main(int argc, char** argv) {
     std::vector<const cue::Session*> sessions;
     for (const auto& s : study.sessions) sessions.push_back(&s);
     cue::Summary summary = cue::Summarise(sessions, "Study summary");
-    summary.about.push_back(std::to_string(sessions.size()) + " sessions from " + std::to_string(labs.size()) +
-                            " lab folders" + (pilot ? ", pilot runs included" : ""));
+    summary.about.push_back(std::to_string(sessions.size()) + " sessions from " +
+                            std::to_string(labs.size()) + " lab folders" +
+                            (pilot ? ", pilot runs included" : ""));
     if (cue::WriteSummaryPng(disk, summary, summaryPath)) {
       std::cerr << "cuesearch-export: " << summaryPath << ": cannot be written\n";
       return 2;

@@ -1,19 +1,18 @@
+#include <pwd.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QSettings>
-
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
-#include <filesystem>
 
 #include "app/program.h"
 #include "check/lab_choice.h"
@@ -74,12 +73,18 @@ std::optional<Arguments> Parse(int argc, char** argv) {
   Arguments a;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--pilot") a.pilot = true;
-    else if (arg == "--check") a.check = true;
-    else if (arg == "--json") a.json = true;
-    else if (arg == "--lab" && i + 1 < argc) a.lab = argv[++i];
-    else if (arg.starts_with("--lab=")) a.lab = arg.substr(6);
-    else return std::nullopt;
+    if (arg == "--pilot")
+      a.pilot = true;
+    else if (arg == "--check")
+      a.check = true;
+    else if (arg == "--json")
+      a.json = true;
+    else if (arg == "--lab" && i + 1 < argc)
+      a.lab = argv[++i];
+    else if (arg.starts_with("--lab="))
+      a.lab = arg.substr(6);
+    else
+      return std::nullopt;
   }
   return a;
 }
@@ -89,10 +94,12 @@ std::optional<Arguments> Parse(int argc, char** argv) {
 bool EnterLabFolder(const Arguments& args) {
   const bool check = args.check;
   namespace fs = std::filesystem;
-  QSettings settings(QStringLiteral("cuesearch"), QStringLiteral("cuesearch"));  // ~/.config/cuesearch/cuesearch.conf
+  QSettings settings(QStringLiteral("cuesearch"),
+                     QStringLiteral("cuesearch"));  // ~/.config/cuesearch/cuesearch.conf
   cue::check::LabCandidates candidates;
   candidates.argument = args.lab;
-  if (const char* env = std::getenv("CUESEARCH_LAB"); env != nullptr && *env != '\0') candidates.environment = env;
+  if (const char* env = std::getenv("CUESEARCH_LAB"); env != nullptr && *env != '\0')
+    candidates.environment = env;
   std::error_code error;
   candidates.current = fs::current_path(error).string();
   candidates.currentHasWave = fs::is_directory(fs::path(candidates.current) / "wave", error);
@@ -116,13 +123,15 @@ bool EnterLabFolder(const Arguments& args) {
   }
   fs::current_path(folder, error);
   if (error) {
-    std::fprintf(stderr, "cuesearch: the lab folder %s cannot be entered: %s\n", folder.c_str(), error.message().c_str());
+    std::fprintf(stderr, "cuesearch: the lab folder %s cannot be entered: %s\n", folder.c_str(),
+                 error.message().c_str());
     return false;
   }
   if (!check) {
     // A path the start refuses (a control character in it) is not remembered: the next start
     // would pick it again.
-    if (ControlCharacters(folder).empty()) settings.setValue(QStringLiteral("lab"), QString::fromStdString(folder));
+    if (ControlCharacters(folder).empty())
+      settings.setValue(QStringLiteral("lab"), QString::fromStdString(folder));
     std::fprintf(stderr, "cuesearch: lab folder %s (%s)\n", folder.c_str(), choice.from.c_str());
   }
   return true;
@@ -140,12 +149,14 @@ int main(int argc, char** argv) {
   // In a Wayland session the screens go through its X server (Xwayland), whose Present
   // extension reports the refresh each frame was shown at; Wayland surfaces would be painted
   // untimed. A lab may still choose the platform itself.
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
-      qEnvironmentVariableIsSet("DISPLAY"))
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") &&
+      qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "xcb");
   // The check also runs where there is no display at all, and says so in its display lines.
-  const bool headless = !qEnvironmentVariableIsSet("DISPLAY") && !qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
-  if (headless && std::any_of(argv + 1, argv + argc, [](const char* a) { return std::string(a) == "--check"; }))
+  const bool headless =
+      !qEnvironmentVariableIsSet("DISPLAY") && !qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+  if (headless &&
+      std::any_of(argv + 1, argv + argc, [](const char* a) { return std::string(a) == "--check"; }))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   // The toolkit takes the user's locale; every number the program writes is in the C locale's
@@ -159,26 +170,32 @@ int main(int argc, char** argv) {
   }
   // Answers that cannot be written into the lab folder are journalled in the user's own data
   // folder (~/.local/share/cuesearch/journal), which survives a restart, unlike /tmp.
-  const std::string journal = cue::JournalFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"), PasswdHome(), ::getuid());
+  const std::string journal = cue::JournalFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"),
+                                                 PasswdHome(), ::getuid());
   if (!EnterLabFolder(*args)) return args->check ? 2 : 1;
   std::error_code error;
-  for (const auto& [what, path] : {std::pair{"lab folder", std::filesystem::current_path(error).string()},
-                                   std::pair{"journal folder", journal}}) {
+  for (const auto& [what, path] :
+       {std::pair{"lab folder", std::filesystem::current_path(error).string()},
+        std::pair{"journal folder", journal}}) {
     if (const std::string shown = ControlCharacters(path); !shown.empty()) {
-      QMessageBox::critical(nullptr, QStringLiteral("FOLDER NAME"),
-                            QStringLiteral("The path of the %1 holds a line break or another control character "
-                                           "(shown as \\xNN):\n%2\nThe program's files name their folder on one "
-                                           "line, so nothing is run or written here. Rename the folder and start again.")
-                                .arg(QString::fromLatin1(what), QString::fromStdString(shown)));
+      QMessageBox::critical(
+          nullptr, QStringLiteral("FOLDER NAME"),
+          QStringLiteral(
+              "The path of the %1 holds a line break or another control character "
+              "(shown as \\xNN):\n%2\nThe program's files name their folder on one "
+              "line, so nothing is run or written here. Rename the folder and start again.")
+              .arg(QString::fromLatin1(what), QString::fromStdString(shown)));
       return 1;
     }
   }
-  if (args->check) return cue::check::RunCheck(std::filesystem::current_path().string(), journal, args->json);
+  if (args->check)
+    return cue::check::RunCheck(std::filesystem::current_path().string(), journal, args->json);
   const bool pilot = args->pilot;
   std::string why;
   if (pilot && !EnterPilotFolder(&why)) {
-    QMessageBox::critical(nullptr, QStringLiteral("PILOT RUN"),
-                          QStringLiteral("The pilot folder cannot be used:\n") + QString::fromStdString(why));
+    QMessageBox::critical(
+        nullptr, QStringLiteral("PILOT RUN"),
+        QStringLiteral("The pilot folder cannot be used:\n") + QString::fromStdString(why));
     return 1;
   }
   cue::Program program(journal, pilot);

@@ -1,11 +1,11 @@
 #include "app/program.h"
 
-#include "check/qt/probes.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+
+#include "check/qt/probes.h"
 
 namespace cue {
 
@@ -23,9 +23,11 @@ std::uint64_t Entropy() {
 // Before it, the experimenter is told when the subject's answer keys would not answer.
 LaunchTargets WithSession(LaunchTargets targets, SessionRecord& session, Dialogs& dialogs) {
   targets.showBlankeCross = [pause = std::move(targets.showBlankeCross), &session, &dialogs](
-                                std::int16_t hide1, std::int16_t show, std::int16_t hide2, Startable& form) {
+                                std::int16_t hide1, std::int16_t show, std::int16_t hide2,
+                                Startable& form) {
     if (const auto warning = check::KeyboardWarning(check::ProbeKeyboard())) {
-      Message message{*warning, "KEYBOARD: THE ANSWER KEYS DO NOT ANSWER", Buttons::kOk, Icon::kExclamation};
+      Message message{*warning, "KEYBOARD: THE ANSWER KEYS DO NOT ANSWER", Buttons::kOk,
+                      Icon::kExclamation};
       message.keyProof = true;
       dialogs.Show(message);
     }
@@ -39,10 +41,13 @@ LaunchTargets WithSession(LaunchTargets targets, SessionRecord& session, Dialogs
 
 Program::Program(const std::string& journalFolder, bool pilot)
     : journalFolder_(journalFolder),
-      health_(sound_, clock_, [](const std::string& line) { std::fprintf(stderr, "cuesearch: %s\n", line.c_str()); }),
+      health_(
+          sound_, clock_,
+          [](const std::string& line) { std::fprintf(stderr, "cuesearch: %s\n", line.c_str()); }),
       generator_(Entropy()),
-      experiment_(Services{clock_, scheduler_, dialogs_, files_, health_, generator_, windows_, ending_},
-                  metrics_, journalFolder),
+      experiment_(
+          Services{clock_, scheduler_, dialogs_, files_, health_, generator_, windows_, ending_},
+          metrics_, journalFolder),
       screens_(experiment_, metrics_),
       greet_(GreetContext{experiment_.state, experiment_.dialogs, files_, windows_, lifecycle_,
                           WithSession(screens_.Targets(), session_, experiment_.dialogs)}),

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/experiment_screens.h"
-#include "app/session_record.h"
 #include "app/last_chance.h"
+#include "app/session_record.h"
 #include "check/session_health.h"
 #include "engine/experiment.h"
 #include "engine/journal.h"

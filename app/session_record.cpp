@@ -1,28 +1,23 @@
 #include "app/session_record.h"
 
-
-#include <filesystem>
-
-#include "cue_version.h"
-
 #include <unistd.h>
 
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QScreen>
-
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <variant>
 
+#include "cue_version.h"
 #include "intake/registry.h"
 #include "platform/audio/pulse_output.h"
 #include "platform/qt/fonts.h"
 #include "stimulus/auditory_cue.h"
 #include "study/qt/summary_page.h"
 #include "study/summary.h"
-
 
 namespace cue {
 
@@ -97,7 +92,8 @@ void SessionRecord::Ended() {
     info_.soundOk = v.soundOk && info_.missingSounds.empty();
     info_.verdictReasons = v.reasons;
     if (!info_.missingSounds.empty())
-      info_.verdictReasons.push_back(std::to_string(info_.missingSounds.size()) + " sounds missing");
+      info_.verdictReasons.push_back(std::to_string(info_.missingSounds.size()) +
+                                     " sounds missing");
     info_.missedRefreshes = static_cast<std::int32_t>(v.missedRefreshes);
     info_.cuesLost = v.cuesLost;
   }
@@ -136,26 +132,30 @@ void SessionRecord::WriteSummary() {
   const std::string id = std::to_string(x_.state.subjectId);
   LabFiles lab;
   lab.folder = files.CurrentDirectory();
-  lab.registry = RegistryLine(x_.state.subjectId, "", x_.state.orderCondition);  // this subject only
+  lab.registry =
+      RegistryLine(x_.state.subjectId, "", x_.state.orderCondition);  // this subject only
   const std::int16_t subject = x_.state.subjectId;
-  for (const std::string& name : {ResultsBaseName(subject), TimingBaseName(subject), SessionBaseName(subject)}) {
+  for (const std::string& name :
+       {ResultsBaseName(subject), TimingBaseName(subject), SessionBaseName(subject)}) {
     const auto read = files.ReadAll(JoinPath(ResultsFolderPath(files), name));
-    if (const auto* text = std::get_if<std::string>(&read)) lab.files[std::string(kResultsFolder) + "/" + name] = *text;
+    if (const auto* text = std::get_if<std::string>(&read))
+      lab.files[std::string(kResultsFolder) + "/" + name] = *text;
   }
   Study study;
   AddLab(study, lab);
   if (study.sessions.empty()) return;
   const Session& s = study.sessions.front();
   Summary summary = Summarise({&s}, "Subject " + id + (pilot_ ? " (pilot)" : ""));
-  summary.about.push_back("order condition " + std::to_string(info_.orderCondition) + ", " + info_.start +
-                          " to " + info_.end + ", " + EndingName(info_.ended) + ", " +
+  summary.about.push_back("order condition " + std::to_string(info_.orderCondition) + ", " +
+                          info_.start + " to " + info_.end + ", " + EndingName(info_.ended) + ", " +
                           std::to_string(s.rows.size()) + " trials answered");
   summary.about.push_back("machine " + info_.host + ", program " + info_.programVersion);
   for (const auto& p : study.problems) {
     if (p.attention) summary.about.push_back("check: " + p.text);
   }
   // A page that cannot be written is no loss: it is drawn from the files, which stay.
-  (void)WriteSummaryPng(files, summary, SummaryFileName(ResultsFolderPath(files), x_.state.subjectId));
+  (void)WriteSummaryPng(files, summary,
+                        SummaryFileName(ResultsFolderPath(files), x_.state.subjectId));
 }
 
 }  // namespace cue

@@ -5,9 +5,9 @@
 #include "check/session_health.h"
 #include "engine/experiment.h"
 #include "engine/journal.h"
+#include "labfolder/session_format.h"
 #include "platform/presenter.h"
 #include "platform/sound.h"
-#include "labfolder/session_format.h"
 
 namespace cue {
 

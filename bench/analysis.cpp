@@ -106,7 +106,8 @@ double PeriodMs(const RunRecord& run) {
 
 void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builder& out) {
   std::vector<double> error, show, errorLessShow, delivery, arrival, rounding, delays;
-  std::vector<double> loggedOnset, onsetError, loggedShow, missed, firstError, lead, deadline, steps;
+  std::vector<double> loggedOnset, onsetError, loggedShow, missed, firstError, lead, deadline,
+      steps;
   int missing = 0;
   for (int trial = 1; trial <= run.trials; ++trial) {
     const auto key = std::find_if(run.keys.begin(), run.keys.end(),
@@ -132,7 +133,8 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
       loggedOnset.push_back((static_cast<double>(*log.fieldOnset) - onset) / kMs);
       loggedShow.push_back(static_cast<double>(*log.fieldOnset - log.clockStart) / kMs);
     }
-    if (log.rtFromOnset) onsetError.push_back(static_cast<double>(*log.rtFromOnset) / kMs - trueDelay);
+    if (log.rtFromOnset)
+      onsetError.push_back(static_cast<double>(*log.rtFromOnset) / kMs - trueDelay);
     if (log.missedRefreshes) missed.push_back(static_cast<double>(*log.missedRefreshes));
     if (log.keyArrival) arrival.push_back(static_cast<double>(*log.keyArrival - key->sent) / kMs);
     if (log.leadMs) lead.push_back(*log.leadMs);
@@ -153,9 +155,11 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
   out.Add("key_arrival", "key arrival (input thread's stamp) - key sent", "ms", arrival);
   out.Add("rt_rounding", "RT rounding: RT - (read - clockStart)", "ms", rounding);
   out.Add("true_delay", "robot's delay: key sent - field onset", "ms", delays);
-  out.Add("onset_logged", "field onset logged (display's refresh) - photodiode onset", "ms", loggedOnset);
+  out.Add("onset_logged", "field onset logged (display's refresh) - photodiode onset", "ms",
+          loggedOnset);
   out.Add("show_logged", "field show time logged: fieldOnset - clockStart", "ms", loggedShow);
-  out.Add("rt_onset_error", "RT from onset (log) - (key sent - photodiode onset)", "ms", onsetError);
+  out.Add("rt_onset_error", "RT from onset (log) - (key sent - photodiode onset)", "ms",
+          onsetError);
   out.Add("missed", "missed refreshes per trial (log)", "count", missed);
   out.Add("lead", "lead: steps started before the field's refresh (log)", "ms", lead);
   out.Add("deadline", "display's deadline as the program measured it (log)", "ms", deadline);
@@ -164,7 +168,8 @@ void ReactionTimes(const RunRecord& run, const std::vector<FieldPeriod>& fields,
   if (!steps.empty()) {
     std::vector<double> sorted = steps;
     std::sort(sorted.begin(), sorted.end());
-    stepsP99.push_back(sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(0.99 * static_cast<double>(sorted.size())))]);
+    stepsP99.push_back(sorted[std::min(
+        sorted.size() - 1, static_cast<std::size_t>(0.99 * static_cast<double>(sorted.size())))]);
   }
   out.Add("steps", "frame preparation: steps due -> field sent (log)", "ms", steps);
   out.Add("steps_p99", "  the same, p99", "ms", stepsP99);
@@ -221,8 +226,10 @@ void Pauses(const RunRecord& run, const std::vector<FieldPeriod>& fields, Builde
     };
     out.Add("blank1_frames", "blank 1000 ms in refreshes", "count", frames(blank1, kPauseBlank1));
     out.Add("cross_frames", "cross 1000 ms in refreshes", "count", frames(cross, kPauseCross));
-    out.Add("blank2_frames", "blank 500 ms (to field onset) in refreshes", "count", frames(blank2, kPauseBlank2));
-    out.Add("rest_before_frames", "blank 2000 ms before rest in refreshes", "count", frames(restBefore, kRestBlank));
+    out.Add("blank2_frames", "blank 500 ms (to field onset) in refreshes", "count",
+            frames(blank2, kPauseBlank2));
+    out.Add("rest_before_frames", "blank 2000 ms before rest in refreshes", "count",
+            frames(restBefore, kRestBlank));
   }
   out.Note("pauses not seen as blank-cross-blank or blank-rest-blank", unknown);
 }

@@ -19,21 +19,23 @@ namespace cue::check {
 inline constexpr int kDisplaySeconds = 5;
 
 struct DisplayFacts {
-  std::string server;          // "X11 (The X.Org Foundation 12101007) on :1"; empty: no X server
-  bool xwayland = false;       // the X server is a Wayland compositor's Xwayland
-  std::string presentMissing;  // why frames are not timed by the server; empty: X Present times them
-  std::string compositor;      // the X compositing manager's name; empty: none
+  std::string server;     // "X11 (The X.Org Foundation 12101007) on :1"; empty: no X server
+  bool xwayland = false;  // the X server is a Wayland compositor's Xwayland
+  std::string
+      presentMissing;      // why frames are not timed by the server; empty: X Present times them
+  std::string compositor;  // the X compositing manager's name; empty: none
   // The refreshes at which consecutive frames of a full field appeared, one frame queued for
   // every refresh, in order.
   std::vector<Refresh> shown;
-  std::uint64_t missedRefreshes = 0;   // refreshes those frames came late by
-  std::vector<double> prepareMicros;   // making and sending each frame, µs
-  double deadlineMicros = 0;           // the display's deadline as the presenter measured it; 0: not measured
+  std::uint64_t missedRefreshes = 0;  // refreshes those frames came late by
+  std::vector<double> prepareMicros;  // making and sending each frame, µs
+  double deadlineMicros =
+      0;  // the display's deadline as the presenter measured it; 0: not measured
   // For each shown frame: the program's clock when the server's notice of it arrived, minus
   // the refresh's stamp (µs). Small and positive when the server stamps on the program's
   // clock (CLOCK_MONOTONIC); anything else puts every onset in the timing file off.
   std::vector<double> noticeLagMicros;
-  int width = 0, height = 0;           // pixels
+  int width = 0, height = 0;  // pixels
 };
 
 struct WaveFacts {
@@ -87,7 +89,6 @@ struct RefreshStats {
   double worstUs = 0;   // the largest such distance
 };
 RefreshStats Refreshes(const std::vector<Refresh>& shown);
-
 
 // The p-th percentile (0..100) of values, nearest rank; 0 for none.
 double Percentile(std::vector<double> values, double p);

@@ -14,7 +14,8 @@ std::string NoWaveMessage(const std::string& folder, const std::string& from) {
   return "The folder " + folder + " (" + from +
          ") is not a lab folder: it has no \"wave\" folder with the sounds.\r"
          "Start the program with --lab and the lab folder (the one holding wave, Res_Data and "
-         "CurrentSubjects.txt), or make the sounds there first with cuesearch-make-sounds " + folder + ".";
+         "CurrentSubjects.txt), or make the sounds there first with cuesearch-make-sounds " +
+         folder + ".";
 }
 
 }  // namespace cue::check

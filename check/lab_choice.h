@@ -17,9 +17,9 @@ struct LabChoice {
 };
 
 struct LabCandidates {
-  std::optional<std::string> argument;    // --lab DIR
-  std::optional<std::string> environment; // CUESEARCH_LAB, when set and not empty
-  std::string current;                    // the current folder
+  std::optional<std::string> argument;     // --lab DIR
+  std::optional<std::string> environment;  // CUESEARCH_LAB, when set and not empty
+  std::string current;                     // the current folder
   bool currentHasWave = false;
   std::optional<std::string> remembered;  // the last folder used
 };

@@ -14,21 +14,24 @@ void SessionHealth::Problem(std::string reason, bool timing) {
 }
 
 void SessionHealth::Poll(const Presenter& presenter, std::int32_t trial) {
-  const std::string during = trial > 0 ? " during trial " + std::to_string(trial) : " before the first trial";
+  const std::string during =
+      trial > 0 ? " during trial " + std::to_string(trial) : " before the first trial";
   trial_ = trial;
   if (!polled_) {
     polled_ = true;
     frameAccurate_ = presenter.FrameAccurate();
-    if (!frameAccurate_) Problem("frames painted by the toolkit: the screens' onsets are not known", true);
+    if (!frameAccurate_)
+      Problem("frames painted by the toolkit: the screens' onsets are not known", true);
   }
   const std::uint64_t missed = presenter.MissedRefreshes();
   if (missed > missed_) {
-    say_(std::to_string(missed - missed_) + " refreshes missed" + during + " (" + std::to_string(missed) +
-         " in the session)");
+    say_(std::to_string(missed - missed_) + " refreshes missed" + during + " (" +
+         std::to_string(missed) + " in the session)");
     missed_ = missed;
   }
   const bool works = sound_.OutputAvailable();
-  if (!works && !outputLost_) Problem("sound output lost" + during + ": " + sound_.OutputError(), false);
+  if (!works && !outputLost_)
+    Problem("sound output lost" + during + ": " + sound_.OutputError(), false);
   outputLost_ = !works;
   const std::uint64_t now = clock_.Micros();
   std::erase_if(waiting_, [&](const Cue& cue) {
@@ -46,7 +49,8 @@ SessionVerdict SessionHealth::Verdict() const {
   v.cuesLost = cuesLost_;
   v.reasons = timingReasons_;
   if (missed_ > kMissedRefreshLimit) {
-    v.reasons.push_back(std::to_string(missed_) + " refreshes missed (more than " + std::to_string(kMissedRefreshLimit) + ")");
+    v.reasons.push_back(std::to_string(missed_) + " refreshes missed (more than " +
+                        std::to_string(kMissedRefreshLimit) + ")");
   }
   v.timingOk = v.reasons.empty();
   v.reasons.insert(v.reasons.end(), soundReasons_.begin(), soundReasons_.end());

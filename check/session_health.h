@@ -34,18 +34,23 @@ struct SessionVerdict {
 class SessionHealth final : public SoundPlayer {
  public:
   using Say = std::function<void(const std::string&)>;
-  SessionHealth(SoundPlayer& sound, const Clock& clock, Say say) : sound_(sound), clock_(clock), say_(std::move(say)) {}
+  SessionHealth(SoundPlayer& sound, const Clock& clock, Say say)
+      : sound_(sound), clock_(clock), say_(std::move(say)) {}
 
   // Looks at the display and the sound now; trial: the trial under way (0 before the first).
   void Poll(const Presenter& presenter, std::int32_t trial);
   // The verdict so far (call Poll first for the latest).
   SessionVerdict Verdict() const;
 
-  std::variant<SoundId, SoundError> Open(const std::string& path) override { return sound_.Open(path); }
+  std::variant<SoundId, SoundError> Open(const std::string& path) override {
+    return sound_.Open(path);
+  }
   PlayId Play(SoundId id) override { return sound_.Play(id); }
   PlayId PlayAt(SoundId id, std::uint64_t atMicros) override;
   void SetLowLatency(bool on) override { sound_.SetLowLatency(on); }
-  std::optional<std::uint64_t> OnsetMicros(PlayId play) const override { return sound_.OnsetMicros(play); }
+  std::optional<std::uint64_t> OnsetMicros(PlayId play) const override {
+    return sound_.OnsetMicros(play);
+  }
   bool OutputAvailable() const override { return sound_.OutputAvailable(); }
   std::string OutputError() const override { return sound_.OutputError(); }
 

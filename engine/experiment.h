@@ -43,7 +43,7 @@ class Experiment {
   ExperimentState state;
   ScaleMemory scale;  // the one size remembered by ScaleControls
   ModalGate gate;
-  GatedDialogs dialogs;  // message boxes hold back the steps that follow a wait
+  GatedDialogs dialogs;   // message boxes hold back the steps that follow a wait
   FrameWaits frameWaits;  // the flicker's and the pauses' frame-aligned waits
   Blanke blanke;
   TrialCycle display;

@@ -26,7 +26,8 @@ std::string FirstLine(const std::string& path) {
   return text == nullptr ? std::string() : text->substr(0, text->find('\n'));
 }
 
-std::optional<FileError> Append(FileSystem& files, const std::string& path, const std::string& text) {
+std::optional<FileError> Append(FileSystem& files, const std::string& path,
+                                const std::string& text) {
   auto opened = files.OpenForAppend(path);
   if (auto* error = std::get_if<FileError>(&opened)) return *error;
   auto& file = std::get<std::unique_ptr<AppendFile>>(opened);
@@ -50,13 +51,15 @@ std::string Count(int rows) { return std::to_string(rows) + (rows == 1 ? " answe
 
 // Why the journal must be left alone here, or empty: it must have been written on this
 // machine, for the results file that its name and this lab folder give.
-std::string Foreign(const RecoveredJournal& found, const ParsedJournal& journal, const std::string& labFolder,
-                    const MachineIdentity& here) {
+std::string Foreign(const RecoveredJournal& found, const ParsedJournal& journal,
+                    const std::string& labFolder, const MachineIdentity& here) {
   const std::filesystem::path results(found.resultsFile);
   const std::string name = results.filename().string();
-  if (results.parent_path() != std::filesystem::path(labFolder) / kResultsFolder || !ResultsFileId(name) ||
+  if (results.parent_path() != std::filesystem::path(labFolder) / kResultsFolder ||
+      !ResultsFileId(name) ||
       std::filesystem::path(found.journal).filename() != JournalName(found.resultsFile)) {
-    return "it names a results file (" + found.resultsFile + ") that is not this lab folder's, under its name";
+    return "it names a results file (" + found.resultsFile +
+           ") that is not this lab folder's, under its name";
   }
   const auto& machine = journal.machine;
   if (!machine) return "it does not say which machine wrote it";
@@ -68,8 +71,8 @@ std::string Foreign(const RecoveredJournal& found, const ParsedJournal& journal,
 }
 
 // One journal: its rows into the results file it names.
-RecoveredJournal Recover(FileSystem& files, const std::string& journal, const std::string& labFolder,
-                         const MachineIdentity& here) {
+RecoveredJournal Recover(FileSystem& files, const std::string& journal,
+                         const std::string& labFolder, const MachineIdentity& here) {
   RecoveredJournal found;
   found.journal = journal;
   const auto read = files.ReadAll(journal);
@@ -158,7 +161,8 @@ void Journal::Clear() {
 }
 
 std::vector<RecoveredJournal> RecoverJournals(FileSystem& files, const std::string& journalFolder,
-                                              const std::string& labFolder, const MachineIdentity& here) {
+                                              const std::string& labFolder,
+                                              const MachineIdentity& here) {
   std::vector<RecoveredJournal> found;
   const std::string prefix = JournalPrefix(labFolder);
   const auto listed = files.List(journalFolder);
@@ -182,16 +186,19 @@ Message RecoveryMessage(const std::vector<RecoveredJournal>& found) {
               " left there, not written anywhere: " + one.kept + ".";
     } else if (!one.error) {
       recovered = true;
-      text += Count(one.rows) + " that an earlier run could not write to its results file were "
-              "found in\r" + one.journal + "\rand are now written to\r" + one.resultsFile + ".";
+      text += Count(one.rows) +
+              " that an earlier run could not write to its results file were "
+              "found in\r" +
+              one.journal + "\rand are now written to\r" + one.resultsFile + ".";
     } else {
-      text += "Answers kept in\r" + one.journal + "\rstill cannot be written to their results file:\r" +
-              Describe(*one.error) + ".\rThey stay there and are tried again at the next start; "
+      text += "Answers kept in\r" + one.journal +
+              "\rstill cannot be written to their results file:\r" + Describe(*one.error) +
+              ".\rThey stay there and are tried again at the next start; "
               "the file can also be copied by hand.";
     }
   }
-  return Message{text, recovered ? "RESULTS RECOVERED" : "RESULTS KEPT IN THE JOURNAL", Buttons::kOk,
-                 Icon::kExclamation};
+  return Message{text, recovered ? "RESULTS RECOVERED" : "RESULTS KEPT IN THE JOURNAL",
+                 Buttons::kOk, Icon::kExclamation};
 }
 
 }  // namespace cue

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialogs.h"
 #include "labfolder/journal_format.h"
 #include "labfolder/layout.h"
+#include "platform/dialogs.h"
 #include "platform/files.h"
 
 namespace cue {

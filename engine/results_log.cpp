@@ -88,13 +88,14 @@ std::optional<FileError> ResultsLog::Put(const std::string& line) {
 }
 
 void ResultsLog::Tell(const FileError& error) {
-  std::string where = journalError_ ? " in memory only: the journal " + journal_.path() +
-                                          " cannot be written either (" + journalError_->description +
-                                          "). Do not end the program until this is solved."
-                                    : " in memory and on disk in\r" + journal_.path() + ".";
+  std::string where = journalError_
+                          ? " in memory only: the journal " + journal_.path() +
+                                " cannot be written either (" + journalError_->description +
+                                "). Do not end the program until this is solved."
+                          : " in memory and on disk in\r" + journal_.path() + ".";
   Message message{"The results file cannot be written:\r" + error.path + "\r" + error.description +
-                      " (error " + std::to_string(ErrorNumber(error.cause)) + ").\r\rNo answer is lost: " +
-                      LineCount(kept_) + " kept" + where +
+                      " (error " + std::to_string(ErrorNumber(error.cause)) +
+                      ").\r\rNo answer is lost: " + LineCount(kept_) + " kept" + where +
                       "\rThey go into the results file as soon as it can be written again. Please "
                       "check the folder and the disk, then press Enter or click OK.",
                   "RESULTS NOT SAVED YET", Buttons::kOk, Icon::kExclamation};
@@ -113,7 +114,8 @@ std::optional<Message> ResultsLog::LastChance() {
   } else {
     (void)Put("");
   }
-  const auto rows = std::count_if(kept_.begin(), kept_.end(), [](const std::string& l) { return l.front() != '#'; });
+  const auto rows = std::count_if(kept_.begin(), kept_.end(),
+                                  [](const std::string& l) { return l.front() != '#'; });
   if (rows == 0) return std::nullopt;  // a header alone holds no answer
   if (journalled_ == kept_.size()) {
     return Message{"The results file " + fileName_ + " could not be written.\r" + LineCount(kept_) +
@@ -126,7 +128,8 @@ std::optional<Message> ResultsLog::LastChance() {
   std::fputs(("Unsaved lines of " + fileName_ + ":\n").c_str(), stderr);
   for (const auto& kept : kept_) std::fputs(kept.c_str(), stderr);
   return Message{"The results file " + fileName_ + " could not be written, nor the journal " +
-                     journal_.path() + ". The unsaved lines were printed to the program's error output.",
+                     journal_.path() +
+                     ". The unsaved lines were printed to the program's error output.",
                  "RESULTS NOT SAVED", Buttons::kOk, Icon::kExclamation};
 }
 

@@ -60,11 +60,11 @@ class ResultsLog {
   Dialogs& dialogs_;
   Journal journal_;
   std::string fileName_;
-  std::vector<std::string> kept_;         // complete lines, in file order
-  std::size_t journalled_ = 0;            // kept_[0, journalled_) are in the journal
+  std::vector<std::string> kept_;          // complete lines, in file order
+  std::size_t journalled_ = 0;             // kept_[0, journalled_) are in the journal
   std::optional<FileError> journalError_;  // why the journal could not take the last ones
   bool headerOnDisk_ = false;
-  std::string row_;                       // the row being written
+  std::string row_;  // the row being written
   bool rowOpen_ = false;
 };
 

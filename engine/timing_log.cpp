@@ -17,17 +17,20 @@ std::string Micros(const std::optional<std::uint64_t>& value) {
 // to_chars: a point whatever the user's locale.
 std::string Fixed3(double value) {
   char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3).ptr);
+  return std::string(
+      text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3).ptr);
 }
 
-std::string DelayMs(const std::optional<std::uint64_t>& later, const std::optional<std::uint64_t>& earlier) {
+std::string DelayMs(const std::optional<std::uint64_t>& later,
+                    const std::optional<std::uint64_t>& earlier) {
   if (!later || !earlier) return "-";
   return Fixed3((static_cast<double>(*later) - static_cast<double>(*earlier)) / 1000.0);
 }
 
 template <typename T>
 T Median(std::vector<T> values) {
-  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2),
+                   values.end());
   return values[values.size() / 2];
 }
 
@@ -74,7 +77,8 @@ void TimingLog::CueStarted(std::uint64_t tickMicros, SoundPlayer::PlayId play) {
   trials_.back().soundOutput = trials_.back().soundOutput && sound_.OutputAvailable();
 }
 
-void TimingLog::Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback, std::uint64_t keyMicros) {
+void TimingLog::Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback,
+                         std::uint64_t keyMicros) {
   if (trials_.empty()) return;
   trials_.back().answer = answerMicros;
   if (keyMicros != 0) trials_.back().keyArrival = keyMicros;
@@ -120,14 +124,16 @@ std::vector<std::string> TimingLog::DisplayFields(const Trial& t) {
   if (t.field && t.answer) {
     const std::uint64_t key = t.keyArrival.value_or(*t.answer);
     fields = {std::to_string(t.field->micros), std::to_string(t.field->msc),
-              std::to_string(static_cast<std::int64_t>(key) - static_cast<std::int64_t>(t.field->micros))};
+              std::to_string(static_cast<std::int64_t>(key) -
+                             static_cast<std::int64_t>(t.field->micros))};
   } else {
     fields = {"-", "-", "-"};
   }
   // to_chars: a point whatever the user's locale.
   const std::string hz = d.periodMicros > 0 ? Fixed3(1e6 / d.periodMicros) : "-";
-  fields.insert(fields.end(), {std::to_string(d.missedRefreshes), hz,
-                               std::to_string(d.width) + "x" + std::to_string(d.height), "xpresent"});
+  fields.insert(fields.end(),
+                {std::to_string(d.missedRefreshes), hz,
+                 std::to_string(d.width) + "x" + std::to_string(d.height), "xpresent"});
   return fields;
 }
 
@@ -140,17 +146,24 @@ bool TimingLog::SoundWorked(const Trial& t, const std::optional<std::uint64_t>& 
 std::string TimingLog::Line(const Trial& t) const {
   const auto cueOnset = Onset(sound_, t.cuePlay);
   const auto feedbackOnset = Onset(sound_, t.feedbackPlay);
-  std::vector<std::string> fields = {std::to_string(t.number),     std::to_string(t.clockStart),
-                                     Micros(t.cueTick),            Micros(cueOnset),
-                                     Micros(t.answer),             Micros(feedbackOnset),
-                                     DelayMs(cueOnset, t.clockStart), DelayMs(feedbackOnset, t.answer),
+  std::vector<std::string> fields = {std::to_string(t.number),
+                                     std::to_string(t.clockStart),
+                                     Micros(t.cueTick),
+                                     Micros(cueOnset),
+                                     Micros(t.answer),
+                                     Micros(feedbackOnset),
+                                     DelayMs(cueOnset, t.clockStart),
+                                     DelayMs(feedbackOnset, t.answer),
                                      SoundWorked(t, cueOnset) ? "ok" : "lost"};
-  const auto add = [&fields](const std::vector<std::string>& more) { fields.insert(fields.end(), more.begin(), more.end()); };
+  const auto add = [&fields](const std::vector<std::string>& more) {
+    fields.insert(fields.end(), more.begin(), more.end());
+  };
   add(DisplayFields(t));
   fields.push_back(Micros(t.keyArrival));
   if (t.lead) {
     const LeadFacts& lead = *t.lead;
-    add({Fixed3(lead.leadMicros / 1000.0), lead.deadlineMicros > 0 ? Fixed3(lead.deadlineMicros / 1000.0) : "-",
+    add({Fixed3(lead.leadMicros / 1000.0),
+         lead.deadlineMicros > 0 ? Fixed3(lead.deadlineMicros / 1000.0) : "-",
          Fixed3(lead.stepsMicros / 1000.0)});
   } else {
     add({"-", "-", "-"});

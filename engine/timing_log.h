@@ -14,9 +14,10 @@ namespace cue {
 // What the program itself knows of each trial's timing, beside the results: one line per
 // answered trial in "Res_Data/timing-<ID>.tsv" (written and read by labfolder/timing_format.h),
 // in the results file's text format (TAB after
-// every field, CR LF) under a header of column names without the "#". Times are microseconds of the monotonic clock (CLOCK_MONOTONIC on
-// Linux), so other programs on the machine can compare them with their own readings; "-"
-// marks what is not known (a cue that never played, an output that cannot tell its timing).
+// every field, CR LF) under a header of column names without the "#". Times are microseconds of the
+// monotonic clock (CLOCK_MONOTONIC on Linux), so other programs on the machine can compare them
+// with their own readings; "-" marks what is not known (a cue that never played, an output that
+// cannot tell its timing).
 //
 // Columns: trialNumber; clockStart (the reaction-time clock's start); cueTick (the cue
 // timer's tick); cueOnset (when the cue's first sample was due at the output, as the sound
@@ -76,7 +77,8 @@ class TimingLog {
   void TrialStarted(std::int16_t trial, std::uint64_t clockStartMicros);
   void CueStarted(std::uint64_t tickMicros, SoundPlayer::PlayId play);
   // keyMicros: the key's arrival, 0 when not stamped.
-  void Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback, std::uint64_t keyMicros = 0);
+  void Answered(std::uint64_t answerMicros, SoundPlayer::PlayId feedback,
+                std::uint64_t keyMicros = 0);
   // A frame of the latest trial's field appeared: its first is the field's onset, the later
   // ones are flicker swaps.
   void FieldShown(Refresh at);

@@ -118,13 +118,16 @@ constexpr std::size_t kStepsKept = 32;
 // A single slow trial (the machine busy for a moment) comes a refresh late and says so in the
 // timing file; it does not lengthen every later trial's RT.
 double TrialCycle::ShowLeadMicros() const {
-  if (presenter_ == nullptr || !presenter_->FrameAccurate() || presenter_->PeriodMicros() <= 0) return 0;
+  if (presenter_ == nullptr || !presenter_->FrameAccurate() || presenter_->PeriodMicros() <= 0)
+    return 0;
   // Until the deadline is measured, a whole refresh stands for it.
-  const double deadline = presenter_->DeadlineMicros() > 0 ? presenter_->DeadlineMicros() : presenter_->PeriodMicros();
+  const double deadline =
+      presenter_->DeadlineMicros() > 0 ? presenter_->DeadlineMicros() : presenter_->PeriodMicros();
   double median = 0;
   if (!steps_.empty()) {
     std::vector<double> sorted = steps_;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    std::nth_element(sorted.begin(),
+                     sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
     median = std::min(sorted[sorted.size() / 2], presenter_->PeriodMicros());
   }
   return deadline + StepsAllowedMicros(median) + kLeadMarginMicros;
@@ -155,9 +158,9 @@ void TrialCycle::Start() {
   schedule_.SelectTrialType(TrialTypeDraw::kSpecial);
   schedule_.SetBlockType();
 
-  const TargetFacts facts = SetDisplay(
-      field_, FieldRequest{state_.fieldWidth, state_.fieldHeight, state_.trialType1},
-      services_.generator, services_.clock);
+  const TargetFacts facts =
+      SetDisplay(field_, FieldRequest{state_.fieldWidth, state_.fieldHeight, state_.trialType1},
+                 services_.generator, services_.clock);
   state_.targetNumber = facts.targetNumber;
   state_.targetPosition = facts.targetPosition;
   state_.targetPositionX = facts.targetPositionX;
@@ -191,7 +194,8 @@ void TrialCycle::Start() {
   // From the moment the steps were due (the pause's timer can wake them late) to the frame's
   // leaving: what the lead must cover besides the display's deadline.
   const double due = TimeOfRefresh(*presenter_, presenter_->LastQueued()) - lead;
-  const double steps = std::max(static_cast<double>(sent) - due, static_cast<double>(sent - stepStart));
+  const double steps =
+      std::max(static_cast<double>(sent) - due, static_cast<double>(sent - stepStart));
   timing_.Lead(LeadFacts{lead, presenter_->DeadlineMicros(), steps});
   if (steps_.size() == kStepsKept) steps_.erase(steps_.begin());
   steps_.push_back(steps);
@@ -218,7 +222,8 @@ void TrialCycle::Form_KeyPress(int keyAscii) {
       if (awaitingResponse) Answer(static_cast<char>(keyAscii));
       return;
     default:  // Caps Lock ("M") or another layout's letter: counted, so the lab can tell
-      if (awaitingResponse && (std::isalpha(keyAscii) != 0 || keyAscii >= 0xC0)) ++ignoredLetterKeys;
+      if (awaitingResponse && (std::isalpha(keyAscii) != 0 || keyAscii >= 0xC0))
+        ++ignoredLetterKeys;
       return;
   }
 }
@@ -238,11 +243,13 @@ void TrialCycle::Answer(char key) {
   results_.WriteFields({std::string(key == 'm' ? "1" : "2"), rt, LineEnd()});
   const bool correct = (key == 'm') == (state_.trialType1 == 1);
   const SoundPlayer::SoundId feedback = correct ? correctSound_ : errorSound_;
-  timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0, arrival);
+  timing_.Answered(clock_.readMicros(), feedback >= 0 ? services_.sound.Play(feedback) : 0,
+                   arrival);
   if (presenter_ != nullptr) {
     const std::uint64_t missed = presenter_->MissedRefreshes();
     timing_.SetDisplay(DisplayFacts{presenter_->FrameAccurate(), presenter_->PeriodMicros(),
-                                    presenter_->Width(), presenter_->Height(), missed - missedBefore_});
+                                    presenter_->Width(), presenter_->Height(),
+                                    missed - missedBefore_});
     missedBefore_ = missed;
   }
   // The output keeps the short buffer until the feedback has played (and a coming cue too).

@@ -4,8 +4,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "engine/experiment_state.h"
 #include "engine/reaction_clock.h"
@@ -40,9 +40,9 @@ class DisplayView {
 // tests): a copy, so that nothing outside the cycle depends on its members.
 struct TrialCycleSnapshot {
   std::int16_t trialNumber = 0;
-  std::int16_t trialType1 = 0;    // 1 target present, 2 absent
-  bool awaitingResponse = false;  // the trial takes its answer key
-  bool responseGiven = false;     // the trial was answered (its flicker ends)
+  std::int16_t trialType1 = 0;                  // 1 target present, 2 absent
+  bool awaitingResponse = false;                // the trial takes its answer key
+  bool responseGiven = false;                   // the trial was answered (its flicker ends)
   LabelColour blockColour = LabelColour::kRed;  // the labels' colour in this block
   int ignoredLetterKeys = 0;
 };
@@ -95,10 +95,12 @@ class TrialCycle final : public Startable {
   bool awaitingResponse = false;
   std::int16_t targetNumberCounter = 0;
   LabelColour blockColour = LabelColour::kRed;  // drawn at the first trial of each block
-  int ignoredLetterKeys = 0;  // letters other than "m" and "n" typed while a trial awaited its answer
+  int ignoredLetterKeys =
+      0;  // letters other than "m" and "n" typed while a trial awaited its answer
 
   TrialCycleSnapshot Snapshot() const {
-    return {state_.trialNumber, state_.trialType1, awaitingResponse, responseGiven, blockColour, ignoredLetterKeys};
+    return {state_.trialNumber, state_.trialType1, awaitingResponse,
+            responseGiven,      blockColour,       ignoredLetterKeys};
   }
   const StimulusField& field() const { return field_; }
   StimulusField& field() { return field_; }
@@ -134,9 +136,9 @@ class TrialCycle final : public Startable {
   DisplayView* view_ = nullptr;
   Presenter* presenter_ = nullptr;
   const KeyArrivals* keys_ = nullptr;
-  std::uint64_t missedBefore_ = 0;  // the presenter's missed refreshes at the last answer
+  std::uint64_t missedBefore_ = 0;           // the presenter's missed refreshes at the last answer
   std::optional<std::uint64_t> fieldOnset_;  // this trial's field's onset (µs), once reported
-  std::vector<double> steps_;  // the latest trials' steps, due to frame sent (µs)
+  std::vector<double> steps_;                // the latest trials' steps, due to frame sent (µs)
 
   TrialSchedule schedule_;
   ReactionClock clock_;

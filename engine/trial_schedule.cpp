@@ -5,7 +5,8 @@
 namespace cue {
 
 void TrialSchedule::BuildTrialTypes() {
-  if (!typeRandomSpecial_) typeRandomSpecial_ = std::make_unique<MyRandomSpecial>(generator_, clock_);
+  if (!typeRandomSpecial_)
+    typeRandomSpecial_ = std::make_unique<MyRandomSpecial>(generator_, clock_);
   typeRandomSpecial_->SetInterval(1, TRIALS_PER_BLOCK, 1, 2);
   if (!typeRandom_) typeRandom_ = std::make_unique<MyRandom>(generator_, clock_);
   typeRandom_->SetInterval(1, 2);

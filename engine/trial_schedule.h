@@ -25,8 +25,7 @@ enum class TrialTypeDraw {
 // pass of 40 (20 target-present, 20 target-absent) that restarts at every block end.
 class TrialSchedule {
  public:
-  TrialSchedule(ExperimentState& state, Dialogs& dialogs, Generator& generator,
-                const Clock& clock)
+  TrialSchedule(ExperimentState& state, Dialogs& dialogs, Generator& generator, const Clock& clock)
       : state_(state), dialogs_(dialogs), generator_(generator), clock_(clock) {}
 
   // Creates the generators on first use, restarts their passes and fills the table.

@@ -2,8 +2,8 @@
 
 #include <variant>
 
-#include "labfolder/layout.h"
 #include "intake/registry.h"
+#include "labfolder/layout.h"
 #include "screens/layout.h"
 
 namespace cue {
@@ -29,10 +29,11 @@ Message ResultsFolderNotMade(const FileError& error, std::int16_t subjectId) {
 // account may not write, or something in its place.
 Message RegistryLocked(const FileError& error) {
   if (error.cause != FileFailure::kInUse) {
-    return Message{FileErrorText("The subject registry's lock " + error.path + " cannot be taken.", error,
-                                 "Nothing was registered. The program cannot register subjects in this "
-                                 "lab folder until the lock file can be written."),
-                   kAppTitle, Buttons::kOk, Icon::kExclamation};
+    return Message{
+        FileErrorText("The subject registry's lock " + error.path + " cannot be taken.", error,
+                      "Nothing was registered. The program cannot register subjects in this "
+                      "lab folder until the lock file can be written."),
+        kAppTitle, Buttons::kOk, Icon::kExclamation};
   }
   return Message{FileErrorText("The subject registry is in use: its lock " + error.path +
                                    " is held by another start of the program.",
@@ -42,16 +43,16 @@ Message RegistryLocked(const FileError& error) {
 
 Message SubjectRunning(const FileError& error, std::int16_t subjectId) {
   if (error.cause != FileFailure::kInUse) {
-    return Message{FileErrorText("The lock of subject " + std::to_string(subjectId) + "'s results, " + error.path +
-                                     ", cannot be taken.",
+    return Message{FileErrorText("The lock of subject " + std::to_string(subjectId) +
+                                     "'s results, " + error.path + ", cannot be taken.",
                                  error, "No results are written without it. The program ends."),
                    kAppTitle, Buttons::kOk, Icon::kExclamation};
   }
-  return Message{FileErrorText("Subject " + std::to_string(subjectId) +
-                                   " is being run by another program: its lock " + error.path +
-                                   " is held.",
-                               error, "That run's results file is left untouched. The program ends."),
-                 kAppTitle, Buttons::kOk, Icon::kExclamation};
+  return Message{
+      FileErrorText("Subject " + std::to_string(subjectId) +
+                        " is being run by another program: its lock " + error.path + " is held.",
+                    error, "That run's results file is left untouched. The program ends."),
+      kAppTitle, Buttons::kOk, Icon::kExclamation};
 }
 
 }  // namespace
@@ -136,7 +137,8 @@ void GreetLogic::RegisterAndLaunch(std::string_view initials, std::string_view o
   }
   // Held until the program ends: no other run writes this subject's results meanwhile.
   auto runLock = c_.files.Lock(RunLockPath(ResultsFileName(c_.files, state.subjectId)));
-  if (auto* error = std::get_if<FileError>(&runLock)) return Stop(SubjectRunning(*error, state.subjectId));
+  if (auto* error = std::get_if<FileError>(&runLock))
+    return Stop(SubjectRunning(*error, state.subjectId));
   runLock_ = std::move(std::get<std::unique_ptr<FileLock>>(runLock));
   std::get<std::unique_ptr<FileLock>>(registryLock).reset();  // others may register now
   ParkCursor(c_.windows);

@@ -19,8 +19,8 @@ SubjectCheck IsNewSubject(const FileSystem& files, std::int16_t subjectId) {
 
 std::string FileErrorText(const std::string& what, const FileError& error,
                           const std::string& consequence) {
-  return what + '\r' + "Error " + std::to_string(ErrorNumber(error.cause)) + ": " + error.description + "." +
-         '\r' + consequence;
+  return what + '\r' + "Error " + std::to_string(ErrorNumber(error.cause)) + ": " +
+         error.description + "." + '\r' + consequence;
 }
 
 Message UnreadableRegistry(const FileError& error) {

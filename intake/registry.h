@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/dialogs.h"
 #include "labfolder/layout.h"
 #include "labfolder/registry_format.h"
+#include "platform/dialogs.h"
 #include "platform/files.h"
 
 namespace cue {

@@ -16,28 +16,33 @@ namespace cue {
 
 int ErrorNumber(FileFailure cause) {
   switch (cause) {
-    case FileFailure::kNotFound: return err::kFileNotFound;
-    case FileFailure::kPathNotFound: return err::kPathNotFound;
+    case FileFailure::kNotFound:
+      return err::kFileNotFound;
+    case FileFailure::kPathNotFound:
+      return err::kPathNotFound;
     case FileFailure::kExists:
-    case FileFailure::kRefused: return err::kPathFileAccess;
-    case FileFailure::kInUse: return err::kPermissionDenied;
-    case FileFailure::kDiskFull: return err::kDiskFull;
+    case FileFailure::kRefused:
+      return err::kPathFileAccess;
+    case FileFailure::kInUse:
+      return err::kPermissionDenied;
+    case FileFailure::kDiskFull:
+      return err::kDiskFull;
     case FileFailure::kNotReadable:
     case FileFailure::kMalformed:
-    case FileFailure::kIo: return err::kDeviceIo;
+    case FileFailure::kIo:
+      return err::kDeviceIo;
   }
   return err::kDeviceIo;
 }
 
 std::string Describe(const FileError& error) {
-  return std::to_string(ErrorNumber(error.cause)) + ": " + error.description + " (" + error.path + ")";
+  return std::to_string(ErrorNumber(error.cause)) + ": " + error.description + " (" + error.path +
+         ")";
 }
 
 char PathSeparator() { return static_cast<char>(std::filesystem::path::preferred_separator); }
 
-std::string JoinPath(const std::string& a, const std::string& b) {
-  return a + PathSeparator() + b;
-}
+std::string JoinPath(const std::string& a, const std::string& b) { return a + PathSeparator() + b; }
 
 FileError ErrorFromErrno(int errno_value, const std::string& path) {
   FileFailure cause = FileFailure::kIo;
@@ -45,8 +50,9 @@ FileError ErrorFromErrno(int errno_value, const std::string& path) {
     case ENOENT:
       // A missing file in an existing folder is "file not found"; a missing folder on the
       // way is "path not found".
-      cause = std::filesystem::exists(std::filesystem::path(path).parent_path()) ? FileFailure::kNotFound
-                                                                                  : FileFailure::kPathNotFound;
+      cause = std::filesystem::exists(std::filesystem::path(path).parent_path())
+                  ? FileFailure::kNotFound
+                  : FileFailure::kPathNotFound;
       break;
     case ENOTDIR:
       cause = FileFailure::kPathNotFound;
@@ -94,20 +100,24 @@ struct Descriptor {
 // Best effort: a file system that cannot sync folders has nothing more to offer.
 void SyncParent(const std::string& path) {
   const std::string parent = std::filesystem::path(path).parent_path().string();
-  const Descriptor dir(::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const Descriptor dir(
+      ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.fd >= 0) (void)::fsync(dir.fd);
 }
 
 std::string Megabytes(std::size_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
 
 FileError TooLarge(std::size_t limit, const std::string& path) {
-  return FileError{FileFailure::kNotReadable, 0, path, "Larger than " + Megabytes(limit) + ", so it is not read"};
+  return FileError{FileFailure::kNotReadable, 0, path,
+                   "Larger than " + Megabytes(limit) + ", so it is not read"};
 }
 
-std::optional<FileError> CheckStat(const struct stat& info, std::size_t limit, const std::string& path) {
+std::optional<FileError> CheckStat(const struct stat& info, std::size_t limit,
+                                   const std::string& path) {
   if (S_ISDIR(info.st_mode)) return ErrorFromErrno(EISDIR, path);
   if (!S_ISREG(info.st_mode)) {
-    return FileError{FileFailure::kNotReadable, 0, path, "Not a regular file (a FIFO or a device), so it is not read"};
+    return FileError{FileFailure::kNotReadable, 0, path,
+                     "Not a regular file (a FIFO or a device), so it is not read"};
   }
   if (static_cast<std::uintmax_t>(info.st_size) > limit) return TooLarge(limit, path);
   return std::nullopt;
@@ -125,9 +135,11 @@ std::optional<std::string> Intruder(const struct stat& info) {
 }
 
 // place: "this file", or "this file's folder".
-FileError Refused(const std::string& what, const std::string& path, const char* place = "this file") {
-  return FileError{FileFailure::kRefused, 0, path,
-                   "There is " + what + " in place of " + place + "; the program writes nothing through it"};
+FileError Refused(const std::string& what, const std::string& path,
+                  const char* place = "this file") {
+  return FileError{
+      FileFailure::kRefused, 0, path,
+      "There is " + what + " in place of " + place + "; the program writes nothing through it"};
 }
 
 // A file's folder opened without following a link in its place, and the file's name in it:
@@ -144,13 +156,15 @@ InFolder OpenFolderOf(const std::string& path) {
   const std::string parent = p.parent_path().string();
   InFolder in;
   in.name = p.filename().string();
-  in.dir.fd = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  in.dir.fd = ::open(parent.empty() ? "." : parent.c_str(),
+                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (in.dir.fd < 0) {
     const int e = errno;
     struct stat info {};
-    in.error = (e == ELOOP || e == ENOTDIR) && ::lstat(parent.c_str(), &info) == 0 && S_ISLNK(info.st_mode)
-                   ? Refused("a link", path, "this file's folder")
-                   : ErrorFromErrno(e, path);
+    in.error =
+        (e == ELOOP || e == ENOTDIR) && ::lstat(parent.c_str(), &info) == 0 && S_ISLNK(info.st_mode)
+            ? Refused("a link", path, "this file's folder")
+            : ErrorFromErrno(e, path);
   }
   return in;
 }
@@ -158,8 +172,7 @@ InFolder OpenFolderOf(const std::string& path) {
 // Opens name in the folder dir with flags (O_NOFOLLOW added), refusing what is no plain file
 // of its own. A name that lstat shows to be such is refused without being opened (opening a
 // device or a FIFO may act on it); the fstat after the open closes the race.
-Result<Descriptor> OpenPlain(int dir, const std::string& name, const std::string& path,
-                                              int flags) {
+Result<Descriptor> OpenPlain(int dir, const std::string& name, const std::string& path, int flags) {
   struct stat info {};
   if (::fstatat(dir, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
     if (auto what = Intruder(info)) return Refused(*what, path);
@@ -264,13 +277,13 @@ std::string DiskFileSystem::CurrentDirectory() const {
 }
 
 // O_NONBLOCK: a FIFO put in a file's place fails at once instead of waiting for a reader.
-Result<std::unique_ptr<AppendFile>> DiskFileSystem::OpenForAppend(
-    const std::string& path) {
+Result<std::unique_ptr<AppendFile>> DiskFileSystem::OpenForAppend(const std::string& path) {
   const InFolder in = OpenFolderOf(path);
   if (in.error) return *in.error;
   auto opened = OpenPlain(in.dir.fd, in.name, path, O_WRONLY | O_APPEND);
   if (auto* error = std::get_if<FileError>(&opened)) return *error;
-  return std::unique_ptr<AppendFile>(std::make_unique<PosixAppendFile>(std::get<Descriptor>(opened).Release(), path));
+  return std::unique_ptr<AppendFile>(
+      std::make_unique<PosixAppendFile>(std::get<Descriptor>(opened).Release(), path));
 }
 
 Result<std::string> DiskFileSystem::ReadAll(const std::string& path) const {
@@ -350,8 +363,10 @@ Result<std::unique_ptr<FileLock>> DiskFileSystem::Lock(const std::string& path) 
     while (!who.empty() && (who.back() == '\n' || who.back() == '\r')) who.pop_back();
     if (who.empty()) who = "another run";
     const auto space = who.rfind(' ');
-    if (space != std::string::npos) who = "machine " + who.substr(0, space) + ", process " + who.substr(space + 1);
-    return FileError{FileFailure::kInUse, EWOULDBLOCK, path, "Locked by another run of the program (" + who + ")"};
+    if (space != std::string::npos)
+      who = "machine " + who.substr(0, space) + ", process " + who.substr(space + 1);
+    return FileError{FileFailure::kInUse, EWOULDBLOCK, path,
+                     "Locked by another run of the program (" + who + ")"};
   }
   char host[HOST_NAME_MAX + 1] = {};
   if (::gethostname(host, sizeof host - 1) != 0) std::strcpy(host, "unknown");
@@ -372,7 +387,8 @@ std::optional<FileError> MakeFolders(FileSystem& files, const std::string& folde
   // there.
   if (!parent.empty() && parent != folder) (void)MakeFolders(files, parent);
   auto error = files.MakeDirectory(folder);
-  if (error && error->cause == FileFailure::kExists && files.IsDirectory(folder)) return std::nullopt;
+  if (error && error->cause == FileFailure::kExists && files.IsDirectory(folder))
+    return std::nullopt;
   return error;
 }
 

@@ -85,8 +85,7 @@ class FileSystem {
   // folder, a FIFO, a device or a second name of another file (a hard link) in the file's
   // place, or a link in place of its folder, is refused (FileFailure::kRefused), the
   // description saying what stands there. New files and folders take the umask's modes.
-  virtual Result<std::unique_ptr<AppendFile>> OpenForAppend(
-      const std::string& path) = 0;
+  virtual Result<std::unique_ptr<AppendFile>> OpenForAppend(const std::string& path) = 0;
   // Reads a regular file whole. A FIFO, a device or a file over kMaxReadBytes is refused
   // (kNotReadable; a folder: kRefused), without blocking or reading it.
   virtual Result<std::string> ReadAll(const std::string& path) const = 0;
@@ -122,8 +121,7 @@ std::string JoinPath(const std::string& a, const std::string& b);
 class DiskFileSystem final : public FileSystem {
  public:
   std::string CurrentDirectory() const override;
-  Result<std::unique_ptr<AppendFile>> OpenForAppend(
-      const std::string& path) override;
+  Result<std::unique_ptr<AppendFile>> OpenForAppend(const std::string& path) override;
   Result<std::string> ReadAll(const std::string& path) const override;
   std::optional<FileError> MakeDirectory(const std::string& path) override;
   bool IsDirectory(const std::string& path) const override;

@@ -13,9 +13,7 @@ std::uint64_t SplitMix64(std::uint64_t x) {
 
 Pcg32::Pcg32(std::uint64_t initial_state) : state_(initial_state) {}
 
-void Pcg32::Randomize(std::int32_t seed) {
-  state_ ^= SplitMix64(static_cast<std::uint32_t>(seed));
-}
+void Pcg32::Randomize(std::int32_t seed) { state_ ^= SplitMix64(static_cast<std::uint32_t>(seed)); }
 
 std::uint32_t Pcg32::NextU32() {
   const std::uint64_t old = state_;

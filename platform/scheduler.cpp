@@ -14,10 +14,13 @@ void Timer::Start(int ms, Scheduler::Callback fn) {
 
 void Timer::StartAt(std::uint64_t clockMicros, Scheduler::Callback fn, std::uint64_t spinMicros) {
   Stop();
-  id_ = scheduler_.AtMicros(clockMicros, [this, fn = std::move(fn)] {
-    id_ = 0;
-    fn();
-  }, spinMicros);
+  id_ = scheduler_.AtMicros(
+      clockMicros,
+      [this, fn = std::move(fn)] {
+        id_ = 0;
+        fn();
+      },
+      spinMicros);
 }
 
 void Timer::Stop() {

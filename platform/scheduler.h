@@ -23,7 +23,8 @@ class Scheduler {
   // The last spinMicros before the moment are waited awake, reading the clock: a thread that
   // sleeps until the moment starts late by the time the machine takes to wake it, and then
   // runs slowly for a while.
-  virtual TimerId AtMicros(std::uint64_t clockMicros, Callback fn, std::uint64_t spinMicros = 0) = 0;
+  virtual TimerId AtMicros(std::uint64_t clockMicros, Callback fn,
+                           std::uint64_t spinMicros = 0) = 0;
   // Forgets a pending callback. No effect if it already ran or was cancelled.
   virtual void Cancel(TimerId id) = 0;
 };

@@ -8,7 +8,11 @@ std::string CuePath(const FileSystem& files, std::int16_t digit) {
 
 AuditoryCue::AuditoryCue(const Clock& clock, Scheduler& scheduler, SoundPlayer& sound,
                          const FileSystem& files, const std::int16_t& targetNumber)
-    : clock_(clock), timer1_(scheduler), sound_(sound), files_(files), targetNumber_(targetNumber) {}
+    : clock_(clock),
+      timer1_(scheduler),
+      sound_(sound),
+      files_(files),
+      targetNumber_(targetNumber) {}
 
 void AuditoryCue::Arm(int intervalMs) {
   dueMicros_ = clock_.Micros() + static_cast<std::uint64_t>(intervalMs) * 1000;

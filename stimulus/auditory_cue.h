@@ -36,13 +36,15 @@ inline constexpr int kCuePrepare = 300;  // ms
 class AuditoryCue {
  public:
   // targetNumber is read at the tick.
-  AuditoryCue(const Clock& clock, Scheduler& scheduler, SoundPlayer& sound,
-              const FileSystem& files, const std::int16_t& targetNumber);
+  AuditoryCue(const Clock& clock, Scheduler& scheduler, SoundPlayer& sound, const FileSystem& files,
+              const std::int16_t& targetNumber);
 
   // Hears kCuePrepare ms before each cue is due.
   void SetOnPrepare(std::function<void()> onPrepare) { onPrepare_ = std::move(onPrepare); }
   // Hears of every cue started: the player's number for the play.
-  void SetOnPlayed(std::function<void(SoundPlayer::PlayId)> onPlayed) { onPlayed_ = std::move(onPlayed); }
+  void SetOnPlayed(std::function<void(SoundPlayer::PlayId)> onPlayed) {
+    onPlayed_ = std::move(onPlayed);
+  }
 
   // REQUIRES: intervalMs > kCuePrepare (the system arms 1000 ms).
   void Arm(int intervalMs);

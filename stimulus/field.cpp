@@ -11,7 +11,8 @@ void StimulusField::SetCaption(int index, std::string caption) {
 }
 
 void StimulusField::AutoSizeAll() {
-  for (NumberLabel& label : labels_) std::tie(label.width, label.height) = metrics_.SizeOf(label.caption);
+  for (NumberLabel& label : labels_)
+    std::tie(label.width, label.height) = metrics_.SizeOf(label.caption);
 }
 
 }  // namespace cue

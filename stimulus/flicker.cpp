@@ -41,7 +41,11 @@ void SwapColour(NumberLabel& label) {
 
 Flicker::Flicker(StimulusField& field, Waiter& waiter, Generator& generator, const Clock& clock,
                  std::function<void()> redraw)
-    : field_(field), waiter_(waiter), generator_(generator), clock_(clock), redraw_(std::move(redraw)) {}
+    : field_(field),
+      waiter_(waiter),
+      generator_(generator),
+      clock_(clock),
+      redraw_(std::move(redraw)) {}
 
 void Flicker::FlickerLabels(std::int16_t delay, const bool& answered) {
   // A chain whose wait has not ended yet was answered inside it (only an answer starts a new

@@ -60,9 +60,9 @@ class Flicker {
   std::int16_t delay_ = 0;
   const bool* answered_ = nullptr;
   bool running_ = false;
-  int swapped_ = 0;               // the label index of the running chain's pending wait
-  unsigned generation_ = 0;       // a wait whose chain a newer trial has suspended finds a newer one
-  std::vector<int> suspended_;    // label indices of the suspended loops, oldest first
+  int swapped_ = 0;             // the label index of the running chain's pending wait
+  unsigned generation_ = 0;     // a wait whose chain a newer trial has suspended finds a newer one
+  std::vector<int> suspended_;  // label indices of the suspended loops, oldest first
 };
 
 }  // namespace cue

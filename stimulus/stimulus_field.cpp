@@ -55,7 +55,8 @@ TargetFacts SetDisplay(StimulusField& field, const FieldRequest& request, Genera
     const std::int16_t dx = xOffset.GetNextRanWR();
     const std::int16_t dy = yOffset.GetNextRanWR();
     std::int16_t d = static_cast<std::int16_t>(FloorMod(i, 9) + 1);
-    if (d == facts.targetNumber) d = static_cast<std::int16_t>(FloorMod(static_cast<std::int16_t>(i + 1), 9) + 1);
+    if (d == facts.targetNumber)
+      d = static_cast<std::int16_t>(FloorMod(static_cast<std::int16_t>(i + 1), 9) + 1);
     field.SetCaption(index, std::to_string(d));
     const std::int16_t col = FloorMod(static_cast<std::int16_t>(index), kFieldColumns);
     const int row = index / kFieldColumns;

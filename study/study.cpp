@@ -13,7 +13,9 @@ namespace cue {
 
 namespace {
 
-std::string Path(const LabFiles& lab, const std::string& name) { return JoinPath(lab.folder, name); }
+std::string Path(const LabFiles& lab, const std::string& name) {
+  return JoinPath(lab.folder, name);
+}
 
 // The timing record, read by column name: each trial's line and the record's health.
 void ReadTiming(Session& session, const std::string& text) {
@@ -28,8 +30,11 @@ void ReadTiming(Session& session, const std::string& text) {
     ++h.trials;
     // The last trial's cue may never play: the run can end before it is due.
     if (!TimingNumber(&line, "cueOnset") && i + 1 < parsed.lines.size()) ++h.cuesNotPlayed;
-    if (const auto d = TimingNumber(&line, "cueDelayMs"); d && std::abs(*d - kCueDueMs) > kLateCueMs) ++h.lateCues;
-    if (const auto m = TimingNumber(&line, "missedFrames"); m && h.missedFrames) *h.missedFrames += static_cast<int>(std::clamp(*m, 0.0, 1e6));
+    if (const auto d = TimingNumber(&line, "cueDelayMs");
+        d && std::abs(*d - kCueDueMs) > kLateCueMs)
+      ++h.lateCues;
+    if (const auto m = TimingNumber(&line, "missedFrames"); m && h.missedFrames)
+      *h.missedFrames += static_cast<int>(std::clamp(*m, 0.0, 1e6));
     const auto output = line.find("soundOutput");
     h.soundLost += output != line.end() && output->second == "lost" ? 1 : 0;
     h.untimed += TimingNumber(&line, "fieldOnset") ? 0 : 1;
@@ -38,12 +43,15 @@ void ReadTiming(Session& session, const std::string& text) {
 }
 
 // Registry lines whose initials a spreadsheet would run as a formula.
-void CheckInitials(const RegistryRead& read, const std::string& path, std::vector<Problem>& problems) {
+void CheckInitials(const RegistryRead& read, const std::string& path,
+                   std::vector<Problem>& problems) {
   for (const auto& entry : read.entries) {
     if (SpreadsheetSafe(entry.initials) != entry.initials) {
-      problems.push_back({path, "line " + std::to_string(entry.line) + ": the initials \"" + entry.initials +
-                                    "\" of ID " + std::to_string(entry.subjectId) +
-                                    " begin like a spreadsheet formula; the export writes them as '" + entry.initials});
+      problems.push_back(
+          {path, "line " + std::to_string(entry.line) + ": the initials \"" + entry.initials +
+                     "\" of ID " + std::to_string(entry.subjectId) +
+                     " begin like a spreadsheet formula; the export writes them as '" +
+                     entry.initials});
     }
   }
 }
@@ -54,7 +62,8 @@ void CheckRows(const Session& s, std::vector<Problem>& problems) {
   std::int32_t last = 0;
   bool mismatch = false;  // told once per file
   for (const auto& row : s.rows) {
-    const std::string where = "line " + std::to_string(row.line) + ": trial " + std::to_string(row.trialNumber);
+    const std::string where =
+        "line " + std::to_string(row.line) + ": trial " + std::to_string(row.trialNumber);
     if (!seen.insert(row.trialNumber).second) {
       problems.push_back({s.resultsFile, where + " appears twice"});
     } else if (row.trialNumber < last) {
@@ -65,21 +74,25 @@ void CheckRows(const Session& s, std::vector<Problem>& problems) {
     }
     if (s.orderCondition && row.orderCondition != *s.orderCondition && !mismatch) {
       mismatch = true;
-      problems.push_back({s.resultsFile, where + " has order condition " + std::to_string(row.orderCondition) +
-                                             ", the registry " + std::to_string(*s.orderCondition)});
+      problems.push_back(
+          {s.resultsFile, where + " has order condition " + std::to_string(row.orderCondition) +
+                              ", the registry " + std::to_string(*s.orderCondition)});
     }
     last = std::max(last, row.trialNumber);
   }
   std::string missing;
   int gaps = 0;
   for (std::int32_t t = 1; t < last; ++t) {
-    if (seen.count(t) == 0 && ++gaps <= 5) missing += (missing.empty() ? "" : ", ") + std::to_string(t);
+    if (seen.count(t) == 0 && ++gaps <= 5)
+      missing += (missing.empty() ? "" : ", ") + std::to_string(t);
   }
   if (gaps > 0) {
-    problems.push_back({s.resultsFile, std::to_string(gaps) + " trials missing: " + missing + (gaps > 5 ? ", ..." : "")});
+    problems.push_back({s.resultsFile, std::to_string(gaps) + " trials missing: " + missing +
+                                           (gaps > 5 ? ", ..." : "")});
   }
   if (static_cast<int>(seen.size()) != TOTAL_TRIALS) {
-    std::string how = "incomplete: " + std::to_string(seen.size()) + " of " + std::to_string(TOTAL_TRIALS) + " trials answered";
+    std::string how = "incomplete: " + std::to_string(seen.size()) + " of " +
+                      std::to_string(TOTAL_TRIALS) + " trials answered";
     if (s.info && s.info->ended == SessionInfo::Ending::kQuit && s.info->quitAtTrial) {
       how += " (quit at trial " + std::to_string(*s.info->quitAtTrial) + ")";
     } else if (s.info && s.info->ended == SessionInfo::Ending::kRunning) {
@@ -115,15 +128,20 @@ TrialFlags FlagsOf(const Session& session, const ResultsRow& row) {
 
 const char* BlockTypeName(std::int32_t blockType) {
   switch (blockType) {
-    case 1: return "still";
-    case 2: return "fixed flicker";
-    case 3: return "random flicker";
-    default: return "";
+    case 1:
+      return "still";
+    case 2:
+      return "fixed flicker";
+    case 3:
+      return "random flicker";
+    default:
+      return "";
   }
 }
 
 bool Study::NeedsAttention() const {
-  return std::any_of(problems.begin(), problems.end(), [](const Problem& p) { return p.attention; });
+  return std::any_of(problems.begin(), problems.end(),
+                     [](const Problem& p) { return p.attention; });
 }
 
 LabFiles ReadLabFolder(const FileSystem& files, const std::string& folder, bool pilot) {
@@ -145,7 +163,8 @@ LabFiles ReadLabFolder(const FileSystem& files, const std::string& folder, bool 
   if (const auto* all = std::get_if<std::vector<std::string>>(&listed)) {
     names.insert(all->begin(), all->end());
   } else {
-    lab.unreadable.push_back({Path(lab, kResultsFolder), "cannot be read: " + std::get<FileError>(listed).description});
+    lab.unreadable.push_back(
+        {Path(lab, kResultsFolder), "cannot be read: " + std::get<FileError>(listed).description});
   }
   for (const auto& base : names) {
     const std::string name = std::string(kResultsFolder) + "/" + base;
@@ -170,11 +189,13 @@ void AddLab(Study& study, const LabFiles& lab) {
     CheckInitials(read, registryPath, problems);
     for (const auto& entry : read.entries) {
       if (!registered.emplace(entry.subjectId, entry).second) {
-        problems.push_back({registryPath, "ID " + std::to_string(entry.subjectId) + " is registered twice"});
+        problems.push_back(
+            {registryPath, "ID " + std::to_string(entry.subjectId) + " is registered twice"});
       }
     }
-  } else if (!lab.files.empty() && std::none_of(lab.unreadable.begin(), lab.unreadable.end(),
-                                                 [&](const Problem& p) { return p.file == registryPath; })) {
+  } else if (!lab.files.empty() &&
+             std::none_of(lab.unreadable.begin(), lab.unreadable.end(),
+                          [&](const Problem& p) { return p.file == registryPath; })) {
     problems.push_back({registryPath, "missing: initials and order conditions unknown"});
   }
   const std::string folder = std::string(kResultsFolder) + "/";
@@ -182,7 +203,8 @@ void AddLab(Study& study, const LabFiles& lab) {
     const std::string base = name.substr(folder.size());
     const auto id = ResultsFileId(base);
     if (!id) {
-      if (KindOf(base) == LabFileKind::kForeign) problems.push_back({Path(lab, name), "not a file of this program; left out", false});
+      if (KindOf(base) == LabFileKind::kForeign)
+        problems.push_back({Path(lab, name), "not a file of this program; left out", false});
       continue;
     }
     Session s;
@@ -203,18 +225,22 @@ void AddLab(Study& study, const LabFiles& lab) {
       if (auto* info = std::get_if<SessionInfo>(&parsed)) {
         s.info = std::move(*info);
       } else {
-        problems.push_back({Path(lab, sessionName), "cannot be read: " + std::get<FileError>(parsed).description});
+        problems.push_back(
+            {Path(lab, sessionName), "cannot be read: " + std::get<FileError>(parsed).description});
       }
       if (s.info && s.info->pilot) s.pilot = true;
     } else {
-      problems.push_back({Path(lab, sessionName), "missing: start, machine and screen unknown", false});
+      problems.push_back(
+          {Path(lab, sessionName), "missing: start, machine and screen unknown", false});
     }
     const std::string timingName = folder + TimingBaseName(*id);
-    if (const auto it = lab.files.find(timingName); it != lab.files.end()) ReadTiming(s, it->second);
+    if (const auto it = lab.files.find(timingName); it != lab.files.end())
+      ReadTiming(s, it->second);
     const ParsedResults parsed = ParseResults(text);
     for (const auto& why : parsed.problems) problems.push_back({s.resultsFile, why});
     if (parsed.headers > 1) {
-      problems.push_back({s.resultsFile, std::to_string(parsed.headers) + " runs in one file: the ID was used again"});
+      problems.push_back({s.resultsFile, std::to_string(parsed.headers) +
+                                             " runs in one file: the ID was used again"});
     }
     s.rows = parsed.rows;
     CheckRows(s, problems);
@@ -236,8 +262,8 @@ void CheckAcrossLabs(Study& study) {
     std::string where;
     for (const auto* s : sessions) where += (where.empty() ? "" : ", ") + s->lab;
     study.problems.push_back({sessions.front()->resultsFile,
-                              "ID " + std::to_string(id) + " seen in " + std::to_string(sessions.size()) +
-                                  " lab folders: " + where});
+                              "ID " + std::to_string(id) + " seen in " +
+                                  std::to_string(sessions.size()) + " lab folders: " + where});
   }
 }
 
@@ -249,9 +275,12 @@ std::string CheckText(const Study& study) {
     attention += p.attention ? 1 : 0;
   }
   int complete = 0;
-  for (const auto& s : study.sessions) complete += s.rows.size() == static_cast<std::size_t>(TOTAL_TRIALS) ? 1 : 0;
-  text += std::to_string(study.sessions.size()) + " sessions, " + std::to_string(complete) + " complete; " +
-          (attention == 0 ? std::string("nothing needs attention") : std::to_string(attention) + " problems need attention") +
+  for (const auto& s : study.sessions)
+    complete += s.rows.size() == static_cast<std::size_t>(TOTAL_TRIALS) ? 1 : 0;
+  text += std::to_string(study.sessions.size()) + " sessions, " + std::to_string(complete) +
+          " complete; " +
+          (attention == 0 ? std::string("nothing needs attention")
+                          : std::to_string(attention) + " problems need attention") +
           "\n";
   return text;
 }

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "labfolder/results_format.h"
-#include "labfolder/timing_format.h"
 #include "labfolder/layout.h"
 #include "labfolder/protocol.h"
+#include "labfolder/results_format.h"
 #include "labfolder/session_format.h"
+#include "labfolder/timing_format.h"
 
 namespace cue {
 
@@ -41,7 +41,7 @@ struct Session {
   std::string resultsFile;
   bool pilot = false;
   std::int16_t subjectId = 0;
-  std::string initials;  // from the registry
+  std::string initials;                        // from the registry
   std::optional<std::int16_t> orderCondition;  // from the registry
   std::optional<SessionInfo> info;
   std::vector<ResultsRow> rows;

@@ -39,7 +39,7 @@ struct Summary {
   std::string title;
   std::vector<std::string> about;  // lines under the title
   Verdict timing, sound;
-  std::vector<SummaryCell> cells;  // block types 1..3, each present then absent
+  std::vector<SummaryCell> cells;                 // block types 1..3, each present then absent
   std::vector<std::vector<SummaryPoint>> series;  // one per session, in trial order
   // Block type of each block 1..9 when every session agrees, else 0.
   std::vector<std::int32_t> blockTypes;

@@ -33,7 +33,8 @@ TEST(DecodeTest, EveryChannelIsHeardOnItsSideOrOnBoth) {
   EXPECT_EQ(ToStereo({1, 2}, 1), (std::vector<float>{1, 1, 2, 2}));
   EXPECT_EQ(ToStereo({1, 2, 3, 4}, 2), (std::vector<float>{1, 2, 3, 4}));
   // Left, right, centre, back: each side is the mean of its own and the shared channels.
-  EXPECT_EQ(ToStereo({1, 2, 3, 6, 4, 5, 0, 0}, 4), (std::vector<float>{10.0F / 3, 11.0F / 3, 4.0F / 3, 5.0F / 3}));
+  EXPECT_EQ(ToStereo({1, 2, 3, 6, 4, 5, 0, 0}, 4),
+            (std::vector<float>{10.0F / 3, 11.0F / 3, 4.0F / 3, 5.0F / 3}));
 }
 
 // A second of a 440 Hz tone in 16 bits at 22050 Hz comes out as a second at 44100 Hz, the
@@ -56,19 +57,22 @@ TEST(DecodeTest, ResamplingKeepsThePitchAndLeavesNoAlias) {
   ASSERT_TRUE(std::holds_alternative<StereoSamples>(decodedHigh)) << "192 kHz refused";
   const auto& high = std::get<StereoSamples>(decodedHigh);
   double energy = 0;
-  for (std::size_t f = 441; f + 441 < high.Frames(); ++f) energy += high.data[2 * f] * high.data[2 * f];
+  for (std::size_t f = 441; f + 441 < high.Frames(); ++f)
+    energy += high.data[2 * f] * high.data[2 * f];
   EXPECT_LT(std::sqrt(energy / static_cast<double>(high.Frames())), 0.01);
 }
 
 // A 16-bit WAV header declaring rate, channels and dataBytes of samples, then `bytes` zeros.
-void RawWav(const std::string& path, std::uint32_t rate, std::uint32_t channels, std::uint32_t dataBytes,
-            std::size_t bytes) {
-  const std::uint32_t words[] = {36 + dataBytes, 16, 1 | channels << 16, rate, rate * channels * 2,
-                                 channels * 2 | 16 << 16};
-  const auto text = [&words](int from, int n) { return std::string(reinterpret_cast<const char*>(words + from), 4 * n); };
-  std::ofstream(path, std::ios::binary) << "RIFF" << text(0, 1) << "WAVEfmt " << text(1, 5) << "data"
-                                        << std::string(reinterpret_cast<const char*>(&dataBytes), 4)
-                                        << std::string(bytes, '\0');
+void RawWav(const std::string& path, std::uint32_t rate, std::uint32_t channels,
+            std::uint32_t dataBytes, std::size_t bytes) {
+  const std::uint32_t words[] = {
+      36 + dataBytes, 16, 1 | channels << 16, rate, rate * channels * 2, channels * 2 | 16 << 16};
+  const auto text = [&words](int from, int n) {
+    return std::string(reinterpret_cast<const char*>(words + from), 4 * n);
+  };
+  std::ofstream(path, std::ios::binary)
+      << "RIFF" << text(0, 1) << "WAVEfmt " << text(1, 5) << "data"
+      << std::string(reinterpret_cast<const char*>(&dataBytes), 4) << std::string(bytes, '\0');
 }
 
 // Each is refused at once with its reason, nothing allocated for what a header claims; the
@@ -82,7 +86,8 @@ TEST(DecodeTest, FilesThatCannotBePlayedAreRefusedAtOnceSayingWhy) {
   RawWav(dir.File("9ch.wav"), 44100, 9, 1800, 1800);
   RawWav(dir.File("long.wav"), 8000, 1, 40'000'000, 0);
   WriteWav(dir.File("empty.wav"), 44100, 1, {});
-  std::filesystem::resize_file(dir.File("long.wav"), 40'000'044);  // 40 MB of 8 kHz: 882 MB at 44.1 kHz
+  std::filesystem::resize_file(dir.File("long.wav"),
+                               40'000'044);  // 40 MB of 8 kHz: 882 MB at 44.1 kHz
   const std::pair<std::string, std::string> rows[] = {
       {dir.File("7.wav"), "No such file or directory"},
       {dir.File("text.wav"), "ormat"},
@@ -109,8 +114,10 @@ TEST(DecodeTest, FilesThatCannotBePlayedAreRefusedAtOnceSayingWhy) {
 // blocks of 3 frames. A sound is given in hundredths on the left; the right is its negative.
 TEST(VoicesTest, ASoundStartsOnItsFrameARestartReplacesItOtherSoundsAddAndTheSumSaturates) {
   std::map<char, StereoSamples> sounds;
-  for (const auto& [name, values] : std::map<char, std::vector<int>>{{'r', {1, 2, 3, 4}}, {'o', {1, 2}}, {'l', {80, 80}}, {'L', {70}}})
-    for (const int v : values) sounds[name].data.insert(sounds[name].data.end(), {v / 100.0F, -v / 100.0F});
+  for (const auto& [name, values] : std::map<char, std::vector<int>>{
+           {'r', {1, 2, 3, 4}}, {'o', {1, 2}}, {'l', {80, 80}}, {'L', {70}}})
+    for (const int v : values)
+      sounds[name].data.insert(sounds[name].data.end(), {v / 100.0F, -v / 100.0F});
   const struct {
     const char* what;
     std::vector<std::pair<char, std::int64_t>> starts;
@@ -126,7 +133,8 @@ TEST(VoicesTest, ASoundStartsOnItsFrameARestartReplacesItOtherSoundsAddAndTheSum
     for (const auto& [name, frame] : c.starts) voices.Start(&sounds[name], frame);
     std::vector<float> out(2 * c.left.size());
     for (std::size_t f = 0; f < c.left.size(); f += 3)
-      voices.Render(&out[2 * f], static_cast<std::int64_t>(f), std::min<std::size_t>(3, c.left.size() - f));
+      voices.Render(&out[2 * f], static_cast<std::int64_t>(f),
+                    std::min<std::size_t>(3, c.left.size() - f));
     std::vector<long> expected, read;
     for (std::size_t i = 0; i < out.size(); ++i) {
       read.push_back(std::lround(out[i] * 100));
@@ -206,16 +214,19 @@ TEST(SoundMixerTest, APlayStartsOnItsDueFrameOrTheFirstThatIsNeitherWrittenNorPa
       {"its frame already written", 48400, 2'001'500, 48400, 2'008'333, 1},
       {"after an underrun", 48000, 2'050'000, 50400, 2'050'000, 1},
       {"without a timeline", 777, std::nullopt, 777, std::nullopt, 0},
-      {"over 200 ms overdue after a stall", 48188, 2'001'500, 52188, std::nullopt, 0, 206'001, true},  // silent
+      {"over 200 ms overdue after a stall", 48188, 2'001'500, 52188, std::nullopt, 0, 206'001,
+       true},  // silent
       {"200 ms overdue after a stall", 777, std::nullopt, 777, std::nullopt, 0, 206'000, true},
-      {"over 200 ms overdue, no stall (a waking sink)", 777, std::nullopt, 777, std::nullopt, 0, 206'001},
+      {"over 200 ms overdue, no stall (a waking sink)", 777, std::nullopt, 777, std::nullopt, 0,
+       206'001},
   };
   for (const auto& c : cases) {
     SoundMixer mixer{time, kRate, 6000};
     const auto play = mixer.Play(std::get<SoundPlayer::SoundId>(mixer.Open(dir.File("click.wav"))));
     time.AdvanceMicros(c.taken);
     if (c.stalled) mixer.DropOverdue();
-    const auto timeline = c.now ? std::optional(StreamTimeline{1'000'000, *c.now, kRate}) : std::nullopt;
+    const auto timeline =
+        c.now ? std::optional(StreamTimeline{1'000'000, *c.now, kRate}) : std::nullopt;
     std::vector<float> out(2 * 4000);
     mixer.Render(out.data(), c.first, 4000, timeline);
     const auto sounding = std::find_if(out.begin(), out.end(), [](float s) { return s != 0; });

@@ -162,9 +162,23 @@ class AnalysisTest : public ::testing::Test {
     // Fields: trial, clockStart, cueTick, cueOnset, answer, feedbackOnset, fieldOnset,
     // fieldMsc, rtFromOnset, missedFrames, refreshHz, keyArrival (50 µs after the key left),
     // lead, deadline and the steps' time (trial 1 only).
-    run.timing[1] = TimingRow{1, 10 * kS - 5'000, 11 * kS - 4'000, 11 * kS + 2'000, 10 * kS + 300'400,
-                              10 * kS + 306'000, 10 * kS + 200, 500, 300'200, 0, 50, 10 * kS + 300'050, 5.0, 3.0, 1.2};
-    run.timing[2] = TimingRow{2, 13 * kS + 502'000, {}, {}, 13 * kS + 807'600, {}, {}, {}, {}, 1, 50, {}, {}, {}, {}};
+    run.timing[1] = TimingRow{1,
+                              10 * kS - 5'000,
+                              11 * kS - 4'000,
+                              11 * kS + 2'000,
+                              10 * kS + 300'400,
+                              10 * kS + 306'000,
+                              10 * kS + 200,
+                              500,
+                              300'200,
+                              0,
+                              50,
+                              10 * kS + 300'050,
+                              5.0,
+                              3.0,
+                              1.2};
+    run.timing[2] = TimingRow{
+        2, 13 * kS + 502'000, {}, {}, 13 * kS + 807'600, {}, {}, {}, {}, 1, 50, {}, {}, {}, {}};
     run.sounds = {Heard{10 * kS + 306'500, kCorrect}, Heard{11 * kS + 2'500, 4},
                   Heard{13 * kS + 813'000, kError}, Heard{14 * kS + 509'000, 6}};
   }

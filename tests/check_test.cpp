@@ -22,32 +22,77 @@ Verdict Of(const std::vector<Line>& lines, const std::string& what) {
 
 // A 60 Hz X server with X Present, 300 frames each at its refresh, drawn in 2 ms.
 DisplayFacts GoodDisplay() {
-  DisplayFacts f{"X11 (test) on :1", false, "", "", {}, 0, std::vector<double>(300, 2000), 5000, std::vector<double>(300, 300), 1024, 768};
+  DisplayFacts f{"X11 (test) on :1",
+                 false,
+                 "",
+                 "",
+                 {},
+                 0,
+                 std::vector<double>(300, 2000),
+                 5000,
+                 std::vector<double>(300, 300),
+                 1024,
+                 768};
   for (std::uint64_t i = 0; i < 300; ++i) f.shown.push_back({100 + i, 5'000'000 + i * 16'667});
   return f;
 }
 
 TEST(CheckTest, DisplayVerdictsAtTheirEdges) {
   EXPECT_EQ(Worst(JudgeDisplay(GoodDisplay())), kPass);
-  struct Row { const char* name; void (*change)(DisplayFacts&); const char* what; Verdict expected; };
+  struct Row {
+    const char* name;
+    void (*change)(DisplayFacts&);
+    const char* what;
+    Verdict expected;
+  };
   const Row rows[] = {
       {"no X server", [](DisplayFacts& f) { f.server.clear(); }, "display server", kFail},
-      {"toolkit painting", [](DisplayFacts& f) { f.presentMissing = "no Present"; }, "frame timing", kFail},
+      {"toolkit painting", [](DisplayFacts& f) { f.presentMissing = "no Present"; }, "frame timing",
+       kFail},
       {"Xwayland", [](DisplayFacts& f) { f.xwayland = true; }, "compositor", kConcern},
       {"compositing WM", [](DisplayFacts& f) { f.compositor = "picom"; }, "compositor", kConcern},
       {"few refreshes", [](DisplayFacts& f) { f.shown.resize(9); }, "refresh rate", kFail},
-      {"one period 30% off", [](DisplayFacts& f) { f.shown[150].micros += 5000; }, "refresh rate", kPass},
-      {"2% of stamps 9% off", [](DisplayFacts& f) { for (int i = 10; i < 300; i += 50) f.shown[i].micros += 1500; }, "refresh rate", kPass},
-      {"2% of stamps 15% off", [](DisplayFacts& f) { for (int i = 10; i < 300; i += 50) f.shown[i].micros += 2500; }, "refresh rate", kConcern},
-      {"2% of stamps 30% off", [](DisplayFacts& f) { for (int i = 10; i < 300; i += 50) f.shown[i].micros += 5000; }, "refresh rate", kFail},
-      {"30 Hz", [](DisplayFacts& f) { for (auto& r : f.shown) r.micros *= 2; }, "refresh rate", kConcern},
-      {"3 missed in 300", [](DisplayFacts& f) { f.missedRefreshes = 3; }, "a full field at every refresh", kConcern},
-      {"4 missed in 300", [](DisplayFacts& f) { f.missedRefreshes = 4; }, "a full field at every refresh", kFail},
-      {"p99 at the allowance", [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 2'500.0); }, "frame preparation", kPass},
-      {"p99 into the margin", [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 3'500.0); }, "frame preparation", kConcern},
-      {"p99 past the margin", [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 3'600.0); }, "frame preparation", kFail},
-      {"stamps on another clock", [](DisplayFacts& f) { std::ranges::fill(f.noticeLagMicros, -4e6); }, "refresh stamps", kFail},
-      {"notices 2 refreshes late", [](DisplayFacts& f) { std::ranges::fill(f.noticeLagMicros, 33'400.0); }, "refresh stamps", kFail},
+      {"one period 30% off", [](DisplayFacts& f) { f.shown[150].micros += 5000; }, "refresh rate",
+       kPass},
+      {"2% of stamps 9% off",
+       [](DisplayFacts& f) {
+         for (int i = 10; i < 300; i += 50) f.shown[i].micros += 1500;
+       },
+       "refresh rate", kPass},
+      {"2% of stamps 15% off",
+       [](DisplayFacts& f) {
+         for (int i = 10; i < 300; i += 50) f.shown[i].micros += 2500;
+       },
+       "refresh rate", kConcern},
+      {"2% of stamps 30% off",
+       [](DisplayFacts& f) {
+         for (int i = 10; i < 300; i += 50) f.shown[i].micros += 5000;
+       },
+       "refresh rate", kFail},
+      {"30 Hz",
+       [](DisplayFacts& f) {
+         for (auto& r : f.shown) r.micros *= 2;
+       },
+       "refresh rate", kConcern},
+      {"3 missed in 300", [](DisplayFacts& f) { f.missedRefreshes = 3; },
+       "a full field at every refresh", kConcern},
+      {"4 missed in 300", [](DisplayFacts& f) { f.missedRefreshes = 4; },
+       "a full field at every refresh", kFail},
+      {"p99 at the allowance",
+       [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 2'500.0); },
+       "frame preparation", kPass},
+      {"p99 into the margin",
+       [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 3'500.0); },
+       "frame preparation", kConcern},
+      {"p99 past the margin",
+       [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 3'600.0); },
+       "frame preparation", kFail},
+      {"stamps on another clock",
+       [](DisplayFacts& f) { std::ranges::fill(f.noticeLagMicros, -4e6); }, "refresh stamps",
+       kFail},
+      {"notices 2 refreshes late",
+       [](DisplayFacts& f) { std::ranges::fill(f.noticeLagMicros, 33'400.0); }, "refresh stamps",
+       kFail},
       {"size unknown", [](DisplayFacts& f) { f.width = f.height = 0; }, "screen", kConcern},
   };
   for (const Row& row : rows) {
@@ -63,11 +108,15 @@ TEST(CheckTest, RefreshPeriodCountsSkippedRefreshesAndFiguresAreLocaleFree) {
   EXPECT_DOUBLE_EQ(r.worstUs, 225);
   EXPECT_EQ(Percentile({5, 1, 4, 2, 3}, 99), 5);
   EXPECT_EQ(Percentile({5, 1, 4, 2, 3}, 50), 3);
-  EXPECT_NE(Text(JudgeDisplay(GoodDisplay())).find("60.00 Hz (period 16.667 ms); 99% of 300 stamps within 0.000 ms"), std::string::npos);
+  EXPECT_NE(Text(JudgeDisplay(GoodDisplay()))
+                .find("60.00 Hz (period 16.667 ms); 99% of 300 stamps within 0.000 ms"),
+            std::string::npos);
 }
 
 TEST(CheckTest, SoundKeyboardDiskAndFontVerdicts) {
-  SoundFacts s{"default", "default", "", 4.5, "/lab/wave", true, {{"1.wav", "", 0.4}, {"2.wav", "", 0}}, 500.0};
+  SoundFacts s{
+      "default", "default", "", 4.5, "/lab/wave", true, {{"1.wav", "", 0.4}, {"2.wav", "", 0}},
+      500.0};
   auto lines = JudgeSound(s);
   EXPECT_EQ(Of(lines, "1.wav"), kPass);
   EXPECT_EQ(Of(lines, "2.wav"), kFail);  // empty
@@ -96,29 +145,40 @@ TEST(CheckTest, SoundKeyboardDiskAndFontVerdicts) {
   const std::string warning = KeyboardWarning(k).value_or("");
   EXPECT_NE(warning.find("Caps Lock is on"), std::string::npos);
   EXPECT_NE(warning.find("(Russian) gives no m, n"), std::string::npos);
-  EXPECT_EQ(Worst(JudgeKeyboard({"no X server", "", true, {"m"}})), kConcern);  // unknown, not guessed
+  EXPECT_EQ(Worst(JudgeKeyboard({"no X server", "", true, {"m"}})),
+            kConcern);  // unknown, not guessed
   EXPECT_EQ(KeyboardWarning({"no X server", "", true, {"m"}}), std::nullopt);
 
-  struct DiskRow { std::uint64_t sessions; double syncMs; Verdict room, sync; };
-  for (const DiskRow& row : {DiskRow{100, 20, kPass, kPass}, {99, 20.5, kConcern, kConcern}, {10, 100, kConcern, kConcern},
+  struct DiskRow {
+    std::uint64_t sessions;
+    double syncMs;
+    Verdict room, sync;
+  };
+  for (const DiskRow& row : {DiskRow{100, 20, kPass, kPass},
+                             {99, 20.5, kConcern, kConcern},
+                             {10, 100, kConcern, kConcern},
                              {9, 101, kFail, kFail}}) {
     const auto disk = JudgeDisk({"/lab", "", row.sessions * kSessionBytes, row.syncMs, "/j", ""});
     EXPECT_EQ(Of(disk, "free space"), row.room) << row.sessions;
     EXPECT_EQ(Of(disk, "write and sync"), row.sync) << row.syncMs;
   }
-  EXPECT_EQ(Worst(JudgeDisk({"/lab", "Read-only file system", 0, 0, "/j", "Permission denied"})), kFail);
+  EXPECT_EQ(Worst(JudgeDisk({"/lab", "Read-only file system", 0, 0, "/j", "Permission denied"})),
+            kFail);
   EXPECT_EQ(Worst(JudgeFonts({{{"MS Sans Serif", "Liberation Sans"}}})), kPass);
   EXPECT_EQ(Worst(JudgeFonts({{{"MS Sans Serif", "DejaVu Sans"}}})), kConcern);
 }
 
 TEST(CheckTest, ReportIsTheWorstLineAndValidJson) {
-  const std::vector<Line> lines = {{"disk", kPass, "lab folder", "/a \"b\"", ""}, {"sound", kConcern, "x", "y", "do"}};
+  const std::vector<Line> lines = {{"disk", kPass, "lab folder", "/a \"b\"", ""},
+                                   {"sound", kConcern, "x", "y", "do"}};
   EXPECT_EQ(Worst(lines), kConcern);
   EXPECT_EQ(Worst({}), kPass);
   EXPECT_EQ(Json(lines),
             "{\n  \"verdict\": \"CONCERN\",\n  \"lines\": [\n"
-            "    {\"section\": \"disk\", \"verdict\": \"PASS\", \"what\": \"lab folder\", \"figure\": \"/a \\\"b\\\"\", \"todo\": \"\"},\n"
-            "    {\"section\": \"sound\", \"verdict\": \"CONCERN\", \"what\": \"x\", \"figure\": \"y\", \"todo\": \"do\"}\n  ]\n}\n");
+            "    {\"section\": \"disk\", \"verdict\": \"PASS\", \"what\": \"lab folder\", "
+            "\"figure\": \"/a \\\"b\\\"\", \"todo\": \"\"},\n"
+            "    {\"section\": \"sound\", \"verdict\": \"CONCERN\", \"what\": \"x\", \"figure\": "
+            "\"y\", \"todo\": \"do\"}\n  ]\n}\n");
   EXPECT_EQ(Text(lines).substr(Text(lines).rfind("overall")), "overall: CONCERN\n");
 }
 
@@ -151,8 +211,10 @@ TEST(SessionHealthTest, MissedRefreshesLostOutputAndSilentCuesAreToldAndCounted)
   EXPECT_FALSE(v.soundOk);
   EXPECT_EQ(v.missedRefreshes, 6u);
   EXPECT_EQ(v.cuesLost, 1);
-  EXPECT_EQ(v.reasons, (std::vector<std::string>{"6 refreshes missed (more than 5)",
-                                                 "sound output lost during trial 3: no sound server", "1 cues did not play"}));
+  EXPECT_EQ(v.reasons,
+            (std::vector<std::string>{"6 refreshes missed (more than 5)",
+                                      "sound output lost during trial 3: no sound server",
+                                      "1 cues did not play"}));
   EXPECT_EQ(said.size(), 4u);
 }
 
@@ -162,8 +224,11 @@ TEST(LabChoiceTest, FirstGivenSourceWinsAndTheCurrentFolderOnlyWithItsSounds) {
   EXPECT_EQ(ChooseLab({std::nullopt, "/env", "/cwd", true, "/last"}).from, "CUESEARCH_LAB");
   EXPECT_EQ(ChooseLab({std::nullopt, std::nullopt, "/cwd", true, "/last"}).folder, "/cwd");
   EXPECT_EQ(ChooseLab({std::nullopt, std::nullopt, "/cwd", false, "/last"}).folder, "/last");
-  EXPECT_EQ(ChooseLab({std::nullopt, std::nullopt, "/home/x", false, std::nullopt}).folder, "");  // ask
-  EXPECT_NE(NoWaveMessage("/home/x", "--lab").find("The folder /home/x (--lab) is not a lab folder"), std::string::npos);
+  EXPECT_EQ(ChooseLab({std::nullopt, std::nullopt, "/home/x", false, std::nullopt}).folder,
+            "");  // ask
+  EXPECT_NE(
+      NoWaveMessage("/home/x", "--lab").find("The folder /home/x (--lab) is not a lab folder"),
+      std::string::npos);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Catches: a trial mishandled at its edges: quit, counter wrap, rescue, missing sounds, slow writes, refreshes.
+// Catches: a trial mishandled at its edges: quit, counter wrap, rescue, missing sounds, slow
+// writes, refreshes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,7 +17,9 @@ using namespace cue::testing;  // NOLINT(google-build-using-namespace): the test
 
 // Answers every trial correctly after rtMs; space ends a rest period at once.
 void AnswerAll(RunHarness& h, int rtMs) {
-  h.onShowDisplay = [&h, rtMs] { h.PressLater(rtMs, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n'); };
+  h.onShowDisplay = [&h, rtMs] {
+    h.PressLater(rtMs, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n');
+  };
   h.onShowRest = [&h] { h.PressLater(1, ' '); };
 }
 
@@ -60,7 +63,10 @@ TEST(TrialCycleTest, QuitAnsweredEitherWay) {
     h.Press(27);
     const std::string atAnswer = h.Results();
     const bool quit = c.answer == Answer::kYes;
-    if (quit) h.time.RunUntilIdle(); else h.time.Advance(2000);
+    if (quit)
+      h.time.RunUntilIdle();
+    else
+      h.time.Advance(2000);
     EXPECT_EQ(h.lifecycle.ended, quit ? 1 : 0);
     EXPECT_TRUE(!quit || h.Results() == atAnswer) << h.Results();
     const auto rows = DataRows(h.Results());
@@ -82,7 +88,8 @@ TEST(TrialCycleTest, ResultsFolderRemovedNearTheEndIsRescued) {
   h.time.RunUntilIdle();
   EXPECT_EQ(DataRows(h.Results()).size(), 354U);
   const std::string rescued = h.files.files[h.x.display.results().journalPath()];
-  EXPECT_EQ(std::count(rescued.begin(), rescued.end(), '\n'), 4 + 6);  // path, machine, boot, header, rows
+  EXPECT_EQ(std::count(rescued.begin(), rescued.end(), '\n'),
+            4 + 6);  // path, machine, boot, header, rows
   EXPECT_NE(rescued.find("\r\n355\t"), std::string::npos);
   EXPECT_EQ(h.dialogs.shown.back().title, "RESULTS RESCUED");
 }
@@ -96,7 +103,8 @@ TEST(TrialCycleTest, MissingSoundsAreReportedBeforeTheFirstTrial) {
   h.Launch(5, 1);
   ASSERT_EQ(h.dialogs.shown.size(), 1U);
   const std::string& text = h.dialogs.shown[0].text;
-  for (const char* part : {"/lab/wave/7.wav", "/lab/wave/Utopia Error.wav", "no sound server", "8.wav"})
+  for (const char* part :
+       {"/lab/wave/7.wav", "/lab/wave/Utopia Error.wav", "no sound server", "8.wav"})
     EXPECT_EQ(text.find(part) == std::string::npos, part[0] == '8') << part << " in " << text;
   EXPECT_EQ(trialsBeforeMessage, 0U);
   h.time.Advance(2500);  // the experiment goes on
@@ -123,7 +131,10 @@ TEST(TrialCycleTest, TheTimingLineIsWrittenInThePauseNotAsTheNextTrialStarts) {
   RunHarness h;
   const std::string file = "/lab/Res_Data/timing-5.tsv";
   std::string whenShown;
-  h.onShowDisplay = [&] { whenShown = h.files.files[file]; h.PressLater(400, 'n'); };
+  h.onShowDisplay = [&] {
+    whenShown = h.files.files[file];
+    h.PressLater(400, 'n');
+  };
   h.Launch(5, 1);
   h.time.Advance(2500 + 400);  // trial 1 answered
   const std::string header = h.files.files[file];
@@ -189,7 +200,7 @@ TEST(TrialCycleTest, PausesLastWholeRefreshesAndTheStepsRunJustInTime) {
   ASSERT_GE(changes.size(), 8U);
   const auto at = [&](std::size_t i) { return changes[i].second; };
   EXPECT_EQ(changes[5].first, RunHarness::kCrossFrame);
-  EXPECT_EQ(at(1) - at(0), 63U);      // 1000 ms: 62.5 refreshes, rounded; the first blank too
+  EXPECT_EQ(at(1) - at(0), 63U);  // 1000 ms: 62.5 refreshes, rounded; the first blank too
   EXPECT_EQ(at(5) - at(4), 63U);
   EXPECT_EQ(at(6) - at(5), 63U + 1);  // the blank came late: the next pause counts from it
   EXPECT_EQ(at(7) - at(6), 31U);      // 500 ms: 31.25
@@ -207,10 +218,11 @@ TEST(TrialCycleTest, PausesLastWholeRefreshesAndTheStepsRunJustInTime) {
     // key's arrival, misses, the display, the key's arrival, the lead, the deadline, the
     // steps, and the flicker swap shown 13 refreshes (12.5 asked) after the field.
     EXPECT_EQ(std::vector(lines[i].begin() + 9, lines[i].end()),
-              (std::vector<std::string>{std::to_string(field * 16'000), std::to_string(field),
-                                        std::to_string(400'000 - 250 - lead), i == 0 ? "0" : "1", "62.500",
-                                        "1024x768", "xpresent", std::to_string(start + 400'000 - 250),
-                                        i == 0 ? "5.500" : "6.750", "2.500", "2.500", "13", "208.000"}))
+              (std::vector<std::string>{
+                  std::to_string(field * 16'000), std::to_string(field),
+                  std::to_string(400'000 - 250 - lead), i == 0 ? "0" : "1", "62.500", "1024x768",
+                  "xpresent", std::to_string(start + 400'000 - 250), i == 0 ? "5.500" : "6.750",
+                  "2.500", "2.500", "13", "208.000"}))
         << i;
     EXPECT_EQ(lines[i][1], std::to_string(start)) << i;
   }

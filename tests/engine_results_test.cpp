@@ -1,4 +1,5 @@
-// Catches: results or journal bytes off the file format, numbers in the locale, an answer lost on a disk fault.
+// Catches: results or journal bytes off the file format, numbers in the locale, an answer lost on a
+// disk fault.
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -7,14 +8,14 @@
 #include <string>
 #include <tuple>
 
-#include "labfolder/results_format.h"
 #include "engine/journal.h"
 #include "engine/results_log.h"
 #include "engine/timing_log.h"
-#include "support/virtual_time.h"
+#include "labfolder/results_format.h"
 #include "support/fake_sound_player.h"
 #include "support/memory_files.h"
 #include "support/scripted.h"
+#include "support/virtual_time.h"
 
 namespace cue {
 namespace {
@@ -31,14 +32,24 @@ const std::string kFile = "/lab/Res_Data/R-17.txt";
 // files never follow the user's locale. The timing line tells a trial whose sound was lost,
 // also when its cue was due after an early answer.
 TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigitsInAnyLocale) {
-  const std::pair<float, const char*> cases[] = {
-      {4500, "4500"},       {0, "0"},           {-5, "-5"},           {4500.5F, "4500.5"},
-      {0.1F, "0.1"},        {1234567, "1234567"}, {3.14159265F, "3.141593"}, {100000, "100000"},
-      {12345678, "1.234568E+07"}, {1e7F, "1E+07"}, {1e-6F, "1E-06"}, {0.0001F, "0.0001"}, {-0.0F, "0"}};
+  const std::pair<float, const char*> cases[] = {{4500, "4500"},
+                                                 {0, "0"},
+                                                 {-5, "-5"},
+                                                 {4500.5F, "4500.5"},
+                                                 {0.1F, "0.1"},
+                                                 {1234567, "1234567"},
+                                                 {3.14159265F, "3.141593"},
+                                                 {100000, "100000"},
+                                                 {12345678, "1.234568E+07"},
+                                                 {1e7F, "1E+07"},
+                                                 {1e-6F, "1E-06"},
+                                                 {0.0001F, "0.0001"},
+                                                 {-0.0F, "0"}};
   for (const char* locale : {"C", "de_DE.UTF-8"}) {
     if (std::setlocale(LC_ALL, locale) == nullptr)
       GTEST_SKIP() << locale << " is not available (scripts/test-env makes it)";
-    for (const auto& [value, text] : cases) EXPECT_EQ(FormatSingle(value), text) << value << " in " << locale;
+    for (const auto& [value, text] : cases)
+      EXPECT_EQ(FormatSingle(value), text) << value << " in " << locale;
     testing::VirtualTime clock;
     FakeSoundPlayer sound(clock);
     MemoryFileSystem files;
@@ -87,12 +98,19 @@ TEST(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
     const char* reason;
     bool fileLost;  // the fault took the file's earlier rows with it
   } faults[] = {
-      {"folder gone", [](auto& f) { f.folders.erase("/lab/Res_Data"); f.files.erase(kFile); },
+      {"folder gone",
+       [](auto& f) {
+         f.folders.erase("/lab/Res_Data");
+         f.files.erase(kFile);
+       },
        [](auto& f) { f.folders.insert("/lab/Res_Data"); }, "No such file or directory", true},
-      {"read-only", [](auto& f) { f.readOnly.insert("/lab/Res_Data"); }, [](auto& f) { f.readOnly.clear(); },
-       "Permission denied", false},
+      {"read-only", [](auto& f) { f.readOnly.insert("/lab/Res_Data"); },
+       [](auto& f) { f.readOnly.clear(); }, "Permission denied", false},
       // The lab's disk is full; the user's own data folder lies on another.
-      {"disk full", [](auto& f) { f.closeErrors[kFile] = {FileFailure::kDiskFull, ENOSPC, kFile, "No space left on device"}; },
+      {"disk full",
+       [](auto& f) {
+         f.closeErrors[kFile] = {FileFailure::kDiskFull, ENOSPC, kFile, "No space left on device"};
+       },
        [](auto& f) { f.closeErrors.clear(); }, "No space left on device", false},
   };
   for (const auto& fault : faults) {
@@ -108,8 +126,10 @@ TEST(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
     Row(log, 3);
     ASSERT_EQ(dialogs.shown.size(), 2U);  // at each answer while rows wait
     const Message& told = dialogs.shown[1];
-    EXPECT_EQ(std::tuple(told.title, told.icon, told.keyProof), std::tuple("RESULTS NOT SAVED YET", Icon::kExclamation, true));
-    for (const std::string& part : {kFile, std::string(fault.reason), log.journalPath(), std::string("2 lines")})
+    EXPECT_EQ(std::tuple(told.title, told.icon, told.keyProof),
+              std::tuple("RESULTS NOT SAVED YET", Icon::kExclamation, true));
+    for (const std::string& part :
+         {kFile, std::string(fault.reason), log.journalPath(), std::string("2 lines")})
       EXPECT_NE(told.text.find(part), std::string::npos) << part << " in " << told.text;
     EXPECT_EQ(files.files[log.journalPath()], kJournalHead + RowText(2) + RowText(3));
     fault.heal(files);
@@ -152,16 +172,19 @@ TEST(ResultsLogTest, TheLastChanceLeavesKeptRowsInTheJournalAndSaysWhere) {
 TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone) {
   MemoryFileSystem files;
   files.folders.insert({"/lab/Res_Data", "/j"});
-  const std::string r5 = "/lab/Res_Data/R-5.txt", r6 = "/lab/Res_Data/R-6.txt", r7 = "/lab/Res_Data/R-7.txt";
+  const std::string r5 = "/lab/Res_Data/R-5.txt", r6 = "/lab/Res_Data/R-6.txt",
+                    r7 = "/lab/Res_Data/R-7.txt";
   const std::string row1 = RowText(1), row2 = RowText(2), other = "/other/Res_Data/R-5.txt";
-  for (const auto& [results, rows] : {std::pair{r5, row1 + row2}, {r6, row1}, {r7, row1}, {other, row1}})
+  for (const auto& [results, rows] :
+       {std::pair{r5, row1 + row2}, {r6, row1}, {r7, row1}, {other, row1}})
     files.files["/j/" + JournalName(results)] = Head(results) + rows;
-  files.files[r5] = kHeader + row1;  // row 1 reached the file before the program ended
+  files.files[r5] = kHeader + row1;      // row 1 reached the file before the program ended
   files.locked.insert(RunLockPath(r7));  // its subject is running
   const auto found = RecoverJournals(files, "/j", "/lab");
   EXPECT_EQ(files.files[r5], kHeader + row1 + row2);
   EXPECT_EQ(files.files[r6], kHeader + row1);  // its results file was gone
-  EXPECT_EQ(std::get<std::vector<std::string>>(files.List("/j")), (std::vector<std::string>{JournalName(r7), JournalName(other)}));
+  EXPECT_EQ(std::get<std::vector<std::string>>(files.List("/j")),
+            (std::vector<std::string>{JournalName(r7), JournalName(other)}));
   EXPECT_FALSE(files.files.contains(other));
   ASSERT_EQ(found.size(), 2U);
   EXPECT_EQ(std::pair(found[0].resultsFile, found[0].rows), std::pair(r5, 1));  // the row it lacked
@@ -184,15 +207,22 @@ TEST(JournalTest, TheNextStartWritesWhatTheResultsFileLacksAndLeavesOthersAlone)
 TEST(JournalTest, OnlyThisMachinesJournalOfThisLabsFileIsWrittenBack) {
   const MachineIdentity here{"id-1 pc1", "boot-b"};
   const std::string r5 = "/lab/Res_Data/R-5.txt", row = RowText(1), odd = "/la\nb/Res_Data/R-5.txt";
-  const struct { const char* name; std::string lab, journal, text, kept; } rows[] = {
-      {"this machine, restarted", "/lab", JournalName(r5), Head(r5, "id-1 pc1", "boot-a") + row, ""},
+  const struct {
+    const char* name;
+    std::string lab, journal, text, kept;
+  } rows[] = {
+      {"this machine, restarted", "/lab", JournalName(r5), Head(r5, "id-1 pc1", "boot-a") + row,
+       ""},
       {"another machine", "/lab", JournalName(r5), Head(r5, "id-2 pc2") + row,
        "it was written on another machine (id-2 pc2; this one is id-1 pc1)"},
-      {"a cloned machine id", "/lab", JournalName(r5), Head(r5, "id-1 pc2") + row, "another machine"},
-      {"no machine", "/lab", JournalName(r5), "#" + r5 + "\r\n" + kHeader + row, "does not say which machine"},
-      {"another subject's file", "/lab", JournalName(r5), Head("/lab/Res_Data/R-6.txt", "id-1 pc1") + row,
-       "not this lab folder's"},
-      {"a line break in the lab's path", "/la\nb", JournalName(odd), Head(odd, "id-1 pc1") + row, "not this lab"},
+      {"a cloned machine id", "/lab", JournalName(r5), Head(r5, "id-1 pc2") + row,
+       "another machine"},
+      {"no machine", "/lab", JournalName(r5), "#" + r5 + "\r\n" + kHeader + row,
+       "does not say which machine"},
+      {"another subject's file", "/lab", JournalName(r5),
+       Head("/lab/Res_Data/R-6.txt", "id-1 pc1") + row, "not this lab folder's"},
+      {"a line break in the lab's path", "/la\nb", JournalName(odd), Head(odd, "id-1 pc1") + row,
+       "not this lab"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
@@ -210,7 +240,8 @@ TEST(JournalTest, OnlyThisMachinesJournalOfThisLabsFileIsWrittenBack) {
     }
     EXPECT_EQ(files.files, (std::map<std::string, std::string>{{"/j/" + r.journal, r.text}}));
     EXPECT_EQ(told.title, "RESULTS KEPT IN THE JOURNAL");
-    EXPECT_NE(told.text.find("1 answer kept in\r/j/" + r.journal + "\ris left there"), std::string::npos);
+    EXPECT_NE(told.text.find("1 answer kept in\r/j/" + r.journal + "\ris left there"),
+              std::string::npos);
   }
   // A lab folder of 78 three-byte characters: the journal's name keeps 13 of them.
   std::string cjk;

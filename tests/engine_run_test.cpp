@@ -43,7 +43,7 @@ struct Trial {
   LabelColour colour;
   StimulusField field;
   std::vector<std::string> row = {};
-  int swappedAtAnswer = 0;                  // the label the flicker had swapped at the answer
+  int swappedAtAnswer = 0;                      // the label the flicker had swapped at the answer
   std::vector<std::uint64_t> swapLengths = {};  // ms each swap lasted, per drawing
 };
 
@@ -69,8 +69,8 @@ RecordedRun::RecordedRun(int orderCondition)
     const int t = now.trialNumber;
     const Response r = ScriptFor(t);
     trials.push_back(Trial{t, h.NowMs(), h.NowMs() + static_cast<std::uint64_t>(r.rtMs),
-                           static_cast<int>(std::count(file.begin(), file.end(), '\n')), now.blockColour,
-                           h.x.display.field()});
+                           static_cast<int>(std::count(file.begin(), file.end(), '\n')),
+                           now.blockColour, h.x.display.field()});
     if (StrayKeysIn(t)) {
       h.PressLater(r.rtMs / 2, t % 2 ? 'M' : 'N');  // upper case never counts
       h.PressLater(r.rtMs / 2 + 1, 9);              // Tab: nothing
@@ -81,7 +81,8 @@ RecordedRun::RecordedRun(int orderCondition)
     if (t % 4 == 0) h.PressLater(r.rtMs + 1, 'm');     // a second answer
     if (t % 6 == 0) h.PressLater(r.rtMs + 1700, 'n');  // a key during the pause
     if (t % 40 == 0) {
-      for (const int key : {'m', ' ', 'x'}) h.PressLater(r.rtMs + 1000, key);  // in the blank before a rest
+      for (const int key : {'m', ' ', 'x'})
+        h.PressLater(r.rtMs + 1000, key);  // in the blank before a rest
     }
   };
   h.x.display.SetDebugToggle([this] { ++debugToggles; });
@@ -97,18 +98,22 @@ RecordedRun::RecordedRun(int orderCondition)
   std::map<int, int> drawnSwapped;  // label -> drawings while swapped: 2 when drawn twice running
   h.onFieldChanged = [this, swappedAt, drawnSwapped, seen = 0]() mutable {
     const TrialCycleSnapshot now = h.x.display.Snapshot();
-    if (!now.awaitingResponse || now.responseGiven || trials.empty() || trials.back().n != now.trialNumber) return;
+    if (!now.awaitingResponse || now.responseGiven || trials.empty() ||
+        trials.back().n != now.trialNumber)
+      return;
     Trial& trial = trials.back();
     if (std::exchange(seen, trial.n) != trial.n) swappedAt.clear(), drawnSwapped.clear();
     int odd = 0;
     trial.swappedAtAnswer = 0;
     for (int i = 1; i <= kLabelCount; ++i) {
-      const bool differs = h.x.display.field().label(i - 1).foreColor != ColourValue(now.blockColour);
+      const bool differs =
+          h.x.display.field().label(i - 1).foreColor != ColourValue(now.blockColour);
       odd += differs;
       if (differs) trial.swappedAtAnswer = i, flickered.insert(i), ++drawnSwapped[i];
       if (differs && !swappedAt.count(i)) swappedAt[i] = h.NowMs();
       if (!differs && swappedAt.count(i)) {
-        trial.swapLengths.push_back((h.NowMs() - swappedAt[i]) / static_cast<std::uint64_t>(drawnSwapped[i]));
+        trial.swapLengths.push_back((h.NowMs() - swappedAt[i]) /
+                                    static_cast<std::uint64_t>(drawnSwapped[i]));
         drawnSwapped.erase(i), swappedAt.erase(i);
       }
     }
@@ -133,8 +138,8 @@ class WholeRunTest : public ::testing::TestWithParam<int> {
   }
   static void TearDownTestSuite() { runs_.clear(); }
   int TypeOf(int t) const {
-    static constexpr int kTypes[3][9] = {{1, 2, 3, 1, 2, 3, 1, 2, 3}, {2, 3, 1, 2, 3, 1, 2, 3, 1},
-                                         {3, 1, 2, 3, 1, 2, 3, 1, 2}};
+    static constexpr int kTypes[3][9] = {
+        {1, 2, 3, 1, 2, 3, 1, 2, 3}, {2, 3, 1, 2, 3, 1, 2, 3, 1}, {3, 1, 2, 3, 1, 2, 3, 1, 2}};
     return kTypes[r_->condition - 1][BlockOf(t) - 1];
   }
   const Trial& At(int t) const { return r_->trials[static_cast<std::size_t>(t - 1)]; }
@@ -148,8 +153,8 @@ TEST_P(WholeRunTest, EndsWithTheCompletionMessageOnly) {
   EXPECT_EQ(r_->h.lifecycle.ended, 1);
   ASSERT_EQ(r_->h.dialogs.shown.size(), 1U);
   EXPECT_EQ(testing::Shown(r_->h.dialogs.shown[0]),
-            std::tuple("Well done experiment complete. Please call the experimenter.", "EXPERIMENT COMPLETE",
-                       Buttons::kOk, Icon::kNone));
+            std::tuple("Well done experiment complete. Please call the experimenter.",
+                       "EXPERIMENT COMPLETE", Buttons::kOk, Icon::kNone));
 }
 
 // One row per trial, in order, with its block, its block's type (1, 2, 3 in turn from the
@@ -159,20 +164,25 @@ TEST_P(WholeRunTest, RowsNumberTheTrialsInBalancedBlocks) {
   for (const Trial& t : r_->trials) {
     EXPECT_EQ(t.row[0], std::to_string(t.n));
     EXPECT_EQ(std::vector(t.row.begin() + 1, t.row.begin() + 4),
-              (std::vector{std::to_string(BlockOf(t.n)), std::to_string(TypeOf(t.n)), std::to_string(r_->condition)}))
+              (std::vector{std::to_string(BlockOf(t.n)), std::to_string(TypeOf(t.n)),
+                           std::to_string(r_->condition)}))
         << "trial " << t.n;
     presentPerBlock[BlockOf(t.n)] += t.row[4] == "1";
   }
   for (int b = 1; b <= 9; ++b) EXPECT_EQ(presentPerBlock[b], 20) << "block " << b;
 }
 
-// FLICKER_DELAY: 200 in type 2, drawn from 100..300 in type 3, the last value (0 at first) in type 1.
+// FLICKER_DELAY: 200 in type 2, drawn from 100..300 in type 3, the last value (0 at first) in
+// type 1.
 TEST_P(WholeRunTest, FlickerDelayByBlockType) {
   int last = 0;
   for (const Trial& t : r_->trials) {
     const int type = TypeOf(t.n), delay = std::stoi(t.row[10]);
-    EXPECT_TRUE(type == 2 ? delay == 200 : type == 3 ? delay >= 100 && delay <= 300 : delay == last)
-        << "trial " << t.n << ": FLICKER_DELAY " << delay << " in block type " << type << " after " << last;
+    EXPECT_TRUE(type == 2   ? delay == 200
+                : type == 3 ? delay >= 100 && delay <= 300
+                            : delay == last)
+        << "trial " << t.n << ": FLICKER_DELAY " << delay << " in block type " << type << " after "
+        << last;
     last = delay;
   }
 }
@@ -202,8 +212,10 @@ TEST_P(WholeRunTest, TargetFactsMatchTheFieldShown) {
       if (t.field.label(i - 1).caption == t.row[5]) holder = holder == 0 ? i : -1;
     }
     EXPECT_EQ(t.row[6], std::to_string(holder)) << "trial " << t.n;
-    EXPECT_EQ(std::stof(t.row[7]), holder > 0 ? t.field.label(holder - 1).left : 0.0F) << "trial " << t.n;
-    EXPECT_EQ(std::stof(t.row[8]), holder > 0 ? t.field.label(holder - 1).top : 0.0F) << "trial " << t.n;
+    EXPECT_EQ(std::stof(t.row[7]), holder > 0 ? t.field.label(holder - 1).left : 0.0F)
+        << "trial " << t.n;
+    EXPECT_EQ(std::stof(t.row[8]), holder > 0 ? t.field.label(holder - 1).top : 0.0F)
+        << "trial " << t.n;
   }
 }
 
@@ -217,8 +229,8 @@ TEST_P(WholeRunTest, EveryLabelInsideItsCell) {
       const NumberLabel& l = t.field.label(p - 1);
       const float w = 7360.0F / 6, left = kFieldLeft + static_cast<float>((p - 1) % 6) * w,
                   top = kFieldTop + static_cast<float>((p - 1) / 6) * 1104.0F;
-      EXPECT_TRUE(l.left >= left + 0.5F && l.top >= top + 0.5F && l.left + l.width <= left + w + 0.5F &&
-                  l.top + l.height <= top + 1104.5F)
+      EXPECT_TRUE(l.left >= left + 0.5F && l.top >= top + 0.5F &&
+                  l.left + l.width <= left + w + 0.5F && l.top + l.height <= top + 1104.5F)
           << "trial " << t.n << ", label " << p << " at " << l.left << ", " << l.top;
     }
   }
@@ -229,7 +241,8 @@ TEST_P(WholeRunTest, EveryLabelInsideItsCell) {
 // stays suspended (the next trial runs nested inside its wait) until the block ends; once the
 // rest screen is up every suspended loop, the latest first, swaps its label again.
 TEST_P(WholeRunTest, CounterCountsTargetsLeftGreen) {
-  constexpr std::int32_t kRed = ColourValue(LabelColour::kRed), kGreen = ColourValue(LabelColour::kGreen);
+  constexpr std::int32_t kRed = ColourValue(LabelColour::kRed),
+                         kGreen = ColourValue(LabelColour::kGreen);
   std::array<std::int32_t, kLabelCount + 1> kept{};
   kept.fill(kRed);
   std::vector<int> suspended;
@@ -239,7 +252,8 @@ TEST_P(WholeRunTest, CounterCountsTargetsLeftGreen) {
   };
   for (const Trial& t : r_->trials) {
     const int holder = std::stoi(t.row[6]);
-    EXPECT_EQ(t.row[9], holder > 0 && kept[static_cast<std::size_t>(holder)] == kGreen ? "1" : "0") << t.n;
+    EXPECT_EQ(t.row[9], holder > 0 && kept[static_cast<std::size_t>(holder)] == kGreen ? "1" : "0")
+        << t.n;
     kept.fill(ColourValue(t.colour));
     if (TypeOf(t.n) != 1) {
       ASSERT_GT(t.swappedAtAnswer, 0) << "trial " << t.n;
@@ -271,8 +285,10 @@ TEST_P(WholeRunTest, PausesAreBlankCrossBlank) {
     if (t % 40 == 0) continue;
     const std::uint64_t answer = At(t).answerMs;
     ASSERT_LT(cross + 1, r_->h.crossChanges.size());
-    EXPECT_EQ(r_->h.crossChanges[cross], std::make_pair(answer + 1000, true)) << "after trial " << t;
-    EXPECT_EQ(r_->h.crossChanges[cross + 1], std::make_pair(answer + 2000, false)) << "after trial " << t;
+    EXPECT_EQ(r_->h.crossChanges[cross], std::make_pair(answer + 1000, true))
+        << "after trial " << t;
+    EXPECT_EQ(r_->h.crossChanges[cross + 1], std::make_pair(answer + 2000, false))
+        << "after trial " << t;
     EXPECT_EQ(At(t + 1).shownMs, answer + 2500) << "after trial " << t;
     cross += 2;
   }
@@ -297,7 +313,8 @@ TEST_P(WholeRunTest, BlankScreenWithThePointerParkedOnEveryPath) {
   std::vector<std::uint64_t> blanks = {1000};
   for (int t = 1; t < 360; ++t) {
     blanks.push_back(At(t).answerMs);
-    if (t % 40 == 0) blanks.push_back(r_->h.restShownAt[static_cast<std::size_t>(t / 40 - 1)] + 4000);
+    if (t % 40 == 0)
+      blanks.push_back(r_->h.restShownAt[static_cast<std::size_t>(t / 40 - 1)] + 4000);
   }
   EXPECT_EQ(r_->h.blankeShownAt, blanks);
   ASSERT_EQ(r_->screens.size(), blanks.size() + 360 + 8);
@@ -317,18 +334,22 @@ TEST_P(WholeRunTest, BlankScreenWithThePointerParkedOnEveryPath) {
 // ends at the last answer: a last answer within the first second has no cue.
 TEST_P(WholeRunTest, CueAtOneSecondFeedbackAtTheAnswer) {
   std::vector<testing::FakeSoundPlayer::PlayRecord> cues, feedback;
-  for (const auto& p : r_->h.sound.plays) (p.path.find("Utopia") != std::string::npos ? feedback : cues).push_back(p);
+  for (const auto& p : r_->h.sound.plays)
+    (p.path.find("Utopia") != std::string::npos ? feedback : cues).push_back(p);
   ASSERT_EQ(cues.size(), ScriptFor(360).rtMs < 1000 ? 359U : 360U);
   ASSERT_EQ(feedback.size(), 360U);
   for (const Trial& t : r_->trials) {
     const auto i = static_cast<std::size_t>(t.n - 1);
     if (i < cues.size()) {
-      EXPECT_EQ(*r_->h.sound.OnsetMicros(cues[i].play), (t.shownMs + 1000) * 1000) << "trial " << t.n;
-      EXPECT_LT(cues[i].micros, (t.shownMs + 1000) * 1000 - RunHarness::kSoundLatencyMicros) << "trial " << t.n;
+      EXPECT_EQ(*r_->h.sound.OnsetMicros(cues[i].play), (t.shownMs + 1000) * 1000)
+          << "trial " << t.n;
+      EXPECT_LT(cues[i].micros, (t.shownMs + 1000) * 1000 - RunHarness::kSoundLatencyMicros)
+          << "trial " << t.n;
       EXPECT_EQ(cues[i].path, "/lab/wave/" + t.row[5] + ".wav") << "trial " << t.n;
     }
     EXPECT_EQ(feedback[i].micros / 1000, t.answerMs) << "trial " << t.n;
-    EXPECT_EQ(feedback[i].path, ScriptFor(t.n).correct ? "/lab/wave/Utopia Default.wav" : "/lab/wave/Utopia Error.wav");
+    EXPECT_EQ(feedback[i].path, ScriptFor(t.n).correct ? "/lab/wave/Utopia Default.wav"
+                                                       : "/lab/wave/Utopia Error.wav");
   }
 }
 
@@ -339,15 +360,17 @@ TEST_P(WholeRunTest, FlickerPeriodsAndLabels) {
   EXPECT_LE(r_->maxOdd, 1);
   std::size_t swaps = 0;
   for (const Trial& t : r_->trials) {
-    for (const std::uint64_t length : t.swapLengths) EXPECT_EQ(std::to_string(length), t.row[10]) << "trial " << t.n;
+    for (const std::uint64_t length : t.swapLengths)
+      EXPECT_EQ(std::to_string(length), t.row[10]) << "trial " << t.n;
     swaps += t.swapLengths.size();
     if (TypeOf(t.n) == 1) {
       EXPECT_EQ(t.swappedAtAnswer + t.swapLengths.size(), 0U) << "trial " << t.n;
     }
   }
   EXPECT_GT(swaps, 0U);
-  EXPECT_EQ(r_->flickered, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
-                                          22, 23, 24, 25, 26, 27, 28, 29, 30}));
+  EXPECT_EQ(r_->flickered,
+            (std::set<int>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                           16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30}));
 }
 
 // The program's own timing record: one line per trial, the cue 1000 ms after the clock's
@@ -363,8 +386,8 @@ TEST_P(WholeRunTest, TimingFileHasALinePerTrial) {
     ASSERT_EQ(line.size(), 22U);
     // No presenter: the display's onsets are not known (toolkit), nor the keys' arrivals.
     EXPECT_EQ(std::vector({line[0], line[1], line[7], line[8], line[9], line[15], line[16]}),
-              (std::vector<std::string>{std::to_string(t.n), std::to_string(t.shownMs * 1000), "4.500", "ok", "-",
-                                        "toolkit", "-"}));
+              (std::vector<std::string>{std::to_string(t.n), std::to_string(t.shownMs * 1000),
+                                        "4.500", "ok", "-", "toolkit", "-"}));
     if (t.n < 360 || lastCued) {
       EXPECT_EQ(line[6], "1000.000") << t.n;
     }
@@ -381,13 +404,16 @@ INSTANTIATE_TEST_SUITE_P(OrderConditions, WholeRunTest, ::testing::Values(1, 2, 
 struct FirstTrial {
   FirstTrial(std::vector<float> draws, int orderCondition)
       : generator(std::move(draws)), h(1, 1'000'000, nullptr, &generator) {
-    h.onShowDisplay = [this] { h.PressLater(700, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n'); };
+    h.onShowDisplay = [this] {
+      h.PressLater(700, h.x.display.Snapshot().trialType1 == 1 ? 'm' : 'n');
+    };
     h.onFieldChanged = [this] {
       const TrialCycleSnapshot now = h.x.display.Snapshot();
       if (!now.awaitingResponse || now.responseGiven) return;
       swapped.emplace_back();
       for (int i = 1; i <= kLabelCount; ++i) {
-        if (h.x.display.field().label(i - 1).foreColor != ColourValue(now.blockColour)) swapped.back().push_back(i);
+        if (h.x.display.field().label(i - 1).foreColor != ColourValue(now.blockColour))
+          swapped.back().push_back(i);
       }
     };
     h.Launch(5, static_cast<std::int16_t>(orderCondition));
@@ -428,10 +454,12 @@ TEST(RunDrawTest, EveryDrawOfATrialReachesBothEndsOfItsRange) {
 // floor(30 r) + 1, the same one again when the draw repeats. Order condition 2 flickers every
 // 200 ms from its first trial; every draw is r.
 TEST(FlickerLabelTest, EachDrawPicksItsLabelOfAllThirty) {
-  for (const auto& [draw, label] : {std::pair{0.0F, 1}, std::pair{0.5F, 16}, std::pair{kTopDraw, 30}}) {
+  for (const auto& [draw, label] :
+       {std::pair{0.0F, 1}, std::pair{0.5F, 16}, std::pair{kTopDraw, 30}}) {
     const FirstTrial run({draw}, 2);
     ASSERT_EQ(run.rows.size(), 1U);
-    ASSERT_GE(run.swapped.size(), 4U) << "draw " << draw;  // the field, then swaps at 0, 200, 400, 600 ms
+    ASSERT_GE(run.swapped.size(), 4U)
+        << "draw " << draw;  // the field, then swaps at 0, 200, 400, 600 ms
     for (std::size_t i = 1; i < run.swapped.size(); ++i) {
       EXPECT_EQ(run.swapped[i], std::vector<int>{label}) << "draw " << draw << ", redraw " << i;
     }
@@ -457,8 +485,9 @@ TEST(RestTimingTest, BlanksAroundARestLastWholeRefreshes) {
   const auto rest = std::find_if(changes.begin(), changes.end(),
                                  [](const auto& c) { return c.first == RunHarness::kRestFrame; });
   ASSERT_TRUE(rest > changes.begin() && changes.end() - rest >= 3);
-  EXPECT_EQ(std::vector({rest[-1].first, rest[1].first, rest[2].first}),
-            std::vector({RunHarness::kBlankFrame, RunHarness::kBlankFrame, RunHarness::kFieldFrame}));
+  EXPECT_EQ(
+      std::vector({rest[-1].first, rest[1].first, rest[2].first}),
+      std::vector({RunHarness::kBlankFrame, RunHarness::kBlankFrame, RunHarness::kFieldFrame}));
   EXPECT_EQ(rest[0].second - rest[-1].second, 133U);
   EXPECT_EQ(rest[2].second - rest[1].second, 133U);
   EXPECT_EQ(h.presenter->MissedRefreshes(), 0U);

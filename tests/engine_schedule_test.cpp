@@ -1,4 +1,5 @@
-// Catches: a wrong block type or text in the schedule's two warnings, which the whole run never shows.
+// Catches: a wrong block type or text in the schedule's two warnings, which the whole run never
+// shows.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -41,7 +42,8 @@ TEST_F(TrialScheduleTest, NoDrawBeforeTheTableIsBuiltButTheRangeIsStillTested) {
     schedule_.SelectTrialType(TrialTypeDraw::kSpecial);
   }
   ASSERT_EQ(dialogs_.shown.size(), 1U);
-  EXPECT_EQ(Shown(dialogs_.shown[0]), std::tuple("Trail Type out of range.", "cuesearch", Buttons::kOk, Icon::kNone));
+  EXPECT_EQ(Shown(dialogs_.shown[0]),
+            std::tuple("Trail Type out of range.", "cuesearch", Buttons::kOk, Icon::kNone));
 }
 
 TEST_F(TrialScheduleTest, OrderConditionAboveThreeWarnsAtEveryStartAndKeepsTheRule) {
@@ -53,8 +55,8 @@ TEST_F(TrialScheduleTest, OrderConditionAboveThreeWarnsAtEveryStartAndKeepsTheRu
   }
   ASSERT_EQ(dialogs_.shown.size(), 4U);
   for (const auto& m : dialogs_.shown) {
-    EXPECT_EQ(Shown(m), std::tuple("orderCondition is greater than TOTAL_ORDER_CONDITIONS", "cuesearch",
-                                   Buttons::kOk, Icon::kNone));
+    EXPECT_EQ(Shown(m), std::tuple("orderCondition is greater than TOTAL_ORDER_CONDITIONS",
+                                   "cuesearch", Buttons::kOk, Icon::kNone));
   }
 }
 

@@ -44,7 +44,10 @@ const std::string kLine7 = " 7" + Blanks(12) + "CD" + Blanks(12) + " 2 \r\n";
 const std::string kPath = "/lab/CurrentSubjects.txt";
 
 TEST(EntryFilterTest, EdgesOfEveryTable) {
-  const struct { Box box; std::vector<int> allowed, refused; } rows[] = {
+  const struct {
+    Box box;
+    std::vector<int> allowed, refused;
+  } rows[] = {
       {Box::kSubjectId, {8, '0', '9'}, {'/', ':', 'a', 0, 7, 9, 0x0661, 0xB2}},
       {Box::kInitials, {8, 'A', 'Z', 'a', 'z'}, {'@', '[', '`', '{', '1', 0xC4}},
       {Box::kOrderCondition, {8, '1', '3'}, {'0', '4'}},
@@ -63,7 +66,8 @@ TEST(EntryFilterTest, EdgesOfEveryTable) {
 // in the way, each cause is told in the application's box (a registration lost meanwhile in the
 // entry's), and the program ends only where the subject can no longer be started again.
 TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
-  const std::string folder = "/lab/Res_Data", appended = "Append " + kPath, made = "MakeDirectory " + folder;
+  const std::string folder = "/lab/Res_Data", appended = "Append " + kPath,
+                    made = "MakeDirectory " + folder;
   const std::string registryLock = kPath + ".lock", runLock = folder + "/R-12.txt.lock";
   const std::string notAdded =
       "Message The subject could not be added to the registry " + kPath + ".\rError ";
@@ -71,40 +75,72 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
   const std::string ends = ".\rThe registry is unchanged. The program ends.";
   const std::string ends12 = ".\rSubject 12 is already in the registry. The program ends.";
   const std::string locked = ".\rError 70: Locked by another run.\r";
-  const EventLog launched = {appended, made, "SetCursorPos 15360 11520", "Display.Load", "Display.Visible",
-                             "Rest.Load", "Rest.Visible", "Blanke.Load", "Blanke.Visible",
+  const EventLog launched = {appended,
+                             made,
+                             "SetCursorPos 15360 11520",
+                             "Display.Load",
+                             "Display.Visible",
+                             "Rest.Load",
+                             "Rest.Visible",
+                             "Blanke.Load",
+                             "Blanke.Visible",
                              "ShowBlankeCross 1000 1000 500 Display"};
   // The title is the message's ("" for none); lineEnd is added to the registry before the new line.
-  const struct { const char* name; std::function<void(MemoryFileSystem&)> setUp; EventLog log;
-                 std::string title = kAppTitle, lineEnd = ""; } rows[] = {
+  const struct {
+    const char* name;
+    std::function<void(MemoryFileSystem&)> setUp;
+    EventLog log;
+    std::string title = kAppTitle, lineEnd = "";
+  } rows[] = {
       {"nothing in the way", [](auto&) {}, launched, ""},
       // The registry ends without a line end, with a lone LF, with a lone CR.
       {"no line end", [&](auto& m) { m.files[kPath] = " 5 X 1"; }, launched, "", "\r\n"},
       {"a lone LF", [&](auto& m) { m.files[kPath] = " 5 X 1\n"; }, launched, ""},
       {"a lone CR", [&](auto& m) { m.files[kPath] = " 5 X 1\r"; }, launched, ""},
-      {"not opened", [&](auto& m) { m.openErrors[kPath] = {FileFailure::kRefused, EACCES, kPath, "Permission denied"}; },
+      {"not opened",
+       [&](auto& m) {
+         m.openErrors[kPath] = {FileFailure::kRefused, EACCES, kPath, "Permission denied"};
+       },
        {notAdded + "75: Permission denied" + ends, "EndProgram"}},
-      {"not closed", [&](auto& m) { m.closeErrors[kPath] = {FileFailure::kDiskFull, ENOSPC, kPath, "No space left on device"}; },
+      {"not closed",
+       [&](auto& m) {
+         m.closeErrors[kPath] = {FileFailure::kDiskFull, ENOSPC, kPath, "No space left on device"};
+       },
        {notAdded + "61: No space left on device" + ends, "EndProgram"}},
-      {"no folder", [&](auto& m) { m.makeErrors[folder] = {FileFailure::kPathNotFound, ENOENT, folder, "Gone"}; },
+      {"no folder",
+       [&](auto& m) {
+         m.makeErrors[folder] = {FileFailure::kPathNotFound, ENOENT, folder, "Gone"};
+       },
        {appended, made, noFolder + "Error 76: Gone" + ends12, "EndProgram"}},
       // "Already there" is no error only where a folder is there.
-      {"exists and no folder", [&](auto& m) { m.makeErrors[folder] = {FileFailure::kExists, EEXIST, folder, "File exists"}; },
+      {"exists and no folder",
+       [&](auto& m) {
+         m.makeErrors[folder] = {FileFailure::kExists, EEXIST, folder, "File exists"};
+       },
        {appended, made, noFolder + "Error 75: File exists" + ends12, "EndProgram"}},
       // Two programs in one lab folder: the check is made again under the registry's lock,
       // and the subject's lock is held for the whole run.
-      {"registry locked", [&](auto& m) { m.locked.insert(registryLock); },
+      {"registry locked",
+       [&](auto& m) { m.locked.insert(registryLock); },
        {"Message The subject registry is in use: its lock " + registryLock +
         " is held by another start of the program" + locked +
         "Nothing was registered. Press Start again in a moment."}},
-      {"registry lock not writable", [&](auto& m) { m.openErrors[registryLock] = {FileFailure::kRefused, EACCES, registryLock, "Permission denied: x"}; },
-       {"Message The subject registry's lock " + registryLock + " cannot be taken.\rError 75: Permission denied: x.\r"
-        "Nothing was registered. The program cannot register subjects in this lab folder until the lock file can be written."}},
-      {"registered meanwhile", [&](auto& m) { m.files[kPath] += kLine12; },
+      {"registry lock not writable",
+       [&](auto& m) {
+         m.openErrors[registryLock] = {FileFailure::kRefused, EACCES, registryLock,
+                                       "Permission denied: x"};
+       },
+       {"Message The subject registry's lock " + registryLock +
+        " cannot be taken.\rError 75: Permission denied: x.\r"
+        "Nothing was registered. The program cannot register subjects in this lab folder until the "
+        "lock file can be written."}},
+      {"registered meanwhile",
+       [&](auto& m) { m.files[kPath] += kLine12; },
        {"Message Sorry subject 12 allready exsists.\rLook in /lab/CurrentSubjects to see current "
         "subjects."},
        "ERROR"},
-      {"subject running", [&](auto& m) { m.locked.insert(runLock); },
+      {"subject running",
+       [&](auto& m) { m.locked.insert(runLock); },
        {appended, made,
         "Message Subject 12 is being run by another program: its lock " + runLock + " is held" +
             locked + "That run's results file is left untouched. The program ends.",
@@ -123,7 +159,8 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
     d.state.subjectId = 12;
     logic.Command1_Click("AB", "1");
     EXPECT_EQ(d.log, row.log);
-    EXPECT_EQ(d.memory.files[kPath], before + (row.log[0] == appended ? row.lineEnd + kLine12 : ""));
+    EXPECT_EQ(d.memory.files[kPath],
+              before + (row.log[0] == appended ? row.lineEnd + kLine12 : ""));
     ASSERT_EQ(d.dialogs.shown.size(), row.title.empty() ? 0U : 1U);
     if (row.title.empty()) {
       EXPECT_EQ(d.state.orderCondition, 1);
@@ -147,7 +184,9 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
 // of the screens it hands over to and scripted message boxes.
 class GreetTest : public ::testing::Test {
  protected:
-  GreetTest() : previous_(std::filesystem::current_path()) { std::filesystem::current_path(dir_.Path()); }
+  GreetTest() : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir_.Path());
+  }
   ~GreetTest() override {
     greet_.reset();
     std::filesystem::current_path(previous_);
@@ -174,7 +213,8 @@ class GreetTest : public ::testing::Test {
   void Keys(const char* keys) {
     for (; *keys != '\0'; ++keys) {
       if (*keys >= 2 && *keys <= 4) {
-        QTest::mouseClick(std::array<QWidget*, 3>{text2_, text3_, command1_}[*keys - 2], Qt::LeftButton);
+        QTest::mouseClick(std::array<QWidget*, 3>{text2_, text3_, command1_}[*keys - 2],
+                          Qt::LeftButton);
       } else {
         QTest::keyClick(Focus(), *keys);
       }
@@ -185,9 +225,13 @@ class GreetTest : public ::testing::Test {
   std::string Texts() const {
     return (text1_->text() + u'|' + text2_->text() + u'|' + text3_->text()).toStdString();
   }
-  std::string Registry() const { return std::get<std::string>(files_.ReadAll(RegistryPath(files_))); }
+  std::string Registry() const {
+    return std::get<std::string>(files_.ReadAll(RegistryPath(files_)));
+  }
   // How often the experiment was started.
-  long Launches() const { return std::ranges::count(doubles_->log, "ShowBlankeCross 1000 1000 500 Display"); }
+  long Launches() const {
+    return std::ranges::count(doubles_->log, "ShowBlankeCross 1000 1000 500 Display");
+  }
   std::vector<std::string> Messages() const { return doubles_->dialogs.Texts(); }
 
   std::filesystem::path previous_;
@@ -205,7 +249,13 @@ TEST_F(GreetTest, EntryTable) {
   constexpr Icon kWarn = Icon::kExclamation, kNone = Icon::kNone;
   const std::string look = "\rLook in " + dir_.Path() + "/CurrentSubjects to see current subjects.";
   // The message ("" for none) and its icon; where the focus is afterwards, Text1|Text2|Text3.
-  const struct { const char* keys; std::string message; Icon icon; const char *focus, *texts; int subjectId; } rows[] = {
+  const struct {
+    const char* keys;
+    std::string message;
+    Icon icon;
+    const char *focus, *texts;
+    int subjectId;
+  } rows[] = {
       // A refused character is dropped; its box shows the message and keeps the focus.
       {"1\r", "Please enter numbers only!", kWarn, "Text1", "1||", 0},
       {"13\tA\x1b", "Please enter letters only!", kWarn, "Text2", "13|A|", 13},
@@ -232,7 +282,8 @@ TEST_F(GreetTest, EntryTable) {
       {"13\3", "", kNone, "Text3", "13||", 13},  // past Text2, which is not validated
       {"13\3\2", "Please insert Order Condition!", kNone, "Text3", "13||", 13},
   };
-  std::ofstream(dir_.File("CurrentSubjects.txt"), std::ios::binary) << RegistryLine(12, "XY", 2) << kLine7;
+  std::ofstream(dir_.File("CurrentSubjects.txt"), std::ios::binary)
+      << RegistryLine(12, "XY", 2) << kLine7;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.keys);
     Start();
@@ -345,8 +396,9 @@ TEST_F(GreetTest, LayoutOnA1024By768Screen) {
   const GreetLayout& layout = greet_->layout();
   EXPECT_FLOAT_EQ(layout.label1.left, 7432.5F);
   EXPECT_FLOAT_EQ(layout.label1.top, 5512.5F);
-  for (const auto c : {&GreetLayout::label2, &GreetLayout::label3, &GreetLayout::label4, &GreetLayout::label5,
-                       &GreetLayout::text1, &GreetLayout::text2, &GreetLayout::text3, &GreetLayout::command1}) {
+  for (const auto c :
+       {&GreetLayout::label2, &GreetLayout::label3, &GreetLayout::label4, &GreetLayout::label5,
+        &GreetLayout::text1, &GreetLayout::text2, &GreetLayout::text3, &GreetLayout::command1}) {
     SCOPED_TRACE((design.*c).name);
     EXPECT_FLOAT_EQ((layout.*c).left - (design.*c).left, 832.5F);
     EXPECT_FLOAT_EQ((layout.*c).top - (design.*c).top, 232.5F);
@@ -391,7 +443,8 @@ TEST_F(PasteTest, NoOtherWayInTakesText) {
        }},
       {"a context menu",
        [&] {  // a line edit's menu pops up without a loop of its own
-         QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5), text1_->mapToGlobal(QPoint(5, 5)));
+         QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                   text1_->mapToGlobal(QPoint(5, 5)));
          QApplication::sendEvent(text1_, &request);
          EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "a context menu opened";
        }},

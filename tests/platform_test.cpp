@@ -1,5 +1,5 @@
-// Catches: a timer or gated step run twice or early, a disk read that blocks or grows, a shared lock,
-// a write through a link, a mode that ignores the umask.
+// Catches: a timer or gated step run twice or early, a disk read that blocks or grows, a shared
+// lock, a write through a link, a mode that ignores the umask.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,7 +70,10 @@ TEST(ModalGateTest, StepsWaitForTheMessageBoxInOrderAndEndAtShutdown) {
   std::vector<std::string> ran;
   inner.onShow = [&](const Message& m) {
     if (m.text == "first") {
-      gate.RunWhenFree([&] { ran.push_back("a"); dialogs.Show(Message{"second"}); });
+      gate.RunWhenFree([&] {
+        ran.push_back("a");
+        dialogs.Show(Message{"second"});
+      });
       gate.RunWhenFree([&] { ran.push_back("b"); });
     } else if (m.text == "second") {
       EXPECT_EQ(ran, (std::vector<std::string>{"a"}));
@@ -114,7 +117,8 @@ TEST_F(DiskFileSystemTest, AppendsByteForByteAndEveryFailureIsNamed) {
   }
   EXPECT_EQ(std::get<std::string>(fs_.ReadAll(Path("r.txt"))), "one\t\r\ntwo\t\r\n");
   ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0644), 0);
-  for (const auto& [name, size] : {std::pair{"big", kMaxReadBytes + 1}, std::pair{"edge", kMaxReadBytes}}) {
+  for (const auto& [name, size] :
+       {std::pair{"big", kMaxReadBytes + 1}, std::pair{"edge", kMaxReadBytes}}) {
     { std::ofstream(Path(name)) << ""; }
     std::filesystem::resize_file(Path(name), size);
   }
@@ -125,13 +129,17 @@ TEST_F(DiskFileSystemTest, AppendsByteForByteAndEveryFailureIsNamed) {
     std::string path;
     const char* reason;
   } rows[] = {
-      {Failure(fs_.OpenForAppend(Path("gone/r.txt"))), FileFailure::kPathNotFound, Path("gone/r.txt"), ""},
+      {Failure(fs_.OpenForAppend(Path("gone/r.txt"))), FileFailure::kPathNotFound,
+       Path("gone/r.txt"), ""},
       {Failure(fs_.ReadAll(Path("nothing.txt"))), FileFailure::kNotFound, Path("nothing.txt"), ""},
       {Failure(fs_.OpenForAppend(dir_.Path())), FileFailure::kRefused, dir_.Path(), ""},
       {fs_.MakeDirectory(Path("Res_Data")), FileFailure::kExists, Path("Res_Data"), ""},
-      {Failure(fs_.ReadAll(Path("fifo"))), FileFailure::kNotReadable, Path("fifo"), "Not a regular file"},
-      {Failure(fs_.ReadAll("/dev/zero")), FileFailure::kNotReadable, "/dev/zero", "Not a regular file"},
-      {Failure(fs_.ReadAll(Path("big"))), FileFailure::kNotReadable, Path("big"), "Larger than 16 MB"},
+      {Failure(fs_.ReadAll(Path("fifo"))), FileFailure::kNotReadable, Path("fifo"),
+       "Not a regular file"},
+      {Failure(fs_.ReadAll("/dev/zero")), FileFailure::kNotReadable, "/dev/zero",
+       "Not a regular file"},
+      {Failure(fs_.ReadAll(Path("big"))), FileFailure::kNotReadable, Path("big"),
+       "Larger than 16 MB"},
       {Failure(fs_.ReadAll(dir_.Path())), FileFailure::kRefused, dir_.Path(), "directory"},
   };
   for (const auto& row : rows) {
@@ -152,34 +160,49 @@ TEST_F(DiskFileSystemTest, NothingIsWrittenThroughWhatStandsInAFilesPlace) {
   ASSERT_EQ(::mkdir(Path("elsewhere").c_str(), 0777), 0);
   ASSERT_EQ(::symlink(Path("elsewhere").c_str(), Path("linked").c_str()), 0);
   using Put = std::function<int(const std::string&)>;
-  const auto link = [](std::string to) -> Put { return [to](const std::string& p) { return ::symlink(to.c_str(), p.c_str()); }; };
+  const auto link = [](std::string to) -> Put {
+    return [to](const std::string& p) { return ::symlink(to.c_str(), p.c_str()); };
+  };
   const Put none = [](const std::string&) { return 0; };
   // A fixed file (a real device) is given only to the writes that cannot replace it.
-  const struct { const char* what; std::string file; Put put; } rows_[] = {
-      {"a link", "", link(victim)}, {"a link", "", link("/dev/null")}, {"a link", "", link("/nowhere/R-9.txt")},
-      {"a file with a second name (a hard link)", "", [&](const std::string& p) { return ::link(victim.c_str(), p.c_str()); }},
+  const struct {
+    const char* what;
+    std::string file;
+    Put put;
+  } rows_[] = {
+      {"a link", "", link(victim)},
+      {"a link", "", link("/dev/null")},
+      {"a link", "", link("/nowhere/R-9.txt")},
+      {"a file with a second name (a hard link)", "",
+       [&](const std::string& p) { return ::link(victim.c_str(), p.c_str()); }},
       {"a FIFO", "", [](const std::string& p) { return ::mkfifo(p.c_str(), 0666); }},
       {"a folder", "", [](const std::string& p) { return ::mkdir(p.c_str(), 0777); }},
-      {"a device", "/dev/null", none}, {"a link", Path("linked/R-1.txt"), none},  // in its folder's place
+      {"a device", "/dev/null", none},
+      {"a link", Path("linked/R-1.txt"), none},  // in its folder's place
   };
   const std::function<std::optional<FileError>(const std::string&)> writes[] = {
       [&](const std::string& p) { return Failure(fs_.OpenForAppend(p)); },
       [&](const std::string& p) { return Failure(fs_.Lock(p)); },
       [](const std::string& p) { return ReplaceContents(p, "{}"); },
-      [](const std::string& p) { return ReplaceContents(p.substr(0, p.size() - 4), "{}"); },  // at its ".new"
+      [](const std::string& p) {
+        return ReplaceContents(p.substr(0, p.size() - 4), "{}");
+      },  // at its ".new"
   };
   int n = 0;
   for (const auto& row : rows_) {
     for (int w = 0; w < (row.file.empty() ? 4 : 2); ++w) {
-      const std::string file = row.file.empty() ? Path("f" + std::to_string(++n) + ".new") : row.file;
+      const std::string file =
+          row.file.empty() ? Path("f" + std::to_string(++n) + ".new") : row.file;
       SCOPED_TRACE(file + ": " + row.what);
       ASSERT_EQ(row.put(file), 0);
       const auto error = writes[w](file);
       ASSERT_TRUE(error.has_value());
       EXPECT_EQ(error->cause, FileFailure::kRefused);
       EXPECT_EQ(error->path, file);
-      const std::string place = row.file == Path("linked/R-1.txt") ? "this file's folder" : "this file";
-      EXPECT_EQ(error->description, std::string("There is ") + row.what + " in place of " + place + "; the program writes nothing through it");
+      const std::string place =
+          row.file == Path("linked/R-1.txt") ? "this file's folder" : "this file";
+      EXPECT_EQ(error->description, std::string("There is ") + row.what + " in place of " + place +
+                                        "; the program writes nothing through it");
     }
   }
   EXPECT_EQ(std::get<std::string>(fs_.ReadAll(victim)), rows);
@@ -212,7 +235,8 @@ TEST_F(DiskFileSystemTest, ALockIsHeldByOneHolderAtATimeAndNamesIt) {
   EXPECT_EQ(second->cause, FileFailure::kInUse);
   char host[256] = {};
   ::gethostname(host, sizeof host - 1);
-  const std::string holder = std::string("machine ") + host + ", process " + std::to_string(::getpid());
+  const std::string holder =
+      std::string("machine ") + host + ", process " + std::to_string(::getpid());
   EXPECT_NE(second->description.find(holder), std::string::npos) << second->description;
   first = FileError{};  // released
   EXPECT_FALSE(Failure(fs_.Lock(Path("R-1.txt.lock"))));

@@ -7,8 +7,8 @@
 
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/qt/x11_key_arrivals.h"
 #include "platform/qt/qt_scheduler.h"
+#include "platform/qt/x11_key_arrivals.h"
 #include "platform/qt/x11_presenter.h"
 #include "screens/qt/frame_window.h"
 
@@ -58,7 +58,9 @@ TEST(X11Presenter, MeasuresTheDisplayAndShowsFramesInOrderOnePerRefresh) {
   EXPECT_LT(presenter.DeadlineMicros(), 1.5 * presenter.PeriodMicros());
 
   std::vector<std::pair<char, Refresh>> shown;
-  const auto note = [&](char name) { return [&shown, name](Refresh r) { shown.emplace_back(name, r); }; };
+  const auto note = [&](char name) {
+    return [&shown, name](Refresh r) { shown.emplace_back(name, r); };
+  };
   const std::uint64_t base = presenter.LastRefresh().msc + 2;
   presenter.Canvas().fill(Qt::red);
   presenter.Present(QRegion(0, 0, 320, 200), base + 4, note('r'));
@@ -69,14 +71,16 @@ TEST(X11Presenter, MeasuresTheDisplayAndShowsFramesInOrderOnePerRefresh) {
   presenter.Present(QRegion(), 0, note('0'));  // without a target: after the one before it
   ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 4; }, 3000));
   EXPECT_EQ(std::string({shown[0].first, shown[1].first, shown[2].first, shown[3].first}), "rbs0");
-  EXPECT_EQ((std::vector<std::uint64_t>{shown[0].second.msc, shown[1].second.msc, shown[2].second.msc, shown[3].second.msc}),
+  EXPECT_EQ((std::vector<std::uint64_t>{shown[0].second.msc, shown[1].second.msc,
+                                        shown[2].second.msc, shown[3].second.msc}),
             (std::vector<std::uint64_t>{base + 4, base + 6, base + 7, base + 8}));
   EXPECT_LT(SteadyClock().Micros() - shown[1].second.micros, 1'000'000u);
   EXPECT_EQ(presenter.MissedRefreshes(), 1u);  // the frame sent for a refresh already taken
   EXPECT_EQ(Seen(window, 160, 100), QColor(Qt::blue));
 
   bool late = false;
-  presenter.Present(QRegion(0, 0, 1, 1), presenter.LastRefresh().msc - 2, [&](Refresh) { late = true; });
+  presenter.Present(QRegion(0, 0, 1, 1), presenter.LastRefresh().msc - 2,
+                    [&](Refresh) { late = true; });
   ASSERT_TRUE(QTest::qWaitFor([&] { return late; }, 3000));
   EXPECT_GE(presenter.MissedRefreshes(), 3u);
 }
@@ -149,7 +153,8 @@ TEST(X11KeyArrivals, StampsAKeyBeforeTheEventLoopHandlesIt) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   window.keys.Watch(static_cast<std::uint32_t>(window.winId()));
   const std::uint64_t sent = SteadyClock().Micros();
-  const std::string press = "xdotool windowfocus --sync " + std::to_string(window.winId()) + " key m";
+  const std::string press =
+      "xdotool windowfocus --sync " + std::to_string(window.winId()) + " key m";
   ASSERT_EQ(std::system(press.c_str()), 0);
   ASSERT_TRUE(QTest::qWaitFor([&] { return window.handled != 0; }, 3000));
   EXPECT_GT(window.found, sent);

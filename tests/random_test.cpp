@@ -1,4 +1,5 @@
-// Catches: a draw out of range or never reaching an end of it, a pass repeating or losing a value, an unbalanced pass, a frozen reseed.
+// Catches: a draw out of range or never reaching an end of it, a pass repeating or losing a value,
+// an unbalanced pass, a frozen reseed.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -34,7 +35,8 @@ TEST_F(MyRandomTest, PassesArePermutationsAndTheEdgesOfARangeHold) {
   for (int i = 0; i < 60; ++i) passes[i / 30].push_back(r.GetNextRanWOR());
   EXPECT_NE(passes[0], passes[1]);
   for (const auto& pass : passes) EXPECT_THAT(pass, ::testing::UnorderedElementsAreArray(all));
-  EXPECT_EQ(std::vector<int>({fresh.ran(), fresh.GetNextRanWR(), fresh.GetNextRanWOR()}), std::vector<int>(3, 0));
+  EXPECT_EQ(std::vector<int>({fresh.ran(), fresh.GetNextRanWR(), fresh.GetNextRanWOR()}),
+            std::vector<int>(3, 0));
   EXPECT_EQ(MyRandomSpecial(pcg_, time_).GetNextRanS(), 0);
   single.SetInterval(5, 5);
   for (int i = 0; i < 10; ++i) EXPECT_EQ(single.GetNextRanWOR(), 5);
@@ -61,7 +63,8 @@ TEST_F(MyRandomTest, WithReplacementIsUniformEvenWithinOneMillisecond) {
   for (int i = 0; i < kDraws; ++i) ++counts[r.GetNextRanWR()];
   ASSERT_EQ(counts.size(), 30U);
   double chi2 = 0;
-  for (const auto& [value, count] : counts) chi2 += (count - kDraws / 30.0) * (count - kDraws / 30.0) / (kDraws / 30.0);
+  for (const auto& [value, count] : counts)
+    chi2 += (count - kDraws / 30.0) * (count - kDraws / 30.0) / (kDraws / 30.0);
   EXPECT_LT(chi2, 58.3);
 }
 
@@ -72,7 +75,8 @@ TEST(DrawRangeTest, EveryDrawReachesBothEndsOfItsRange) {
   VirtualTime time;
   const struct {
     std::int16_t lower, upper, uInt;  // uInt: the categories of MyRandomSpecial over the range
-  } ranges[] = {{1, 30, 2}, {1, 2, 2}, {1, 9, 9}, {100, 300, 3}, {1, 40, 2}, {1, 1104, 4}, {5, 5, 1}, {0, 32766, 7}};
+  } ranges[] = {{1, 30, 2}, {1, 2, 2},    {1, 9, 9}, {100, 300, 3},
+                {1, 40, 2}, {1, 1104, 4}, {5, 5, 1}, {0, 32766, 7}};
   for (const auto& r : ranges) {
     for (const bool top : {false, true}) {
       ScriptedGenerator g({top ? 0.99999994F : 0.0F});
@@ -84,8 +88,8 @@ TEST(DrawRangeTest, EveryDrawReachesBothEndsOfItsRange) {
       special.SetInterval(r.lower, r.upper, 1, r.uInt);
       // RandomInRange, GetNextRanWR, GetNextRanWOR; GetNextRanS gives the category at the range's
       // last position (uInt when the range holds whole cycles of them).
-      EXPECT_EQ(std::vector<int>({RandomInRange(g, time, r.lower, r.upper), wr.GetNextRanWR(), wor.GetNextRanWOR(),
-                                  special.GetNextRanS()}),
+      EXPECT_EQ(std::vector<int>({RandomInRange(g, time, r.lower, r.upper), wr.GetNextRanWR(),
+                                  wor.GetNextRanWOR(), special.GetNextRanS()}),
                 std::vector<int>({end, end, end, top ? (r.upper - r.lower) % r.uInt + 1 : 1}))
           << r.lower << ".." << r.upper << (top ? " top" : " bottom");
     }
@@ -97,7 +101,9 @@ TEST(MyRandomSpecialTest, PassesHoldEachValueEquallyAndGiveTheExtraToSmallerOnes
   const struct {
     std::int16_t upper, uInt;
     std::map<int, int> perPass;
-  } cases[] = {{40, 2, {{1, 20}, {2, 20}}}, {5, 2, {{1, 3}, {2, 2}}}, {7, 3, {{1, 3}, {2, 2}, {3, 2}}},
+  } cases[] = {{40, 2, {{1, 20}, {2, 20}}},
+               {5, 2, {{1, 3}, {2, 2}}},
+               {7, 3, {{1, 3}, {2, 2}, {3, 2}}},
                {5, 1, {{1, 5}}}};
   for (const auto& c : cases) {
     Pcg32 pcg(777);

@@ -77,8 +77,8 @@ TEST_F(BlankeTest, BothBlankPathsParkThePointerAndIgnoreKeys) {
   EXPECT_EQ(windows_.cursor, (std::vector<std::pair<int, int>>(2, {15360, 11520})));
   for (int ms : {500, 1000, 800}) time_.Advance(ms), press();  // blank, cross, blank
   time_.RunUntilIdle();
-  EXPECT_EQ(log_, (std::vector<std::string>{"show@0", "start@2000", "show@2000", "cross@3000", "nocross@4000",
-                                            "start@4500"}));
+  EXPECT_EQ(log_, (std::vector<std::string>{"show@0", "start@2000", "show@2000", "cross@3000",
+                                            "nocross@4000", "start@4500"}));
   EXPECT_TRUE(rawDialogs_.shown.empty());
 }
 
@@ -109,8 +109,9 @@ TEST_F(BlankeTest, QuitQuestionAnsweredNoLetsAWaitEndOnTime) {
   time_.Advance(400);
   blanke_.Form_KeyPress(27);
   ASSERT_EQ(rawDialogs_.shown.size(), 1U);
-  EXPECT_EQ(testing::Shown(rawDialogs_.shown[0]),
-            std::tuple("Do you really want to quit?", "cuesearch", Buttons::kYesNo, Icon::kQuestion));
+  EXPECT_EQ(
+      testing::Shown(rawDialogs_.shown[0]),
+      std::tuple("Do you really want to quit?", "cuesearch", Buttons::kYesNo, Icon::kQuestion));
   time_.RunUntilIdle();
   EXPECT_EQ(log_, (std::vector<std::string>{"show@0", "cross@1000", "nocross@2000", "start@2500"}));
   EXPECT_EQ(quits_, 0);

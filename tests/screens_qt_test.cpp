@@ -152,7 +152,8 @@ TEST(FrameCanvasTest, IncrementalDrawingEqualsAWholeRepaintAcrossATrialAndItsSwa
   testing::RunHarness h(3, 1'000'000, &metrics);
   BlankeForm blanke(h.x.blanke);
   DisplayForm display(h.x.display, metrics);
-  for (ExperimentScreen* page : {static_cast<ExperimentScreen*>(&blanke), static_cast<ExperimentScreen*>(&display)}) {
+  for (ExperimentScreen* page :
+       {static_cast<ExperimentScreen*>(&blanke), static_cast<ExperimentScreen*>(&display)}) {
     page->Load();
     page->Show();  // the whole screen, as every experiment screen
   }

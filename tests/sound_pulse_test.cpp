@@ -33,7 +33,8 @@ struct PulseBackend {
   void Pause() { std::this_thread::sleep_for(2ms); }
   std::uint64_t FrameMicros() { return 1'000'000 / player.Output().Rate(); }
   SteadyClock clock;
-  PulseSoundPlayer player{kServer ? PulseOptions{} : PulseOptions{.server = "unix:/nonexistent/cuesearch-test/native"}};
+  PulseSoundPlayer player{
+      kServer ? PulseOptions{} : PulseOptions{.server = "unix:/nonexistent/cuesearch-test/native"}};
 };
 using Backends = ::testing::Types<PulseBackend<true>, PulseBackend<false>>;
 INSTANTIATE_TYPED_TEST_SUITE_P(Pulse, SoundPlayerContract, Backends);
@@ -58,17 +59,19 @@ TEST(PulseSoundPlayerTest, AServerThatNeverAnswersCannotHoldTheConstructor) {
 // decoded at, resampled by the server, instead of being refused for ever.
 TEST(PulseSoundPlayerTest, AStreamOpensAtAnotherRateThanTheSinks) {
   PulseOptions options;
-  if (const audio::PulseOutput sink{options}; sink.Available()) options.rate = sink.Rate() == 48000 ? 44100 : 48000;
+  if (const audio::PulseOutput sink{options}; sink.Available())
+    options.rate = sink.Rate() == 48000 ? 44100 : 48000;
   if (options.rate == 0) GTEST_SKIP() << "no sound output";
   const audio::PulseOutput output{options};
-  EXPECT_EQ(output.Rate(), output.Available() ? static_cast<int>(options.rate) : -1) << output.Error();
+  EXPECT_EQ(output.Rate(), output.Available() ? static_cast<int>(options.rate) : -1)
+      << output.Error();
 }
 
 // The experiment's cue on the real output: the timer's tick asks for the digit's file in the
 // current folder's "wave", a mono file at another rate than the sink's, and the sink (the null
-// sink of scripts/test-env, recorded through its monitor; without a server the test skips) plays it on both channels at its pitch, from the moment the cue was due.
-// The pitch is read as the median distance between rising zero crossings, robust against a
-// dropout on a busy machine.
+// sink of scripts/test-env, recorded through its monitor; without a server the test skips) plays it
+// on both channels at its pitch, from the moment the cue was due. The pitch is read as the median
+// distance between rising zero crossings, robust against a dropout on a busy machine.
 TEST(MonitorTest, TheCueTimersTickReachesTheSink) {
   ScratchDir dir;
   PulseSoundPlayer player;
@@ -82,7 +85,8 @@ TEST(MonitorTest, TheCueTimersTickReachesTheSink) {
     const std::int64_t from = capture.Frames();
     const auto until = from + static_cast<std::int64_t>(seconds * rate);
     const auto limit = std::chrono::steady_clock::now() + 10s;
-    while (capture.Frames() < until && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(5ms);
+    while (capture.Frames() < until && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(5ms);
     const auto recording = capture.Take();
     EXPECT_GE(recording.Frames(), until) << "the monitor stopped delivering";
     return std::vector<float>(recording.samples.begin() + 2 * from, recording.samples.end());

@@ -1,4 +1,5 @@
-// Catches: a label rounded the wrong way, a draw that cannot reach an end of its range, a wrong digit in the target's slots, wrong colour swaps or grid lines.
+// Catches: a label rounded the wrong way, a draw that cannot reach an end of its range, a wrong
+// digit in the target's slots, wrong colour swaps or grid lines.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -30,9 +31,11 @@ class StimulusFieldTest : public ::testing::Test {
 // Before the target is placed, 2, 3 and 4 occur four times and the others three times; the
 // target's slots go to the next digit (9 is followed by 1), and the target is nowhere else.
 TEST_F(StimulusFieldTest, TargetSlotsShowTheNextDigit) {
-  for (const auto& [target, next, times] : {std::tuple{9, "1", 6}, {2, "3", 8}, {5, "6", 6}, {4, "5", 7}}) {
+  for (const auto& [target, next, times] :
+       {std::tuple{9, "1", 6}, {2, "3", 8}, {5, "6", 6}, {4, "5", 7}}) {
     ScriptedGenerator generator({(static_cast<float>(target) - 0.5F) / 9.0F});  // draws the target
-    ASSERT_EQ(SetDisplay(field_, FieldRequest{7360, 5520, 2}, generator, time_).targetNumber, target);
+    ASSERT_EQ(SetDisplay(field_, FieldRequest{7360, 5520, 2}, generator, time_).targetNumber,
+              target);
     std::map<std::string, int> counts;
     for (const NumberLabel& label : field_.labels()) ++counts[label.caption];
     EXPECT_EQ(counts.at(next), times) << "target " << target;
@@ -52,7 +55,8 @@ TEST_F(StimulusFieldTest, EveryDrawReachesBothEndsOfItsRange) {
     for (int i = 0; i < kLabelCount; ++i) {
       const NumberLabel& l = field_.label(i);
       const float dx = top ? std::floor(w - l.width) : 1, dy = top ? std::floor(h - l.height) : 1;
-      EXPECT_EQ(l.left, std::nearbyint(kFieldLeft + dx + static_cast<float>(i % 6) * w)) << i << top;
+      EXPECT_EQ(l.left, std::nearbyint(kFieldLeft + dx + static_cast<float>(i % 6) * w))
+          << i << top;
       EXPECT_EQ(l.top, std::nearbyint(kFieldTop + dy + static_cast<float>(i / 6) * h)) << i << top;
     }
   }

@@ -1,24 +1,23 @@
 // Catches: a study export whose columns, quoting, pixel figures or checks misreport the files a
 // lab's runs left, or a session file or summary that loses what a run wrote.
+#include "study/study.h"
+
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
-#include <sstream>
-#include <filesystem>
-#include <fstream>
-
 #include <sys/stat.h>
 
 #include <QColor>
 #include <QImage>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "labfolder/registry_format.h"
 #include "study/export.h"
 #include "study/qt/summary_page.h"
-#include "study/study.h"
 #include "study/summary.h"
 #include "support/run_harness.h"
 #include "support/scratch_dir.h"
@@ -26,12 +25,18 @@
 namespace cue {
 namespace {
 
-struct Answered { bool present; std::int32_t blockType; float x, y; int digit, position, key, rtMs; };
+struct Answered {
+  bool present;
+  std::int32_t blockType;
+  float x, y;
+  int digit, position, key, rtMs;
+};
 
 // A run of subject `id` by a scripted subject who stops answering at trial `stopAt`, as the
 // program leaves it in /lab. Records what the subject saw and did.
 struct LabRun {
-  LabRun(std::int16_t id, std::int16_t condition, int stopAt = 361) : h(static_cast<std::uint64_t>(id)) {
+  LabRun(std::int16_t id, std::int16_t condition, int stopAt = 361)
+      : h(static_cast<std::uint64_t>(id)) {
     h.UsePresenter(16);
     h.onShowDisplay = [this, stopAt] {
       const ExperimentState& st = h.x.state;
@@ -39,8 +44,8 @@ struct LabRun {
       const bool present = st.trialType1 == 1;
       const int key = (present == (st.trialNumber % 7 != 3)) ? 'm' : 'n';
       const int rt = 250 + (st.trialNumber * 137) % 1400;
-      answers.push_back(
-          {present, st.blockType, st.targetPositionX, st.targetPositionY, st.targetNumber, st.targetPosition, key, rt});
+      answers.push_back({present, st.blockType, st.targetPositionX, st.targetPositionY,
+                         st.targetNumber, st.targetPosition, key, rt});
       h.PressLater(rt, key);
     };
     h.onShowRest = [this] { h.PressLater(3000, ' '); };
@@ -49,7 +54,8 @@ struct LabRun {
   }
   // The lab folder as the export reads it, with a registry line and a session file.
   LabFiles Lab(const std::string& folder, double dpi = 96) const {
-    LabFiles lab{folder, false, RegistryLine(h.x.state.subjectId, "AB", h.x.state.orderCondition), {}, {}};
+    LabFiles lab{
+        folder, false, RegistryLine(h.x.state.subjectId, "AB", h.x.state.orderCondition), {}, {}};
     for (const auto& [path, text] : h.files.files) {
       if (path.starts_with("/lab/Res_Data/")) lab.files[path.substr(5)] = text;
     }
@@ -57,9 +63,11 @@ struct LabRun {
     info.start = "2026-12-06T10:00:00+01:00";
     info.host = "lab-pc-" + folder;
     info.dpi = dpi;
-    info.ended = answers.size() == 360 ? SessionInfo::Ending::kCompleted : SessionInfo::Ending::kQuit;
+    info.ended =
+        answers.size() == 360 ? SessionInfo::Ending::kCompleted : SessionInfo::Ending::kQuit;
     info.quitAtTrial = static_cast<std::int32_t>(answers.size()) + 1;
-    lab.files["Res_Data/session-" + std::to_string(h.x.state.subjectId) + ".json"] = SessionJson(info);
+    lab.files["Res_Data/session-" + std::to_string(h.x.state.subjectId) + ".json"] =
+        SessionJson(info);
     return lab;
   }
   testing::RunHarness h;
@@ -90,8 +98,10 @@ std::vector<std::vector<std::string>> CsvRows(const std::string& csv) {
 // Writes a lab folder's files under dir.
 void WriteLab(const testing::ScratchDir& dir, const std::string& folder, const LabFiles& lab) {
   std::filesystem::create_directories(dir.File(folder + "/Res_Data"));
-  if (lab.registry) std::ofstream(dir.File(folder + "/CurrentSubjects.txt"), std::ios::binary) << *lab.registry;
-  for (const auto& [file, text] : lab.files) std::ofstream(dir.File(folder + "/" + file), std::ios::binary) << text;
+  if (lab.registry)
+    std::ofstream(dir.File(folder + "/CurrentSubjects.txt"), std::ios::binary) << *lab.registry;
+  for (const auto& [file, text] : lab.files)
+    std::ofstream(dir.File(folder + "/" + file), std::ios::binary) << text;
 }
 
 // The lines of text (ended by "\n", a CR before it dropped) split at separator.
@@ -107,7 +117,10 @@ std::vector<std::vector<std::string>> Split(const std::string& text, char separa
   return rows;
 }
 
-std::string Slurp(const std::string& path) { return std::string(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}); }
+std::string Slurp(const std::string& path) {
+  return std::string(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()),
+                     {});
+}
 
 // Four runs in two lab folders on disk (registries typed by hand, one with initials a
 // spreadsheet would run; one folder's name quoted in the CSV, the other given by its
@@ -127,21 +140,26 @@ TEST(StudyTest, TheExportToolWritesEveryAnswerOfAStudy) {
     lab.files["Res_Data/R-11.txt.lock"] = "pc 123";  // the program's own: no note
     WriteLab(dir, labs[i / 2], lab);
   }
-  const std::string command = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " --with-initials -o study.csv --summary page.png '" +
+  const std::string command = "cd '" + dir.Path() +
+                              "' && " CUE_EXPORT_TOOL
+                              " --with-initials -o study.csv --summary page.png '" +
                               labs[0] + "' lab2/Res_Data/ 2>check.txt";
   EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);  // run 22 is incomplete, 13's initials
-  EXPECT_EQ(Slurp(dir.File("check.txt")),
-            "note  lab2/Res_Data: a results folder; reading its lab folder lab2\n"
-            "CHECK lab2/CurrentSubjects.txt: line 1: the initials \"+cmd|calc!A0\" of ID 13 begin like a spreadsheet "
-            "formula; the export writes them as '+cmd|calc!A0\n"
-            "CHECK lab2/Res_Data/R-22.txt: incomplete: 11 of 360 trials answered (quit at trial 12)\n"
-            "4 sessions, 3 complete; 2 problems need attention\n");
+  EXPECT_EQ(
+      Slurp(dir.File("check.txt")),
+      "note  lab2/Res_Data: a results folder; reading its lab folder lab2\n"
+      "CHECK lab2/CurrentSubjects.txt: line 1: the initials \"+cmd|calc!A0\" of ID 13 begin like a "
+      "spreadsheet "
+      "formula; the export writes them as '+cmd|calc!A0\n"
+      "CHECK lab2/Res_Data/R-22.txt: incomplete: 11 of 360 trials answered (quit at trial 12)\n"
+      "4 sessions, 3 complete; 2 problems need attention\n");
   EXPECT_GT(std::filesystem::file_size(dir.File("page.png")), 10000U);
   const auto rows = CsvRows(Slurp(dir.File("study.csv")));
   ASSERT_EQ(rows.size(), 3 * 360 + 11 + 1U);
   ASSERT_EQ(rows[0].size(), AllColumns().size() - 1);  // no host
   const auto col = [&](const char* name) {
-    return static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin());
+    return static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), name) -
+                                    rows[0].begin());
   };
   const char* names[] = {"", "still", "fixed flicker", "random flicker"};
   std::size_t row = 1;
@@ -166,28 +184,46 @@ TEST(StudyTest, TheExportToolWritesEveryAnswerOfAStudy) {
         EXPECT_DOUBLE_EQ(std::stod(at("rt_cue_ms")) + cue, a.rtMs);
       }
       const auto ifPresent = [&](const std::string& text) { return a.present ? text : ""; };
-      const char* keys[] = {"subject_id", "initials", "order_condition", "pilot", "session_start", "lab_folder", "trial",
-                            "block", "block_type", "block_type_name", "target_present", "target_digit", "target_position",
-                            "target_x_twips", "target_y_twips", "answer", "correct", "rt_ms", "sound_output",
-                            "sound_ok", "timing_ok", "before_cue", "session_ended"};
+      const char* keys[] = {"subject_id",      "initials",        "order_condition", "pilot",
+                            "session_start",   "lab_folder",      "trial",           "block",
+                            "block_type",      "block_type_name", "target_present",  "target_digit",
+                            "target_position", "target_x_twips",  "target_y_twips",  "answer",
+                            "correct",         "rt_ms",           "sound_output",    "sound_ok",
+                            "timing_ok",       "before_cue",      "session_ended"};
       std::vector<std::string> got;
       for (const char* key : keys) got.push_back(at(key));
-      EXPECT_EQ(got, (std::vector<std::string>{
-                         std::to_string(runs[i].h.x.state.subjectId), initials[i],
-                         std::to_string(runs[i].h.x.state.orderCondition), "0", "2026-12-06T10:00:00+01:00",
-                         labs[i / 2], std::to_string(t), std::to_string((t - 1) / 40 + 1), std::to_string(a.blockType),
-                         names[a.blockType], a.present ? "1" : "0", std::to_string(a.digit),
-                         ifPresent(std::to_string(a.position)), ifPresent(FormatSingle(a.x)), ifPresent(FormatSingle(a.y)),
-                         a.key == 'm' ? "present" : "absent", (a.key == 'm') == a.present ? "1" : "0",
-                         std::to_string(a.rtMs), "ok", played ? "1" : "0", "1", a.rtMs < cue ? "1" : "0",
-                         i == 3 ? "quit" : "completed"}));
+      EXPECT_EQ(got, (std::vector<std::string>{std::to_string(runs[i].h.x.state.subjectId),
+                                               initials[i],
+                                               std::to_string(runs[i].h.x.state.orderCondition),
+                                               "0",
+                                               "2026-12-06T10:00:00+01:00",
+                                               labs[i / 2],
+                                               std::to_string(t),
+                                               std::to_string((t - 1) / 40 + 1),
+                                               std::to_string(a.blockType),
+                                               names[a.blockType],
+                                               a.present ? "1" : "0",
+                                               std::to_string(a.digit),
+                                               ifPresent(std::to_string(a.position)),
+                                               ifPresent(FormatSingle(a.x)),
+                                               ifPresent(FormatSingle(a.y)),
+                                               a.key == 'm' ? "present" : "absent",
+                                               (a.key == 'm') == a.present ? "1" : "0",
+                                               std::to_string(a.rtMs),
+                                               "ok",
+                                               played ? "1" : "0",
+                                               "1",
+                                               a.rtMs < cue ? "1" : "0",
+                                               i == 3 ? "quit" : "completed"}));
     }
   }
-  const std::string plain = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " -o plain.csv --bids ds lab2 2>/dev/null";
+  const std::string plain =
+      "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " -o plain.csv --bids ds lab2 2>/dev/null";
   EXPECT_EQ(WEXITSTATUS(std::system(plain.c_str())), 1);
   const std::string csv = Slurp(dir.File("plain.csv"));
   EXPECT_EQ(CsvRows(csv)[0].size(), AllColumns().size() - 2);
-  for (const std::string& text : {csv, Slurp(dir.File("ds/README")), Slurp(dir.File("ds/participants.tsv"))}) {
+  for (const std::string& text :
+       {csv, Slurp(dir.File("ds/README")), Slurp(dir.File("ds/participants.tsv"))}) {
     EXPECT_EQ(text.find("calc"), std::string::npos) << text;
     EXPECT_EQ(text.find("lab-pc-"), std::string::npos);
   }
@@ -199,7 +235,8 @@ std::string BidsValidator() {
   const char* set = std::getenv("BIDS_VALIDATOR");
   if (set != nullptr && *set != '\0') return set;
   if (std::system("command -v bids-validator >/dev/null 2>&1") == 0) return "bids-validator";
-  const std::string home = std::string(std::getenv("HOME") ? std::getenv("HOME") : "") + "/node_modules/.bin/bids-validator";
+  const std::string home = std::string(std::getenv("HOME") ? std::getenv("HOME") : "") +
+                           "/node_modules/.bin/bids-validator";
   return std::filesystem::exists(home) ? home : "";
 }
 
@@ -216,7 +253,9 @@ const LabFiles& BidsStudy() {
     info.missedRefreshes = info.cuesLost = info.ignoredLetterKeys = 0;
     l.files["Res_Data/session-31.json"] = SessionJson(info);
     WriteLab(dir, "lab", l);
-    const std::string command = "cd '" + dir.Path() + "' && " CUE_EXPORT_TOOL " --with-initials --with-host --bids ds lab 2>/dev/null";
+    const std::string command = "cd '" + dir.Path() +
+                                "' && " CUE_EXPORT_TOOL
+                                " --with-initials --with-host --bids ds lab 2>/dev/null";
     EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
     return l;
   }();
@@ -234,24 +273,29 @@ TEST(StudyTest, DataDictionaryMatchesTheFilesTheProgramWrote) {
 
   const std::string docs = CUE_SOURCE_DIR "/docs/";
   EXPECT_NE(Slurp(docs + "data-dictionary.md").find(DictionaryMarkdown()), std::string::npos)
-      << "docs/data-dictionary.md must hold the table as the code has it:\n" << DictionaryMarkdown();
+      << "docs/data-dictionary.md must hold the table as the code has it:\n"
+      << DictionaryMarkdown();
   std::string described;
   for (const auto& c : AllColumns()) described += c.description + "\n";
   const auto carried = [&](const std::string& file, const std::string& name) {
     const std::size_t at = described.find(file + " column " + name);
-    return at != std::string::npos && !std::isalnum(static_cast<unsigned char>(described[at + file.size() + 8 + name.size()]));
+    return at != std::string::npos &&
+           !std::isalnum(static_cast<unsigned char>(described[at + file.size() + 8 + name.size()]));
   };
   for (const auto& name : ResultsColumns()) {
     EXPECT_TRUE(carried("results", name)) << name;
-    EXPECT_NE(Slurp(docs + "results-format.md").find("| " + name + " |"), std::string::npos) << name;
+    EXPECT_NE(Slurp(docs + "results-format.md").find("| " + name + " |"), std::string::npos)
+        << name;
   }
   const auto timing = Split(lab.files.at("Res_Data/timing-31.tsv"), '\t');
   for (const auto& name : timing.at(0)) {
     EXPECT_TRUE(carried("timing", name)) << name;
-    EXPECT_NE(Slurp(docs + "session-files.md").find("| `" + name + "` |"), std::string::npos) << name;
+    EXPECT_NE(Slurp(docs + "session-files.md").find("| `" + name + "` |"), std::string::npos)
+        << name;
   }
   const std::string json = lab.files.at("Res_Data/session-31.json");
-  for (std::size_t at = json.find("\n  \""); at != std::string::npos; at = json.find("\n  \"", at + 1)) {
+  for (std::size_t at = json.find("\n  \""); at != std::string::npos;
+       at = json.find("\n  \"", at + 1)) {
     const std::string key = json.substr(at + 4, json.find('"', at + 4) - at - 4);
     EXPECT_NE(Slurp(docs + "session-files.md").find("| `" + key + "` |"), std::string::npos) << key;
   }
@@ -265,17 +309,25 @@ TEST(StudyTest, DataDictionaryMatchesTheFilesTheProgramWrote) {
   for (std::size_t c = 0; c < columns.size(); ++c) {
     const ColumnInfo& info = columns[c];
     EXPECT_EQ(rows[0][c], info.name);
-    EXPECT_NE(sidecar.find("\"" + info.name + "\": {\n    \"Description\": " + JsonQuoted(info.description)), std::string::npos) << info.name;
+    EXPECT_NE(sidecar.find("\"" + info.name +
+                           "\": {\n    \"Description\": " + JsonQuoted(info.description)),
+              std::string::npos)
+        << info.name;
     for (std::size_t r = 1; r < rows.size(); ++r) {
       const std::string& cell = rows[r][c];
       double number = 0;
-      const bool numeric = std::from_chars(cell.data(), cell.data() + cell.size(), number).ptr == cell.data() + cell.size();
-      const bool typed = info.type == "text" || (numeric && (info.type == "number" || number == std::floor(number)));
-      const bool level = info.levels.empty() || std::any_of(info.levels.begin(), info.levels.end(), [&](const auto& l) { return l.first == cell; });
+      const bool numeric = std::from_chars(cell.data(), cell.data() + cell.size(), number).ptr ==
+                           cell.data() + cell.size();
+      const bool typed = info.type == "text" ||
+                         (numeric && (info.type == "number" || number == std::floor(number)));
+      const bool level =
+          info.levels.empty() || std::any_of(info.levels.begin(), info.levels.end(),
+                                             [&](const auto& l) { return l.first == cell; });
       EXPECT_TRUE(cell == "n/a" || (typed && level)) << info.name << " row " << r << ": " << cell;
     }
   }
-  EXPECT_NE(Slurp(dir.File("ds/participants.tsv")).find("\nsub-31\tAB\t2\t0\tcompleted\t360\n"), std::string::npos);
+  EXPECT_NE(Slurp(dir.File("ds/participants.tsv")).find("\nsub-31\tAB\t2\t0\tcompleted\t360\n"),
+            std::string::npos);
 }
 
 // That dataset passes the BIDS validator, where it is installed.
@@ -283,8 +335,10 @@ TEST(StudyTest, BidsDatasetPassesTheValidator) {
   const testing::ScratchDir& dir = bidsDir;
   BidsStudy();
   const std::string validator = BidsValidator();
-  if (validator.empty()) GTEST_SKIP() << "bids-validator is not installed (npm install bids-validator): not run";
-  const std::string validate = "'" + validator + "' --no-color '" + dir.File("ds") + "' >" + dir.File("v.txt") + " 2>&1";
+  if (validator.empty())
+    GTEST_SKIP() << "bids-validator is not installed (npm install bids-validator): not run";
+  const std::string validate =
+      "'" + validator + "' --no-color '" + dir.File("ds") + "' >" + dir.File("v.txt") + " 2>&1";
   EXPECT_EQ(std::system(validate.c_str()), 0) << Slurp(dir.File("v.txt"));
   EXPECT_EQ(Slurp(dir.File("v.txt")).find("[ERR]"), std::string::npos) << Slurp(dir.File("v.txt"));
 }
@@ -310,26 +364,42 @@ TEST(StudyTest, ExportToolRefusesWhatItCannotReadAndSaysWhatToType) {
     std::ofstream(dir.File(name)) << "";
     std::filesystem::resize_file(dir.File(name), std::uintmax_t{600} << 20);  // sparse
   }
-  const std::string usage = "cuesearch-export: unknown option --csv\nusage: cuesearch-export [-o FILE.csv]";
-  const struct { std::string args; int status; std::string said; } cases[] = {
+  const std::string usage =
+      "cuesearch-export: unknown option --csv\nusage: cuesearch-export [-o FILE.csv]";
+  const struct {
+    std::string args;
+    int status;
+    std::string said;
+  } cases[] = {
       {"--csv x.csv lab", 2, usage},
       {"-o x.csv nowhere", 2, "cuesearch-export: nowhere: no such folder\nusage:"},
-      {"-o x.csv notalab", 2, "cuesearch-export: notalab: not a lab folder (it holds neither CurrentSubjects.txt nor Res_Data); give the "
-                              "folder the program ran in\nusage:"},
-      {"--bids lab lab", 2, "cuesearch-export: lab: exists and is not an empty folder; give --bids a new folder\nusage:"},
+      {"-o x.csv notalab", 2,
+       "cuesearch-export: notalab: not a lab folder (it holds neither CurrentSubjects.txt nor "
+       "Res_Data); give the "
+       "folder the program ran in\nusage:"},
+      {"--bids lab lab", 2,
+       "cuesearch-export: lab: exists and is not an empty folder; give --bids a new "
+       "folder\nusage:"},
       {"-o", 2, "cuesearch-export: -o needs a file or folder after it"},
-      {"-o no/x.csv lab", 2, "cuesearch-export: no/x.csv: cannot be written: No such file or directory"},
+      {"-o no/x.csv lab", 2,
+       "cuesearch-export: no/x.csv: cannot be written: No such file or directory"},
       {"-o x.csv lab", 0, "1 sessions, 1 complete; nothing needs attention\n"},  // the whole of it
-      {"-o x.csv lab/Res_Data", 0, "note  lab/Res_Data: a results folder; reading its lab folder lab\n1 sessions"},
-      {"-o x.csv fifo", 1, "CHECK fifo/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device), so it is not read\n"
-                           "CHECK fifo/Res_Data/R-5.txt: its ID is not in fifo/CurrentSubjects.txt\n"},
-      {"-o x.csv zero", 1, "CHECK zero/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device)"},
-      {"-o x.csv big", 1, "CHECK big/Res_Data/R-9.txt: cannot be read: Larger than 16 MB, so it is not read\n"
-                          "note  big/Res_Data/old.zip: not a file of this program; left out\n"},
+      {"-o x.csv lab/Res_Data", 0,
+       "note  lab/Res_Data: a results folder; reading its lab folder lab\n1 sessions"},
+      {"-o x.csv fifo", 1,
+       "CHECK fifo/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device), "
+       "so it is not read\n"
+       "CHECK fifo/Res_Data/R-5.txt: its ID is not in fifo/CurrentSubjects.txt\n"},
+      {"-o x.csv zero", 1,
+       "CHECK zero/CurrentSubjects.txt: cannot be read: Not a regular file (a FIFO or a device)"},
+      {"-o x.csv big", 1,
+       "CHECK big/Res_Data/R-9.txt: cannot be read: Larger than 16 MB, so it is not read\n"
+       "note  big/Res_Data/old.zip: not a file of this program; left out\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    const std::string command = "cd '" + dir.Path() + "' && ulimit -v 4000000 && timeout 20 " CUE_EXPORT_TOOL " " +
+    const std::string command = "cd '" + dir.Path() +
+                                "' && ulimit -v 4000000 && timeout 20 " CUE_EXPORT_TOOL " " +
                                 c.args + " 2>said.txt";
     EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), c.status);
     const std::string said = Slurp(dir.File("said.txt"));
@@ -347,33 +417,46 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
   // The results with `from` replaced by `to`.
   const auto edit = [&](const std::string& from, const std::string& to) {
     const std::size_t at = results.find(from);
-    return [=](LabFiles& l) { l.files["Res_Data/R-5.txt"] = results.substr(0, at) + to + results.substr(at + from.size()); };
+    return [=](LabFiles& l) {
+      l.files["Res_Data/R-5.txt"] = results.substr(0, at) + to + results.substr(at + from.size());
+    };
   };
   const auto cut = [&](LabFiles& l) { l.files["Res_Data/R-5.txt"].resize(results.size() - 5); };
   // The file named and the problem, and the rows still exported.
-  const struct { const char* name; std::function<void(LabFiles&)> damage; std::string file, expected; std::size_t rows; } cases[] = {
+  const struct {
+    const char* name;
+    std::function<void(LabFiles&)> damage;
+    std::string file, expected;
+    std::size_t rows;
+  } cases[] = {
       {"cut off", cut, r5, "line 361: cut off (no line end)", 359},
       {"cut off, so incomplete", cut, r5, "incomplete: 359 of 360 trials answered", 359},
       {"field lost", edit(line3, line3.substr(2)), r5, "line 4: 12 fields instead of 13", 359},
       {"not a number", edit("\t\r\n3\t", "x\t\r\n3\t"), r5, "line 3: RT is not a number", 359},
       {"duplicated", edit(line3, line3 + line3), r5, "line 5: trial 3 appears twice", 361},
-      {"swapped", edit(line3 + line4, line4 + line3), r5, "line 5: trial 3 comes after trial 4", 360},
+      {"swapped", edit(line3 + line4, line4 + line3), r5, "line 5: trial 3 comes after trial 4",
+       360},
       {"missing", edit(line3, ""), r5, "1 trials missing: 3", 359},
-      {"second run", [&](LabFiles& l) { l.files["Res_Data/R-5.txt"] += HeaderLine(ResultsColumns()); }, r5,
+      {"second run",
+       [&](LabFiles& l) { l.files["Res_Data/R-5.txt"] += HeaderLine(ResultsColumns()); }, r5,
        "2 runs in one file", 360},
       {"condition", [](LabFiles& l) { l.registry = RegistryLine(5, "AB", 3); }, r5,
        "line 2: trial 1 has order condition 2, the registry 3", 360},
       {"not registered", [](LabFiles& l) { l.registry = RegistryLine(4, "AB", 2); }, r5,
        "its ID is not in a/CurrentSubjects.txt", 360},
-      {"no results", [](LabFiles& l) { *l.registry += RegistryLine(8, "CD", 1); }, "a/Res_Data/R-8.txt",
-       "missing, though ID 8 is registered", 360},
-      {"formula", [](LabFiles& l) { l.registry = "\r\n" + RegistryLine(5, "@SUM(1)", 2); }, "a/CurrentSubjects.txt",
-       "line 2: the initials \"@SUM(1)\" of ID 5 begin like a spreadsheet formula; the export writes them as '@SUM(1)", 360},
-      {"registered twice", [](LabFiles& l) { *l.registry += RegistryLine(5, "ZZ", 2); }, "a/CurrentSubjects.txt",
-       "ID 5 is registered twice", 360},
-      {"bad registry line", [](LabFiles& l) { *l.registry += "AB 12\r\n"; }, "a/CurrentSubjects.txt",
-       "line 2 does not begin with a subject ID: \"AB 12\"", 360},
-      {"broken session", [](LabFiles& l) { l.files["Res_Data/session-5.json"] = "{\"start\": \"2026"; },
+      {"no results", [](LabFiles& l) { *l.registry += RegistryLine(8, "CD", 1); },
+       "a/Res_Data/R-8.txt", "missing, though ID 8 is registered", 360},
+      {"formula", [](LabFiles& l) { l.registry = "\r\n" + RegistryLine(5, "@SUM(1)", 2); },
+       "a/CurrentSubjects.txt",
+       "line 2: the initials \"@SUM(1)\" of ID 5 begin like a spreadsheet formula; the export "
+       "writes them as '@SUM(1)",
+       360},
+      {"registered twice", [](LabFiles& l) { *l.registry += RegistryLine(5, "ZZ", 2); },
+       "a/CurrentSubjects.txt", "ID 5 is registered twice", 360},
+      {"bad registry line", [](LabFiles& l) { *l.registry += "AB 12\r\n"; },
+       "a/CurrentSubjects.txt", "line 2 does not begin with a subject ID: \"AB 12\"", 360},
+      {"broken session",
+       [](LabFiles& l) { l.files["Res_Data/session-5.json"] = "{\"start\": \"2026"; },
        "a/Res_Data/session-5.json", "cannot be read: an unterminated text", 360},
       {"quit", [](LabFiles& l) { l = quit.Lab("a"); }, "a/Res_Data/R-6.txt",
        "incomplete: 49 of 360 trials answered (quit at trial 50)", 49},
@@ -388,13 +471,20 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
     if (std::string(c.name) == "two machines") AddLab(study, full.Lab("b"));
     CheckAcrossLabs(study);
     EXPECT_TRUE(study.NeedsAttention());
-    EXPECT_NE(CheckText(study).find("CHECK " + c.file + ": " + c.expected), std::string::npos) << CheckText(study);
+    EXPECT_NE(CheckText(study).find("CHECK " + c.file + ": " + c.expected), std::string::npos)
+        << CheckText(study);
     EXPECT_EQ(CsvRows(StudyCsv(study)).size(), c.rows + 1);
   }
   // A text a spreadsheet would run gets a ' before it; nothing else does.
-  for (const auto& [text, safe] : std::vector<std::pair<std::string, std::string>>{
-           {"=1+2", "'=1+2"}, {"+A1", "'+A1"}, {"-2", "'-2"}, {"@SUM(1)", "'@SUM(1)"}, {"\tx", "'\tx"},
-           {"\rx", "'\rx"}, {"A=1", "A=1"}, {"", ""}}) {
+  for (const auto& [text, safe] :
+       std::vector<std::pair<std::string, std::string>>{{"=1+2", "'=1+2"},
+                                                        {"+A1", "'+A1"},
+                                                        {"-2", "'-2"},
+                                                        {"@SUM(1)", "'@SUM(1)"},
+                                                        {"\tx", "'\tx"},
+                                                        {"\rx", "'\rx"},
+                                                        {"A=1", "A=1"},
+                                                        {"", ""}}) {
     EXPECT_EQ(SpreadsheetSafe(text), safe);
   }
   // A study with one ID in two lab folders and a pilot run of it, as BIDS: one label each.
@@ -405,7 +495,8 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
   pilot.pilot = true;
   AddLab(twice, pilot);
   std::string labels;
-  for (const auto& [path, text] : BidsDataset(twice, {}, "1")) labels += path.ends_with("_beh.tsv") ? path.substr(0, path.find('/')) + " " : "";
+  for (const auto& [path, text] : BidsDataset(twice, {}, "1"))
+    labels += path.ends_with("_beh.tsv") ? path.substr(0, path.find('/')) + " " : "";
   EXPECT_EQ(labels, "sub-5 sub-5dup2 sub-pilot5 ");
   // Files of an older version (no session file, the timing record under an R- name) are read
   // as they are: noted, nothing for a person to do, never taken for a subject.
@@ -415,22 +506,48 @@ TEST(StudyTest, CheckNamesEveryProblemWithItsFile) {
   old.files["Res_Data/R-5.txt.lock"] = "pc 42";  // the program's own: no note
   Study study;
   AddLab(study, old);
-  EXPECT_EQ(CheckText(study), "note  a/Res_Data/R-5-timing.txt: not a file of this program; left out\n"
-                              "note  a/Res_Data/session-5.json: missing: start, machine and screen unknown\n"
-                              "1 sessions, 1 complete; nothing needs attention\n");
+  EXPECT_EQ(CheckText(study),
+            "note  a/Res_Data/R-5-timing.txt: not a file of this program; left out\n"
+            "note  a/Res_Data/session-5.json: missing: start, machine and screen unknown\n"
+            "1 sessions, 1 complete; nothing needs attention\n");
 }
 
 // Every field of the session file read back as written; the time with its offset; the file
 // replaced whole, or left as it was.
 TEST(StudyTest, SessionFileRoundTripsAndIsReplacedWhole) {
-  SessionInfo info{"1.2", "2026-12-06T10:00:00-03:30", "2026-12-06T10:30:00-03:30", SessionInfo::Ending::kQuit, 40, 41,
-                   "M\xC3\xBCller \"lab\"\\2\n", 1920, 1080, 28800, 16200, 96, std::nullopt, "Liberation Sans",
-                   "pulse", "sink", "", 4.5, {"/lab/wave/3.wav", "/lab/wave/Utopia Error.wav"}, 12, 3, true,
-                   true, false, {"2 cues lost"}, 0, 2, 5};
+  SessionInfo info{"1.2",
+                   "2026-12-06T10:00:00-03:30",
+                   "2026-12-06T10:30:00-03:30",
+                   SessionInfo::Ending::kQuit,
+                   40,
+                   41,
+                   "M\xC3\xBCller \"lab\"\\2\n",
+                   1920,
+                   1080,
+                   28800,
+                   16200,
+                   96,
+                   std::nullopt,
+                   "Liberation Sans",
+                   "pulse",
+                   "sink",
+                   "",
+                   4.5,
+                   {"/lab/wave/3.wav", "/lab/wave/Utopia Error.wav"},
+                   12,
+                   3,
+                   true,
+                   true,
+                   false,
+                   {"2 cues lost"},
+                   0,
+                   2,
+                   5};
   const auto back = ParseSessionJson(SessionJson(info));
   ASSERT_TRUE(std::holds_alternative<SessionInfo>(back)) << std::get<FileError>(back).description;
   EXPECT_EQ(SessionJson(std::get<SessionInfo>(back)), SessionJson(info));
-  EXPECT_NE(SessionJson(info).find("\"ended\": \"quit\",\n  \"trials_answered\": 40,\n  \"quit_at_trial\": 41"),
+  EXPECT_NE(SessionJson(info).find(
+                "\"ended\": \"quit\",\n  \"trials_answered\": 40,\n  \"quit_at_trial\": 41"),
             std::string::npos);
   EXPECT_NE(SessionJson(info).find("\"refresh_hz\": null"), std::string::npos);
 
@@ -472,31 +589,39 @@ TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
   Study study;
   AddLab(study, lab);
   const auto rows = CsvRows(StudyCsv(study));
-  const std::size_t onset = static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), "rt_onset_ms") - rows[0].begin());
-  EXPECT_EQ(std::vector<std::string>({rows[1][onset], rows[2][onset], rows[3][onset], rows[4][onset], rows[5][onset]}),
+  const std::size_t onset = static_cast<std::size_t>(
+      std::find(rows[0].begin(), rows[0].end(), "rt_onset_ms") - rows[0].begin());
+  EXPECT_EQ(std::vector<std::string>(
+                {rows[1][onset], rows[2][onset], rows[3][onset], rows[4][onset], rows[5][onset]}),
             std::vector<std::string>({"695.9", "1195", "896.5", "947", ""}));
   // The flags from each trial's own line (trial 5 has none: before the cue by its RT).
   std::vector<std::string> flags;
   for (std::size_t r = 1; r <= 5; ++r) {
-    for (const char* name : {"timing_ok", "sound_ok", "before_cue"}) flags.push_back(rows[r][static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin())]);
+    for (const char* name : {"timing_ok", "sound_ok", "before_cue"})
+      flags.push_back(rows[r][static_cast<std::size_t>(
+          std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin())]);
   }
-  EXPECT_EQ(flags, (std::vector<std::string>{"1", "1", "1", "0", "0", "0", "0", "1", "1", "1", "0", "1", "", "", "1"}));
+  EXPECT_EQ(flags, (std::vector<std::string>{"1", "1", "1", "0", "0", "0", "0", "1", "1", "1", "0",
+                                             "1", "", "", "1"}));
   const Session& s = study.sessions.front();
   const Summary summary = Summarise({&s}, "Subject 7");
   // Before the cue: by the timing record where it has the trial, else by the RT (cue at 1000 ms).
   const auto early = [&](std::size_t t) { return t == 2 ? false : run.answers[t - 1].rtMs < 1000; };
   int earlyCount = 0;
   for (std::size_t t = 1; t <= run.answers.size(); ++t) earlyCount += early(t);
-  EXPECT_EQ(summary.health, (std::vector<std::string>{"4 trials in the timing record, 1 cues without an onset, "
-                                                      "1 cues more than 2 ms off their 1000 ms",
-                                                      "3 missed frames, 0 trials with the sound output lost, " +
-                                                          std::to_string(earlyCount) + " answers before the cue",
-                                                      "missing sounds: none"}));
+  EXPECT_EQ(summary.health,
+            (std::vector<std::string>{"4 trials in the timing record, 1 cues without an onset, "
+                                      "1 cues more than 2 ms off their 1000 ms",
+                                      "3 missed frames, 0 trials with the sound output lost, " +
+                                          std::to_string(earlyCount) + " answers before the cue",
+                                      "missing sounds: none"}));
   EXPECT_EQ(summary.timing.ok, false);
   EXPECT_EQ(summary.timing.text, "3 refreshes missed, 1 cues more than 2 ms off their 1000 ms");
   EXPECT_EQ(summary.sound.ok, false);
   EXPECT_EQ(summary.sound.text, "1 cues without an onset");
-  EXPECT_EQ(Summarise({&s, &s}, "").timing.text, "not ok in 2 of 2 sessions; ID 7: " + summary.timing.text + ", ID 7: " + summary.timing.text);
+  EXPECT_EQ(
+      Summarise({&s, &s}, "").timing.text,
+      "not ok in 2 of 2 sessions; ID 7: " + summary.timing.text + ", ID 7: " + summary.timing.text);
   ASSERT_EQ(summary.cells.size(), 6U);
   for (const SummaryCell& cell : summary.cells) {
     std::vector<int> rts;
@@ -516,7 +641,8 @@ TEST(StudyTest, SummaryOfAQuitSessionWithItsFiguresAndTiming) {
     }
   }
   std::vector<std::int32_t> blockTypes(9, 0);  // blocks not reached: none
-  for (std::size_t t = 0; t < run.answers.size(); ++t) blockTypes[t / 40] = run.answers[t].blockType;
+  for (std::size_t t = 0; t < run.answers.size(); ++t)
+    blockTypes[t / 40] = run.answers[t].blockType;
   EXPECT_EQ(summary.blockTypes, blockTypes);
 
   const QImage page = SummaryPage(summary);

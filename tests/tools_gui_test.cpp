@@ -33,7 +33,9 @@ int ScreenWidthPx() { return QGuiApplication::primaryScreen()->geometry().width(
 // A debug window not yet created.
 class DebugWindowTest : public ::testing::Test {
  protected:
-  void TearDown() override { if (DebugWindow* w = debug_.Window()) w->hide(); }
+  void TearDown() override {
+    if (DebugWindow* w = debug_.Window()) w->hide();
+  }
   // Toggles as the screens' key handlers do, and lets the docking finish.
   DebugWindow& Toggle() {
     debug_.Toggle();
@@ -119,7 +121,9 @@ std::string XTool(const QString& command) {
   return process.readAllStandardOutput().toStdString();
 }
 
-std::string Id(const QWidget& window) { return QStringLiteral("0x%1").arg(window.winId(), 0, 16).toStdString(); }
+std::string Id(const QWidget& window) {
+  return QStringLiteral("0x%1").arg(window.winId(), 0, 16).toStdString();
+}
 
 // On a real X server only (scripts/test-env's Xvfb, no window manager), asked with the X
 // utilities as another client: the run under xcb takes these, the offscreen one skips them.
@@ -143,7 +147,8 @@ TEST_F(XvfbTest, TheDebugWindowIsTopmost) {
   DebugWindow& debug = *debug_.Window();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&debug));
   Settle();
-  const std::string state = XTool(QString::fromStdString("xprop -id " + Id(debug) + " _NET_WM_STATE"));
+  const std::string state =
+      XTool(QString::fromStdString("xprop -id " + Id(debug) + " _NET_WM_STATE"));
   EXPECT_NE(state.find("_NET_WM_STATE_ABOVE"), std::string::npos) << state;
   ExperimentScreen display("Display");
   display.Show();
@@ -164,13 +169,17 @@ TEST_F(XvfbTest, ParkCursorLeavesThePointerInTheBottomRightPixel) {
   ParkCursor(windows_);
   Settle();
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  const std::string bottomRight = "x:" + std::to_string(screen.right()) + " y:" + std::to_string(screen.bottom());
+  const std::string bottomRight =
+      "x:" + std::to_string(screen.right()) + " y:" + std::to_string(screen.bottom());
   const std::string at = XTool(QStringLiteral("xdotool getmouselocation"));
   EXPECT_TRUE(at.starts_with(bottomRight + " ")) << at;
 }
 
 TEST(TestColorFormTest, TypedValues) {
-  const struct { const char *red, *green, *blue; int number; } rows[] = {
+  const struct {
+    const char *red, *green, *blue;
+    int number;
+  } rows[] = {
       // clang-format off
       {"255", "", "", 255}, {"", "255", "", 65280}, {"", "", "255", 16711680},
       {"300", "300", "300", 16777215},  // components above 255 count as 255
@@ -184,12 +193,14 @@ TEST(TestColorFormTest, TypedValues) {
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.red) + '/' + row.green + '/' + row.blue);
     TestColorForm form;
-    EXPECT_EQ(form.Label6()->palette().color(QPalette::Window), QColor(255, 0, 0));  // the reference
+    EXPECT_EQ(form.Label6()->palette().color(QPalette::Window),
+              QColor(255, 0, 0));  // the reference
     QTest::keyClicks(form.Text1(), QString::fromLatin1(row.red));
     QTest::keyClicks(form.Text2(), QString::fromLatin1(row.green));
     QTest::keyClicks(form.Text3(), QString::fromLatin1(row.blue));
     EXPECT_EQ(form.Label5()->text(), QString::number(row.number));
-    EXPECT_EQ(form.Label1()->palette().color(QPalette::Window), QColor(row.number & 0xFF, (row.number >> 8) & 0xFF, row.number >> 16));
+    EXPECT_EQ(form.Label1()->palette().color(QPalette::Window),
+              QColor(row.number & 0xFF, (row.number >> 8) & 0xFF, row.number >> 16));
   }
 }
 

@@ -2,8 +2,8 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
-#include <QRegion>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -64,7 +64,8 @@ DisplayFacts ProbeDisplay() {
   window.showFullScreen();
   QElapsedTimer waited;
   waited.start();
-  while (!(window.windowHandle() && window.windowHandle()->isExposed()) && waited.elapsed() < 3000) {
+  while (!(window.windowHandle() && window.windowHandle()->isExposed()) &&
+         waited.elapsed() < 3000) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   presenter.Attach(static_cast<std::uint32_t>(window.winId()));
@@ -91,7 +92,8 @@ DisplayFacts ProbeDisplay() {
     target = std::max(target + 1, shownMsc + 2);
     ++pending;
     presenter.Present(QRegion(presenter.Canvas().rect()), target, [&](Refresh at) {
-      f.noticeLagMicros.push_back(static_cast<double>(clock.Micros()) - static_cast<double>(at.micros));
+      f.noticeLagMicros.push_back(static_cast<double>(clock.Micros()) -
+                                  static_cast<double>(at.micros));
       --pending;
       f.shown.push_back(at);
       if (Steady::now() < end) {
@@ -100,7 +102,8 @@ DisplayFacts ProbeDisplay() {
         loop.quit();
       }
     });
-    f.prepareMicros.push_back(std::chrono::duration<double, std::micro>(Steady::now() - began).count());
+    f.prepareMicros.push_back(
+        std::chrono::duration<double, std::micro>(Steady::now() - began).count());
   };
   presenter.CanvasWillChange();
   DrawField(presenter.Canvas(), made++);
@@ -109,7 +112,8 @@ DisplayFacts ProbeDisplay() {
     next(first.msc - 1);
     next(first.msc - 1);
   });
-  QTimer::singleShot((kDisplaySeconds + 3) * 1000, &loop, &QEventLoop::quit);  // refreshes that stop coming
+  QTimer::singleShot((kDisplaySeconds + 3) * 1000, &loop,
+                     &QEventLoop::quit);  // refreshes that stop coming
   loop.exec();
   f.missedRefreshes = presenter.MissedRefreshes() - missedBefore;
   f.deadlineMicros = presenter.DeadlineMicros();

@@ -34,10 +34,13 @@ std::string WriteAndSync(const std::string& folder, double* ms) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return std::strerror(errno);
   const std::string row(120, 'x');
-  const bool ok = write(fd, row.data(), row.size()) == static_cast<ssize_t>(row.size()) && fsync(fd) == 0;
+  const bool ok =
+      write(fd, row.data(), row.size()) == static_cast<ssize_t>(row.size()) && fsync(fd) == 0;
   const int error = errno;
   close(fd);
-  if (ms) *ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
+  if (ms)
+    *ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
   unlink(path.c_str());
   return ok ? "" : std::strerror(error);
 }
@@ -50,7 +53,8 @@ DiskFacts ProbeDisk(const std::string& lab, const std::string& journal) {
   f.journal = journal;
   f.labError = WriteAndSync(lab, &f.writeSyncMs);
   struct statvfs fs {};
-  if (statvfs(lab.c_str(), &fs) == 0) f.freeBytes = static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+  if (statvfs(lab.c_str(), &fs) == 0)
+    f.freeBytes = static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
   std::error_code made;
   std::filesystem::create_directories(journal, made);
   f.journalError = made ? made.message() : WriteAndSync(journal, nullptr);

@@ -13,11 +13,12 @@ void ProbeServer(DisplayFacts& f) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return;
   const char* name = std::getenv("DISPLAY");
-  f.server = std::string("X11 (") + ServerVendor(display) + " " + std::to_string(VendorRelease(display)) + ") on " +
-             (name ? name : "?");
+  f.server = std::string("X11 (") + ServerVendor(display) + " " +
+             std::to_string(VendorRelease(display)) + ") on " + (name ? name : "?");
   int opcode = 0, event = 0, error = 0;
-  f.xwayland = XQueryExtension(display, "XWAYLAND", &opcode, &event, &error) ||
-               (std::getenv("WAYLAND_DISPLAY") != nullptr && *std::getenv("WAYLAND_DISPLAY") != '\0');
+  f.xwayland =
+      XQueryExtension(display, "XWAYLAND", &opcode, &event, &error) ||
+      (std::getenv("WAYLAND_DISPLAY") != nullptr && *std::getenv("WAYLAND_DISPLAY") != '\0');
   const std::string selection = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
   const Window owner = XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False));
   if (owner != None) {
@@ -27,7 +28,6 @@ void ProbeServer(DisplayFacts& f) {
   }
   XCloseDisplay(display);
 }
-
 
 // The subject answers with the letters "m" and "n" and goes on with space: some key of the
 // layout's current group must give each unshifted, and Caps Lock (the locked Lock modifier)
@@ -46,7 +46,8 @@ KeyboardFacts ProbeKeyboard() {
   } else {
     f.capsLock = (state.locked_mods & LockMask) != 0;
     const int group = state.group;
-    if (XkbGetNames(display, XkbGroupNamesMask, xkb) == Success && xkb->names && xkb->names->groups[group] != None) {
+    if (XkbGetNames(display, XkbGroupNamesMask, xkb) == Success && xkb->names &&
+        xkb->names->groups[group] != None) {
       char* name = XGetAtomName(display, xkb->names->groups[group]);
       f.layout = name ? name : "";
       if (name) XFree(name);

@@ -8,7 +8,9 @@ namespace cue::check {
 
 int RunCheck(const std::string& lab, const std::string& journal, bool json) {
   std::vector<Line> lines;
-  const auto add = [&lines](std::vector<Line> more) { lines.insert(lines.end(), more.begin(), more.end()); };
+  const auto add = [&lines](std::vector<Line> more) {
+    lines.insert(lines.end(), more.begin(), more.end());
+  };
   if (!json) {
     char host[256] = {};
     gethostname(host, sizeof host - 1);

@@ -25,7 +25,8 @@ std::pair<float, float> QtLabelMetrics::SizeOf(const std::string& caption) const
   auto& size = sizes_[caption];
   if (size.first == 0) {
     const QFontMetrics fm(font_);
-    size = {twips_.FromPixels(fm.horizontalAdvance(QString::fromStdString(caption))), twips_.FromPixels(fm.height())};
+    size = {twips_.FromPixels(fm.horizontalAdvance(QString::fromStdString(caption))),
+            twips_.FromPixels(fm.height())};
   }
   return size;
 }
@@ -83,9 +84,12 @@ QRect DisplayForm::Box(const NumberLabel& label) const {
   // The caption's drawn size, measured once per caption: a frame asks for 30 boxes.
   auto& size = textSizes_[label.caption];
   if (size.isEmpty()) {
-    size = QFontMetrics(metrics_.font()).boundingRect(QRect(), Qt::AlignCenter, QString::fromStdString(label.caption)).size();
+    size = QFontMetrics(metrics_.font())
+               .boundingRect(QRect(), Qt::AlignCenter, QString::fromStdString(label.caption))
+               .size();
   }
-  FitText(box, twips().FromPixels(size.width()), twips().FromPixels(size.height()), Anchor::kCenter, Anchor::kCenter);
+  FitText(box, twips().FromPixels(size.width()), twips().FromPixels(size.height()), Anchor::kCenter,
+          Anchor::kCenter);
   const auto px = [this](float t) { return static_cast<int>(std::lround(twips().ToPixels(t))); };
   return QRect(px(box.left), px(box.top), px(box.width), px(box.height));
 }
@@ -93,7 +97,9 @@ QRect DisplayForm::Box(const NumberLabel& label) const {
 std::vector<ExperimentScreen::Caption> DisplayForm::Captions() const {
   std::vector<Caption> captions;
   for (const NumberLabel& label : core_.field().labels()) {
-    if (label.visible) captions.push_back({QString::fromStdString(label.caption), metrics_.font(), Qt::AlignCenter, Box(label)});
+    if (label.visible)
+      captions.push_back(
+          {QString::fromStdString(label.caption), metrics_.font(), Qt::AlignCenter, Box(label)});
   }
   return captions;
 }

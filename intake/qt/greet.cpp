@@ -60,8 +60,9 @@ Greet::Greet(GreetContext context)
   text2_->setFont(MsSansSerif(18, false));
   command1_->setFont(MsSansSerif(8.25, false));
   command1_->setObjectName(QStringLiteral("Command1"));
-  for (auto [control, label] : {std::pair{&layout_.label2, label2_}, std::pair{&layout_.label3, label3_},
-                                std::pair{&layout_.label4, label4_}, std::pair{&layout_.label5, label5_}}) {
+  for (auto [control, label] :
+       {std::pair{&layout_.label2, label2_}, std::pair{&layout_.label3, label3_},
+        std::pair{&layout_.label4, label4_}, std::pair{&layout_.label5, label5_}}) {
     FitCaption(*control, label->font(), label->text(), label->alignment());
   }
   FitCaption(layout_.command1, command1_->font(), command1_->text(), Qt::AlignCenter);

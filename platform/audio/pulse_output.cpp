@@ -54,7 +54,8 @@ PulseOutput::~PulseOutput() {
 // an underrun, so the frame numbers and the stream's time never part.
 bool PulseOutput::OpenStream(const PulseOptions& options) {
   PulseConnection::Lock lock(connection_);
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, options.rate != 0 ? options.rate : static_cast<std::uint32_t>(rate_), 2};
+  const pa_sample_spec spec{
+      PA_SAMPLE_FLOAT32NE, options.rate != 0 ? options.rate : static_cast<std::uint32_t>(rate_), 2};
   pa_channel_map map;
   pa_channel_map_init_stereo(&map);
   stream_ = pa_stream_new(connection_.Context(), options.name.c_str(), &spec, &map);

@@ -35,12 +35,12 @@ namespace cue::audio {
 // 0.2 % of a core a second) must drain before the short lead holds again, which it does long
 // before a trial's first sound can be asked for.
 struct PulseOptions {
-  std::string server;                   // empty: the default (PULSE_SERVER, else the session's)
-  std::uint32_t bufferMicros = 3000;    // the output latency target while low latency is on
+  std::string server;                       // empty: the default (PULSE_SERVER, else the session's)
+  std::uint32_t bufferMicros = 3000;        // the output latency target while low latency is on
   std::uint32_t idleBufferMicros = 150000;  // the same while it is off; 0: always bufferMicros
-  std::uint32_t leadMicros = 0;         // request to onset; 0: bufferMicros + kLeadMarginMicros
-  std::uint32_t minRequestMicros = 0;   // least the server asks for at once; 0: its choice
-  std::uint32_t timingRefreshMs = 250;  // how often to ask for fresh timing; 0: libpulse's
+  std::uint32_t leadMicros = 0;             // request to onset; 0: bufferMicros + kLeadMarginMicros
+  std::uint32_t minRequestMicros = 0;       // least the server asks for at once; 0: its choice
+  std::uint32_t timingRefreshMs = 250;      // how often to ask for fresh timing; 0: libpulse's
   std::uint32_t connectTimeoutMs = 2000;
   std::uint32_t rate = 0;  // frames per second; 0: the sink's own (no resampling by the server)
   std::string name = "cuesearch";
@@ -126,9 +126,9 @@ class PulseOutput {
   std::atomic<bool> realTime_{false};
   std::atomic<bool> lowLatency_{true};
   std::atomic<bool> running_{false};
-  bool lowLatencyApplied_ = true;           // output thread
-  std::uint64_t lastWriteMicros_ = 0;       // output thread: the previous write request
-  std::uint32_t shortBytes_ = 0;            // tlength of each buffer; fixed once open
+  bool lowLatencyApplied_ = true;      // output thread
+  std::uint64_t lastWriteMicros_ = 0;  // output thread: the previous write request
+  std::uint32_t shortBytes_ = 0;       // tlength of each buffer; fixed once open
   std::uint32_t longBytes_ = 0;
   mutable std::mutex errorMutex_;
   std::string error_;

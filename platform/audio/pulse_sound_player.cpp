@@ -27,7 +27,8 @@ void PulseSoundPlayer::SetLowLatency(bool on) {
 // resamples if it came back at another one): the sounds stay as they were decoded.
 void PulseSoundPlayer::Reconnect() {
   if (OutputAvailable()) return;
-  if (connecting_.valid() && connecting_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+  if (connecting_.valid() &&
+      connecting_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
     fresh_ = connecting_.get();
   }
   if (fresh_ != nullptr) {
@@ -48,7 +49,8 @@ void PulseSoundPlayer::Reconnect() {
   lastTryMicros_ = now;
   audio::PulseOptions options = options_;
   options.rate = static_cast<std::uint32_t>(mixer_.Rate());
-  connecting_ = std::async(std::launch::async, [options] { return std::make_unique<audio::PulseOutput>(options); });
+  connecting_ = std::async(std::launch::async,
+                           [options] { return std::make_unique<audio::PulseOutput>(options); });
 }
 
 SoundPlayer::PlayId PulseSoundPlayer::Noted(PlayId play, std::uint64_t dueMicros) {
@@ -62,7 +64,8 @@ bool PulseSoundPlayer::Stalled() const {
   if (stalled_.load(std::memory_order_acquire)) return true;
   const PlayId play = lastPlay_.load(std::memory_order_acquire);
   if (play == 0 || mixer_.LastTaken() >= play || !output_->Running()) return false;
-  if (clock_.Micros() <= lastDue_.load(std::memory_order_relaxed) + audio::kOverdueMicros) return false;
+  if (clock_.Micros() <= lastDue_.load(std::memory_order_relaxed) + audio::kOverdueMicros)
+    return false;
   stalled_.store(true, std::memory_order_release);
   return true;
 }

@@ -1,10 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <future>
 #include <memory>
-
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>

@@ -38,7 +38,8 @@ SoundMixer::PlayId SoundMixer::Play(SoundId id) { return PlayAt(id, clock_.Micro
 
 SoundMixer::PlayId SoundMixer::PlayAt(SoundId id, std::uint64_t atMicros) {
   if (id < 0 || static_cast<std::size_t>(id) >= sounds_.size()) return 0;
-  const Request request{sounds_[static_cast<std::size_t>(id)].get(), atMicros, clock_.Micros(), lastPlay_ + 1};
+  const Request request{sounds_[static_cast<std::size_t>(id)].get(), atMicros, clock_.Micros(),
+                        lastPlay_ + 1};
   if (!requests_.Push(request)) return 0;
   return ++lastPlay_;
 }
@@ -49,7 +50,9 @@ void SoundMixer::Render(float* out, std::int64_t first, std::size_t frames,
   const bool dropOverdue = dropOverdue_.exchange(false, std::memory_order_acq_rel);
   while (requests_.Pop(request)) {
     taken_.store(request.play, std::memory_order_release);
-    if (dropOverdue && clock_.Micros() > std::max(request.dueMicros, request.askedMicros) + kOverdueMicros) continue;
+    if (dropOverdue &&
+        clock_.Micros() > std::max(request.dueMicros, request.askedMicros) + kOverdueMicros)
+      continue;
     const std::int64_t start = Place(request, first, timeline);
     if (timeline)
       onsets_.Publish(request.play, static_cast<std::uint64_t>(timeline->MicrosOf(start)));

@@ -83,7 +83,7 @@ class SoundMixer final : public FrameSource {
  private:
   struct Request {
     const StereoSamples* sound = nullptr;
-    std::uint64_t dueMicros = 0;  // when the first sample should reach the output
+    std::uint64_t dueMicros = 0;    // when the first sample should reach the output
     std::uint64_t askedMicros = 0;  // when it was asked for
     PlayId play = 0;
   };

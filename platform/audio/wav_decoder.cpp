@@ -37,14 +37,16 @@ std::string SystemReasonIfUnreadable(const std::string& path) {
 // What the header declares, checked before anything is allocated for it.
 std::string CheckHeader(const SF_INFO& info, int rate) {
   if (info.samplerate < kMinSoundRate || info.samplerate > kMaxSoundRate) {
-    return "its sample rate of " + std::to_string(info.samplerate) + " Hz is outside 8000 to 192000 Hz";
+    return "its sample rate of " + std::to_string(info.samplerate) +
+           " Hz is outside 8000 to 192000 Hz";
   }
   if (info.channels < 1 || info.channels > kMaxSoundChannels) {
     return "it declares " + std::to_string(info.channels) + " channels, not 1 to 8";
   }
   // Both the samples as read and the stereo samples at the output's rate must fit the bound.
   const double frames = static_cast<double>(info.frames);
-  const double bytes = std::max(frames * info.channels, 2 * frames * rate / info.samplerate) * sizeof(float);
+  const double bytes =
+      std::max(frames * info.channels, 2 * frames * rate / info.samplerate) * sizeof(float);
   if (info.frames < 0 || bytes > static_cast<double>(kMaxDecodedBytes)) {
     return "it declares " + std::to_string(info.frames) + " frames, more than 64 MB once decoded";
   }
@@ -53,7 +55,8 @@ std::string CheckHeader(const SF_INFO& info, int rate) {
 
 std::variant<StereoSamples, SoundError> DecodeSoundFile(const std::string& path, int rate) {
   // Only a regular file is opened: a FIFO or a device would block or never end.
-  if (auto refused = CheckReadable(path, kMaxDecodedBytes)) return SoundError{path, refused->description};
+  if (auto refused = CheckReadable(path, kMaxDecodedBytes))
+    return SoundError{path, refused->description};
   if (std::string reason = SystemReasonIfUnreadable(path); !reason.empty()) {
     return SoundError{path, reason};
   }
@@ -98,7 +101,8 @@ std::vector<float> ResampleStereo(const std::vector<float>& stereo, int from, in
   const std::size_t inFrames = stereo.size() / 2;
   if (inFrames == 0 || from == to) return stereo;
   const auto outFrames = static_cast<std::size_t>(
-      (static_cast<std::uint64_t>(inFrames) * static_cast<std::uint64_t>(to) + static_cast<std::uint64_t>(from) - 1) /
+      (static_cast<std::uint64_t>(inFrames) * static_cast<std::uint64_t>(to) +
+       static_cast<std::uint64_t>(from) - 1) /
       static_cast<std::uint64_t>(from));
   std::vector<float> out(2 * outFrames);
   std::size_t done = 0;

@@ -17,7 +17,7 @@ struct StereoSamples {
 };
 
 // The bounds of a sound file, checked against its header before anything is read.
-inline constexpr int kMinSoundRate = 8000;     // frames per second
+inline constexpr int kMinSoundRate = 8000;  // frames per second
 inline constexpr int kMaxSoundRate = 192000;
 inline constexpr int kMaxSoundChannels = 8;
 inline constexpr std::size_t kMaxDecodedBytes = std::size_t{64} << 20;  // as read, and as played

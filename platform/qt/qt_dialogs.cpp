@@ -60,7 +60,8 @@ Answer QtDialogs::Show(const Message& message) {
   if (message.keyProof) qApp->installEventFilter(&filter);
   const int result = box.exec();
   qApp->removeEventFilter(&filter);
-  if (message.buttons == Buttons::kYesNo) return result == QMessageBox::Yes ? Answer::kYes : Answer::kNo;
+  if (message.buttons == Buttons::kYesNo)
+    return result == QMessageBox::Yes ? Answer::kYes : Answer::kNo;
   return Answer::kOk;
 }
 

@@ -36,11 +36,13 @@ QtScheduler::QtScheduler() {
 QtScheduler::~QtScheduler() = default;
 
 Scheduler::TimerId QtScheduler::After(int ms, Callback fn) {
-  return AtNanos(NowNanos() + static_cast<std::int64_t>(ms > 0 ? ms : 0) * 1'000'000, std::move(fn));
+  return AtNanos(NowNanos() + static_cast<std::int64_t>(ms > 0 ? ms : 0) * 1'000'000,
+                 std::move(fn));
 }
 
 // The Clock's µs are CLOCK_MONOTONIC's: the deadline needs no conversion.
-Scheduler::TimerId QtScheduler::AtMicros(std::uint64_t clockMicros, Callback fn, std::uint64_t spinMicros) {
+Scheduler::TimerId QtScheduler::AtMicros(std::uint64_t clockMicros, Callback fn,
+                                         std::uint64_t spinMicros) {
   const auto due = static_cast<std::int64_t>(clockMicros) * 1000;
   if (spinMicros == 0) return AtNanos(due, std::move(fn));
   return AtNanos(due - static_cast<std::int64_t>(spinMicros) * 1000, [due, fn = std::move(fn)] {

@@ -1,9 +1,9 @@
 #include "platform/qt/qt_window_system.h"
 
 #include <QCursor>
-#include <algorithm>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 
 namespace cue {
 

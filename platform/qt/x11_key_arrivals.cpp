@@ -5,9 +5,9 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-#include <cstdio>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/clock.h"

@@ -42,7 +42,9 @@ class X11KeyArrivals final : public KeyArrivals {
   static constexpr int kMaxWaitMs = 3;
   // The key the window is handling now, by its server time and key code. Its stamp is looked
   // up only when asked for: an answer reads its clock first, and other keys never wait.
-  void SetCurrent(std::uint32_t serverTime, std::uint32_t keycode) { current_ = {serverTime, keycode}; }
+  void SetCurrent(std::uint32_t serverTime, std::uint32_t keycode) {
+    current_ = {serverTime, keycode};
+  }
   void ClearCurrent() { current_.reset(); }
   std::uint64_t CurrentKeyMicros() const override {
     return current_ ? Find(current_->first, current_->second) : 0;

@@ -52,7 +52,8 @@ X11Presenter::X11Presenter(const std::string& displayName, Scheduler* scheduler)
     return;
   }
   auto* version = xcb_present_query_version_reply(
-      connection_, xcb_present_query_version(connection_, XCB_PRESENT_MAJOR_VERSION, XCB_PRESENT_MINOR_VERSION),
+      connection_,
+      xcb_present_query_version(connection_, XCB_PRESENT_MAJOR_VERSION, XCB_PRESENT_MINOR_VERSION),
       nullptr);
   if (version == nullptr) {
     unavailable_ = "the X server's Present extension does not answer";
@@ -61,11 +62,13 @@ X11Presenter::X11Presenter(const std::string& displayName, Scheduler* scheduler)
   std::free(version);
   // Regions (the part of a frame copied at its refresh) need XFixes 2, which a client must
   // ask for before its first region request.
-  auto* fixes = xcb_xfixes_query_version_reply(connection_, xcb_xfixes_query_version(connection_, 5, 0), nullptr);
+  auto* fixes = xcb_xfixes_query_version_reply(
+      connection_, xcb_xfixes_query_version(connection_, 5, 0), nullptr);
   if (fixes == nullptr || fixes->major_version < 2) unavailable_ = "the X server has no XFixes 2";
   std::free(fixes);
   if (!unavailable_.empty()) return;
-  notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_), QSocketNotifier::Read);
+  notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_),
+                                                QSocketNotifier::Read);
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Drain(); });
   // The period, from now on, on the root window: Present reports its refreshes without
   // anything being drawn there.
@@ -88,7 +91,8 @@ X11Presenter::~X11Presenter() {
 
 void X11Presenter::Attach(std::uint32_t window) {
   if (!FrameAccurate() || window_ != 0) return;
-  auto* geometry = xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr);
+  auto* geometry =
+      xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr);
   if (geometry == nullptr) {
     unavailable_ = "the experiment window is gone";
     return;
@@ -134,15 +138,17 @@ void X11Presenter::StartProbing() {
 // The canvas in a shared memory segment where the server offers MIT-SHM (a local display);
 // else in the program's memory, sent in requests. Touched whole here, before any frame.
 void X11Presenter::MakeCanvas() {
-  const std::size_t bytes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4;
+  const std::size_t bytes =
+      static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4;
   const xcb_query_extension_reply_t* shm = xcb_get_extension_data(connection_, &xcb_shm_id);
   if (shm != nullptr && shm->present != 0) {
     const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     void* address = id >= 0 ? shmat(id, nullptr, 0) : reinterpret_cast<void*>(-1);
     if (address != reinterpret_cast<void*>(-1)) {
       const std::uint32_t segment = xcb_generate_id(connection_);
-      xcb_generic_error_t* error =
-          xcb_request_check(connection_, xcb_shm_attach_checked(connection_, segment, static_cast<std::uint32_t>(id), 0));
+      xcb_generic_error_t* error = xcb_request_check(
+          connection_,
+          xcb_shm_attach_checked(connection_, segment, static_cast<std::uint32_t>(id), 0));
       if (error == nullptr) {
         shmSegment_ = segment;
         shmAddress_ = address;
@@ -154,7 +160,8 @@ void X11Presenter::MakeCanvas() {
     if (id >= 0) shmctl(id, IPC_RMID, nullptr);  // gone once both sides have let go of it
   }
   if (shmAddress_ != nullptr) {
-    canvas_ = QImage(static_cast<uchar*>(shmAddress_), width_, height_, width_ * 4, QImage::Format_RGB32);
+    canvas_ =
+        QImage(static_cast<uchar*>(shmAddress_), width_, height_, width_ * 4, QImage::Format_RGB32);
   } else {
     canvas_ = QImage(width_, height_, QImage::Format_RGB32);
     band_.resize(bytes);
@@ -166,34 +173,40 @@ void X11Presenter::MakeCanvas() {
 // requests; asked for when the frame leaves, it has long arrived when the canvas next changes.
 void X11Presenter::CanvasWillChange() {
   if (!shmUnread_) return;
-  std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus_cookie_t{readSync_}, nullptr));
+  std::free(
+      xcb_get_input_focus_reply(connection_, xcb_get_input_focus_cookie_t{readSync_}, nullptr));
   shmUnread_ = false;
 }
 
 // Copies the canvas's rectangle into the pixmap.
 void X11Presenter::Put(std::uint32_t pixmap, const QRect& rect) {
   if (shmSegment_ != 0) {
-    xcb_shm_put_image(connection_, pixmap, gc_, static_cast<std::uint16_t>(width_), static_cast<std::uint16_t>(height_),
-                      static_cast<std::uint16_t>(rect.x()), static_cast<std::uint16_t>(rect.y()),
-                      static_cast<std::uint16_t>(rect.width()), static_cast<std::uint16_t>(rect.height()),
-                      static_cast<std::int16_t>(rect.x()), static_cast<std::int16_t>(rect.y()), depth_,
-                      XCB_IMAGE_FORMAT_Z_PIXMAP, 0, shmSegment_, 0);
+    xcb_shm_put_image(
+        connection_, pixmap, gc_, static_cast<std::uint16_t>(width_),
+        static_cast<std::uint16_t>(height_), static_cast<std::uint16_t>(rect.x()),
+        static_cast<std::uint16_t>(rect.y()), static_cast<std::uint16_t>(rect.width()),
+        static_cast<std::uint16_t>(rect.height()), static_cast<std::int16_t>(rect.x()),
+        static_cast<std::int16_t>(rect.y()), depth_, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, shmSegment_, 0);
     shmUnread_ = true;
     return;
   }
   // A request holds at most the server's maximum length: the rectangle goes in bands of rows.
   const std::size_t rowBytes = static_cast<std::size_t>(rect.width()) * 4;
-  const std::size_t maxBytes = static_cast<std::size_t>(xcb_get_maximum_request_length(connection_)) * 4 - 64;
-  const int bandRows = std::max(1, static_cast<int>(std::min<std::size_t>(maxBytes / rowBytes, 256)));
+  const std::size_t maxBytes =
+      static_cast<std::size_t>(xcb_get_maximum_request_length(connection_)) * 4 - 64;
+  const int bandRows =
+      std::max(1, static_cast<int>(std::min<std::size_t>(maxBytes / rowBytes, 256)));
   for (int y = rect.top(); y <= rect.bottom(); y += bandRows) {
     const int rows = std::min(bandRows, rect.bottom() + 1 - y);
     for (int r = 0; r < rows; ++r) {
-      std::memcpy(band_.data() + static_cast<std::size_t>(r) * rowBytes, canvas_.constScanLine(y + r) + rect.x() * 4,
-                  rowBytes);
+      std::memcpy(band_.data() + static_cast<std::size_t>(r) * rowBytes,
+                  canvas_.constScanLine(y + r) + rect.x() * 4, rowBytes);
     }
-    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc_, static_cast<std::uint16_t>(rect.width()),
-                  static_cast<std::uint16_t>(rows), static_cast<std::int16_t>(rect.x()), static_cast<std::int16_t>(y), 0,
-                  depth_, static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(rows)), band_.data());
+    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc_,
+                  static_cast<std::uint16_t>(rect.width()), static_cast<std::uint16_t>(rows),
+                  static_cast<std::int16_t>(rect.x()), static_cast<std::int16_t>(y), 0, depth_,
+                  static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(rows)),
+                  band_.data());
   }
 }
 
@@ -214,14 +227,16 @@ void X11Presenter::Measure(Refresh refresh) {
 std::uint64_t X11Presenter::Fitted(std::uint64_t msc) const {
   if (period_ <= 0 || msc < firstMeasured_.msc) return last_.micros;
   return static_cast<std::uint64_t>(static_cast<double>(firstMeasured_.micros) +
-                                    static_cast<double>(msc - firstMeasured_.msc) * period_ + phase_);
+                                    static_cast<double>(msc - firstMeasured_.msc) * period_ +
+                                    phase_);
 }
 
 std::uint64_t X11Presenter::NextRefresh() const {
   std::uint64_t next = last_.msc + 1;
   if (period_ > 0) {
     const double now = static_cast<double>(SteadyClock().Micros());
-    next += static_cast<std::uint64_t>(std::max(0.0, (now - static_cast<double>(Fitted(last_.msc))) / period_));
+    next += static_cast<std::uint64_t>(
+        std::max(0.0, (now - static_cast<double>(Fitted(last_.msc))) / period_));
   }
   return next;
 }
@@ -266,12 +281,14 @@ void X11Presenter::Present(const QRegion& region, std::uint64_t targetMsc, Done 
   std::vector<xcb_rectangle_t> rectangles;
   for (const QRect& rect : update) {
     rectangles.push_back({static_cast<std::int16_t>(rect.x()), static_cast<std::int16_t>(rect.y()),
-                          static_cast<std::uint16_t>(rect.width()), static_cast<std::uint16_t>(rect.height())});
+                          static_cast<std::uint16_t>(rect.width()),
+                          static_cast<std::uint16_t>(rect.height())});
   }
   const xcb_xfixes_region_t parts = xcb_generate_id(connection_);
-  xcb_xfixes_create_region(connection_, parts, static_cast<std::uint32_t>(rectangles.size()), rectangles.data());
-  xcb_present_pixmap(connection_, window_, pixmaps_[static_cast<std::size_t>(pixmap)].id, serial, 0, parts, 0, 0, 0,
-                     0, 0, XCB_PRESENT_OPTION_COPY, msc, 0, 0, 0, nullptr);
+  xcb_xfixes_create_region(connection_, parts, static_cast<std::uint32_t>(rectangles.size()),
+                           rectangles.data());
+  xcb_present_pixmap(connection_, window_, pixmaps_[static_cast<std::size_t>(pixmap)].id, serial, 0,
+                     parts, 0, 0, 0, 0, 0, XCB_PRESENT_OPTION_COPY, msc, 0, 0, 0, nullptr);
   xcb_xfixes_destroy_region(connection_, parts);
   if (shmUnread_) readSync_ = xcb_get_input_focus(connection_).sequence;
   xcb_flush(connection_);
@@ -302,8 +319,8 @@ void X11Presenter::Probe() {
   probeTimer_->StartAt(static_cast<std::uint64_t>(std::max(0.0, at)), [this, target] {
     const double lead = TimeOfRefresh(*this, target) - static_cast<double>(SteadyClock().Micros());
     const std::uint32_t pixel = canvas_.pixel(0, 0);
-    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, probePixmap_, gc_, 1, 1, 0, 0, 0, depth_, 4,
-                  reinterpret_cast<const std::uint8_t*>(&pixel));
+    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, probePixmap_, gc_, 1, 1, 0, 0, 0, depth_,
+                  4, reinterpret_cast<const std::uint8_t*>(&pixel));
     const std::uint32_t serial = nextSerial_++;
     pending_[serial] = Pending{0, -1, [this, target, lead](Refresh r) {
                                  probeLead_ = lead;
@@ -312,8 +329,8 @@ void X11Presenter::Probe() {
     const xcb_rectangle_t corner{0, 0, 1, 1};
     const xcb_xfixes_region_t update = xcb_generate_id(connection_);
     xcb_xfixes_create_region(connection_, update, 1, &corner);
-    xcb_present_pixmap(connection_, window_, probePixmap_, serial, 0, update, 0, 0, 0, 0, 0, XCB_PRESENT_OPTION_COPY,
-                       target, 0, 0, 0, nullptr);
+    xcb_present_pixmap(connection_, window_, probePixmap_, serial, 0, update, 0, 0, 0, 0, 0,
+                       XCB_PRESENT_OPTION_COPY, target, 0, 0, 0, nullptr);
     xcb_xfixes_destroy_region(connection_, update);
     xcb_flush(connection_);
     Drain();
@@ -340,7 +357,8 @@ void X11Presenter::Probed(bool made) {
       deadline_ = madeLead_;
       return;
     }
-    probeLead_ = madeLead_ + 50;  // just long of the range, so that timer lateness cannot undercut it
+    probeLead_ =
+        madeLead_ + 50;  // just long of the range, so that timer lateness cannot undercut it
   } else {
     probeLead_ = (madeLead_ + missedLead_) / 2;
   }
@@ -368,10 +386,12 @@ void X11Presenter::Complete(std::uint32_t serial, std::uint64_t msc, std::uint64
   // The first measurement names the rate before the first screen; every later refresh
   // lengthens its baseline, so that refreshes counted ahead from it do not drift.
   if (period_ > 0 && msc > firstMeasured_.msc + MEASURED_REFRESHES) {
-    period_ = static_cast<double>(refresh.micros - firstMeasured_.micros) / static_cast<double>(msc - firstMeasured_.msc);
+    period_ = static_cast<double>(refresh.micros - firstMeasured_.micros) /
+              static_cast<double>(msc - firstMeasured_.msc);
   }
   if (period_ > 0 && msc >= firstMeasured_.msc) {
-    const double residual = static_cast<double>(refresh.micros) - static_cast<double>(firstMeasured_.micros) -
+    const double residual = static_cast<double>(refresh.micros) -
+                            static_cast<double>(firstMeasured_.micros) -
                             static_cast<double>(msc - firstMeasured_.msc) * period_;
     constexpr std::size_t kept = 64;
     if (residuals_.size() < kept) {

@@ -133,8 +133,8 @@ class X11Presenter final : public QObject, public Presenter {
   QImage canvas_;
   std::uint32_t shmSegment_ = 0;  // the canvas's segment on the server; 0: plain requests
   void* shmAddress_ = nullptr;
-  bool shmUnread_ = false;        // a frame was sent from the canvas since the last sync
-  unsigned readSync_ = 0;         // the request whose reply says the server has read it
+  bool shmUnread_ = false;          // a frame was sent from the canvas since the last sync
+  unsigned readSync_ = 0;           // the request whose reply says the server has read it
   std::vector<std::uint8_t> band_;  // rows of a frame, without shared memory
   std::vector<Pixmap> pixmaps_;
   std::uint32_t probePixmap_ = 0;

@@ -34,7 +34,9 @@ std::vector<ExperimentScreen::Caption> BlankeForm::Captions() const {
   return {{QStringLiteral("+"), crossFont_, Qt::AlignCenter, CrossRect()}};
 }
 
-QRegion BlankeForm::ContentRegion() const { return label1_.visible ? QRegion(CrossRect()) : QRegion(); }
+QRegion BlankeForm::ContentRegion() const {
+  return label1_.visible ? QRegion(CrossRect()) : QRegion();
+}
 
 void BlankeForm::paintEvent(QPaintEvent*) {
   QPainter painter(this);

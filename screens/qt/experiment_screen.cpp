@@ -1,8 +1,8 @@
 #include "screens/qt/experiment_screen.h"
 
 #include <QChildEvent>
-#include <QGuiApplication>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -64,7 +64,9 @@ void ExperimentScreen::SetVisible(bool visible) {
   }
 }
 
-bool ExperimentScreen::Visible() const { return frames_ != nullptr ? frames_->Contains(this) : isVisible(); }
+bool ExperimentScreen::Visible() const {
+  return frames_ != nullptr ? frames_->Contains(this) : isVisible();
+}
 
 void ExperimentScreen::Redraw(const QRect& rect) {
   changes_ += rect.isEmpty() ? this->rect() : rect;  // for the experiment window's drawing
@@ -115,7 +117,8 @@ void ExperimentScreen::FitCaption(Control& control, const QFont& font, const QSt
                                   Qt::Alignment alignment) const {
   // The rectangle the text is drawn in, its glyphs' overhang included: a box narrower than
   // this clips the text.
-  const QSize size = QFontMetrics(font).boundingRect(QRect(), static_cast<int>(alignment), text).size();
+  const QSize size =
+      QFontMetrics(font).boundingRect(QRect(), static_cast<int>(alignment), text).size();
   const auto anchor = [](Qt::Alignment a, Qt::Alignment end, Qt::Alignment centre) {
     return (a & end) ? Anchor::kEnd : (a & centre) ? Anchor::kCenter : Anchor::kStart;
   };

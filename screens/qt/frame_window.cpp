@@ -47,10 +47,13 @@ void FrameWindow::Due() {
   due_ = true;
   if (posted_) return;
   posted_ = true;
-  QMetaObject::invokeMethod(this, [this] {
-    posted_ = false;
-    Send();
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        posted_ = false;
+        Send();
+      },
+      Qt::QueuedConnection);
 }
 
 // Drawn only where the screen changes, and sent for the refresh a wait named (or the next);

@@ -54,12 +54,12 @@ class FrameWindow final : public ExperimentScreen {
 
   X11Presenter& presenter_;
   X11KeyArrivals& keys_;
-  std::unique_ptr<FrameCanvas> canvas_;  // from the first expose on
+  std::unique_ptr<FrameCanvas> canvas_;   // from the first expose on
   std::vector<ExperimentScreen*> stack_;  // bottom first
-  bool exposed_ = false;  // the window has been mapped and exposed
-  bool wholeNext_ = false;  // the next frame is drawn whole (after an expose)
-  bool due_ = false;        // changes wait to be sent
-  bool posted_ = false;     // a send at the next turn of the event loop is on its way
+  bool exposed_ = false;                  // the window has been mapped and exposed
+  bool wholeNext_ = false;                // the next frame is drawn whole (after an expose)
+  bool due_ = false;                      // changes wait to be sent
+  bool posted_ = false;                   // a send at the next turn of the event loop is on its way
 };
 
 }  // namespace cue

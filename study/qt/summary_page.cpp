@@ -2,11 +2,9 @@
 
 #include <QBuffer>
 #include <QByteArray>
-
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
-
 #include <algorithm>
 #include <cmath>
 
@@ -21,10 +19,13 @@ const QColor kBlockShades[] = {QColor(240, 240, 240), QColor(222, 235, 250), QCo
 const QColor kCorrect(20, 60, 160), kError(200, 30, 30), kEarly(230, 140, 0);
 const QColor kOk(30, 130, 60), kNotOk(200, 30, 30), kUnknown(120, 120, 120);
 
-QString U(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString U(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QString Percent(int part, int whole) {
-  return whole == 0 ? QStringLiteral("–") : QString::number(100.0 * part / whole, 'f', 1) + QLatin1Char('%');
+  return whole == 0 ? QStringLiteral("–")
+                    : QString::number(100.0 * part / whole, 'f', 1) + QLatin1Char('%');
 }
 
 QFont Font(const QPainter& p, int points, bool bold = false) {
@@ -34,7 +35,9 @@ QFont Font(const QPainter& p, int points, bool bold = false) {
 // A badge (OK, NOT OK, NOT RECORDED) and the verdict's text; returns the y below it.
 int DrawVerdict(QPainter& p, const QString& what, const Verdict& v, int y) {
   const QColor colour = !v.ok ? kUnknown : *v.ok ? kOk : kNotOk;
-  const QString badge = !v.ok ? QStringLiteral("NOT RECORDED") : *v.ok ? QStringLiteral("OK") : QStringLiteral("NOT OK");
+  const QString badge = !v.ok   ? QStringLiteral("NOT RECORDED")
+                        : *v.ok ? QStringLiteral("OK")
+                                : QStringLiteral("NOT OK");
   p.setFont(Font(p, 15, true));
   p.setPen(Qt::black);
   p.drawText(kMargin, y + 26, what);
@@ -44,16 +47,22 @@ int DrawVerdict(QPainter& p, const QString& what, const Verdict& v, int y) {
   p.drawText(box, Qt::AlignCenter, badge);
   p.setPen(Qt::black);
   p.setFont(Font(p, 12));
-  const QRect text(kMargin + 320, y - 12, kWidth - kMargin - (kMargin + 320), 60);  // centred on the badge
+  const QRect text(kMargin + 320, y - 12, kWidth - kMargin - (kMargin + 320),
+                   60);  // centred on the badge
   p.drawText(text, Qt::TextWordWrap | Qt::AlignVCenter, U(v.text));
   return y + 56;
 }
 
 // Returns the y below the table.
 int DrawTable(QPainter& p, const Summary& s, int y) {
-  const int columns[] = {kMargin, kMargin + 190, kMargin + 300, kMargin + 420, kMargin + 530, kMargin + 630, kMargin + 760};
-  const QString head[] = {QStringLiteral("block type"), QStringLiteral("target"), QStringLiteral("answered"),
-                          QStringLiteral("correct"), QStringLiteral("errors"), QStringLiteral("before cue"),
+  const int columns[] = {kMargin,       kMargin + 190, kMargin + 300, kMargin + 420,
+                         kMargin + 530, kMargin + 630, kMargin + 760};
+  const QString head[] = {QStringLiteral("block type"),
+                          QStringLiteral("target"),
+                          QStringLiteral("answered"),
+                          QStringLiteral("correct"),
+                          QStringLiteral("errors"),
+                          QStringLiteral("before cue"),
                           QStringLiteral("median RT, correct after the cue")};
   p.setFont(Font(p, 12, true));
   for (int c = 0; c < 7; ++c) p.drawText(columns[c], y, head[c]);
@@ -62,12 +71,17 @@ int DrawTable(QPainter& p, const Summary& s, int y) {
     y += 28;
     const QString row[] = {QString::fromLatin1(BlockTypeName(cell.blockType)),
                            cell.present ? QStringLiteral("present") : QStringLiteral("absent"),
-                           QString::number(cell.answered), Percent(cell.correct, cell.answered),
-                           QString::number(cell.answered - cell.correct), QString::number(cell.beforeCue),
-                           cell.medianRt ? QString::number(*cell.medianRt, 'f', 0) + QStringLiteral(" ms")
-                                         : QStringLiteral("–")};
+                           QString::number(cell.answered),
+                           Percent(cell.correct, cell.answered),
+                           QString::number(cell.answered - cell.correct),
+                           QString::number(cell.beforeCue),
+                           cell.medianRt
+                               ? QString::number(*cell.medianRt, 'f', 0) + QStringLiteral(" ms")
+                               : QStringLiteral("–")};
     for (int c = 0; c < 7; ++c) {
-      p.setPen(c == 4 && cell.answered > cell.correct ? kError : c == 5 && cell.beforeCue > 0 ? kEarly : Qt::black);
+      p.setPen(c == 4 && cell.answered > cell.correct ? kError
+               : c == 5 && cell.beforeCue > 0         ? kEarly
+                                                      : Qt::black);
       p.drawText(columns[c], y, row[c]);
     }
   }
@@ -88,11 +102,13 @@ void DrawBars(QPainter& p, const Summary& s, const QRect& area) {
     p.setPen(QPen(QColor(210, 210, 210), 1));
     p.drawLine(QPointF(area.left(), y(rt)), QPointF(area.right(), y(rt)));
     p.setPen(Qt::black);
-    p.drawText(QRectF(area.left() - 70, y(rt) - 10, 62, 20), Qt::AlignRight | Qt::AlignVCenter, QString::number(rt));
+    p.drawText(QRectF(area.left() - 70, y(rt) - 10, 62, 20), Qt::AlignRight | Qt::AlignVCenter,
+               QString::number(rt));
   }
   const double group = area.width() / 3.0, bar = group / 4;
   for (const auto& cell : s.cells) {
-    const double left = area.left() + (cell.blockType - 1) * group + bar * (cell.present ? 0.8 : 2.2);
+    const double left =
+        area.left() + (cell.blockType - 1) * group + bar * (cell.present ? 0.8 : 2.2);
     if (cell.medianRt) {
       const QRectF rect(left, y(*cell.medianRt), bar, area.bottom() - y(*cell.medianRt));
       p.fillRect(rect, cell.present ? kCorrect : QColor(120, 160, 220));
@@ -100,12 +116,13 @@ void DrawBars(QPainter& p, const Summary& s, const QRect& area) {
                  QString::number(*cell.medianRt, 'f', 0));
     }
     p.drawText(QRectF(left - 20, area.bottom() + 2, bar + 40, 20), Qt::AlignCenter,
-               (cell.present ? QStringLiteral("present ") : QStringLiteral("absent ")) + Percent(cell.correct, cell.answered));
+               (cell.present ? QStringLiteral("present ") : QStringLiteral("absent ")) +
+                   Percent(cell.correct, cell.answered));
   }
   p.setFont(Font(p, 12, true));
   for (int type = 1; type <= 3; ++type) {
-    p.drawText(QRectF(area.left() + (type - 1) * group, area.bottom() + 24, group, 22), Qt::AlignCenter,
-               QString::fromLatin1(BlockTypeName(type)));
+    p.drawText(QRectF(area.left() + (type - 1) * group, area.bottom() + 24, group, 22),
+               Qt::AlignCenter, QString::fromLatin1(BlockTypeName(type)));
   }
   p.drawLine(area.bottomLeft(), area.bottomRight());
   p.setFont(Font(p, 11));
@@ -125,14 +142,19 @@ int AxisTop(const Summary& s) {
   }
   if (rts.empty()) return 1000;
   std::sort(rts.begin(), rts.end());
-  const std::int32_t high = rts[static_cast<std::size_t>(0.98 * static_cast<double>(rts.size() - 1))];
+  const std::int32_t high =
+      rts[static_cast<std::size_t>(0.98 * static_cast<double>(rts.size() - 1))];
   return std::clamp((high + 499) / 500 * 500, 1000, 5000);
 }
 
 void DrawTrials(QPainter& p, const Summary& s, const QRect& area) {
   const int maxRt = AxisTop(s);
-  const auto x = [&](double trial) { return area.left() + (trial - 0.5) * area.width() / TOTAL_TRIALS; };
-  const auto y = [&](double rt) { return area.bottom() - std::min(rt, double(maxRt)) * area.height() / maxRt; };
+  const auto x = [&](double trial) {
+    return area.left() + (trial - 0.5) * area.width() / TOTAL_TRIALS;
+  };
+  const auto y = [&](double rt) {
+    return area.bottom() - std::min(rt, double(maxRt)) * area.height() / maxRt;
+  };
   p.setFont(Font(p, 11));
   for (std::size_t b = 0; b < s.blockTypes.size(); ++b) {
     const double from = x(b * TRIALS_PER_BLOCK + 0.5), to = x((b + 1) * TRIALS_PER_BLOCK + 0.5);
@@ -142,17 +164,21 @@ void DrawTrials(QPainter& p, const Summary& s, const QRect& area) {
     p.drawLine(QPointF(from, area.top()), QPointF(from, area.bottom()));
     p.setPen(Qt::black);
     p.drawText(band.adjusted(2, 14, -2, 0), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-               QStringLiteral("block %1\n").arg(b + 1) + QString::fromLatin1(BlockTypeName(s.blockTypes[b])));
+               QStringLiteral("block %1\n").arg(b + 1) +
+                   QString::fromLatin1(BlockTypeName(s.blockTypes[b])));
   }
   p.setPen(Qt::black);
   p.drawRect(area);
   for (int rt = 0; rt <= maxRt; rt += 500) {
-    p.drawText(QRectF(area.left() - 70, y(rt) - 10, 62, 20), Qt::AlignRight | Qt::AlignVCenter, QString::number(rt));
+    p.drawText(QRectF(area.left() - 70, y(rt) - 10, 62, 20), Qt::AlignRight | Qt::AlignVCenter,
+               QString::number(rt));
   }
   for (int trial = 0; trial <= TOTAL_TRIALS; trial += TRIALS_PER_BLOCK) {
-    p.drawText(QRectF(x(trial + 0.5) - 30, area.bottom() + 4, 60, 20), Qt::AlignCenter, QString::number(trial));
+    p.drawText(QRectF(x(trial + 0.5) - 30, area.bottom() + 4, 60, 20), Qt::AlignCenter,
+               QString::number(trial));
   }
-  p.drawText(QRectF(area.left(), area.bottom() + 22, area.width(), 22), Qt::AlignCenter, QStringLiteral("trial"));
+  p.drawText(QRectF(area.left(), area.bottom() + 22, area.width(), 22), Qt::AlignCenter,
+             QStringLiteral("trial"));
   p.save();
   p.translate(area.left() - 78, area.center().y());
   p.rotate(-90);
@@ -196,12 +222,14 @@ void DrawTrials(QPainter& p, const Summary& s, const QRect& area) {
     p.drawText(lx + 18, ly, text);
     lx += 60 + p.fontMetrics().horizontalAdvance(text);
   }
-  p.drawText(lx, ly, beyond == 0 ? QStringLiteral("no answer beyond the axis")
-                                 : QStringLiteral("%1 %2 beyond %3 ms (triangles at the top; the slowest %4 ms)")
-                                       .arg(beyond)
-                                       .arg(beyond == 1 ? QStringLiteral("answer") : QStringLiteral("answers"))
-                                       .arg(maxRt)
-                                       .arg(longest));
+  p.drawText(lx, ly,
+             beyond == 0
+                 ? QStringLiteral("no answer beyond the axis")
+                 : QStringLiteral("%1 %2 beyond %3 ms (triangles at the top; the slowest %4 ms)")
+                       .arg(beyond)
+                       .arg(beyond == 1 ? QStringLiteral("answer") : QStringLiteral("answers"))
+                       .arg(maxRt)
+                       .arg(longest));
 }
 
 }  // namespace
@@ -223,7 +251,8 @@ QImage SummaryPage(const Summary& s) {
   y = DrawVerdict(p, QStringLiteral("Sound"), s.sound, y);
   y = DrawTable(p, s, y + 30);
   p.setFont(Font(p, 14, true));
-  p.drawText(kMargin, y + 20, QStringLiteral("Median RT of the correct answers after the cue, and accuracy"));
+  p.drawText(kMargin, y + 20,
+             QStringLiteral("Median RT of the correct answers after the cue, and accuracy"));
   DrawBars(p, s, QRect(kMargin + 80, y + 60, kWidth - 2 * kMargin - 80, 240));
   y += 60 + 240 + 60;
   p.setFont(Font(p, 14, true));
@@ -241,7 +270,8 @@ QImage SummaryPage(const Summary& s) {
   return page;
 }
 
-std::optional<FileError> WriteSummaryPng(FileSystem& files, const Summary& summary, const std::string& path) {
+std::optional<FileError> WriteSummaryPng(FileSystem& files, const Summary& summary,
+                                         const std::string& path) {
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);

@@ -2,7 +2,6 @@
 
 #include <QImage>
 #include <QString>
-
 #include <optional>
 #include <string>
 
@@ -18,6 +17,7 @@ QImage SummaryPage(const Summary& summary);
 
 // Draws the page and writes it as PNG at path through files (whole, and on disk with its
 // folder, as FileSystem::Replace writes); the error when it cannot be written.
-std::optional<FileError> WriteSummaryPng(FileSystem& files, const Summary& summary, const std::string& path);
+std::optional<FileError> WriteSummaryPng(FileSystem& files, const Summary& summary,
+                                         const std::string& path);
 
 }  // namespace cue

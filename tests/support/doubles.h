@@ -28,7 +28,8 @@ class FakeWindows final : public WindowSystem {
   float ScreenHeightTwips() const override { return height; }
   void SetCursorPos(int x, int y) override {
     cursor.emplace_back(x, y);
-    if (log_ != nullptr) log_->push_back("SetCursorPos " + std::to_string(x) + " " + std::to_string(y));
+    if (log_ != nullptr)
+      log_->push_back("SetCursorPos " + std::to_string(x) + " " + std::to_string(y));
   }
   std::vector<std::pair<int, int>> cursor;
   float width = 15360, height = 11520;  // 1024 x 768 pixels
@@ -39,7 +40,8 @@ class FakeWindows final : public WindowSystem {
 // runs afterwards.
 class FakeLifecycle final : public Lifecycle {
  public:
-  explicit FakeLifecycle(VirtualTime* time = nullptr, EventLog* log = nullptr) : time_(time), log_(log) {}
+  explicit FakeLifecycle(VirtualTime* time = nullptr, EventLog* log = nullptr)
+      : time_(time), log_(log) {}
   void EndProgram() override {
     ++ended;
     if (log_ != nullptr) log_->push_back("EndProgram");

@@ -31,20 +31,23 @@ class FakeSoundPlayer final : public SoundPlayer {
 
   std::variant<SoundId, SoundError> Open(const std::string& path) override {
     const auto known = std::ranges::find(paths_, path);
-    if (known == paths_.end() && missing.contains(path)) return SoundError{path, "No such file or directory"};
+    if (known == paths_.end() && missing.contains(path))
+      return SoundError{path, "No such file or directory"};
     if (known == paths_.end()) paths_.push_back(path);
     return static_cast<SoundId>(std::ranges::find(paths_, path) - paths_.begin());
   }
   PlayId Play(SoundId id) override { return PlayAt(id, 0); }
   PlayId PlayAt(SoundId id, std::uint64_t atMicros) override {
     if (!outputAvailable || id < 0 || static_cast<std::size_t>(id) >= paths_.size()) return 0;
-    plays.push_back({plays.size() + 1, paths_[static_cast<std::size_t>(id)], clock_.Micros(), atMicros});
+    plays.push_back(
+        {plays.size() + 1, paths_[static_cast<std::size_t>(id)], clock_.Micros(), atMicros});
     return plays.size();
   }
   void SetLowLatency(bool) override {}
   std::optional<std::uint64_t> OnsetMicros(PlayId play) const override {
     if (play == 0 || play > plays.size()) return std::nullopt;
-    const std::uint64_t onset = std::max(plays[play - 1].micros + onsetDelayMicros, plays[play - 1].dueMicros);
+    const std::uint64_t onset =
+        std::max(plays[play - 1].micros + onsetDelayMicros, plays[play - 1].dueMicros);
     if (stalled && onset > clock_.Micros()) return std::nullopt;
     return onset;
   }

@@ -13,8 +13,8 @@
 namespace cue::testing {
 
 // Files and folders in memory, with faults to inject: errors per path, folders that are
-// missing or read-only, locks held by another run. A failed append leaves the file as it was, as the disk
-// layer promises. Paths use "/"; the current folder is "/lab" unless given.
+// missing or read-only, locks held by another run. A failed append leaves the file as it was, as
+// the disk layer promises. Paths use "/"; the current folder is "/lab" unless given.
 class MemoryFileSystem final : public FileSystem {
  public:
   // log, if given, hears of every folder made and every append done.
@@ -27,13 +27,16 @@ class MemoryFileSystem final : public FileSystem {
 
   Result<std::unique_ptr<AppendFile>> OpenForAppend(const std::string& path) override {
     if (auto it = openErrors.find(path); it != openErrors.end()) return it->second;
-    if (!folders.contains(Parent(path))) return FileError{FileFailure::kPathNotFound, ENOENT, path, "No such file or directory"};
-    if (readOnly.contains(Parent(path))) return FileError{FileFailure::kRefused, EACCES, path, "Permission denied"};
+    if (!folders.contains(Parent(path)))
+      return FileError{FileFailure::kPathNotFound, ENOENT, path, "No such file or directory"};
+    if (readOnly.contains(Parent(path)))
+      return FileError{FileFailure::kRefused, EACCES, path, "Permission denied"};
     return std::unique_ptr<AppendFile>(std::make_unique<Append>(*this, path));
   }
 
   Result<std::string> ReadAll(const std::string& path) const override {
-    if (folders.contains(path)) return FileError{FileFailure::kRefused, EISDIR, path, "Is a directory"};
+    if (folders.contains(path))
+      return FileError{FileFailure::kRefused, EISDIR, path, "Is a directory"};
     if (auto it = files.find(path); it != files.end()) return it->second;
     return FileError{FileFailure::kNotFound, ENOENT, path, "No such file or directory"};
   }
@@ -41,23 +44,30 @@ class MemoryFileSystem final : public FileSystem {
   std::optional<FileError> MakeDirectory(const std::string& path) override {
     Log("MakeDirectory " + path);
     if (auto it = makeErrors.find(path); it != makeErrors.end()) return it->second;
-    if (folders.contains(path) || files.contains(path)) return FileError{FileFailure::kExists, EEXIST, path, "File exists"};
-    if (!folders.contains(Parent(path))) return FileError{FileFailure::kPathNotFound, ENOENT, path, "No such file or directory"};
+    if (folders.contains(path) || files.contains(path))
+      return FileError{FileFailure::kExists, EEXIST, path, "File exists"};
+    if (!folders.contains(Parent(path)))
+      return FileError{FileFailure::kPathNotFound, ENOENT, path, "No such file or directory"};
     folders.insert(path);
     return std::nullopt;
   }
 
   bool IsDirectory(const std::string& path) const override { return folders.contains(path); }
-  bool Exists(const std::string& path) const override { return folders.contains(path) || files.contains(path); }
+  bool Exists(const std::string& path) const override {
+    return folders.contains(path) || files.contains(path);
+  }
   Result<std::vector<std::string>> List(const std::string& folder) const override {
-    if (!folders.contains(folder)) return FileError{FileFailure::kPathNotFound, ENOENT, folder, "No such file or directory"};
+    if (!folders.contains(folder))
+      return FileError{FileFailure::kPathNotFound, ENOENT, folder, "No such file or directory"};
     std::vector<std::string> names;
     for (const auto& [path, text] : files)
       if (Parent(path) == folder) names.push_back(path.substr(folder.size() + 1));
     return names;
   }
   std::optional<FileError> Remove(const std::string& path) override {
-    return files.erase(path) != 0 ? std::nullopt : std::optional(FileError{FileFailure::kNotFound, ENOENT, path, "No such file"});
+    return files.erase(path) != 0
+               ? std::nullopt
+               : std::optional(FileError{FileFailure::kNotFound, ENOENT, path, "No such file"});
   }
   // Replaced whole, or not at all; refused as an append is.
   std::optional<FileError> Replace(const std::string& path, const std::string& text) override {
@@ -70,7 +80,8 @@ class MemoryFileSystem final : public FileSystem {
   }
   // A path in `locked` is held by another run.
   Result<std::unique_ptr<FileLock>> Lock(const std::string& path) override {
-    if (locked.contains(path)) return FileError{FileFailure::kInUse, EWOULDBLOCK, path, "Locked by another run"};
+    if (locked.contains(path))
+      return FileError{FileFailure::kInUse, EWOULDBLOCK, path, "Locked by another run"};
     if (auto it = openErrors.find(path); it != openErrors.end()) return it->second;
     locked.insert(path);
     return std::unique_ptr<FileLock>(std::make_unique<Held>(locked, path));
@@ -89,7 +100,9 @@ class MemoryFileSystem final : public FileSystem {
     std::set<std::string>& set;
     std::string path;
   };
-  void Log(const std::string& event) { if (log_ != nullptr) log_->push_back(event); }
+  void Log(const std::string& event) {
+    if (log_ != nullptr) log_->push_back(event);
+  }
 
   struct Append final : AppendFile {
     Append(MemoryFileSystem& fs, std::string path) : fs(fs), path(std::move(path)) {}

@@ -40,7 +40,8 @@ class RunHarness {
         pcg(seed),
         sound(time),
         lifecycle(&time),
-        x(Services{time, time, dialogs, files, sound, generator != nullptr ? *generator : pcg, windows, lifecycle},
+        x(Services{time, time, dialogs, files, sound, generator != nullptr ? *generator : pcg,
+                   windows, lifecycle},
           labelMetrics != nullptr ? *labelMetrics : metrics, "/prog"),
         blankeView(*this),
         displayView(*this) {
@@ -74,13 +75,17 @@ class RunHarness {
   }
   // A key goes to the screen in front: the experiment screen, the rest screen or the blank one.
   void Press(int keyAscii) {
-    if (front == Front::kDisplay) x.display.Form_KeyPress(keyAscii);
-    else if (front == Front::kRest) x.rest.Form_KeyPress(keyAscii);
-    else x.blanke.Form_KeyPress(keyAscii);
+    if (front == Front::kDisplay)
+      x.display.Form_KeyPress(keyAscii);
+    else if (front == Front::kRest)
+      x.rest.Form_KeyPress(keyAscii);
+    else
+      x.blanke.Form_KeyPress(keyAscii);
   }
 
   std::string Results() const {
-    const auto it = files.files.find("/lab/Res_Data/R-" + std::to_string(x.state.subjectId) + ".txt");
+    const auto it =
+        files.files.find("/lab/Res_Data/R-" + std::to_string(x.state.subjectId) + ".txt");
     return it == files.files.end() ? std::string() : it->second;
   }
 
@@ -111,7 +116,9 @@ class RunHarness {
   std::function<void()> onShowBlanke;
 
  private:
-  void Frame(std::uint64_t frame) { if (presenter) presenter->Queue(frame, 0, {}); }
+  void Frame(std::uint64_t frame) {
+    if (presenter) presenter->Queue(frame, 0, {});
+  }
   struct BlankeViewDouble final : BlankeView {
     explicit BlankeViewDouble(RunHarness& h) : h_(h) {}
     void ShowBlankeForm() override {
@@ -131,7 +138,8 @@ class RunHarness {
     void ShowDisplay() override {
       h_.front = Front::kDisplay;
       h_.displayShownAt.push_back(h_.NowMs());
-      if (h_.presenter) h_.presenter->Queue(kFieldFrame, 0, [this](Refresh at) { h_.x.display.FieldShown(at); });
+      if (h_.presenter)
+        h_.presenter->Queue(kFieldFrame, 0, [this](Refresh at) { h_.x.display.FieldShown(at); });
       if (h_.onShowDisplay) h_.onShowDisplay();
     }
     void HideDisplay() override {

@@ -65,7 +65,8 @@ TYPED_TEST_P(SchedulerContract, CallbacksRunOnceInTheOrderOfTheirTimesUnlessCanc
   EXPECT_EQ(this->ran, (std::vector<std::string>{"now", "a", "b", "1", "2", "3", "end"}));
 }
 
-// Never early, whole milliseconds from now or an absolute µs; an earlier deadline scheduled after a later one is met on its own.
+// Never early, whole milliseconds from now or an absolute µs; an earlier deadline scheduled after a
+// later one is met on its own.
 TYPED_TEST_P(SchedulerContract, NothingRunsBeforeItsTimeNorWaitsForALaterOne) {
   this->Note(3000, "late");
   std::vector<std::int64_t> early;
@@ -89,7 +90,8 @@ TYPED_TEST_P(SchedulerContract, NothingRunsBeforeItsTimeNorWaitsForALaterOne) {
   EXPECT_TRUE(this->ran.empty());
 }
 
-REGISTER_TYPED_TEST_SUITE_P(SchedulerContract, CallbacksRunOnceInTheOrderOfTheirTimesUnlessCancelled,
+REGISTER_TYPED_TEST_SUITE_P(SchedulerContract,
+                            CallbacksRunOnceInTheOrderOfTheirTimesUnlessCancelled,
                             NothingRunsBeforeItsTimeNorWaitsForALaterOne);
 
 }  // namespace cue::testing

@@ -37,7 +37,8 @@ class SoundPlayerContract : public ::testing::Test {
   std::optional<std::uint64_t> WaitForOnset(SoundPlayer::PlayId play) {
     std::optional<std::uint64_t> onset;
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!(onset = player().OnsetMicros(play)) && std::chrono::steady_clock::now() < limit) backend.Pause();
+    while (!(onset = player().OnsetMicros(play)) && std::chrono::steady_clock::now() < limit)
+      backend.Pause();
     return onset;
   }
 
@@ -69,7 +70,8 @@ TYPED_TEST_P(SoundPlayerContract, OpensOncePlaysNumberedUpwardsExactlyWithAnOutp
   for (const auto id : {a, b, a, -1, std::max(a, b) + 1, INT_MAX, a}) {
     const auto play = this->player().Play(id);
     const bool plays = output && (id == a || id == b);
-    EXPECT_TRUE(plays ? play > last : play == 0) << "sound " << id << " gave play " << play << " after " << last;
+    EXPECT_TRUE(plays ? play > last : play == 0)
+        << "sound " << id << " gave play " << play << " after " << last;
     if (plays) last = play;
   }
   EXPECT_EQ(this->player().PlayAt(a, 0) > last, output);
@@ -80,7 +82,8 @@ TYPED_TEST_P(SoundPlayerContract, OpensOncePlaysNumberedUpwardsExactlyWithAnOutp
 // No onset is before its request. A play asked for well ahead starts at its time (within a
 // frame), whichever buffer the output keeps; one asked for in the past starts when it can.
 TYPED_TEST_P(SoundPlayerContract, OnsetsAreNeverBeforeTheRequestAndPlayAtStartsOnTime) {
-  if (!this->player().OutputAvailable()) GTEST_SKIP() << "no sound output: " << this->player().OutputError();
+  if (!this->player().OutputAvailable())
+    GTEST_SKIP() << "no sound output: " << this->player().OutputError();
   const auto a = this->OpenOk(this->a);
   const auto b = this->OpenOk(this->b);
   for (const auto id : {a, b, a}) {
@@ -94,7 +97,8 @@ TYPED_TEST_P(SoundPlayerContract, OnsetsAreNeverBeforeTheRequestAndPlayAtStartsO
     EXPECT_TRUE(onset >= at && onset <= at + this->backend.FrameMicros()) << onset << " for " << at;
   }
   const std::uint64_t requested = this->backend.Time().Micros();
-  EXPECT_GE(this->WaitForOnset(this->player().PlayAt(a, requested - 50'000)).value_or(0), requested);
+  EXPECT_GE(this->WaitForOnset(this->player().PlayAt(a, requested - 50'000)).value_or(0),
+            requested);
 }
 
 REGISTER_TYPED_TEST_SUITE_P(SoundPlayerContract, OpensOncePlaysNumberedUpwardsExactlyWithAnOutput,

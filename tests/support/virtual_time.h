@@ -81,7 +81,8 @@ class VirtualTime final : public Clock, public Scheduler {
 // end at the virtual clock's reading plus stepsMicros.
 class FakePresenter final : public Presenter {
  public:
-  FakePresenter(VirtualTime& time, int periodMs) : time_(time), periodMs_(static_cast<std::uint64_t>(periodMs)) {}
+  FakePresenter(VirtualTime& time, int periodMs)
+      : time_(time), periodMs_(static_cast<std::uint64_t>(periodMs)) {}
 
   bool FrameAccurate() const override { return true; }
   // A later change for a refresh that a frame is already queued for replaces it: one frame
@@ -117,7 +118,10 @@ class FakePresenter final : public Presenter {
   int Width() const override { return 1024; }
   int Height() const override { return 768; }
 
-  struct Shown { std::uint64_t frame; std::uint64_t msc; };
+  struct Shown {
+    std::uint64_t frame;
+    std::uint64_t msc;
+  };
   std::vector<Shown> shown;
   std::uint64_t lateBy = 0;
   double deadlineMicros = 0;
@@ -127,7 +131,10 @@ class FakePresenter final : public Presenter {
   std::uint64_t Current() const { return time_.Micros() / (periodMs_ * 1000); }
   void At(std::uint64_t msc, Done done) {
     const std::uint64_t due = msc * periodMs_ * 1000;
-    time_.After(static_cast<int>((due - time_.Micros()) / 1000), [done = std::move(done), msc, due] { done({msc, due}); });
+    time_.After(static_cast<int>((due - time_.Micros()) / 1000),
+                [done = std::move(done), msc, due] {
+                  done({msc, due});
+                });
   }
 
   struct Pending {

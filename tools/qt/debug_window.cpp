@@ -1,5 +1,9 @@
 #include "tools/qt/debug_window.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -8,9 +12,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/qt/key_ascii.h"
 #include "platform/qt/qt_window_system.h"
@@ -27,7 +28,8 @@ QString FileView(const std::string& file, long maxBytes) {
   const QString name = QString::fromStdString(file);
   const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    return QStringLiteral("Cannot show %1: %2.").arg(name, QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("Cannot show %1: %2.")
+        .arg(name, QString::fromLocal8Bit(std::strerror(errno)));
   }
   struct stat st {};
   QString view;
@@ -44,7 +46,8 @@ QString FileView(const std::string& file, long maxBytes) {
       got += static_cast<std::size_t>(n);
     }
     view = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(got));
-    view.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    view.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
   }
   ::close(fd);
   return view;

@@ -17,13 +17,16 @@
 #include "app/program.h"
 #include "check/lab_choice.h"
 #include "check/qt/probes.h"
+#include "platform/files.h"
 
 namespace {
 
 // A pilot run keeps every file of its own in "pilot" beside Res_Data: its own registry and
 // results folder, so trying the experiment burns no subject ID and leaves no results among
 // the subjects'. The run takes its sounds from the lab's "wave" folder through a link.
-bool EnterPilotFolder(std::string* why) {
+// Nothing, or what kept the pilot folder from use. The folder and its link are made here,
+// before the experiment's file system exists, as the process's current folder is chosen.
+std::optional<cue::FileError> EnterPilotFolder() {
   namespace fs = std::filesystem;
   std::error_code error;
   const fs::path pilot = fs::current_path(error) / "pilot";
@@ -32,8 +35,8 @@ bool EnterPilotFolder(std::string* why) {
     fs::create_directory_symlink("../wave", pilot / "wave", error);
   }
   if (!error) fs::current_path(pilot, error);
-  if (error) *why = pilot.string() + ": " + error.message();
-  return !error;
+  if (!error) return std::nullopt;
+  return cue::FileError{cue::FileFailure::kIo, error.value(), pilot.string(), error.message()};
 }
 
 // The path with each control character (a line break, a TAB, ...) shown as \xNN; empty when
@@ -191,11 +194,10 @@ int main(int argc, char** argv) {
   if (args->check)
     return cue::check::RunCheck(std::filesystem::current_path().string(), journal, args->json);
   const bool pilot = args->pilot;
-  std::string why;
-  if (pilot && !EnterPilotFolder(&why)) {
-    QMessageBox::critical(
-        nullptr, QStringLiteral("PILOT RUN"),
-        QStringLiteral("The pilot folder cannot be used:\n") + QString::fromStdString(why));
+  if (const std::optional<cue::FileError> error = pilot ? EnterPilotFolder() : std::nullopt) {
+    QMessageBox::critical(nullptr, QStringLiteral("PILOT RUN"),
+                          QStringLiteral("The pilot folder cannot be used:\n") +
+                              QString::fromStdString(error->path + ": " + error->description));
     return 1;
   }
   cue::Program program(journal, pilot);

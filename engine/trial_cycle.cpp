@@ -79,8 +79,8 @@ void TrialCycle::Form_Load() {
   state_.trialNumber = 0;
   // The feedback sounds are opened once, here; so are the nine cues, so that every sound is
   // decoded before the first trial and a missing one is known now.
-  auto correct = services_.sound.Open(SoundPath(services_.files, CORRECT_SOUND));
-  auto error = services_.sound.Open(SoundPath(services_.files, ERROR_SOUND));
+  auto correct = services_.sound.Open(SoundPath(services_.files, kCorrectSound));
+  auto error = services_.sound.Open(SoundPath(services_.files, kErrorSound));
   if (const auto* id = std::get_if<SoundPlayer::SoundId>(&correct)) correctSound_ = *id;
   if (const auto* id = std::get_if<SoundPlayer::SoundId>(&error)) errorSound_ = *id;
   ReportMissingSounds();

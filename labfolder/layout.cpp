@@ -26,7 +26,7 @@ std::string CueSoundName(int digit) { return std::to_string(digit) + ".wav"; }
 
 std::vector<std::string> SoundPaths(const std::string& lab) {
   const std::string wave = JoinPath(lab, kSoundFolder);
-  std::vector<std::string> paths = {JoinPath(wave, CORRECT_SOUND), JoinPath(wave, ERROR_SOUND)};
+  std::vector<std::string> paths = {JoinPath(wave, kCorrectSound), JoinPath(wave, kErrorSound)};
   for (int digit = 1; digit <= 9; ++digit) paths.push_back(JoinPath(wave, CueSoundName(digit)));
   return paths;
 }

@@ -27,8 +27,8 @@ inline constexpr const char* kSoundFolder = "wave";
 inline constexpr const char* kPilotFolder = "pilot";
 
 // The feedback sounds, in the sound folder.
-inline constexpr const char* CORRECT_SOUND = "Utopia Default.wav";
-inline constexpr const char* ERROR_SOUND = "Utopia Error.wav";
+inline constexpr const char* kCorrectSound = "Utopia Default.wav";
+inline constexpr const char* kErrorSound = "Utopia Error.wav";
 // A digit's cue: "1.wav" .. "9.wav".
 std::string CueSoundName(int digit);
 // Every sound a run plays, as paths in the sound folder of lab: the two feedback sounds,

@@ -69,7 +69,7 @@ SoundFacts ProbeSound(const std::string& lab) {
   f.waveFolderFound = std::filesystem::is_directory(f.waveFolder);
   std::vector<std::string> names;
   for (int digit = 1; digit <= 9; ++digit) names.push_back(CueSoundName(digit));
-  names.insert(names.end(), {CORRECT_SOUND, ERROR_SOUND});
+  names.insert(names.end(), {kCorrectSound, kErrorSound});
   std::string playable;
   if (f.waveFolderFound) {
     for (const std::string& name : names) {

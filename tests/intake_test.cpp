@@ -62,6 +62,13 @@ TEST(EntryFilterTest, EdgesOfEveryTable) {
   }
 }
 
+// A set-up that makes the memory file system's `errors` (open, close or make) fail at path.
+std::function<void(MemoryFileSystem&)> Fail(
+    std::map<std::string, FileError> MemoryFileSystem::*errors, const std::string& path,
+    FileFailure cause, int code, const std::string& text) {
+  return [=](MemoryFileSystem& m) { (m.*errors)[path] = {cause, code, path, text}; };
+}
+
 // Start pressed: with nothing in the way, every step in order. With the disk or another program
 // in the way, each cause is told in the application's box (a registration lost meanwhile in the
 // entry's), and the program ends only where the subject can no longer be started again.
@@ -75,16 +82,14 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
   const std::string ends = ".\rThe registry is unchanged. The program ends.";
   const std::string ends12 = ".\rSubject 12 is already in the registry. The program ends.";
   const std::string locked = ".\rError 70: Locked by another run.\r";
-  const EventLog launched = {appended,
-                             made,
-                             "SetCursorPos 15360 11520",
-                             "Display.Load",
-                             "Display.Visible",
-                             "Rest.Load",
-                             "Rest.Visible",
-                             "Blanke.Load",
-                             "Blanke.Visible",
-                             "ShowBlankeCross 1000 1000 500 Display"};
+  using enum FileFailure;
+  const auto open = &MemoryFileSystem::openErrors, close = &MemoryFileSystem::closeErrors,
+             make = &MemoryFileSystem::makeErrors;
+  // clang-format off
+  const EventLog launched = {appended, made, "SetCursorPos 15360 11520", "Display.Load",
+                             "Display.Visible", "Rest.Load", "Rest.Visible", "Blanke.Load",
+                             "Blanke.Visible", "ShowBlankeCross 1000 1000 500 Display"};
+  // clang-format on
   // The title is the message's ("" for none); lineEnd is added to the registry before the new line.
   const struct {
     const char* name;
@@ -98,25 +103,17 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
       {"a lone LF", [&](auto& m) { m.files[kPath] = " 5 X 1\n"; }, launched, ""},
       {"a lone CR", [&](auto& m) { m.files[kPath] = " 5 X 1\r"; }, launched, ""},
       {"not opened",
-       [&](auto& m) {
-         m.openErrors[kPath] = {FileFailure::kRefused, EACCES, kPath, "Permission denied"};
-       },
+       Fail(open, kPath, kRefused, EACCES, "Permission denied"),
        {notAdded + "75: Permission denied" + ends, "EndProgram"}},
       {"not closed",
-       [&](auto& m) {
-         m.closeErrors[kPath] = {FileFailure::kDiskFull, ENOSPC, kPath, "No space left on device"};
-       },
+       Fail(close, kPath, kDiskFull, ENOSPC, "No space left on device"),
        {notAdded + "61: No space left on device" + ends, "EndProgram"}},
       {"no folder",
-       [&](auto& m) {
-         m.makeErrors[folder] = {FileFailure::kPathNotFound, ENOENT, folder, "Gone"};
-       },
+       Fail(make, folder, kPathNotFound, ENOENT, "Gone"),
        {appended, made, noFolder + "Error 76: Gone" + ends12, "EndProgram"}},
       // "Already there" is no error only where a folder is there.
       {"exists and no folder",
-       [&](auto& m) {
-         m.makeErrors[folder] = {FileFailure::kExists, EEXIST, folder, "File exists"};
-       },
+       Fail(make, folder, kExists, EEXIST, "File exists"),
        {appended, made, noFolder + "Error 75: File exists" + ends12, "EndProgram"}},
       // Two programs in one lab folder: the check is made again under the registry's lock,
       // and the subject's lock is held for the whole run.
@@ -126,10 +123,7 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
         " is held by another start of the program" + locked +
         "Nothing was registered. Press Start again in a moment."}},
       {"registry lock not writable",
-       [&](auto& m) {
-         m.openErrors[registryLock] = {FileFailure::kRefused, EACCES, registryLock,
-                                       "Permission denied: x"};
-       },
+       Fail(open, registryLock, kRefused, EACCES, "Permission denied: x"),
        {"Message The subject registry's lock " + registryLock +
         " cannot be taken.\rError 75: Permission denied: x.\r"
         "Nothing was registered. The program cannot register subjects in this lab folder until the "
@@ -393,12 +387,10 @@ TEST_F(GreetTest, LayoutOnA1024By768Screen) {
   greet_->setGeometry(0, 0, 800, 600);
   greet_->setGeometry(0, 0, 1024, 768);
   const GreetLayout design;
-  const GreetLayout& layout = greet_->layout();
-  EXPECT_FLOAT_EQ(layout.label1.left, 7432.5F);
-  EXPECT_FLOAT_EQ(layout.label1.top, 5512.5F);
-  for (const auto c :
-       {&GreetLayout::label2, &GreetLayout::label3, &GreetLayout::label4, &GreetLayout::label5,
-        &GreetLayout::text1, &GreetLayout::text2, &GreetLayout::text3, &GreetLayout::command1}) {
+  const GreetLayout& layout = greet_->layout();  // Label1's own place: CenterControlTest
+  for (const auto c : {&GreetLayout::label1, &GreetLayout::label2, &GreetLayout::label3,
+                       &GreetLayout::label4, &GreetLayout::label5, &GreetLayout::text1,
+                       &GreetLayout::text2, &GreetLayout::text3, &GreetLayout::command1}) {
     SCOPED_TRACE((design.*c).name);
     EXPECT_FLOAT_EQ((layout.*c).left - (design.*c).left, 832.5F);
     EXPECT_FLOAT_EQ((layout.*c).top - (design.*c).top, 232.5F);

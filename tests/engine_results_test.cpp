@@ -32,19 +32,13 @@ using enum FileFailure;
 // files never follow the user's locale. The timing line tells a trial whose sound was lost,
 // also when its cue was due after an early answer.
 TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigitsInAnyLocale) {
-  const std::pair<float, const char*> cases[] = {{4500, "4500"},
-                                                 {0, "0"},
-                                                 {-5, "-5"},
-                                                 {4500.5F, "4500.5"},
-                                                 {0.1F, "0.1"},
-                                                 {1234567, "1234567"},
-                                                 {3.14159265F, "3.141593"},
-                                                 {100000, "100000"},
-                                                 {12345678, "1.234568E+07"},
-                                                 {1e7F, "1E+07"},
-                                                 {1e-6F, "1E-06"},
-                                                 {0.0001F, "0.0001"},
-                                                 {-0.0F, "0"}};
+  // clang-format off
+  const std::pair<float, const char*> cases[] = {
+      {4500, "4500"}, {0, "0"}, {-5, "-5"}, {4500.5F, "4500.5"}, {0.1F, "0.1"},
+      {1234567, "1234567"}, {3.14159265F, "3.141593"}, {100000, "100000"},
+      {12345678, "1.234568E+07"}, {1e7F, "1E+07"}, {1e-6F, "1E-06"}, {0.0001F, "0.0001"},
+      {-0.0F, "0"}};
+  // clang-format on
   for (const char* locale : {"C", "de_DE.UTF-8"}) {
     if (std::setlocale(LC_ALL, locale) == nullptr)
       GTEST_SKIP() << locale << " is not available (scripts/test-env makes it)";

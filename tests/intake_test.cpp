@@ -102,23 +102,19 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
       {"no line end", [&](auto& m) { m.files[kPath] = " 5 X 1"; }, launched, "", "\r\n"},
       {"a lone LF", [&](auto& m) { m.files[kPath] = " 5 X 1\n"; }, launched, ""},
       {"a lone CR", [&](auto& m) { m.files[kPath] = " 5 X 1\r"; }, launched, ""},
-      {"not opened",
-       Fail(open, kPath, kRefused, EACCES, "Permission denied"),
+      // clang-format off
+      {"not opened", Fail(open, kPath, kRefused, EACCES, "Permission denied"),
        {notAdded + "75: Permission denied" + ends, "EndProgram"}},
-      {"not closed",
-       Fail(close, kPath, kDiskFull, ENOSPC, "No space left on device"),
+      {"not closed", Fail(close, kPath, kDiskFull, ENOSPC, "No space left on device"),
        {notAdded + "61: No space left on device" + ends, "EndProgram"}},
-      {"no folder",
-       Fail(make, folder, kPathNotFound, ENOENT, "Gone"),
+      {"no folder", Fail(make, folder, kPathNotFound, ENOENT, "Gone"),
        {appended, made, noFolder + "Error 76: Gone" + ends12, "EndProgram"}},
       // "Already there" is no error only where a folder is there.
-      {"exists and no folder",
-       Fail(make, folder, kExists, EEXIST, "File exists"),
+      {"exists and no folder", Fail(make, folder, kExists, EEXIST, "File exists"),
        {appended, made, noFolder + "Error 75: File exists" + ends12, "EndProgram"}},
       // Two programs in one lab folder: the check is made again under the registry's lock,
       // and the subject's lock is held for the whole run.
-      {"registry locked",
-       [&](auto& m) { m.locked.insert(registryLock); },
+      {"registry locked", [&](auto& m) { m.locked.insert(registryLock); },
        {"Message The subject registry is in use: its lock " + registryLock +
         " is held by another start of the program" + locked +
         "Nothing was registered. Press Start again in a moment."}},
@@ -128,17 +124,14 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
         " cannot be taken.\rError 75: Permission denied: x.\r"
         "Nothing was registered. The program cannot register subjects in this lab folder until the "
         "lock file can be written."}},
-      {"registered meanwhile",
-       [&](auto& m) { m.files[kPath] += kLine12; },
+      {"registered meanwhile", [&](auto& m) { m.files[kPath] += kLine12; },
        {"Message Sorry subject 12 allready exsists.\rLook in /lab/CurrentSubjects to see current "
-        "subjects."},
-       "ERROR"},
-      {"subject running",
-       [&](auto& m) { m.locked.insert(runLock); },
-       {appended, made,
-        "Message Subject 12 is being run by another program: its lock " + runLock + " is held" +
-            locked + "That run's results file is left untouched. The program ends.",
+        "subjects."}, "ERROR"},
+      {"subject running", [&](auto& m) { m.locked.insert(runLock); },
+       {appended, made, "Message Subject 12 is being run by another program: its lock " + runLock +
+        " is held" + locked + "That run's results file is left untouched. The program ends.",
         "EndProgram"}},
+      // clang-format on
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -302,14 +295,12 @@ TEST_F(GreetTest, EntryTable) {
 // takes the window's, 18 pt bold.
 TEST_F(GreetTest, CaptionsAndFonts) {
   const std::tuple<const char*, const char*, double, bool> rows[] = {
+      // clang-format off
       {"Label2", "Welcome  please enter subject information:", 24, false},
-      {"Label3", "Subject ID", 18, true},
-      {"Label4", "Subject Initials", 18, true},
-      {"Label5", "Order Condition 1-3", 18, true},
-      {"Text1", "", 18, false},
-      {"Text2", "", 18, false},
-      {"Text3", "", 18, true},
-      {"Command1", "Start", 8.25, false},
+      {"Label3", "Subject ID", 18, true}, {"Label4", "Subject Initials", 18, true},
+      {"Label5", "Order Condition 1-3", 18, true}, {"Text1", "", 18, false},
+      {"Text2", "", 18, false}, {"Text3", "", 18, true}, {"Command1", "Start", 8.25, false},
+      // clang-format on
   };
   for (const auto& [name, text, points, bold] : rows) {
     SCOPED_TRACE(name);

@@ -93,9 +93,8 @@ TEST(ScreenStateTest, TellsTheExperimentsScreensApart) {
   Frame rest;
   rest.Fill(300, 372, 420, 22, 0x000000);
   EXPECT_EQ(rest.Classify().screen, Screen::kRest);
-}
 
-TEST(ScreenStateTest, AFieldKnowsItsColourAndWhereTheOddLabelIs) {
+  // A field knows its colour and where the odd label is.
   Frame red;
   red.Field(kRed, 7);
   const ScreenState s = red.Classify();
@@ -162,21 +161,11 @@ class AnalysisTest : public ::testing::Test {
     // Fields: trial, clockStart, cueTick, cueOnset, answer, feedbackOnset, fieldOnset,
     // fieldMsc, rtFromOnset, missedFrames, refreshHz, keyArrival (50 µs after the key left),
     // lead, deadline and the steps' time (trial 1 only).
-    run.timing[1] = TimingRow{1,
-                              10 * kS - 5'000,
-                              11 * kS - 4'000,
-                              11 * kS + 2'000,
-                              10 * kS + 300'400,
-                              10 * kS + 306'000,
-                              10 * kS + 200,
-                              500,
-                              300'200,
-                              0,
-                              50,
-                              10 * kS + 300'050,
-                              5.0,
-                              3.0,
-                              1.2};
+    // clang-format off
+    run.timing[1] = TimingRow{1, 10 * kS - 5'000, 11 * kS - 4'000, 11 * kS + 2'000,
+                              10 * kS + 300'400, 10 * kS + 306'000, 10 * kS + 200, 500, 300'200,
+                              0, 50, 10 * kS + 300'050, 5.0, 3.0, 1.2};
+    // clang-format on
     run.timing[2] = TimingRow{
         2, 13 * kS + 502'000, {}, {}, 13 * kS + 807'600, {}, {}, {}, {}, 1, 50, {}, {}, {}, {}};
     run.sounds = {Heard{10 * kS + 306'500, kCorrect}, Heard{11 * kS + 2'500, 4},

@@ -22,80 +22,57 @@ Verdict Of(const std::vector<Line>& lines, const std::string& what) {
 
 // A 60 Hz X server with X Present, 300 frames each at its refresh, drawn in 2 ms.
 DisplayFacts GoodDisplay() {
-  DisplayFacts f{"X11 (test) on :1",
-                 false,
-                 "",
-                 "",
-                 {},
-                 0,
-                 std::vector<double>(300, 2000),
-                 5000,
-                 std::vector<double>(300, 300),
-                 1024,
-                 768};
+  DisplayFacts f{.server = "X11 (test) on :1",
+                 .prepareMicros = std::vector<double>(300, 2000),
+                 .deadlineMicros = 5000,
+                 .noticeLagMicros = std::vector<double>(300, 300),
+                 .width = 1024,
+                 .height = 768};
   for (std::uint64_t i = 0; i < 300; ++i) f.shown.push_back({100 + i, 5'000'000 + i * 16'667});
   return f;
 }
 
+// Every 50th refresh stamp from the 10th on (2 % of them), later by us.
+void LateStamps(DisplayFacts& f, std::uint64_t us) {
+  for (int i = 10; i < 300; i += 50) f.shown[i].micros += us;
+}
+// The 99th percentile of the frames' preparation (4 of 300 frames) at us.
+void Prepare(DisplayFacts& f, double us) { std::fill_n(f.prepareMicros.begin(), 4, us); }
+
 TEST(CheckTest, DisplayVerdictsAtTheirEdges) {
   EXPECT_EQ(Worst(JudgeDisplay(GoodDisplay())), kPass);
-  struct Row {
+  using F = DisplayFacts&;
+  const char* const full = "a full field at every refresh";
+  const struct {
     const char* name;
     void (*change)(DisplayFacts&);
     const char* what;
     Verdict expected;
+  } rows[] = {
+      // clang-format off
+      {"no X server", [](F f) { f.server.clear(); }, "display server", kFail},
+      {"toolkit painting", [](F f) { f.presentMissing = "no Present"; }, "frame timing", kFail},
+      {"Xwayland", [](F f) { f.xwayland = true; }, "compositor", kConcern},
+      {"compositing WM", [](F f) { f.compositor = "picom"; }, "compositor", kConcern},
+      {"few refreshes", [](F f) { f.shown.resize(9); }, "refresh rate", kFail},
+      {"one period 30% off", [](F f) { f.shown[150].micros += 5000; }, "refresh rate", kPass},
+      {"2% of stamps 9% off", [](F f) { LateStamps(f, 1500); }, "refresh rate", kPass},
+      {"2% of stamps 15% off", [](F f) { LateStamps(f, 2500); }, "refresh rate", kConcern},
+      {"2% of stamps 30% off", [](F f) { LateStamps(f, 5000); }, "refresh rate", kFail},
+      {"30 Hz", [](F f) { for (auto& r : f.shown) r.micros *= 2; }, "refresh rate", kConcern},
+      {"3 missed in 300", [](F f) { f.missedRefreshes = 3; }, full, kConcern},
+      {"4 missed in 300", [](F f) { f.missedRefreshes = 4; }, full, kFail},
+      {"p99 at the allowance", [](F f) { Prepare(f, 2'500); }, "frame preparation", kPass},
+      {"p99 into the margin", [](F f) { Prepare(f, 3'500); }, "frame preparation", kConcern},
+      {"p99 past the margin", [](F f) { Prepare(f, 3'600); }, "frame preparation", kFail},
+      {"stamps on another clock", [](F f) { std::ranges::fill(f.noticeLagMicros, -4e6); },
+       "refresh stamps", kFail},
+      {"notices 2 refreshes late", [](F f) { std::ranges::fill(f.noticeLagMicros, 33'400.0); },
+       "refresh stamps", kFail},
+      {"size unknown", [](F f) { f.width = f.height = 0; }, "screen", kConcern},
+      // clang-format on
   };
-  const Row rows[] = {
-      {"no X server", [](DisplayFacts& f) { f.server.clear(); }, "display server", kFail},
-      {"toolkit painting", [](DisplayFacts& f) { f.presentMissing = "no Present"; }, "frame timing",
-       kFail},
-      {"Xwayland", [](DisplayFacts& f) { f.xwayland = true; }, "compositor", kConcern},
-      {"compositing WM", [](DisplayFacts& f) { f.compositor = "picom"; }, "compositor", kConcern},
-      {"few refreshes", [](DisplayFacts& f) { f.shown.resize(9); }, "refresh rate", kFail},
-      {"one period 30% off", [](DisplayFacts& f) { f.shown[150].micros += 5000; }, "refresh rate",
-       kPass},
-      {"2% of stamps 9% off",
-       [](DisplayFacts& f) {
-         for (int i = 10; i < 300; i += 50) f.shown[i].micros += 1500;
-       },
-       "refresh rate", kPass},
-      {"2% of stamps 15% off",
-       [](DisplayFacts& f) {
-         for (int i = 10; i < 300; i += 50) f.shown[i].micros += 2500;
-       },
-       "refresh rate", kConcern},
-      {"2% of stamps 30% off",
-       [](DisplayFacts& f) {
-         for (int i = 10; i < 300; i += 50) f.shown[i].micros += 5000;
-       },
-       "refresh rate", kFail},
-      {"30 Hz",
-       [](DisplayFacts& f) {
-         for (auto& r : f.shown) r.micros *= 2;
-       },
-       "refresh rate", kConcern},
-      {"3 missed in 300", [](DisplayFacts& f) { f.missedRefreshes = 3; },
-       "a full field at every refresh", kConcern},
-      {"4 missed in 300", [](DisplayFacts& f) { f.missedRefreshes = 4; },
-       "a full field at every refresh", kFail},
-      {"p99 at the allowance",
-       [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 2'500.0); },
-       "frame preparation", kPass},
-      {"p99 into the margin",
-       [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 3'500.0); },
-       "frame preparation", kConcern},
-      {"p99 past the margin",
-       [](DisplayFacts& f) { std::fill_n(f.prepareMicros.begin(), 4, 3'600.0); },
-       "frame preparation", kFail},
-      {"stamps on another clock",
-       [](DisplayFacts& f) { std::ranges::fill(f.noticeLagMicros, -4e6); }, "refresh stamps",
-       kFail},
-      {"notices 2 refreshes late",
-       [](DisplayFacts& f) { std::ranges::fill(f.noticeLagMicros, 33'400.0); }, "refresh stamps",
-       kFail},
-      {"size unknown", [](DisplayFacts& f) { f.width = f.height = 0; }, "screen", kConcern},
-  };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     DisplayFacts f = GoodDisplay();
     row.change(f);
     EXPECT_EQ(Of(JudgeDisplay(f), row.what), row.expected) << row.name;

@@ -22,29 +22,23 @@ namespace {
 
 using namespace cue::testing;  // NOLINT(google-build-using-namespace): the test support
 
-const std::string kHeader =
-    "#trialNumber\tBlockNumber\tblockType\torderCondition\ttrialType1\ttargetNumber\t"
-    "targetPosition\ttargetPositionX\ttargetPositionY\ttargetNumberCounter\tFLICKER_DELAY\t"
-    "subject_res\tRT\t\r\n";
+// Its bytes are checked in labfolder_test.
+const std::string kHeader = HeaderLine(ResultsColumns());
 const std::string kFile = "/lab/Res_Data/R-17.txt";
+const char* const kNoSpace = "No space left on device";
+using enum FileFailure;
 
 // Under the C locale and under one whose decimal separator is a comma: numbers in the
 // files never follow the user's locale. The timing line tells a trial whose sound was lost,
 // also when its cue was due after an early answer.
 TEST(ResultsFormatTest, SinglesAsShortestTextOfAtMostSevenDigitsInAnyLocale) {
-  const std::pair<float, const char*> cases[] = {{4500, "4500"},
-                                                 {0, "0"},
-                                                 {-5, "-5"},
-                                                 {4500.5F, "4500.5"},
-                                                 {0.1F, "0.1"},
-                                                 {1234567, "1234567"},
-                                                 {3.14159265F, "3.141593"},
-                                                 {100000, "100000"},
-                                                 {12345678, "1.234568E+07"},
-                                                 {1e7F, "1E+07"},
-                                                 {1e-6F, "1E-06"},
-                                                 {0.0001F, "0.0001"},
-                                                 {-0.0F, "0"}};
+  // clang-format off
+  const std::pair<float, const char*> cases[] = {
+      {4500, "4500"}, {0, "0"}, {-5, "-5"}, {4500.5F, "4500.5"}, {0.1F, "0.1"},
+      {1234567, "1234567"}, {3.14159265F, "3.141593"}, {100000, "100000"},
+      {12345678, "1.234568E+07"}, {1e7F, "1E+07"}, {1e-6F, "1E-06"}, {0.0001F, "0.0001"},
+      {-0.0F, "0"}};
+  // clang-format on
   for (const char* locale : {"C", "de_DE.UTF-8"}) {
     if (std::setlocale(LC_ALL, locale) == nullptr)
       GTEST_SKIP() << locale << " is not available (scripts/test-env makes it)";
@@ -98,20 +92,15 @@ TEST(ResultsLogTest, EveryRowReachesTheFileOnceAndInOrderWhateverTheFault) {
     const char* reason;
     bool fileLost;  // the fault took the file's earlier rows with it
   } faults[] = {
-      {"folder gone",
-       [](auto& f) {
-         f.folders.erase("/lab/Res_Data");
-         f.files.erase(kFile);
-       },
+      // clang-format off
+      {"folder gone", [](auto& f) { f.folders.erase("/lab/Res_Data"); f.files.erase(kFile); },
        [](auto& f) { f.folders.insert("/lab/Res_Data"); }, "No such file or directory", true},
       {"read-only", [](auto& f) { f.readOnly.insert("/lab/Res_Data"); },
        [](auto& f) { f.readOnly.clear(); }, "Permission denied", false},
       // The lab's disk is full; the user's own data folder lies on another.
-      {"disk full",
-       [](auto& f) {
-         f.closeErrors[kFile] = {FileFailure::kDiskFull, ENOSPC, kFile, "No space left on device"};
-       },
-       [](auto& f) { f.closeErrors.clear(); }, "No space left on device", false},
+      {"disk full", [](auto& f) { f.closeErrors[kFile] = {kDiskFull, ENOSPC, kFile, kNoSpace}; },
+       [](auto& f) { f.closeErrors.clear(); }, kNoSpace, false},
+      // clang-format on
   };
   for (const auto& fault : faults) {
     SCOPED_TRACE(fault.name);

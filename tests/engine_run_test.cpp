@@ -219,21 +219,11 @@ TEST_P(WholeRunTest, TargetFactsMatchTheFieldShown) {
   }
 }
 
-// The field is the screen less its margins, and every label lies inside its own cell of the
-// 6 x 5 grid: offsets are at least 1 twip, and rounding the position may move it by half a twip.
-TEST_P(WholeRunTest, EveryLabelInsideItsCell) {
+// The field is the screen less its margins (where each label lies in its cell of it:
+// StimulusFieldTest).
+TEST_P(WholeRunTest, TheFieldIsTheScreenLessItsMargins) {
   EXPECT_EQ(r_->h.x.state.fieldWidth, 7360.0F);
   EXPECT_EQ(r_->h.x.state.fieldHeight, 5520.0F);
-  for (const Trial& t : r_->trials) {
-    for (int p = 1; p <= kLabelCount; ++p) {
-      const NumberLabel& l = t.field.label(p - 1);
-      const float w = 7360.0F / 6, left = kFieldLeft + static_cast<float>((p - 1) % 6) * w,
-                  top = kFieldTop + static_cast<float>((p - 1) / 6) * 1104.0F;
-      EXPECT_TRUE(l.left >= left + 0.5F && l.top >= top + 0.5F &&
-                  l.left + l.width <= left + w + 0.5F && l.top + l.height <= top + 1104.5F)
-          << "trial " << t.n << ", label " << p << " at " << l.left << ", " << l.top;
-    }
-  }
 }
 
 // The counter, against a model of the colours the labels kept from the previous trial: the
@@ -368,9 +358,7 @@ TEST_P(WholeRunTest, FlickerPeriodsAndLabels) {
     }
   }
   EXPECT_GT(swaps, 0U);
-  EXPECT_EQ(r_->flickered,
-            (std::set<int>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
-                           16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30}));
+  EXPECT_EQ(r_->flickered.size(), 30U);  // labels 1..30 only are looked at
 }
 
 // The program's own timing record: one line per trial, the cue 1000 ms after the clock's
@@ -429,15 +417,17 @@ struct FirstTrial {
 // The first trial of order condition 3 (random delay) with its draws at the ends of [0, 1):
 // the first (its type, a balanced draw) low or high, every later one the lowest or the highest.
 // Each takes the matching end of its range: present or absent, the digit, the target's label
-// (none when absent), the delay and the block's colour.
+// (none when absent), the delay, the block's colour and the label the flicker swaps, picked
+// with replacement from all 30 (a draw r swaps label floor(30 r) + 1, again when r repeats).
 TEST(RunDrawTest, EveryDrawOfATrialReachesBothEndsOfItsRange) {
   const struct {
     float type, draw;
     std::vector<std::string> row;  // fields 4, 5, 6 and 10
     LabelColour colour;
-  } cases[] = {{0.0F, 0.0F, {"1", "1", "1", "100"}, LabelColour::kRed},
-               {0.0F, kTopDraw, {"1", "9", "30", "300"}, LabelColour::kGreen},
-               {kTopDraw, kTopDraw, {"2", "9", "0", "300"}, LabelColour::kGreen}};
+    int flickered;
+  } cases[] = {{0.0F, 0.0F, {"1", "1", "1", "100"}, LabelColour::kRed, 1},
+               {0.0F, kTopDraw, {"1", "9", "30", "300"}, LabelColour::kGreen, 30},
+               {kTopDraw, kTopDraw, {"2", "9", "0", "300"}, LabelColour::kGreen, 30}};
   for (const auto& c : cases) {
     std::vector<float> draws(400, c.draw);
     draws[0] = c.type;
@@ -447,22 +437,9 @@ TEST(RunDrawTest, EveryDrawOfATrialReachesBothEndsOfItsRange) {
     EXPECT_EQ(row[2], "3");
     EXPECT_EQ(std::vector({row[4], row[5], row[6], row[10]}), c.row);
     EXPECT_EQ(run.h.x.display.Snapshot().blockColour, c.colour);
-  }
-}
-
-// The flicker picks each label, with replacement, from all 30: a draw r swaps label
-// floor(30 r) + 1, the same one again when the draw repeats. Order condition 2 flickers every
-// 200 ms from its first trial; every draw is r.
-TEST(FlickerLabelTest, EachDrawPicksItsLabelOfAllThirty) {
-  for (const auto& [draw, label] :
-       {std::pair{0.0F, 1}, std::pair{0.5F, 16}, std::pair{kTopDraw, 30}}) {
-    const FirstTrial run({draw}, 2);
-    ASSERT_EQ(run.rows.size(), 1U);
-    ASSERT_GE(run.swapped.size(), 4U)
-        << "draw " << draw;  // the field, then swaps at 0, 200, 400, 600 ms
-    for (std::size_t i = 1; i < run.swapped.size(); ++i) {
-      EXPECT_EQ(run.swapped[i], std::vector<int>{label}) << "draw " << draw << ", redraw " << i;
-    }
+    ASSERT_GE(run.swapped.size(), 3U);  // the field, then swaps every 100 or 300 ms
+    for (std::size_t i = 1; i < run.swapped.size(); ++i)
+      EXPECT_EQ(run.swapped[i], std::vector<int>{c.flickered}) << "redraw " << i;
   }
 }
 

@@ -62,6 +62,13 @@ TEST(EntryFilterTest, EdgesOfEveryTable) {
   }
 }
 
+// A set-up that makes the memory file system's `errors` (open, close or make) fail at path.
+std::function<void(MemoryFileSystem&)> Fail(
+    std::map<std::string, FileError> MemoryFileSystem::*errors, const std::string& path,
+    FileFailure cause, int code, const std::string& text) {
+  return [=](MemoryFileSystem& m) { (m.*errors)[path] = {cause, code, path, text}; };
+}
+
 // Start pressed: with nothing in the way, every step in order. With the disk or another program
 // in the way, each cause is told in the application's box (a registration lost meanwhile in the
 // entry's), and the program ends only where the subject can no longer be started again.
@@ -75,16 +82,14 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
   const std::string ends = ".\rThe registry is unchanged. The program ends.";
   const std::string ends12 = ".\rSubject 12 is already in the registry. The program ends.";
   const std::string locked = ".\rError 70: Locked by another run.\r";
-  const EventLog launched = {appended,
-                             made,
-                             "SetCursorPos 15360 11520",
-                             "Display.Load",
-                             "Display.Visible",
-                             "Rest.Load",
-                             "Rest.Visible",
-                             "Blanke.Load",
-                             "Blanke.Visible",
-                             "ShowBlankeCross 1000 1000 500 Display"};
+  using enum FileFailure;
+  const auto open = &MemoryFileSystem::openErrors, close = &MemoryFileSystem::closeErrors,
+             make = &MemoryFileSystem::makeErrors;
+  // clang-format off
+  const EventLog launched = {appended, made, "SetCursorPos 15360 11520", "Display.Load",
+                             "Display.Visible", "Rest.Load", "Rest.Visible", "Blanke.Load",
+                             "Blanke.Visible", "ShowBlankeCross 1000 1000 500 Display"};
+  // clang-format on
   // The title is the message's ("" for none); lineEnd is added to the registry before the new line.
   const struct {
     const char* name;
@@ -97,54 +102,36 @@ TEST(GreetLaunchTest, StepsAndWhatStopsThem) {
       {"no line end", [&](auto& m) { m.files[kPath] = " 5 X 1"; }, launched, "", "\r\n"},
       {"a lone LF", [&](auto& m) { m.files[kPath] = " 5 X 1\n"; }, launched, ""},
       {"a lone CR", [&](auto& m) { m.files[kPath] = " 5 X 1\r"; }, launched, ""},
-      {"not opened",
-       [&](auto& m) {
-         m.openErrors[kPath] = {FileFailure::kRefused, EACCES, kPath, "Permission denied"};
-       },
+      // clang-format off
+      {"not opened", Fail(open, kPath, kRefused, EACCES, "Permission denied"),
        {notAdded + "75: Permission denied" + ends, "EndProgram"}},
-      {"not closed",
-       [&](auto& m) {
-         m.closeErrors[kPath] = {FileFailure::kDiskFull, ENOSPC, kPath, "No space left on device"};
-       },
+      {"not closed", Fail(close, kPath, kDiskFull, ENOSPC, "No space left on device"),
        {notAdded + "61: No space left on device" + ends, "EndProgram"}},
-      {"no folder",
-       [&](auto& m) {
-         m.makeErrors[folder] = {FileFailure::kPathNotFound, ENOENT, folder, "Gone"};
-       },
+      {"no folder", Fail(make, folder, kPathNotFound, ENOENT, "Gone"),
        {appended, made, noFolder + "Error 76: Gone" + ends12, "EndProgram"}},
       // "Already there" is no error only where a folder is there.
-      {"exists and no folder",
-       [&](auto& m) {
-         m.makeErrors[folder] = {FileFailure::kExists, EEXIST, folder, "File exists"};
-       },
+      {"exists and no folder", Fail(make, folder, kExists, EEXIST, "File exists"),
        {appended, made, noFolder + "Error 75: File exists" + ends12, "EndProgram"}},
       // Two programs in one lab folder: the check is made again under the registry's lock,
       // and the subject's lock is held for the whole run.
-      {"registry locked",
-       [&](auto& m) { m.locked.insert(registryLock); },
+      {"registry locked", [&](auto& m) { m.locked.insert(registryLock); },
        {"Message The subject registry is in use: its lock " + registryLock +
         " is held by another start of the program" + locked +
         "Nothing was registered. Press Start again in a moment."}},
       {"registry lock not writable",
-       [&](auto& m) {
-         m.openErrors[registryLock] = {FileFailure::kRefused, EACCES, registryLock,
-                                       "Permission denied: x"};
-       },
+       Fail(open, registryLock, kRefused, EACCES, "Permission denied: x"),
        {"Message The subject registry's lock " + registryLock +
         " cannot be taken.\rError 75: Permission denied: x.\r"
         "Nothing was registered. The program cannot register subjects in this lab folder until the "
         "lock file can be written."}},
-      {"registered meanwhile",
-       [&](auto& m) { m.files[kPath] += kLine12; },
+      {"registered meanwhile", [&](auto& m) { m.files[kPath] += kLine12; },
        {"Message Sorry subject 12 allready exsists.\rLook in /lab/CurrentSubjects to see current "
-        "subjects."},
-       "ERROR"},
-      {"subject running",
-       [&](auto& m) { m.locked.insert(runLock); },
-       {appended, made,
-        "Message Subject 12 is being run by another program: its lock " + runLock + " is held" +
-            locked + "That run's results file is left untouched. The program ends.",
+        "subjects."}, "ERROR"},
+      {"subject running", [&](auto& m) { m.locked.insert(runLock); },
+       {appended, made, "Message Subject 12 is being run by another program: its lock " + runLock +
+        " is held" + locked + "That run's results file is left untouched. The program ends.",
         "EndProgram"}},
+      // clang-format on
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -308,14 +295,12 @@ TEST_F(GreetTest, EntryTable) {
 // takes the window's, 18 pt bold.
 TEST_F(GreetTest, CaptionsAndFonts) {
   const std::tuple<const char*, const char*, double, bool> rows[] = {
+      // clang-format off
       {"Label2", "Welcome  please enter subject information:", 24, false},
-      {"Label3", "Subject ID", 18, true},
-      {"Label4", "Subject Initials", 18, true},
-      {"Label5", "Order Condition 1-3", 18, true},
-      {"Text1", "", 18, false},
-      {"Text2", "", 18, false},
-      {"Text3", "", 18, true},
-      {"Command1", "Start", 8.25, false},
+      {"Label3", "Subject ID", 18, true}, {"Label4", "Subject Initials", 18, true},
+      {"Label5", "Order Condition 1-3", 18, true}, {"Text1", "", 18, false},
+      {"Text2", "", 18, false}, {"Text3", "", 18, true}, {"Command1", "Start", 8.25, false},
+      // clang-format on
   };
   for (const auto& [name, text, points, bold] : rows) {
     SCOPED_TRACE(name);
@@ -393,12 +378,10 @@ TEST_F(GreetTest, LayoutOnA1024By768Screen) {
   greet_->setGeometry(0, 0, 800, 600);
   greet_->setGeometry(0, 0, 1024, 768);
   const GreetLayout design;
-  const GreetLayout& layout = greet_->layout();
-  EXPECT_FLOAT_EQ(layout.label1.left, 7432.5F);
-  EXPECT_FLOAT_EQ(layout.label1.top, 5512.5F);
-  for (const auto c :
-       {&GreetLayout::label2, &GreetLayout::label3, &GreetLayout::label4, &GreetLayout::label5,
-        &GreetLayout::text1, &GreetLayout::text2, &GreetLayout::text3, &GreetLayout::command1}) {
+  const GreetLayout& layout = greet_->layout();  // Label1's own place: CenterControlTest
+  for (const auto c : {&GreetLayout::label1, &GreetLayout::label2, &GreetLayout::label3,
+                       &GreetLayout::label4, &GreetLayout::label5, &GreetLayout::text1,
+                       &GreetLayout::text2, &GreetLayout::text3, &GreetLayout::command1}) {
     SCOPED_TRACE((design.*c).name);
     EXPECT_FLOAT_EQ((layout.*c).left - (design.*c).left, 832.5F);
     EXPECT_FLOAT_EQ((layout.*c).top - (design.*c).top, 232.5F);

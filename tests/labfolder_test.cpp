@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -13,7 +16,9 @@
 #include "labfolder/results_format.h"
 #include "labfolder/session_format.h"
 #include "labfolder/timing_format.h"
+#include "platform/files.h"
 #include "support/memory_files.h"
+#include "support/scratch_dir.h"
 
 namespace cue {
 namespace {
@@ -154,14 +159,43 @@ TEST(JournalFormatTest, HeadingAndRowsReadBack) {
   EXPECT_EQ(std::get<FileError>(refused).cause, FileFailure::kMalformed);
 }
 
-// A session file cut off is refused, saying where.
-TEST(SessionFormatTest, ACutFileIsRefusedSayingWhere) {
-  const std::string text = SessionJson(SessionInfo{});
+// Every field of the session file read back as written; the time with its offset; a file cut
+// off refused, saying where; the file replaced whole, or left as it was.
+TEST(SessionFormatTest, EveryFieldReadsBackACutFileIsRefusedAndTheFileIsReplacedWhole) {
+  // clang-format off
+  const SessionInfo info{
+      "1.2", "2026-12-06T10:00:00-03:30", "2026-12-06T10:30:00-03:30", SessionInfo::Ending::kQuit,
+      40, 41, "M\xC3\xBCller \"lab\"\\2\n", 1920, 1080, 28800, 16200, 96, std::nullopt,
+      "Liberation Sans", "pulse", "sink", "", 4.5,
+      {"/lab/wave/3.wav", "/lab/wave/Utopia Error.wav"}, 12, 3, true, true, false, {"2 cues lost"},
+      0, 2, 5};
+  // clang-format on
+  const std::string text = SessionJson(info);
+  const auto back = ParseSessionJson(text);
+  ASSERT_TRUE(std::holds_alternative<SessionInfo>(back)) << std::get<FileError>(back).description;
+  EXPECT_EQ(SessionJson(std::get<SessionInfo>(back)), text);
+  EXPECT_NE(text.find("\"ended\": \"quit\",\n  \"trials_answered\": 40,\n  \"quit_at_trial\": 41"),
+            std::string::npos);
+  EXPECT_NE(text.find("\"refresh_hz\": null"), std::string::npos);
   const auto cut = ParseSessionJson(text.substr(0, text.size() / 2));
   ASSERT_TRUE(std::holds_alternative<FileError>(cut));
   EXPECT_EQ(std::get<FileError>(cut).cause, FileFailure::kMalformed);
   EXPECT_NE(std::get<FileError>(cut).description.find("at byte"), std::string::npos);
-  EXPECT_TRUE(std::holds_alternative<SessionInfo>(ParseSessionJson(text)));
+
+  setenv("TZ", "Asia/Kolkata", 1);
+  tzset();
+  EXPECT_EQ(IsoTime(0), "1970-01-01T05:30:00+05:30");
+  setenv("TZ", "America/St_Johns", 1);
+  tzset();
+  EXPECT_EQ(IsoTime(0), "1969-12-31T20:30:00-03:30");
+
+  const testing::ScratchDir dir;
+  const std::string path = SessionFileName(dir.Path(), 12);
+  EXPECT_FALSE(ReplaceContents(path, "old"));
+  EXPECT_FALSE(ReplaceContents(path, "new"));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}), "new");
+  EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+  EXPECT_TRUE(ReplaceContents(dir.File("no-folder/x.json"), "x"));
 }
 
 // What the study reads in a results folder, and what it passes over.

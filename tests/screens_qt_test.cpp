@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QRect>
 #include <cstdlib>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "engine/qt/display_form.h"
@@ -26,23 +28,24 @@ namespace cue {
 namespace {
 
 std::string Str(const QRect& r) {
-  return QStringLiteral("%1x%2+%3+%4")
-      .arg(r.width())
-      .arg(r.height())
-      .arg(r.x())
-      .arg(r.y())
-      .toStdString();
+  return std::to_string(r.width()) + "x" + std::to_string(r.height()) + "+" +
+         std::to_string(r.x()) + "+" + std::to_string(r.y());
+}
+
+// The box around the pixels (x, y) of an image of that size for which `differs` holds.
+QRect BoxWhere(const QImage& image, const std::function<bool(int, int)>& differs) {
+  QRect box;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (differs(x, y)) box |= QRect(x, y, 1, 1);
+    }
+  }
+  return box;
 }
 
 // The box around the pixels where two images of one size differ.
 QRect Difference(const QImage& a, const QImage& b) {
-  QRect box;
-  for (int y = 0; y < a.height(); ++y) {
-    for (int x = 0; x < a.width(); ++x) {
-      if (a.pixel(x, y) != b.pixel(x, y)) box |= QRect(x, y, 1, 1);
-    }
-  }
-  return box;
+  return BoxWhere(a, [&](int x, int y) { return a.pixel(x, y) != b.pixel(x, y); });
 }
 
 class BlankeFormTest : public ::testing::Test {
@@ -56,14 +59,9 @@ class BlankeFormTest : public ::testing::Test {
   QRect Ink() {
     QCoreApplication::processEvents();
     const QImage image = form.grab().toImage();
-    const QRgb background = image.pixel(0, 0);
-    QRect box;
-    for (int y = 0; y < image.height(); ++y) {
-      for (int x = 0; x < image.width(); ++x) {
-        if (qGray(image.pixel(x, y)) + 60 < qGray(background)) box |= QRect(x, y, 1, 1);
-      }
-    }
-    return box;
+    const int background = qGray(image.pixel(0, 0));
+    return BoxWhere(image,
+                    [&](int x, int y) { return qGray(image.pixel(x, y)) + 60 < background; });
   }
 
   testing::VirtualTime time;

@@ -51,10 +51,6 @@ class ScriptedGenerator final : public Generator {
     ++next_;
     return v;
   }
-  void Set(std::vector<float> values) {
-    values_ = std::move(values);
-    next_ = 0;
-  }
   std::vector<std::int32_t> seeds;
 
  private:

@@ -69,8 +69,7 @@ class MemoryFileSystem final : public FileSystem {
   std::optional<FileError> Remove(const std::string& path) override {
     if (folders.contains(path))
       return FileError{FileFailure::kRefused, EISDIR, path, "Is a folder"};
-    if (files.erase(path) == 0) return Missing(path);
-    return std::nullopt;
+    return files.erase(path) != 0 ? std::nullopt : std::optional(Missing(path));
   }
   // Replaced whole, or not at all; refused as an append is.
   std::optional<FileError> Replace(const std::string& path, const std::string& text) override {

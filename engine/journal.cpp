@@ -35,18 +35,6 @@ std::optional<FileError> Append(FileSystem& files, const std::string& path,
   return file->Close();
 }
 
-// The lines of text, each with its CR LF.
-std::vector<std::string> Lines(std::string_view text) {
-  std::vector<std::string> lines;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
-    lines.emplace_back(text.substr(0, length));
-    text.remove_prefix(length);
-  }
-  return lines;
-}
-
 std::string Count(int rows) { return std::to_string(rows) + (rows == 1 ? " answer" : " answers"); }
 
 // Why the journal must be left alone here, or empty: it must have been written on this
@@ -102,7 +90,7 @@ RecoveredJournal Recover(FileSystem& files, const std::string& journal,
     found.error = std::get<FileError>(old);
     return found;
   }
-  const std::vector<std::string> present = Lines(oldText != nullptr ? *oldText : "");
+  const std::vector<std::string> present = LinesOf(oldText != nullptr ? *oldText : "");
   const std::set<std::string> there(present.begin(), present.end());
   std::string rows = present.empty() ? HeaderLine(ResultsColumns()) : "";
   for (const std::string& row : parsed->rows) {

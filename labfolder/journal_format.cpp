@@ -29,13 +29,7 @@ std::string JournalHeading(const std::string& resultsFile, const MachineIdentity
 }
 
 Result<ParsedJournal> ParseJournal(std::string_view text) {
-  std::vector<std::string> lines;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
-    lines.emplace_back(text.substr(0, length));
-    text.remove_prefix(length);
-  }
+  const std::vector<std::string> lines = LinesOf(text);
   if (lines.empty() || lines[0].size() < 3 || lines[0][0] != '#') {
     return FileError{FileFailure::kMalformed, 0, "", "line 1 names no results file"};
   }

@@ -64,6 +64,17 @@ std::string FieldText(const FieldValue& value) {
   return std::get<std::string>(value);
 }
 
+std::vector<std::string> LinesOf(std::string_view text) {
+  std::vector<std::string> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
+    lines.emplace_back(text.substr(0, length));
+    text.remove_prefix(length);
+  }
+  return lines;
+}
+
 const std::vector<std::string>& ResultsColumns() {
   static const std::vector<std::string> kColumns = {"trialNumber",
                                                     "BlockNumber",

@@ -30,6 +30,9 @@ std::string FormatSingle(float value);
 // Decimal text of a value, as written into the file.
 std::string FieldText(const FieldValue& value);
 
+// The lines of a text, each with its line end (a last line without one as it is).
+std::vector<std::string> LinesOf(std::string_view text);
+
 // The 13 column names, in column order.
 const std::vector<std::string>& ResultsColumns();
 

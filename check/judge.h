@@ -21,16 +21,16 @@ inline constexpr int kDisplaySeconds = 5;
 struct DisplayFacts {
   std::string server;     // "X11 (The X.Org Foundation 12101007) on :1"; empty: no X server
   bool xwayland = false;  // the X server is a Wayland compositor's Xwayland
-  std::string
-      presentMissing;      // why frames are not timed by the server; empty: X Present times them
+  // Why frames are not timed by the server; empty: X Present times them.
+  std::string presentMissing;
   std::string compositor;  // the X compositing manager's name; empty: none
   // The refreshes at which consecutive frames of a full field appeared, one frame queued for
   // every refresh, in order.
   std::vector<Refresh> shown;
   std::uint64_t missedRefreshes = 0;  // refreshes those frames came late by
   std::vector<double> prepareMicros;  // making and sending each frame, µs
-  double deadlineMicros =
-      0;  // the display's deadline as the presenter measured it; 0: not measured
+  // The display's deadline as the presenter measured it; 0: not measured.
+  double deadlineMicros = 0;
   // For each shown frame: the program's clock when the server's notice of it arrived, minus
   // the refresh's stamp (µs). Small and positive when the server stamps on the program's
   // clock (CLOCK_MONOTONIC); anything else puts every onset in the timing file off.

@@ -22,12 +22,10 @@ Verdict Of(const std::vector<Line>& lines, const std::string& what) {
 
 // A 60 Hz X server with X Present, 300 frames each at its refresh, drawn in 2 ms.
 DisplayFacts GoodDisplay() {
-  DisplayFacts f{.server = "X11 (test) on :1",
-                 .prepareMicros = std::vector<double>(300, 2000),
-                 .deadlineMicros = 5000,
-                 .noticeLagMicros = std::vector<double>(300, 300),
-                 .width = 1024,
-                 .height = 768};
+  DisplayFacts f;
+  f.server = "X11 (test) on :1";
+  f.prepareMicros = std::vector<double>(300, 2000), f.deadlineMicros = 5000;
+  f.noticeLagMicros = std::vector<double>(300, 300), f.width = 1024, f.height = 768;
   for (std::uint64_t i = 0; i < 300; ++i) f.shown.push_back({100 + i, 5'000'000 + i * 16'667});
   return f;
 }

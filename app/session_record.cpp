@@ -73,8 +73,9 @@ void SessionRecord::Launched() {
 void SessionRecord::Ended() {
   if (!launched_) return;
   launched_ = false;
-  const std::int32_t trial = x_.state.trialNumber;
-  info_.trialsAnswered = trial - (x_.display.awaitingResponse ? 1 : 0);
+  const TrialCycleSnapshot now = x_.display.Snapshot();
+  const std::int32_t trial = now.trialNumber;
+  info_.trialsAnswered = trial - (now.awaitingResponse ? 1 : 0);
   info_.end = IsoTime(std::time(nullptr));
   if (presenter_.FrameAccurate() && presenter_.PeriodMicros() > 0) {
     info_.refreshHz = 1e6 / presenter_.PeriodMicros();
@@ -120,7 +121,7 @@ void SessionRecord::MarkRecovered(FileSystem& files, const std::vector<Recovered
 }
 
 void SessionRecord::Write() {
-  info_.ignoredLetterKeys = x_.display.ignoredLetterKeys;
+  info_.ignoredLetterKeys = x_.display.Snapshot().ignoredLetterKeys;
   FileSystem& files = x_.platform.files;
   Replace(files, SessionFileName(ResultsFolderPath(files), x_.state.subjectId), SessionJson(info_));
 }

@@ -8,8 +8,8 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/generator.h"
+#include "random/balanced_random.h"
 #include "random/my_random.h"
-#include "random/my_random_special.h"
 
 namespace cue {
 

@@ -7,8 +7,8 @@
 #include <numeric>
 #include <vector>
 
+#include "random/balanced_random.h"
 #include "random/my_random.h"
-#include "random/my_random_special.h"
 #include "random/pool.h"
 #include "support/scripted.h"
 #include "support/virtual_time.h"

@@ -6,7 +6,7 @@
 
 namespace cue {
 
-// Deals out a balanced random sequence of category numbers: over each pass of
+// MyRandomSpecial deals out a balanced random sequence of category numbers: over each pass of
 // N = upperRange - lowerRange + 1 draws, the values 1 .. uInt come in as equal numbers as N
 // allows (the smaller values get the extra draws), in random order. Its lower and upper are
 // lowerRange and upperRange.

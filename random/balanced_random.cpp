@@ -1,4 +1,4 @@
-#include "random/my_random_special.h"
+#include "random/balanced_random.h"
 
 namespace cue {
 

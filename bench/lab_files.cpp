@@ -1,6 +1,5 @@
 #include "bench/lab_files.h"
 
-#include <charconv>
 #include <variant>
 
 #include "labfolder/layout.h"
@@ -12,18 +11,11 @@ namespace cue::bench {
 
 namespace {
 
-template <typename T>
-bool Number(const std::string& text, T& value) {
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return !text.empty() && ec == std::errc() && ptr == end;
-}
-
 // A column that must hold a number.
 template <typename T>
 bool Required(const TimingLine& line, const char* column, T& value) {
   const auto it = line.find(column);
-  return it != line.end() && Number(it->second, value);
+  return it != line.end() && ReadNumber(it->second, value);
 }
 
 // A column that may be absent or "-".
@@ -35,7 +27,7 @@ bool Optional(const TimingLine& line, const char* column, std::optional<T>& valu
     return true;
   }
   T v{};
-  if (!Number(it->second, v)) return false;
+  if (!ReadNumber(it->second, v)) return false;
   value = v;
   return true;
 }

@@ -124,13 +124,6 @@ namespace cue {
 
 namespace {
 
-template <typename T>
-bool ReadNumber(std::string_view text, T& value) {
-  const auto* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end && !text.empty();
-}
-
 // The row of one line without its CR LF, or why it is not one.
 std::variant<ResultsRow, std::string> ParseRow(std::string_view line) {
   std::vector<std::string_view> fields;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -26,6 +27,15 @@ const std::string& LineEnd();
 // with at most 7 significant digits, no decimal point when whole, and E notation outside
 // 1E-5 .. 1E+7 ("1.5E+07").
 std::string FormatSingle(float value);
+
+// The number a whole text spells, locale-free (from_chars): false, value untouched or
+// partly set, for an empty text, one with anything after the number, or one out of range.
+template <typename T>
+bool ReadNumber(std::string_view text, T& value) {
+  const char* const end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end && !text.empty();
+}
 
 // Decimal text of a value, as written into the file.
 std::string FieldText(const FieldValue& value);

@@ -1,7 +1,6 @@
 #include "labfolder/timing_format.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "labfolder/results_format.h"
 
@@ -25,8 +24,7 @@ std::vector<std::string> Fields(std::string_view line) {
 
 std::optional<double> Number(const std::string& cell) {
   double value = 0;
-  const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
-  if (cell.empty() || ec != std::errc() || end != cell.data() + cell.size()) return std::nullopt;
+  if (!ReadNumber(cell, value)) return std::nullopt;
   return value;
 }
 

@@ -97,11 +97,9 @@ void FrameWaits::RunSteps(std::vector<std::function<void()>> steps) {
 }
 
 void FrameWaits::CancelAll() {
-  flicker_.timer_.Stop();
-  pauses_.timer_.Stop();
-  flicker_.waiting_ = false;
-  pauses_.waiting_ = false;
   for (Channel* channel : {&flicker_, &pauses_}) {
+    channel->timer_.Stop();
+    channel->waiting_ = false;
     if (channel->steps_.empty()) continue;
     auto steps = std::move(channel->steps_);
     channel->steps_.clear();
